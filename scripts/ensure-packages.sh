@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that the named groups need, only those that are missing.
+# As root it runs apt-get itself; anyone else gets the exact command to run instead.
+#   scripts/ensure-packages.sh build [test] [demo] ...
+set -euo pipefail
+
+declare -A groups=(
+    [build]="cmake ninja-build g++ make pkg-config qt6-base-dev libgtest-dev libgmock-dev"
+    [test]="clang-format wine wine64 xvfb xauth"
+    [demo]="wine wine64 xvfb xauth"
+)
+
+wanted=()
+for group in "$@"; do
+    [[ -n "${groups[$group]:-}" ]] || { echo "ensure-packages: unknown group '$group'" >&2; exit 2; }
+    read -r -a names <<< "${groups[$group]}"
+    wanted+=("${names[@]}")
+done
+
+missing=()
+for name in $(printf '%s\n' "${wanted[@]}" | sort -u); do
+    status=$(dpkg-query -W -f='${Status}' "$name" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$name")
+done
+
+(( ${#missing[@]} == 0 )) && exit 0
+
+line="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
+if [[ $(id -u) -ne 0 ]]; then
+    echo "These packages are missing: ${missing[*]}" >&2
+    echo "Install them as root, then run make again:" >&2
+    echo "    sudo sh -c '$line'" >&2
+    exit 1
+fi
+echo "Installing: ${missing[*]}"
+apt-get update -qq
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

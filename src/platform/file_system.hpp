@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace hotfix {
+
+// Platform-specific attribute bits (Windows attribute flags, POSIX mode bits), kept only to be put back.
+struct FileAttributes {
+    std::uint32_t bits = 0;
+    friend bool operator==(FileAttributes, FileAttributes) = default;
+};
+
+// The file work of the installer. Paths arrive as the engine joined them, Windows-style, in UTF-8: a run of
+// "\" counts as one separator. Every operation is synchronous; failures are results, never exceptions.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual bool fileExists(std::string_view path) = 0;
+    virtual bool folderExists(std::string_view path) = 0;
+
+    virtual std::optional<FileAttributes> attributes(std::string_view path) = 0;
+    virtual bool setAttributes(std::string_view path, FileAttributes attributes) = 0;
+    // Clears read-only, hidden, system and archive marks so that the file can be overwritten.
+    virtual bool clearAttributes(std::string_view path) = 0;
+
+    // Copies one file; an existing destination file is replaced.
+    virtual bool copyFile(std::string_view from, std::string_view to) = 0;
+    virtual bool deleteFile(std::string_view path) = 0;
+
+    // Creates an empty text file, emptying one that exists.
+    virtual bool createTextFile(std::string_view path) = 0;
+    // The whole content of an 8-bit text file, decoded from the platform's 8-bit code page to UTF-8;
+    // nothing when the file cannot be read.
+    virtual std::optional<std::string> readTextFile(std::string_view path) = 0;
+    // Appends each line followed by CR LF, encoded for the platform's command interpreter.
+    virtual bool appendLines(std::string_view path, std::span<const std::string> lines) = 0;
+};
+
+} // namespace hotfix

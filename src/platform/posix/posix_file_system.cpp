@@ -1,0 +1,253 @@
+#include "posix_file_system.hpp"
+
+#include "../text_codec.hpp"
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace hotfix {
+
+namespace {
+
+constexpr mode_t kPermissionBits = 07777;
+
+// Closes the descriptor it holds on every path out of a function.
+class Fd {
+public:
+    explicit Fd(int fd)
+        : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    // Closes now and tells whether the data reached the file system.
+    bool close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+int openRetrying(const std::string& path, int flags, mode_t mode = 0) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool copyContent(int in, int out) {
+    // copy_file_range lets the kernel copy (and share extents where it can); plain read and write where it
+    // cannot be used between these two files.
+    for (;;) {
+        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+        if (copied == 0) {
+            return true;
+        }
+        if (copied < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
+                break;
+            }
+            return false;
+        }
+    }
+    std::array<char, 256 * 1024> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (!writeAll(out, buffer.data(), static_cast<std::size_t>(got))) {
+            return false;
+        }
+    }
+}
+
+std::optional<struct stat> statPath(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return st;
+}
+
+bool isReadOnly(const struct stat& st) {
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+} // namespace
+
+std::string toPosixPath(std::string_view windowsStylePath) {
+    std::string out;
+    out.reserve(windowsStylePath.size());
+    for (const char c : windowsStylePath) {
+        const bool separator = c == '\\' || c == '/';
+        if (separator) {
+            if (out.empty() || out.back() != '/') {
+                out.push_back('/');
+            }
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+bool PosixFileSystem::fileExists(std::string_view path) {
+    const auto st = statPath(nativePath(path));
+    return st && !S_ISDIR(st->st_mode);
+}
+
+bool PosixFileSystem::folderExists(std::string_view path) {
+    const auto st = statPath(nativePath(path));
+    return st && S_ISDIR(st->st_mode);
+}
+
+std::optional<FileAttributes> PosixFileSystem::attributes(std::string_view path) {
+    const auto st = statPath(nativePath(path));
+    if (!st) {
+        return std::nullopt;
+    }
+    return FileAttributes{static_cast<std::uint32_t>(st->st_mode & kPermissionBits)};
+}
+
+bool PosixFileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
+    return ::chmod(nativePath(path).c_str(), static_cast<mode_t>(attributes.bits & kPermissionBits)) == 0;
+}
+
+bool PosixFileSystem::clearAttributes(std::string_view path) {
+    const std::string native = nativePath(path);
+    const auto st = statPath(native);
+    if (!st || S_ISDIR(st->st_mode)) {
+        return false;
+    }
+    return ::chmod(native.c_str(), (st->st_mode & kPermissionBits) | S_IWUSR) == 0;
+}
+
+bool PosixFileSystem::copyFile(std::string_view from, std::string_view to) {
+    const std::string source = nativePath(from);
+    const std::string target = nativePath(to);
+    Fd in(openRetrying(source, O_RDONLY));
+    if (!in.valid()) {
+        return false;
+    }
+    struct stat sourceStat {};
+    if (::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode)) {
+        return false;
+    }
+    if (const auto targetStat = statPath(target)) {
+        // Truncating the target would destroy the source when both are one file.
+        const bool sameFile =
+            targetStat->st_dev == sourceStat.st_dev && targetStat->st_ino == sourceStat.st_ino;
+        if (sameFile || S_ISDIR(targetStat->st_mode) || isReadOnly(*targetStat)) {
+            return false;
+        }
+    }
+    Fd out(openRetrying(target, O_WRONLY | O_CREAT | O_TRUNC, 0600));
+    if (!out.valid()) {
+        return false;
+    }
+    if (!copyContent(in.get(), out.get())) {
+        return false;
+    }
+    // The copy carries the source's marks, read-only included, as a Windows copy does.
+    if (::fchmod(out.get(), sourceStat.st_mode & kPermissionBits) != 0) {
+        return false;
+    }
+    return out.close();
+}
+
+bool PosixFileSystem::deleteFile(std::string_view path) {
+    const std::string native = nativePath(path);
+    const auto st = statPath(native);
+    if (!st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
+        return false;
+    }
+    return ::unlink(native.c_str()) == 0;
+}
+
+bool PosixFileSystem::createTextFile(std::string_view path) {
+    const std::string native = nativePath(path);
+    if (const auto st = statPath(native); st && (S_ISDIR(st->st_mode) || isReadOnly(*st))) {
+        return false;
+    }
+    Fd fd(openRetrying(native, O_WRONLY | O_CREAT | O_TRUNC, 0644));
+    return fd.valid() && fd.close();
+}
+
+std::optional<std::string> PosixFileSystem::readTextFile(std::string_view path) {
+    Fd fd(openRetrying(nativePath(path), O_RDONLY));
+    if (!fd.valid()) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    std::array<char, 64 * 1024> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        bytes.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    return decodeEightBitText(bytes);
+}
+
+bool PosixFileSystem::appendLines(std::string_view path, std::span<const std::string> lines) {
+    const std::string native = nativePath(path);
+    if (const auto st = statPath(native); !st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
+        return false;
+    }
+    Fd fd(openRetrying(native, O_WRONLY | O_APPEND));
+    if (!fd.valid()) {
+        return false;
+    }
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return writeAll(fd.get(), text.data(), text.size()) && fd.close();
+}
+
+} // namespace hotfix

@@ -1,0 +1,229 @@
+#include "engine/file_lists.hpp"
+#include "platform/file_system.hpp"
+#include "platform/platform_services.hpp"
+#include "support/recording_msg_box.hpp"
+#include "support/temp_dir.hpp"
+
+#include <random>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace hotfix {
+namespace {
+
+using test::RecordingMsgBox;
+using test::TempDir;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+struct Item {
+    Side side;
+    std::string name;
+    std::string folder;
+    friend bool operator==(const Item&, const Item&) = default;
+    friend std::ostream& operator<<(std::ostream& os, const Item& item) {
+        return os << (item.side == Side::Product ? "product " : "windows ") << item.name << " | "
+                  << item.folder;
+    }
+};
+
+class ItemRecorder final : public FileListSink {
+public:
+    void addListItem(Side side, std::string name, std::string folder) override {
+        items.push_back({side, std::move(name), std::move(folder)});
+    }
+    std::vector<Item> items;
+};
+
+// A package folder on disk whose product list file holds the given bytes.
+class ListFileTest : public ::testing::Test {
+protected:
+    bool load(std::string_view content, Side side = Side::Product) {
+        const std::string_view file =
+            side == Side::Product ? "Setup/InstallPatch.BLR" : "Setup/InstallWinPatch.BLR";
+        m_package.write(file, content);
+        return loadAgain(side);
+    }
+    bool loadAgain(Side side = Side::Product) {
+        const std::string folder = m_package.str();
+        return LoadListFile(side, {folder, *m_fs, boxes}, recorder);
+    }
+
+    TempDir m_package;
+    std::unique_ptr<FileSystem> m_fs = makeFileSystem();
+    RecordingMsgBox boxes;
+    ItemRecorder recorder;
+};
+
+const MsgBoxRequest kErrorEntry{"error", MsgButtons::Ok, MsgIcon::None, std::nullopt};
+
+TEST_F(ListFileTest, entriesSplitAtLastBackslashInFileOrder) {
+    EXPECT_TRUE(load("a\\x.dll, b\\y.dll,Suite\\bin\\deep\\z.ocx"));
+    EXPECT_THAT(recorder.items,
+                ElementsAre(Item{Side::Product, "x.dll", "a\\"}, Item{Side::Product, "y.dll", "b\\"},
+                            Item{Side::Product, "z.ocx", "Suite\\bin\\deep\\"}));
+    EXPECT_THAT(boxes.shown, IsEmpty());
+}
+
+TEST_F(ListFileTest, badEntriesEachGiveOneUntitledErrorBoxAndAreSkipped) {
+    EXPECT_TRUE(load("a\\x.dll,,x.dll, ,b\\y.dll,"));
+    EXPECT_THAT(recorder.items,
+                ElementsAre(Item{Side::Product, "x.dll", "a\\"}, Item{Side::Product, "y.dll", "b\\"}));
+    // The empty entry, x.dll, the blank entry and the one after the final comma.
+    EXPECT_THAT(boxes.shown, ElementsAre(kErrorEntry, kErrorEntry, kErrorEntry, kErrorEntry));
+    EXPECT_EQ(boxes.shown.front().shownTitle(), "Patch");
+}
+
+TEST_F(ListFileTest, trailingAndLeadingBackslashesAndBlanks) {
+    EXPECT_TRUE(load("a\\b\\ ,\\x.dll,  c \\ name with blank.dll  "));
+    EXPECT_THAT(recorder.items,
+                ElementsAre(Item{Side::Product, "", "a\\b\\"}, Item{Side::Product, "x.dll", "\\"},
+                            Item{Side::Product, "name with blank.dll", "c \\"}));
+}
+
+TEST_F(ListFileTest, lineBreaksAndTabsAtEntryEndsAreRemoved) {
+    // Saved by an editor with a final line break, the last file must not be lost or renamed.
+    EXPECT_TRUE(load("a\\x.dll,\tb\\y.dll\r\n"));
+    EXPECT_THAT(recorder.items,
+                ElementsAre(Item{Side::Product, "x.dll", "a\\"}, Item{Side::Product, "y.dll", "b\\"}));
+    EXPECT_TRUE(load("c\\\t z.dll \n"));
+    EXPECT_EQ(recorder.items.back(), (Item{Side::Product, "z.dll", "c\\"}));
+    EXPECT_THAT(boxes.shown, IsEmpty());
+}
+
+TEST_F(ListFileTest, emptyBlankAndMissingFiles) {
+    EXPECT_TRUE(load(""));
+    EXPECT_TRUE(load("    "));
+    EXPECT_TRUE(load(" \r\n"));
+    EXPECT_THAT(recorder.items, IsEmpty());
+    EXPECT_THAT(boxes.shown, IsEmpty());
+
+    EXPECT_FALSE(loadAgain(Side::Windows));
+    EXPECT_THAT(boxes.shown, IsEmpty());
+}
+
+TEST_F(ListFileTest, windowsSideReadsItsOwnFile) {
+    EXPECT_TRUE(load("WINNT\\system32\\x.dll", Side::Windows));
+    EXPECT_THAT(recorder.items, ElementsAre(Item{Side::Windows, "x.dll", "WINNT\\system32\\"}));
+    EXPECT_FALSE(loadAgain(Side::Product));
+}
+
+TEST_F(ListFileTest, unreadableListFileCountsAsMissingAndSaysWhichFile) {
+    // A folder where the list file should be exists but cannot be read as a file.
+    std::filesystem::create_directories(m_package.path() / "Setup" / "InstallPatch.BLR");
+    // FileExists is false for a folder, so the side is simply missing.
+    EXPECT_FALSE(loadAgain());
+    EXPECT_THAT(boxes.shown, IsEmpty());
+
+    if (::geteuid() != 0) {
+        const auto file = m_package.write("Setup/InstallWinPatch.BLR", "a\\b.dll");
+        std::filesystem::permissions(file, std::filesystem::perms::none);
+        EXPECT_FALSE(loadAgain(Side::Windows));
+        ASSERT_EQ(boxes.shown.size(), 1U);
+        EXPECT_EQ(boxes.shown[0], test::errorBox("File ''" + m_package.str() +
+                                                 "\\Setup\\InstallWinPatch.BLR'' could not be read"));
+    }
+}
+
+TEST_F(ListFileTest, moreThanSixteenBitsOfEntriesAreAllKept) {
+    std::string content;
+    constexpr int kCount = 40'000;
+    for (int i = 0; i < kCount; ++i) {
+        content += "bin\\f" + std::to_string(i) + ".dll,";
+    }
+    content.pop_back();
+    EXPECT_TRUE(load(content));
+    ASSERT_EQ(recorder.items.size(), static_cast<std::size_t>(kCount));
+    EXPECT_EQ(recorder.items.back().name, "f39999.dll");
+}
+
+TEST_F(ListFileTest, eightBitNamesBecomeUtf8) {
+    EXPECT_TRUE(load("caf\xE9\\r\xE9sum\xE9.dll"));
+    EXPECT_THAT(recorder.items,
+                ElementsAre(Item{Side::Product, "r\xC3\xA9sum\xC3\xA9.dll", "caf\xC3\xA9\\"}));
+}
+
+TEST_F(ListFileTest, randomBytesNeverCrashTheReader) {
+    std::mt19937 random(20050501);
+    constexpr std::string_view kAlphabet = "\\\\\\,,, \t\r\nab.\0\xE9\xFF\x81/";
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes(random() % 64, '\0');
+        for (char& c : bytes) {
+            c = random() % 3 == 0 ? static_cast<char>(random() % 256)
+                                  : kAlphabet[random() % kAlphabet.size()];
+        }
+        recorder.items.clear();
+        boxes.shown.clear();
+        ASSERT_TRUE(load(bytes));
+        for (const Item& item : recorder.items) {
+            ASSERT_FALSE(item.folder.empty());
+            ASSERT_EQ(item.folder.back(), '\\');
+        }
+    }
+}
+
+TEST(PathRule, headEqualToRootsLastFolderIsDropped) {
+    EXPECT_EQ(DestinationPath("D:\\Suite", "Suite\\bin\\", "a.dll"), "D:\\Suite\\\\bin\\a.dll");
+    EXPECT_EQ(DestinationPath("D:\\Suite", "bin\\", "a.dll"), "D:\\Suite\\bin\\a.dll");
+    EXPECT_EQ(DestinationPath("C:\\WINNT", "WINNT\\system32\\", "x.dll"), "C:\\WINNT\\\\system32\\x.dll");
+    EXPECT_EQ(DestinationPath("D:\\Suite", "Suite\\", "a.dll"), "D:\\Suite\\\\a.dll");
+}
+
+TEST(PathRule, headComparisonIsExactAndCaseSensitive) {
+    EXPECT_EQ(DestinationPath("D:\\Suite", "suite\\bin\\", "a.dll"), "D:\\Suite\\suite\\bin\\a.dll");
+    EXPECT_EQ(DestinationPath("D:\\Suite", "Suite2\\", "a.dll"), "D:\\Suite\\Suite2\\a.dll");
+    EXPECT_EQ(DestinationPath("D:\\Sui", "Suite\\", "a.dll"), "D:\\Sui\\Suite\\a.dll");
+}
+
+TEST(PathRule, rootEndingInBackslashDropsNothingButARootFolder) {
+    EXPECT_EQ(DestinationPath("C:\\", "bin\\", "x.dll"), "C:\\\\bin\\x.dll");
+    EXPECT_EQ(DestinationPath("C:\\", "\\", "x.dll"), "C:\\\\\\x.dll");
+    EXPECT_EQ(DestinationPath("D:\\Suite", "\\", "x.dll"), "D:\\Suite\\\\x.dll");
+}
+
+TEST(PathRule, rootWithoutBackslashUsesItsWholeTextOrTheTextAfterItsLastSlash) {
+    EXPECT_EQ(lastFolderName("Suite"), "Suite");
+    EXPECT_EQ(DestinationPath("Suite", "Suite\\bin\\", "a.dll"), "Suite\\\\bin\\a.dll");
+    EXPECT_EQ(lastFolderName("/opt/vantrel"), "vantrel");
+    EXPECT_EQ(DestinationPath("/opt/vantrel", "vantrel\\bin\\", "a.dll"), "/opt/vantrel\\\\bin\\a.dll");
+    EXPECT_EQ(lastFolderName("/opt\\vantrel"), "vantrel");
+    EXPECT_EQ(lastFolderName(""), "");
+    EXPECT_EQ(DestinationPath("", "bin\\", "a.dll"), "\\bin\\a.dll");
+}
+
+TEST(PathRule, sourceKeepsTheFolderAsListed) {
+    EXPECT_EQ(SourcePath("C:\\Patch", Side::Product, "Suite\\bin\\", "a.dll"),
+              "C:\\Patch\\Setup\\Vtrl\\Suite\\bin\\a.dll");
+    EXPECT_EQ(SourcePath("C:\\Patch", Side::Windows, "\\", "x.dll"), "C:\\Patch\\Setup\\Othr\\\\x.dll");
+}
+
+TEST(PathRule, listedFilesRoundTripThroughThePosixBackend) {
+    TempDir package;
+    TempDir root;
+    package.write("Setup/InstallPatch.BLR", "Suite\\bin\\a.dll , \\top.txt");
+    package.write("Setup/Vtrl/Suite/bin/a.dll", "new a");
+    package.write("Setup/Vtrl/top.txt", "new top");
+    const auto installRoot = root.path() / "Suite";
+    std::filesystem::create_directories(installRoot / "bin");
+
+    const auto fs = makeFileSystem();
+    RecordingMsgBox boxes;
+    ItemRecorder recorder;
+    const std::string programFolder = package.str();
+    ASSERT_TRUE(LoadListFile(Side::Product, {programFolder, *fs, boxes}, recorder));
+    ASSERT_EQ(recorder.items.size(), 2U);
+
+    for (const Item& item : recorder.items) {
+        const std::string source = SourcePath(programFolder, Side::Product, item.folder, item.name);
+        const std::string destination = DestinationPath(installRoot.string(), item.folder, item.name);
+        ASSERT_TRUE(fs->fileExists(source)) << source;
+        EXPECT_TRUE(fs->copyFile(source, destination)) << destination;
+    }
+    EXPECT_EQ(test::readFile(installRoot / "bin" / "a.dll"), "new a");
+    EXPECT_EQ(test::readFile(installRoot / "top.txt"), "new top");
+}
+
+} // namespace
+} // namespace hotfix

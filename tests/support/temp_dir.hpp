@@ -1,0 +1,32 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace hotfix::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir();
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::string str() const { return m_path.string(); }
+
+    // Writes a file below the folder, creating its parent folders; relative paths use "/".
+    std::filesystem::path write(std::string_view relative, std::string_view content) const;
+    std::string read(std::string_view relative) const;
+    bool exists(std::string_view relative) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+void writeFile(const std::filesystem::path& path, std::string_view content);
+std::string readFile(const std::filesystem::path& path);
+
+} // namespace hotfix::test
