@@ -1,14 +1,26 @@
 #pragma once
 
 #include "file_system.hpp"
+#include "folder_browser.hpp"
+#include "process_launcher.hpp"
+#include "registry.hpp"
 
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace hotfix {
 
-// The backend CMake chose for this platform.
+// The backends CMake chose for this platform.
+
 std::unique_ptr<FileSystem> makeFileSystem();
+std::unique_ptr<RegistryApi> makeRegistry();
+std::unique_ptr<FolderBrowser> makeFolderBrowser();
+
+// post hands a launcher's exit handler to the thread that must run it (the user-interface thread);
+// without one the handler runs on the launcher's own waiting thread.
+using CallbackPoster = std::function<void(std::function<void()>)>;
+std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post = {});
 
 // The folder of the running program, as the platform names it, without a closing separator.
 std::string programFolder();
