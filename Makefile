@@ -1,7 +1,7 @@
 # Quick start on a fresh Debian 12 machine, as root:
 #   make demo    runs the installer on the bundled demo package
 #   make test    runs the whole test suite
-.PHONY: all demo test test-dev test-asan build format format-check clean
+.PHONY: all demo test test-dev test-asan build bench format format-check clean
 
 PRESET ?= dev
 JOBS ?= $(shell nproc)
@@ -30,6 +30,12 @@ test-asan:
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+bench:
+	scripts/ensure-packages.sh build bench
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+	for b in build/release/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
 
 format:
 	git ls-files '*.cpp' '*.hpp' | xargs clang-format -i

@@ -8,6 +8,7 @@ declare -A groups=(
     [build]="cmake ninja-build g++ make pkg-config qt6-base-dev libgtest-dev libgmock-dev"
     [test]="clang-format wine wine64 xvfb xauth"
     [demo]="wine wine64 xvfb xauth"
+    [bench]="libbenchmark-dev"
 )
 
 wanted=()

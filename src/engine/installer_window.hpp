@@ -1,8 +1,10 @@
 #pragma once
 
 #include "file_lists.hpp"
+#include "registration_script.hpp"
 #include "side.hpp"
 
+#include <memory>
 #include <string>
 
 namespace hotfix {
@@ -11,6 +13,8 @@ namespace hotfix {
 struct InstallState {
     std::string BackupSuffix;
     bool ChecksPassed = false;
+    // Registration scripts still running, possibly from an earlier run.
+    std::shared_ptr<RunningScripts> runningScripts = std::make_shared<RunningScripts>();
 };
 
 // The main window as the engine reads and drives it. The window owns the controls and the lists; the
@@ -33,8 +37,8 @@ public:
     // box changes nothing.
     virtual void tickAppendDate() = 0;
 
-    virtual bool registerDllsTicked() const = 0;          // chkRegisterDlls
-    virtual bool showAfterRegTicked() const = 0;          // chkShowAfterReg
+    virtual bool registerDllsTicked() const = 0;           // chkRegisterDlls
+    virtual bool showAfterRegTicked() const = 0;           // chkShowAfterReg
     virtual bool closeAfterInstallationTicked() const = 0; // chkCloseAfterInstallation
 
     // The close confirmation; returns only when the user answers No.

@@ -1,0 +1,43 @@
+#include "messages.hpp"
+
+#include "text.hpp"
+
+namespace hotfix::messages {
+
+MsgBoxRequest folderNotAvailable(std::string_view head, std::string_view programFolder, Side side,
+                                 FolderMessageEnd end) {
+    std::string_view tail = "\\Setup\\Vtrl\\''";
+    if (side == Side::Windows) {
+        tail = end == FolderMessageEnd::Checks ? "\\Setup\\Othr\\''" : "\\Setup\\Othr\\ ''";
+    }
+    return errorBox(concat({"Folder ''", head, "'' is not avaialble at ''", programFolder, tail}));
+}
+
+MsgBoxRequest fileNotAvailable(std::string_view name, std::string_view programFolder, Side side,
+                               std::string_view folder) {
+    return errorBox(concat({" File ''", name, "'' is not available at ''", programFolder,
+                            sideInfo(side).packageFolder, folder, "''"}));
+}
+
+MsgBoxRequest couldNotBackUp(std::string_view destination, std::string_view backup) {
+    return errorBox(concat({" File ''", destination, "'' could not be backed up to ''", backup, "''"}));
+}
+
+MsgBoxRequest couldNotReplace(std::string_view destination, std::string_view source) {
+    return errorBox(concat({" File ''", destination, "'' could not be replaced from ''", source, "''"}));
+}
+
+MsgBoxRequest couldNotCopy(std::string_view source, std::string_view destination) {
+    return errorBox(concat({" File ''", source, "'' could not be copied to ''", destination, "''"}));
+}
+
+MsgBoxRequest couldNotWriteScript(std::string_view scriptPath) {
+    return errorBox(concat({" File ''", scriptPath, "'' could not be written"}));
+}
+
+MsgBoxRequest cannotRegister(std::string_view destination) {
+    return errorBox(concat(
+        {" File ''", destination, "'' could not be registered: its name cannot be written to a script"}));
+}
+
+} // namespace hotfix::messages

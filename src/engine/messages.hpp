@@ -1,0 +1,52 @@
+#pragma once
+
+#include "side.hpp"
+
+#include <platform/msg_box.hpp>
+#include <string>
+#include <string_view>
+
+// The installer's own texts, with their titles and styles, in one place.
+namespace hotfix::messages {
+
+inline MsgBoxRequest errorBox(std::string prompt) {
+    return {std::move(prompt), MsgButtons::Ok, MsgIcon::Critical, std::string("Error")};
+}
+
+inline MsgBoxRequest missingSuffix() {
+    return {"Please Provide Backup Name in Text Box OR Select Check Box", MsgButtons::OkCancel,
+            MsgIcon::Information, std::nullopt};
+}
+
+inline MsgBoxRequest noFileToCopy() {
+    return {"No File to Copy", MsgButtons::Ok, MsgIcon::Critical, std::string("HotFix Installer")};
+}
+
+inline MsgBoxRequest hotFixFailed() {
+    return errorBox(" HotFix Failed, Please try again  ");
+}
+
+inline MsgBoxRequest hotFixApplied() {
+    return {"Sucessfully Applied the HotFix", MsgButtons::Ok, MsgIcon::Information,
+            std::string("HotFix Installer")};
+}
+
+inline MsgBoxRequest wrongRoot(Side side) {
+    return errorBox(side == Side::Product ? "Please provide the correct Vantrel Root Path"
+                                          : "Please provide the correct Windows Root Path");
+}
+
+// The checks and the run end this message differently on the Windows side; both are kept as they were.
+enum class FolderMessageEnd { Checks, Run };
+
+MsgBoxRequest folderNotAvailable(std::string_view head, std::string_view programFolder, Side side,
+                                 FolderMessageEnd end);
+MsgBoxRequest fileNotAvailable(std::string_view name, std::string_view programFolder, Side side,
+                               std::string_view folder);
+MsgBoxRequest couldNotBackUp(std::string_view destination, std::string_view backup);
+MsgBoxRequest couldNotReplace(std::string_view destination, std::string_view source);
+MsgBoxRequest couldNotCopy(std::string_view source, std::string_view destination);
+MsgBoxRequest couldNotWriteScript(std::string_view scriptPath);
+MsgBoxRequest cannotRegister(std::string_view destination);
+
+} // namespace hotfix::messages

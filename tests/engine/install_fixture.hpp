@@ -1,0 +1,100 @@
+#pragma once
+
+#include "engine/install_run.hpp"
+#include "platform/platform_services.hpp"
+#include "support/fake_installer_window.hpp"
+#include "support/fake_launcher.hpp"
+#include "support/hooked_file_system.hpp"
+#include "support/recording_msg_box.hpp"
+#include "support/temp_dir.hpp"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+namespace hotfix::test {
+
+// A package folder and a workstation with a product root "Vantrel" and a Windows root "WINNT", on real
+// temporary folders, driven through the platform's file system with a fake window, launcher and boxes.
+class InstallFixture : public ::testing::Test {
+protected:
+    InstallFixture() {
+        std::filesystem::create_directories(productRoot());
+        std::filesystem::create_directories(windowsRoot());
+        window.TxtPath = productRoot().string();
+        window.TxtWinPath = windowsRoot().string();
+        launcher.contentOf = [this](const std::string& path) {
+            return real->readTextFile(path).value_or("<none>");
+        };
+    }
+
+    std::filesystem::path productRoot() const { return machine.path() / "Vantrel"; }
+    std::filesystem::path windowsRoot() const { return machine.path() / "WINNT"; }
+    std::filesystem::path root(Side side) const {
+        return side == Side::Product ? productRoot() : windowsRoot();
+    }
+    std::string programFolder() const { return package.str(); }
+    std::string packageFolder(Side side) const {
+        return package.str() + (side == Side::Product ? "\\Setup\\Vtrl\\" : "\\Setup\\Othr\\");
+    }
+
+    // Lists a file and puts its new version into the package ("folder/" relative, "/" separated).
+    void listed(Side side, std::string_view folder, std::string_view name, std::string_view newContent) {
+        window.addListItem(side, std::string(name), toBackslashes(folder));
+        package.write(packageRelative(side, folder, name), newContent);
+    }
+    void listedWithoutPackageFile(Side side, std::string_view folder, std::string_view name) {
+        window.addListItem(side, std::string(name), toBackslashes(folder));
+        std::filesystem::create_directories(package.path() / packageRelative(side, folder, ""));
+    }
+    std::filesystem::path installed(Side side, std::string_view relative, std::string_view content) {
+        const auto path = root(side) / relative;
+        std::filesystem::create_directories(path.parent_path());
+        writeFile(path, content);
+        return path;
+    }
+    std::string contentAt(Side side, std::string_view relative) const {
+        return readFile(root(side) / relative);
+    }
+    bool existsAt(Side side, std::string_view relative) const {
+        return std::filesystem::exists(root(side) / relative);
+    }
+    std::filesystem::path packageFile(Side side, std::string_view folder, std::string_view name) const {
+        return package.path() / packageRelative(side, folder, name);
+    }
+
+    // The path the engine builds for an item of the fixture (root, "\", folder as listed, name).
+    std::string destination(Side side, std::string_view folder, std::string_view name) const {
+        return root(side).string() + "\\" + toBackslashes(folder) + std::string(name);
+    }
+
+    void install() { RunInstall(window, services); }
+
+    std::vector<std::string> prompts() const { return boxes.prompts(); }
+
+    static std::string toBackslashes(std::string_view path) {
+        std::string out(path);
+        for (char& c : out) {
+            if (c == '/') {
+                c = '\\';
+            }
+        }
+        return out;
+    }
+
+    static std::string packageRelative(Side side, std::string_view folder, std::string_view name) {
+        return std::string(side == Side::Product ? "Setup/Vtrl/" : "Setup/Othr/") + std::string(folder) +
+               std::string(name);
+    }
+
+    TempDir package;
+    TempDir machine;
+    std::unique_ptr<FileSystem> real = makeFileSystem();
+    HookedFileSystem fs{*real};
+    RecordingMsgBox boxes;
+    FakeLauncher launcher;
+    FakeInstallerWindow window;
+    EngineServices services{package.str(), fs, boxes, launcher};
+};
+
+} // namespace hotfix::test
