@@ -25,9 +25,15 @@ std::vector<Ratio>& ratios() {
 class CollectingReporter final : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
+        // With repetitions the median stands for the benchmark; a single run stands for itself.
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.error_occurred) {
+                continue;
+            }
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                times[run.run_name.str()] = run.GetAdjustedRealTime();
+            } else if (run.run_type == Run::RT_Iteration && !times.contains(run.run_name.str())) {
+                times[run.run_name.str()] = run.GetAdjustedRealTime();
             }
         }
         ConsoleReporter::ReportRuns(runs);
