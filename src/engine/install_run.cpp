@@ -199,13 +199,18 @@ FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, con
         if (fs.fileExists(item.destination + window.installState().BackupSuffix)) {
             switchToDateSuffix(window);
         }
-        // Optional parts of a product: a missing package file or destination folder is passed over.
-        if (fs.fileExists(item.source) && fs.folderExists(parentFolder(item.destination)) &&
-            !fs.copyFile(item.source, item.destination)) {
-            services.msgBox.show(messages::couldNotCopy(item.source, item.destination));
-            return FileOutcome::Failed;
+        // The copy refuses to overwrite: should the test above have wrongly said "not installed", the
+        // installed file has no backup yet.
+        if (fs.copyFileToNew(item.source, item.destination)) {
+            return FileOutcome::NewFile;
         }
-        return FileOutcome::NewFile;
+        // Optional parts of a product: a missing package file or destination folder is passed over. They
+        // are tested after the copy, so that a wrong "missing" cannot pass a failed copy over silently.
+        if (!fs.fileExists(item.source) || !fs.folderExists(parentFolder(item.destination))) {
+            return FileOutcome::NewFile;
+        }
+        services.msgBox.show(messages::couldNotCopy(item.source, item.destination));
+        return FileOutcome::Failed;
     }
 
     const std::string backup = freeBackupName(fs, item.destination + window.installState().BackupSuffix);
@@ -219,7 +224,7 @@ FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, con
         services.msgBox.show(messages::couldNotBackUp(item.destination, backup));
         return FileOutcome::Failed;
     }
-    if (!fs.copyFile(item.destination, backup)) {
+    if (!fs.copyFileToNew(item.destination, backup)) {
         restoreAttributes();
         services.msgBox.show(messages::couldNotBackUp(item.destination, backup));
         return FileOutcome::Failed;

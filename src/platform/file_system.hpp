@@ -30,6 +30,12 @@ public:
 
     // Copies one file; an existing destination file is replaced.
     virtual bool copyFile(std::string_view from, std::string_view to) = 0;
+    // Copies one file to a path where nothing exists yet, and fails, changing nothing, where something does:
+    // a wrong "not there" must never let a copy overwrite a file that has no backup. Backends should make
+    // the test and the copy one step (O_EXCL, CopyFile's fail-if-exists); this fallback tests first.
+    virtual bool copyFileToNew(std::string_view from, std::string_view to) {
+        return !fileExists(to) && !folderExists(to) && copyFile(from, to);
+    }
     virtual bool deleteFile(std::string_view path) = 0;
 
     // Creates an empty text file, emptying one that exists.
