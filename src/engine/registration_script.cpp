@@ -33,6 +33,15 @@ std::string doublePercent(std::string line) {
     return line;
 }
 
+// Removes a script file without trusting one answer alone: a delete that was refused is tried again with the
+// file's marks cleared, unless the file turns out not to be there.
+void removeScriptFile(FileSystem& fs, const std::string& path) {
+    if (!fs.deleteFile(path) && fs.fileExists(path)) {
+        fs.clearAttributes(path);
+        fs.deleteFile(path);
+    }
+}
+
 } // namespace
 
 bool RunningScripts::isRunning(const std::string& path) const {
@@ -107,9 +116,8 @@ std::string RegistrationScript::choosePath() const {
 }
 
 void RegistrationScript::removeIfIdle(const std::string& path) {
-    FileSystem& fs = m_services.fs;
-    if (!m_running->isRunning(path) && fs.fileExists(path)) {
-        fs.deleteFile(path);
+    if (!m_running->isRunning(path)) {
+        removeScriptFile(m_services.fs, path);
     }
 }
 
@@ -152,8 +160,8 @@ bool RegistrationScript::FinishScript() {
     const bool launched =
         m_services.launcher.startScript(m_path, [running = m_running, &fs = m_services.fs, path = m_path] {
             running->ended(path);
-            if (!running->isRunning(path) && fs.fileExists(path)) {
-                fs.deleteFile(path);
+            if (!running->isRunning(path)) {
+                removeScriptFile(fs, path);
             }
         });
     if (!launched) {
