@@ -1,0 +1,337 @@
+#include "engine/install_run.hpp"
+#include "platform/platform_services.hpp"
+#include "support/fake_installer_window.hpp"
+#include "support/fake_launcher.hpp"
+#include "support/fault_injecting_file_system.hpp"
+#include "support/recording_msg_box.hpp"
+#include "support/temp_dir.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include <gtest/gtest.h>
+
+namespace hotfix {
+namespace {
+
+namespace fs = std::filesystem;
+using Fault = test::FaultInjectingFileSystem::Fault;
+
+const std::string kSuccess = "Sucessfully Applied the HotFix";
+const std::string kFailed = " HotFix Failed, Please try again  ";
+
+struct PackageItem {
+    Side side;
+    std::string_view folder;    // as listed
+    std::string_view name;      // as listed
+    std::string_view installed; // below the side's root, "/"-separated; empty for a new file
+    bool readOnly = false;
+};
+
+// A hot fix over both sides: installed and new files, libraries and other files, read-only files, folders
+// with blanks, items whose folder head repeats the root's last folder name, a file in the root, and a new
+// file whose folder the workstation does not have (passed over).
+constexpr PackageItem kItems[] = {
+    {Side::Product, "bin\\", "core.dll", "bin/core.dll"},
+    {Side::Product, "bin\\", "report.exe", "bin/report.exe"},
+    {Side::Product, "bin\\", "locked.dat", "bin/locked.dat", true},
+    {Side::Product, "bin\\", "plugin.dll", ""},
+    {Side::Product, "Common Files\\", "shared lib.dll", "Common Files/shared lib.dll"},
+    {Side::Product, "Common Files\\", "notes.txt", ""},
+    {Side::Product, "Vantrel\\lib\\", "MYDLL", "lib/MYDLL"},
+    {Side::Product, "Vantrel\\lib\\", "engine.cfg", ""},
+    {Side::Product, "\\", "suite.ini", "suite.ini"},
+    {Side::Product, "data\\", "catalog.dat", "data/catalog.dat"},
+    {Side::Product, "extras\\", "optional.txt", ""},
+    {Side::Windows, "system32\\", "kernel.dll", "system32/kernel.dll"},
+    {Side::Windows, "system32\\", "driver.DLL", "system32/driver.DLL", true},
+    {Side::Windows, "system32\\", "new32.dll", ""},
+    {Side::Windows, "WINNT\\fonts\\", "serif.ttf", "fonts/serif.ttf"},
+    {Side::Windows, "Program Files\\Shared Tools\\", "tool box.dll",
+     "Program Files/Shared Tools/tool box.dll"},
+    {Side::Windows, "inf\\", "setup.inf", "inf/setup.inf"},
+    {Side::Windows, "inf\\", "extra.inf", ""},
+    {Side::Windows, "system32\\drivers\\", "net.sys", "system32/drivers/net.sys"},
+    {Side::Windows, "help\\", "readme.hlp", "help/readme.hlp"},
+};
+
+struct Scenario {
+    std::string_view name;
+    bool registerDlls = true;
+    // Backups of an earlier hot fix beside two files, and a script an earlier run left behind.
+    bool earlierLeftovers = false;
+    // The same hot fix was applied once already, without a fault; the faults hit the second run.
+    bool secondRun = false;
+};
+
+std::string posixRelative(std::string_view folder) {
+    std::string out(folder);
+    for (char& c : out) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    return out;
+}
+
+std::string nativeString(const std::string& path) {
+    return test::FaultInjectingFileSystem::nativePath(path).lexically_normal().string();
+}
+
+// What was on the workstation and in the program folder before a run.
+struct Snapshot {
+    std::map<std::string, std::string> files;
+    std::vector<std::string> scripts;
+};
+
+// A package folder and a workstation with the roots Vantrel and WINNT on real temporary folders, driven
+// through the platform's file system with one fault in it.
+class Workstation {
+public:
+    explicit Workstation(const Scenario& scenario) {
+        window.TxtPath = (machine.path() / "Vantrel").string();
+        window.TxtWinPath = (machine.path() / "WINNT").string();
+        window.chkRegisterDlls = scenario.registerDlls;
+        for (const PackageItem& item : kItems) {
+            window.addListItem(item.side, std::string(item.name), std::string(item.folder));
+            const std::string packageFolder = item.side == Side::Product ? "Setup/Vtrl/" : "Setup/Othr/";
+            package.write(packageFolder + posixRelative(item.folder) + std::string(item.name),
+                          "new " + std::string(item.name) + " of the hot fix");
+            if (!item.installed.empty()) {
+                const fs::path path = machine.write(sideRoot(item.side) + std::string(item.installed),
+                                                    "installed " + std::string(item.name));
+                if (item.readOnly) {
+                    fs::permissions(path,
+                                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                                    fs::perm_options::remove);
+                }
+            }
+        }
+        if (scenario.earlierLeftovers) {
+            machine.write("Vantrel/data/catalog.dat_backup", "catalog.dat of an earlier hot fix");
+            machine.write("WINNT/inf/setup.inf-2005.5.1.9.7", "setup.inf of an earlier run this minute");
+            package.write("Register.bat", "rem left by an earlier run\r\n");
+        }
+        if (scenario.secondRun) {
+            install();
+            boxes.shown.clear();
+            fs.inject(Fault::None, 0);
+        }
+    }
+
+    void install() {
+        RunInstall(window, services);
+        // Every script's interpreter ends; only then may its file go.
+        launcher.endAll();
+    }
+
+    // Every file of the workstation, by its path below the machine folder, with its content.
+    std::map<std::string, std::string> files() const {
+        std::map<std::string, std::string> out;
+        for (const auto& entry : fs::recursive_directory_iterator(machine.path())) {
+            if (entry.is_regular_file()) {
+                out[fs::relative(entry.path(), machine.path()).generic_string()] =
+                    test::readFile(entry.path());
+            }
+        }
+        return out;
+    }
+
+    // What each listed destination holds, or "<none>".
+    std::vector<std::string> listedFiles() const {
+        std::vector<std::string> out;
+        for (const PackageItem& item : kItems) {
+            const std::string root = item.side == Side::Product ? window.TxtPath : window.TxtWinPath;
+            const fs::path path = nativeString(DestinationPath(root, item.folder, item.name));
+            out.push_back(fs::is_regular_file(path) ? test::readFile(path) : "<none>");
+        }
+        return out;
+    }
+
+    std::vector<std::string> scriptsLeft() const {
+        std::vector<std::string> out;
+        for (const auto& entry : fs::directory_iterator(package.path())) {
+            if (entry.path().extension() == ".bat") {
+                out.push_back(entry.path().filename().string());
+            }
+        }
+        return out;
+    }
+
+    Snapshot snapshot() const { return {files(), scriptsLeft()}; }
+
+    static std::string sideRoot(Side side) { return side == Side::Product ? "Vantrel/" : "WINNT/"; }
+
+    test::TempDir package;
+    test::TempDir machine;
+    std::unique_ptr<FileSystem> real = makeFileSystem();
+    test::FaultInjectingFileSystem fs{*real};
+    test::RecordingMsgBox boxes;
+    test::FakeLauncher launcher;
+    test::FakeInstallerWindow window;
+    EngineServices services{package.str(), fs, boxes, launcher};
+};
+
+// A file that was on the workstation before is still there, or a file beside it whose name begins with
+// its name (a backup) holds its content byte for byte.
+bool keptOrBackedUp(const std::string& path, const std::string& content,
+                    const std::map<std::string, std::string>& after) {
+    if (const auto same = after.find(path); same != after.end() && same->second == content) {
+        return true;
+    }
+    const fs::path original(path);
+    for (const auto& [candidate, candidateContent] : after) {
+        const fs::path backup(candidate);
+        if (backup.parent_path() == original.parent_path() && candidateContent == content &&
+            backup.filename().string().starts_with(original.filename().string())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What a run broke of the promises a hot fix makes, in words; empty when it kept them all.
+std::vector<std::string> brokenPromises(const Workstation& ws, const Snapshot& before,
+                                        const std::vector<std::string>& cleanListed) {
+    std::vector<std::string> broken;
+    const auto after = ws.files();
+    for (const auto& [path, content] : before.files) {
+        if (!keptOrBackedUp(path, content, after)) {
+            broken.push_back("lost the original of " + path);
+        }
+    }
+    const auto& boxes = ws.boxes.shown;
+    if (boxes.empty() || (boxes.back().prompt != kSuccess && boxes.back().prompt != kFailed)) {
+        broken.push_back("no closing message");
+    }
+    if (!boxes.empty() && boxes.back().prompt == kSuccess) {
+        const auto listed = ws.listedFiles();
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            if (listed[i] != cleanListed[i]) {
+                broken.push_back("reported success although " + std::string(kItems[i].name) + " holds '" +
+                                 listed[i] + "'");
+            }
+        }
+    }
+    for (const MsgBoxRequest& box : boxes) {
+        const bool isError = box.prompt != kSuccess;
+        if (isError &&
+            (box.shownTitle() != "Error" || box.icon != MsgIcon::Critical || box.buttons != MsgButtons::Ok)) {
+            broken.push_back("error box '" + box.prompt + "' titled '" + box.shownTitle() +
+                             "' without the stop icon");
+        }
+    }
+    for (const std::string& script : ws.scriptsLeft()) {
+        if (std::find(before.scripts.begin(), before.scripts.end(), script) == before.scripts.end()) {
+            broken.push_back("left the script " + script);
+        }
+    }
+    return broken;
+}
+
+struct Tally {
+    int tried = 0;
+    int held = 0;
+    std::vector<std::string> failures;
+};
+
+// Runs the whole install once per fault point of the mode and checks every promise after each run.
+void scan(const Scenario& scenario, Fault fault, std::string_view modeName, int points,
+          const std::vector<std::string>& cleanListed, Tally& total) {
+    Tally tally;
+    for (int k = 1; k <= points; ++k) {
+        Workstation ws(scenario);
+        const Snapshot before = ws.snapshot();
+        ws.fs.inject(fault, k);
+        ws.install();
+        ++tally.tried;
+        std::vector<std::string> broken = brokenPromises(ws, before, cleanListed);
+        if (!ws.fs.firstFailure()) {
+            broken.push_back("the fault never happened");
+        }
+        if (broken.empty()) {
+            ++tally.held;
+            continue;
+        }
+        for (const std::string& what : broken) {
+            tally.failures.push_back(std::string(scenario.name) + ", " + std::string(modeName) + " " +
+                                     std::to_string(k) + " (" + ws.fs.firstFailure().value_or("?") +
+                                     "): " + what);
+        }
+    }
+    std::printf("  %-34s %-28s %4d tried, %4d held\n", std::string(scenario.name).c_str(),
+                std::string(modeName).c_str(), tally.tried, tally.held);
+    total.tried += tally.tried;
+    total.held += tally.held;
+    total.failures.insert(total.failures.end(), tally.failures.begin(), tally.failures.end());
+}
+
+TEST(FaultInjection, everyFailingFileOperationOfAWholeInstallKeepsEveryOriginalAndTellsTheTruth) {
+    const Scenario scenarios[] = {
+        {"fresh workstation", true, false, false},
+        {"earlier backups, dlls not registered", false, true, false},
+        {"second run of the same fix", true, false, true},
+    };
+    Tally total;
+    std::printf("Fault injection over a whole install of %zu items:\n", std::size(kItems));
+    for (const Scenario& scenario : scenarios) {
+        Workstation clean(scenario);
+        const Snapshot before = clean.snapshot();
+        clean.install();
+        const std::vector<std::string> cleanListed = clean.listedFiles();
+        ASSERT_EQ(clean.boxes.shown.size(), 1U) << scenario.name;
+        ASSERT_EQ(clean.boxes.shown.back().prompt, kSuccess) << scenario.name;
+        ASSERT_TRUE(brokenPromises(clean, before, cleanListed).empty()) << scenario.name;
+
+        scan(scenario, Fault::OneOperation, "operation k fails", clean.fs.operations(), cleanListed, total);
+        scan(scenario, Fault::OneWritePartway, "write k fails partway", clean.fs.writes(), cleanListed,
+             total);
+        scan(scenario, Fault::DiskFullFromWrite, "disk full from write k", clean.fs.writes(), cleanListed,
+             total);
+    }
+    std::printf("Fault points: %d tried, %d held\n", total.tried, total.held);
+    ::testing::Test::RecordProperty("fault_points_tried", total.tried);
+    ::testing::Test::RecordProperty("fault_points_held", total.held);
+
+    EXPECT_EQ(total.held, total.tried);
+    for (std::size_t i = 0; i < total.failures.size() && i < 100; ++i) {
+        ADD_FAILURE() << total.failures[i];
+    }
+}
+
+class RepeatedInstall : public ::testing::Test {
+protected:
+    void installTwiceKeepingEveryOriginal() {
+        const Snapshot before = ws.snapshot();
+        ws.install();
+        const auto cleanListed = ws.listedFiles();
+        ws.install();
+        ASSERT_EQ(ws.boxes.shown.size(), 2U);
+        EXPECT_EQ(ws.boxes.shown[0].prompt, kSuccess);
+        EXPECT_EQ(ws.boxes.shown[1].prompt, kSuccess);
+        EXPECT_TRUE(brokenPromises(ws, before, cleanListed).empty());
+        // Every file the second run replaced was backed up again, beside the first backup.
+        EXPECT_EQ(ws.listedFiles(), cleanListed);
+    }
+
+    Workstation ws{Scenario{"repeated", true, false, false}};
+};
+
+TEST_F(RepeatedInstall, twoRunsInARowKeepTheFirstBackups) {
+    installTwiceKeepingEveryOriginal();
+    EXPECT_EQ(test::readFile(ws.machine.path() / "Vantrel/bin/core.dll_backup"), "installed core.dll");
+    EXPECT_EQ(test::readFile(ws.machine.path() / "Vantrel/bin/core.dll-2005.5.1.9.7"),
+              "new core.dll of the hot fix");
+}
+
+TEST_F(RepeatedInstall, twoRunsInTheSameMinuteWithTheDateSuffixKeepTheFirstBackups) {
+    ws.window.tickAppendDate();
+    installTwiceKeepingEveryOriginal();
+    EXPECT_EQ(test::readFile(ws.machine.path() / "Vantrel/bin/core.dll-2005.5.1.9.7"), "installed core.dll");
+    EXPECT_FALSE(fs::exists(ws.machine.path() / "Vantrel/bin/core.dll_backup"));
+}
+
+} // namespace
+} // namespace hotfix
