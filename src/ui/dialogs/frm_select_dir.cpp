@@ -1,0 +1,166 @@
+#include "frm_select_dir.hpp"
+
+#include "dir_list_box.hpp"
+#include "platform/folder_browser.hpp"
+#include "platform/msg_box.hpp"
+#include "ui/settings_store.hpp"
+#include "window_placement.hpp"
+
+#include <string>
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace hotfix {
+
+namespace {
+
+// The title of an error's box: the runtime's standard text for its number.
+std::string standardErrorText(int number) {
+    if (number == FrmSelectDir::kDeviceUnavailable) {
+        return "Device unavailable";
+    }
+    return "Error " + std::to_string(number);
+}
+
+} // namespace
+
+FrmSelectDir::FrmSelectDir(SelectDirLinks links)
+    : QDialog(&links.mainWindow)
+    , m_links(std::move(links)) {
+    setObjectName(QStringLiteral("FrmSelectDir"));
+    setWindowTitle(QStringLiteral(" Select Directory"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(twipsRect(0, 0, 3765, 4800).size());
+
+    DriveSelect = new QComboBox(this);
+    DriveSelect->setObjectName(QStringLiteral("DriveSelect"));
+    DriveSelect->setGeometry(twipsRect(120, 240, 3495, 315));
+    DirSelect = new DirListBox(m_links.browser, this);
+    DirSelect->setObjectName(QStringLiteral("DirSelect"));
+    DirSelect->setGeometry(twipsRect(120, 720, 3495, 3240));
+    CmdOk = new QPushButton(QStringLiteral("&Ok"), this);
+    CmdOk->setObjectName(QStringLiteral("CmdOk"));
+    CmdOk->setGeometry(twipsRect(360, 4200, 1215, 495));
+    CmdOk->setDefault(true);
+    CmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
+    CmdCancel->setGeometry(twipsRect(2160, 4200, 1215, 495));
+    setTabOrder(DriveSelect, DirSelect);
+    setTabOrder(DirSelect, CmdOk);
+    setTabOrder(CmdOk, CmdCancel);
+
+    for (const Drive& drive : m_links.browser.drives()) {
+        DriveSelect->addItem(QString::fromStdString(drive.root.substr(0, 2)),
+                             QChar::fromLatin1(drive.letter));
+    }
+    std::string start = m_links.browser.currentFolder();
+    if (driveRoot(start).empty() && DriveSelect->count() > 0) {
+        // A current folder on no drive (a network share) has no place in a drive list.
+        start = driveFolder(DriveSelect->itemData(0).toChar().toLatin1());
+    }
+    DirSelect->setPath(start);
+    if (!DirSelect->path().empty()) {
+        selectDrive(DirSelect->path()[0]);
+    }
+
+    // Connected only now: the opening drive is not a change.
+    connect(DriveSelect, &QComboBox::currentIndexChanged, this, &FrmSelectDir::DriveSelect_Change);
+    connect(CmdOk, &QPushButton::clicked, this, &FrmSelectDir::cmdOK_Click);
+    connect(CmdCancel, &QPushButton::clicked, this, &FrmSelectDir::CmdCancel_Click);
+
+    Form_Load();
+}
+
+void FrmSelectDir::Form_Load() {
+    const QWidget& main = m_links.mainWindow;
+    const QScreen* screen = main.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    move(selectDirPlace(screen->geometry(), outerSize(*this, main), main.frameGeometry().width()));
+}
+
+void FrmSelectDir::showModal() {
+    if (m_links.TxtPathHadFocus) {
+        setWindowTitle(QStringLiteral(" Select Vantrel Root Folder "));
+    } else if (m_links.TxtWinPathHadFocus) {
+        setWindowTitle(QStringLiteral(" Select Windows Root Folder "));
+    }
+    m_closedByCloseBox = false;
+    exec();
+}
+
+void FrmSelectDir::DriveSelect_Change() {
+    const char letter = selectedDrive();
+    if (letter == '\0') {
+        return;
+    }
+    if (const auto error = m_links.browser.checkDrive(letter)) {
+        if (error->number != kDeviceUnavailable) {
+            // Any other failure is passed over: the drive list keeps the new drive, the folder list its
+            // folder.
+            return;
+        }
+        m_links.msgBox.show(
+            {"Error Number :" + std::to_string(error->number) + "\r\nDescription : " + error->description,
+             MsgButtons::Ok, MsgIcon::Critical, standardErrorText(error->number)});
+        // Back to the folder list's drive, which raises this change once more for a drive that works.
+        selectDrive(DirSelect->path().empty() ? '\0' : DirSelect->path()[0]);
+        return;
+    }
+    // Going back to the drive the list already shows keeps its folder.
+    if (driveRoot(DirSelect->path()) != driveRoot(std::string{letter, ':'})) {
+        DirSelect->setPath(driveFolder(letter));
+    }
+}
+
+void FrmSelectDir::cmdOK_Click() {
+    const std::string folder = DirSelect->path();
+    const QString text = QString::fromStdString(folder);
+    if (m_links.TxtPathHadFocus) {
+        m_links.TxtPath.setText(text);
+    }
+    if (m_links.TxtWinPathHadFocus) {
+        m_links.TxtWinPath.setText(text);
+    }
+    hide();
+    // The setting is what start-up offers as the product-family root: a Windows root has no place in it.
+    if (m_links.TxtPathHadFocus) {
+        m_links.settings.SaveSetting(m_links.programFolder, "PatchVantrel", "FrmInstallPatchTxtPath", folder);
+    }
+}
+
+void FrmSelectDir::CmdCancel_Click() {
+    hide();
+}
+
+void FrmSelectDir::closeEvent(QCloseEvent* event) {
+    m_closedByCloseBox = true;
+    event->accept();
+    QDialog::closeEvent(event);
+}
+
+void FrmSelectDir::selectDrive(char letter) {
+    const int index = DriveSelect->findData(QChar::fromLatin1(letter));
+    if (index >= 0) {
+        DriveSelect->setCurrentIndex(index);
+    }
+}
+
+char FrmSelectDir::selectedDrive() const {
+    const QVariant letter = DriveSelect->currentData();
+    return letter.isValid() ? letter.toChar().toLatin1() : '\0';
+}
+
+std::string FrmSelectDir::driveFolder(char letter) const {
+    const std::string root{letter, ':', '\\'};
+    const std::string current = m_links.browser.currentFolder();
+    return driveRoot(current) == root ? current : root;
+}
+
+} // namespace hotfix

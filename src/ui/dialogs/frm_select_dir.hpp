@@ -1,0 +1,75 @@
+#pragma once
+
+#include <string>
+
+#include <QDialog>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace hotfix {
+
+class DirListBox;
+class FolderBrowser;
+class MsgBox;
+class SettingsStore;
+
+// What the folder picker reads and changes outside itself: the main window's root boxes and the focus
+// flags that say which of them it edits, the saved setting, the drives and folders, the message box.
+struct SelectDirLinks {
+    QWidget& mainWindow;
+    QLineEdit& TxtPath;
+    QLineEdit& TxtWinPath;
+    const bool& TxtPathHadFocus;
+    const bool& TxtWinPathHadFocus;
+    FolderBrowser& browser;
+    MsgBox& msgBox;
+    SettingsStore& settings;
+    // The application under which the chosen folder is saved: the program's own folder.
+    std::string programFolder;
+};
+
+// The folder picker. It is created on its first opening and placed then; OK and Cancel hide it and it
+// keeps its drive, folder and place for the next opening. Its close box closes it for good: whoever
+// opened it deletes it then (closedByCloseBox), and the next opening starts afresh.
+class FrmSelectDir final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit FrmSelectDir(SelectDirLinks links);
+
+    // Sets the caption from the focus flags and shows the picker modally; returns once it is hidden or
+    // closed.
+    void showModal();
+    bool closedByCloseBox() const { return m_closedByCloseBox; }
+
+    void DriveSelect_Change();
+    void cmdOK_Click();
+    void CmdCancel_Click();
+
+    QComboBox* DriveSelect = nullptr;
+    DirListBox* DirSelect = nullptr;
+    QPushButton* CmdOk = nullptr;
+    QPushButton* CmdCancel = nullptr;
+
+    static constexpr int kDeviceUnavailable = 68;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Esc cancels, as Cancel does.
+    void reject() override { CmdCancel_Click(); }
+
+private:
+    void Form_Load();
+    void selectDrive(char letter);
+    char selectedDrive() const;
+    // The folder the list shows for a drive it moves to: the process's current folder on that drive, or
+    // its root.
+    std::string driveFolder(char letter) const;
+
+    SelectDirLinks m_links;
+    bool m_closedByCloseBox = false;
+};
+
+} // namespace hotfix
