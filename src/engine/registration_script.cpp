@@ -102,7 +102,7 @@ RegistrationScript::RegistrationScript(Side side, const EngineServices& services
 
 std::string RegistrationScript::choosePath() const {
     // A script of an earlier run that is still running keeps its file; this run writes beside it.
-    const std::string base = concat({m_services.programFolder, sideInfo(m_side).scriptName});
+    std::string base = concat({m_services.programFolder, sideInfo(m_side).scriptName});
     if (!m_running->isRunning(base)) {
         return base;
     }
