@@ -1,10 +1,13 @@
 # Quick start on a fresh Debian 12 machine, as root:
 #   make demo    runs the installer on the bundled demo package
 #   make test    runs the whole test suite
-.PHONY: all demo test test-dev test-asan build bench format format-check clean
+.PHONY: all demo test test-dev test-asan build bench fuzz tidy format format-check clean
 
 PRESET ?= dev
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 30
+# Files that make tidy checks, as a regular expression over their full paths.
+TIDY_FILES ?= ^$(CURDIR)/src/(engine|platform)/
 
 all: build
 
@@ -17,7 +20,7 @@ demo:
 	scripts/ensure-packages.sh build demo
 	scripts/demo.sh
 
-test: format-check test-dev test-asan
+test: format-check test-dev tidy test-asan fuzz
 
 test-dev:
 	scripts/ensure-packages.sh build test
@@ -36,6 +39,20 @@ bench:
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
 	for b in build/release/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+# Each fuzz target for FUZZ_SECONDS seconds (make test: 30 s each as a smoke test).
+fuzz:
+	scripts/ensure-packages.sh build fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
+
+# clang-tidy with .clang-tidy over src/, on the dev build's compile_commands.json.
+tidy:
+	scripts/ensure-packages.sh build tidy
+	cmake --preset dev
+	cmake --build --preset dev -j $(JOBS)
+	run-clang-tidy -p build/dev -quiet -j $(JOBS) '$(TIDY_FILES)'
 
 format:
 	git ls-files '*.cpp' '*.hpp' | xargs clang-format -i

@@ -9,6 +9,8 @@ declare -A groups=(
     [test]="clang-format wine wine64 xvfb xauth"
     [demo]="wine wine64 xvfb xauth"
     [bench]="libbenchmark-dev"
+    [fuzz]="clang libclang-rt-14-dev"
+    [tidy]="clang-tidy"
 )
 
 wanted=()

@@ -1,0 +1,134 @@
+// Any bytes as a product list file, read by LoadListFile, and every item it accepts mapped to its two paths.
+// An input with a zero byte gives the root before it and the list file after it, so that the head rule
+// meets roots of every shape too.
+
+#include "engine/file_lists.hpp"
+#include "engine/text.hpp"
+#include "platform/file_system.hpp"
+#include "platform/msg_box.hpp"
+#include "platform/text_codec.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace hotfix {
+namespace {
+
+constexpr std::string_view kProgramFolder = "C:\\Patch";
+constexpr std::string_view kListPath = "C:\\Patch\\Setup\\InstallPatch.BLR";
+
+// Holds the one list file in memory, decoded as the platform decodes 8-bit text.
+class ListFileOnly final : public FileSystem {
+public:
+    explicit ListFileOnly(std::string_view bytes)
+        : m_content(decodeEightBitText(bytes)) {}
+
+    const std::string& content() const { return m_content; }
+
+    bool fileExists(std::string_view path) override { return path == kListPath; }
+    bool folderExists(std::string_view) override { return false; }
+    std::optional<FileAttributes> attributes(std::string_view) override { return std::nullopt; }
+    bool setAttributes(std::string_view, FileAttributes) override { return false; }
+    bool clearAttributes(std::string_view) override { return false; }
+    bool copyFile(std::string_view, std::string_view) override { return false; }
+    bool deleteFile(std::string_view) override { return false; }
+    bool createTextFile(std::string_view) override { return false; }
+    std::optional<std::string> readTextFile(std::string_view path) override {
+        if (path != kListPath) {
+            return std::nullopt;
+        }
+        return m_content;
+    }
+    bool appendLines(std::string_view, std::span<const std::string>) override { return false; }
+
+private:
+    std::string m_content;
+};
+
+class CountingMsgBox final : public MsgBox {
+public:
+    MsgResult show(const MsgBoxRequest& request) override {
+        ++badEntries;
+        if (request.prompt != "error" || request.icon != MsgIcon::None || request.title) {
+            std::fprintf(stderr, "unexpected box: %s\n", request.prompt.c_str());
+            std::abort();
+        }
+        return MsgResult::Ok;
+    }
+    std::size_t badEntries = 0;
+};
+
+class Items final : public FileListSink {
+public:
+    void addListItem(Side side, std::string name, std::string folder) override {
+        if (side != Side::Product) {
+            std::abort();
+        }
+        items.emplace_back(std::move(name), std::move(folder));
+    }
+    std::vector<std::pair<std::string, std::string>> items;
+};
+
+void require(bool holds, const char* what) {
+    if (!holds) {
+        std::fprintf(stderr, "broken: %s\n", what);
+        std::abort();
+    }
+}
+
+bool isTrimmed(std::string_view text) {
+    return trimEntry(text) == text;
+}
+
+void checkPaths(std::string_view root, const std::string& name, const std::string& folder) {
+    const std::string destination = DestinationPath(root, folder, name);
+    const std::string_view dropped = headDroppedFolder(root, folder);
+    require(folder.ends_with(dropped), "the head rule only drops the folder's head");
+    require(dropped.size() == folder.size() || dropped.starts_with('\\'),
+            "a folder without its head begins with a separator");
+    require(destination == concat({root, "\\", dropped, name}), "destination is root, \\, folder, name");
+    require(SourcePath(kProgramFolder, Side::Product, folder, name) ==
+                concat({kProgramFolder, "\\Setup\\Vtrl\\", folder, name}),
+            "source keeps the folder as listed");
+}
+
+void readOne(std::string_view input) {
+    std::string_view root = "C:\\Program Files\\Vantrel";
+    std::string_view list = input;
+    if (const std::size_t zero = input.find('\0'); zero != std::string_view::npos) {
+        root = input.substr(0, zero);
+        list = input.substr(zero + 1);
+    }
+    ListFileOnly fs(list);
+    CountingMsgBox boxes;
+    Items sink;
+    require(LoadListFile(Side::Product, {kProgramFolder, fs, boxes}, sink), "an existing list file is read");
+
+    const std::string_view content = fs.content();
+    const std::size_t entries =
+        trimEntry(content).empty()
+            ? 0
+            : static_cast<std::size_t>(std::count(content.begin(), content.end(), ',')) + 1;
+    require(sink.items.size() + boxes.badEntries == entries, "every entry is an item or one error box");
+    for (const auto& [name, folder] : sink.items) {
+        require(folder.ends_with('\\'), "a folder ends with a separator");
+        require(name.find('\\') == std::string::npos, "a name holds no separator");
+        require(name.find(',') == std::string::npos && folder.find(',') == std::string::npos,
+                "no item holds a comma");
+        require(isTrimmed(name) && isTrimmed(folder), "items are trimmed");
+        checkPaths(root, name, folder);
+    }
+}
+
+} // namespace
+} // namespace hotfix
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Bytes, whatever their value, are read as chars.
+    hotfix::readOne(std::string_view(reinterpret_cast<const char*>(data), size));
+    return 0;
+}
