@@ -37,7 +37,9 @@ FrmReadMe::FrmReadMe(QWidget& mainWindow, QCheckBox& chkReadMe, const QString& p
     , m_page(pagePath(programFolder)) {
     setObjectName(QStringLiteral("FrmReadMe"));
     setWindowTitle(QStringLiteral(" Hot Fix Read Me"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    // A plain window, not a dialog: a dialog without an owner is still kept above the program's other
+    // windows by some window managers, and this one has no owner.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(twipsRect(0, 0, 6120, 8190).size());
 

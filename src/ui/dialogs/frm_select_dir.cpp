@@ -7,6 +7,7 @@
 #include "window_placement.hpp"
 
 #include <string>
+#include <utility>
 
 #include <QCloseEvent>
 #include <QComboBox>
