@@ -1,0 +1,156 @@
+#pragma once
+
+#include "engine/install_run.hpp"
+#include "engine/installer_window.hpp"
+#include "main_window_services.hpp"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QDialog>
+#include <QElapsedTimer>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressDialog;
+class QPushButton;
+class QRadioButton;
+
+namespace hotfix {
+
+class ListBox;
+
+// The installer's main window. Controls and handlers carry the names the installer has always used; the
+// install engine reads and drives the window through InstallerWindow.
+class FrmInstallPatch final : public QDialog, public InstallerWindow {
+    Q_OBJECT
+
+public:
+    explicit FrmInstallPatch(MainWindowServices services, QWidget* parent = nullptr);
+    ~FrmInstallPatch() override;
+
+    // Fills the roots and the file lists; runs once, before the window is first shown.
+    void Form_Load();
+    // Any request to close the window: asks first; Cancel keeps the window open.
+    void Form_Unload(bool& Cancel);
+    void Form_MouseMove();
+
+    void cmdInstallPatch_Click();
+    void CmdCancel_Click() override;
+    void ChkAppedToFile_Click();
+    void OptVantrel_Click();
+    void OptWindows_Click();
+    void TxtPath_GotFocus();
+    void TxtWinPath_GotFocus();
+    // The handlers that open the other windows (dialog_handlers.cpp).
+    void cmdBrowse_Click();
+    void chkReadMe_Click();
+    void cmdAbout_Click();
+
+    void ChkAppedToFile_MouseMove();
+    void chkCloseAfterInstallation_MouseMove();
+    void chkReadMe_MouseMove();
+    void chkRegisterDlls_MouseMove();
+    void chkShowAfterReg_MouseMove();
+    void OptVantrel_MouseMove();
+    void OptWindows_MouseMove();
+    void txtAppendToFile_MouseMove();
+    void TxtPath_MouseMove();
+    void TxtWinPath_MouseMove();
+    void ResetForeColors();
+
+    // InstallerWindow
+    void addListItem(Side side, std::string name, std::string folder) override;
+    std::string rootText(Side side) const override;
+    int itemCount(Side side) const override;
+    std::string itemName(Side side, int index) const override;
+    std::string itemFolder(Side side, int index) const override;
+    std::string appendToFileText() const override;
+    bool appendDateTicked() const override;
+    std::string appendDateCaption() const override;
+    void tickAppendDate() override;
+    bool registerDllsTicked() const override;
+    bool showAfterRegTicked() const override;
+    bool closeAfterInstallationTicked() const override;
+    InstallState& installState() override { return m_installState; }
+    void installProgress(int done, int total) override;
+
+    const MainWindowServices& services() const { return m_services; }
+
+    // The controls, in tab order, then the labels and frames.
+    QLineEdit* TxtPath = nullptr;
+    QPushButton* cmdBrowse = nullptr;
+    QLineEdit* TxtWinPath = nullptr;
+    QLineEdit* txtAppendToFile = nullptr;
+    QCheckBox* ChkAppedToFile = nullptr;
+    QCheckBox* chkRegisterDlls = nullptr;
+    QCheckBox* chkShowAfterReg = nullptr;
+    QCheckBox* chkCloseAfterInstallation = nullptr;
+    QRadioButton* OptVantrel = nullptr;
+    QRadioButton* OptWindows = nullptr;
+    QCheckBox* chkReadMe = nullptr;
+    QPushButton* cmdInstallPatch = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QLabel* lblVtrlPath = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QLabel* lblAppendToFile = nullptr;
+    QGroupBox* FrmVantrel = nullptr;
+    ListBox* LstInstFileName = nullptr;
+    ListBox* LstInstFilePath = nullptr;
+    QLabel* Label1 = nullptr;
+    QGroupBox* FrmWindows = nullptr;
+    ListBox* LstWinInstFilePath = nullptr;
+    ListBox* LstWinInstFileName = nullptr;
+    QPushButton* cmdAbout = nullptr;
+
+    // True while one of the ten highlightable controls is blue.
+    bool HighlightOn = false;
+    // Where the window stood when the read-me viewer was last shown.
+    float SavedLeft = 0.0F;
+    std::int16_t SavedTop = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Esc does nothing: the window has no cancel button, and closing goes through the confirmation.
+    void reject() override {}
+
+private:
+    struct PendingList {
+        std::vector<std::string> names;
+        std::vector<std::string> folders;
+    };
+
+    void createControls();
+    void connectHandlers();
+    void highlight(QWidget* control);
+    bool askToClose();
+    void endProgram();
+    ListBox* nameList(Side side) const;
+    ListBox* folderList(Side side) const;
+    void loadList(Side side);
+
+    MainWindowServices m_services;
+    EngineServices m_engine;
+    InstallState m_installState;
+    // The ten controls that the pointer highlights, in the order ResetForeColors paints them.
+    std::array<QWidget*, 10> m_highlightable{};
+    std::vector<std::pair<QObject*, void (FrmInstallPatch::*)()>> m_moveHandlers;
+    // While a list file is read, its items are gathered here and handed to the list boxes at once.
+    PendingList* m_pending = nullptr;
+    bool m_ending = false;
+    QElapsedTimer m_installTime;
+    std::unique_ptr<QProgressDialog> m_progress;
+    // The read-me viewer (dialog_handlers.cpp). It has no owner window, so this window keeps it; declared
+    // last so that it goes first, while the rest of the window is still whole.
+    std::unique_ptr<QWidget> m_readMe;
+};
+
+} // namespace hotfix

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "engine/date_suffix.hpp"
+
+#include <functional>
+#include <string>
+
+namespace hotfix {
+
+class FileSystem;
+class FolderBrowser;
+class MsgBox;
+class ProcessLauncher;
+class RegistryApi;
+class SettingsStore;
+
+// The current local date and time.
+LocalDateTime localNow();
+
+// Ends the program at once: every event loop returns, and no window is asked to close.
+void endProgramNow();
+
+// Everything the main window and its dialogs reach the machine through.
+struct MainWindowServices {
+    std::string programFolder;
+    FileSystem& fs;
+    MsgBox& msgBox;
+    RegistryApi& registry;
+    SettingsStore& settings;
+    ProcessLauncher& launcher;
+    FolderBrowser& folderBrowser;
+    std::function<LocalDateTime()> clock = localNow;
+    std::function<void()> endProgram = endProgramNow;
+};
+
+} // namespace hotfix

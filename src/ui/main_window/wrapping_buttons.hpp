@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QPushButton>
+
+namespace hotfix {
+
+// Buttons whose caption breaks into more lines when one line does not fit, as the installer's captions
+// always did. text() stays the caption as set: no line breaks are put into it.
+class WrappingPushButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+class WrappingCheckBox final : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    // The whole control answers a click, whichever line of its caption is hit.
+    bool hitButton(const QPoint& pos) const override;
+};
+
+} // namespace hotfix

@@ -1,0 +1,86 @@
+#include "box_answerer.hpp"
+#include "ui/main_window/list_box.hpp"
+#include "ui/main_window/qt_msg_box.hpp"
+#include "window_fixture.hpp"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace hotfix::test {
+namespace {
+
+// One whole install from the window, on a real package folder and a real product root, with the real
+// message boxes answered as a user would.
+class InstallTest : public WindowTest {
+protected:
+    InstallTest() {
+        package.write("Setup/InstallPatch.BLR", "Vantrel\\bin\\engine.dll, Vantrel\\bin\\notes.txt");
+        package.write("Setup/Vtrl/Vantrel/bin/engine.dll", "new engine");
+        package.write("Setup/Vtrl/Vantrel/bin/notes.txt", "new notes");
+        machine.write("Vantrel/bin/engine.dll", "old engine");
+        registry.set(kProductKey, "QXINSTALLDIR", machine.str() + "/Vantrel");
+    }
+
+    void install() {
+        open(&box);
+        box.setOwner(window.get());
+        showAndActivate();
+        QTest::mouseClick(window->cmdInstallPatch, Qt::LeftButton);
+    }
+
+    TempDir machine;
+    BoxAnswerer answerer;
+    QtMsgBox box;
+};
+
+TEST_F(InstallTest, installButton_replacesAndBacksUp_thenAsksToClose_noKeepsTheWindow) {
+    answerer.answerNext(QMessageBox::Ok);
+    answerer.answerNext(QMessageBox::No);
+    install();
+
+    EXPECT_EQ(machine.read("Vantrel/bin/engine.dll"), "new engine");
+    EXPECT_EQ(machine.read("Vantrel/bin/engine.dll_backup"), "old engine");
+    EXPECT_EQ(machine.read("Vantrel/bin/notes.txt"), "new notes");
+    ASSERT_EQ(answerer.seen.size(), 2U);
+    EXPECT_EQ(answerer.seen[0].text, "Sucessfully Applied the HotFix");
+    EXPECT_EQ(answerer.seen[0].title, "HotFix Installer");
+    EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Information);
+    EXPECT_EQ(answerer.seen[1].text, "Are you sure, You want to close Installer");
+    EXPECT_EQ(answerer.seen[1].defaultButton, QMessageBox::Yes);
+
+    EXPECT_EQ(endRequests, 0);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->LstInstFileName->count(), 2);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(InstallTest, failedInstall_saysSo_andLeavesTheInstalledFiles) {
+    std::filesystem::remove(package.path() / "Setup/Vtrl/Vantrel/bin/engine.dll");
+    install();
+
+    EXPECT_EQ(machine.read("Vantrel/bin/engine.dll"), "old engine");
+    ASSERT_FALSE(answerer.seen.empty());
+    EXPECT_EQ(answerer.seen.back().text, " HotFix Failed, Please try again  ");
+    EXPECT_EQ(answerer.seen.back().icon, QMessageBox::Critical);
+    EXPECT_EQ(endRequests, 0);
+}
+
+TEST_F(InstallTest, dateSuffix_tickedBeforeTheInstall_namesTheBackup) {
+    answerer.answerNext(QMessageBox::Ok);
+    answerer.answerNext(QMessageBox::Yes);
+    now = {2005, 5, 1, 14, 59};
+    open(&box);
+    box.setOwner(window.get());
+    showAndActivate();
+    QTest::mouseClick(window->ChkAppedToFile, Qt::LeftButton);
+    now = {2005, 5, 1, 15, 10};
+    QTest::mouseClick(window->cmdInstallPatch, Qt::LeftButton);
+
+    EXPECT_EQ(machine.read("Vantrel/bin/engine.dll-2005.5.1.14.59"), "old engine");
+    EXPECT_EQ(endRequests, 1);
+}
+
+} // namespace
+} // namespace hotfix::test
