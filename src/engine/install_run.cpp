@@ -47,8 +47,9 @@ bool packageFolderExists(Side side, std::string_view head, const EngineServices&
     return services.fs.folderExists(trimBlanks(path));
 }
 
+// A file or a folder: whatever has attributes is there.
 bool taken(FileSystem& fs, const std::string& path) {
-    return fs.fileExists(path) || fs.folderExists(path);
+    return fs.attributes(path).has_value();
 }
 
 // The backup never overwrites a file: an older backup, or the same file listed twice, may sit there.

@@ -34,7 +34,7 @@ public:
     // a wrong "not there" must never let a copy overwrite a file that has no backup. Backends should make
     // the test and the copy one step (O_EXCL, CopyFile's fail-if-exists); this fallback tests first.
     virtual bool copyFileToNew(std::string_view from, std::string_view to) {
-        return !fileExists(to) && !folderExists(to) && copyFile(from, to);
+        return !attributes(to) && copyFile(from, to);
     }
     virtual bool deleteFile(std::string_view path) = 0;
 
