@@ -261,7 +261,7 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName, int 
                                      "): " + what);
         }
     }
-    std::printf("  %-34s %-28s %4d tried, %4d held\n", std::string(scenario.name).c_str(),
+    std::printf("  %-38s %-24s %4d tried, %4d held\n", std::string(scenario.name).c_str(),
                 std::string(modeName).c_str(), tally.tried, tally.held);
     total.tried += tally.tried;
     total.held += tally.held;
