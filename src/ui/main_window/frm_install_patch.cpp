@@ -3,6 +3,7 @@
 #include "engine/file_lists.hpp"
 #include "engine/text.hpp"
 #include "focus_flags.hpp"
+#include "frame.hpp"
 #include "list_box.hpp"
 #include "platform/msg_box.hpp"
 #include "platform/reg_module.hpp"
@@ -16,7 +17,6 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFontDatabase>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -43,6 +43,8 @@ constexpr const char* kWindowsRootKey = "SOFTWARE\\Microsoft\\Windows NT\\Curren
 constexpr const char* kSettingsSection = "PatchVantrel";
 constexpr const char* kSettingsKey = "FrmInstallPatchTxtPath";
 constexpr const char* kFallbackProductRoot = "C:\\Program Files\\Vantrel";
+
+constexpr std::size_t kMostItems = 32767;
 
 const QColor kBlack(0, 0, 0);
 const QColor kBlue(0, 0, 255);
@@ -157,7 +159,7 @@ void FrmInstallPatch::createControls() {
     cmdBrowse =
         place(new QPushButton(QStringLiteral("&Browse"), this), "cmdBrowse", twips(6120, 240, 795, 390));
     TxtWinPath = makeTextBox(this, "TxtWinPath", "C:\\", twips(1440, 480, 4575, 285));
-    Frame1 = place(new QGroupBox(QStringLiteral("Suffix  Old Files with"), this), "Frame1",
+    Frame1 = place(new Frame(QStringLiteral("Suffix  Old Files with"), this), "Frame1",
                    twips(120, 840, 4575, 1095));
     txtAppendToFile = makeTextBox(Frame1, "txtAppendToFile", "backup", twips(1320, 360, 3135, 285));
     ChkAppedToFile = place(new WrappingCheckBox(QString::fromLatin1(kAppendDateCaption), Frame1),
@@ -181,12 +183,12 @@ void FrmInstallPatch::createControls() {
         place(new QPushButton(QStringLiteral("&Close"), this), "cmdCancel", twips(5880, 4920, 975, 375));
     lblVtrlPath = makeLabel(this, "lblVtrlPath", "Vantrel Path", twips(120, 120, 1200, 240));
     lblAppendToFile = makeLabel(Frame1, "lblAppendToFile", "Suffix Old Files", twips(120, 360, 1260, 195));
-    FrmVantrel = place(new QGroupBox(QStringLiteral("These Vantrel Files Will be Copied to "), this),
+    FrmVantrel = place(new Frame(QStringLiteral("These Vantrel Files Will be Copied to "), this),
                        "FrmVantrel", twips(120, 2040, 4575, 3255));
     LstInstFileName = place(new ListBox(FrmVantrel), "LstInstFileName", twips(120, 240, 1815, 2955));
     LstInstFilePath = place(new ListBox(FrmVantrel), "LstInstFilePath", twips(1920, 240, 2535, 2955));
     Label1 = makeLabel(this, "Label1", "Windows Path", twips(120, 480, 1275, 240));
-    FrmWindows = place(new QGroupBox(QStringLiteral("These Windows Files Will be Copied to "), this),
+    FrmWindows = place(new Frame(QStringLiteral("These Windows Files Will be Copied to "), this),
                        "FrmWindows", twips(120, 2040, 4575, 3255));
     LstWinInstFilePath = place(new ListBox(FrmWindows), "LstWinInstFilePath", twips(1920, 240, 2535, 2955));
     LstWinInstFileName = place(new ListBox(FrmWindows), "LstWinInstFileName", twips(120, 240, 1815, 2955));
@@ -316,7 +318,10 @@ void FrmInstallPatch::Form_Load() {
 }
 
 void FrmInstallPatch::loadList(Side side) {
+    // Room for the most a side holds; pages that a short list never touches cost no memory.
     PendingList pending;
+    pending.names.reserve(kMostItems);
+    pending.folders.reserve(kMostItems);
     m_pending = &pending;
     const bool found =
         LoadListFile(side, {m_services.programFolder, m_services.fs, m_services.msgBox}, *this);

@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 
 class QCheckBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressDialog;
@@ -24,6 +23,7 @@ class QRadioButton;
 
 namespace hotfix {
 
+class Frame;
 class ListBox;
 
 // The installer's main window. Controls and handlers carry the names the installer has always used; the
@@ -98,13 +98,13 @@ public:
     QPushButton* cmdInstallPatch = nullptr;
     QPushButton* cmdCancel = nullptr;
     QLabel* lblVtrlPath = nullptr;
-    QGroupBox* Frame1 = nullptr;
+    Frame* Frame1 = nullptr;
     QLabel* lblAppendToFile = nullptr;
-    QGroupBox* FrmVantrel = nullptr;
+    Frame* FrmVantrel = nullptr;
     ListBox* LstInstFileName = nullptr;
     ListBox* LstInstFilePath = nullptr;
     QLabel* Label1 = nullptr;
-    QGroupBox* FrmWindows = nullptr;
+    Frame* FrmWindows = nullptr;
     ListBox* LstWinInstFilePath = nullptr;
     ListBox* LstWinInstFileName = nullptr;
     QPushButton* cmdAbout = nullptr;

@@ -1,17 +1,24 @@
 #include "program_icon.hpp"
 
-#include <QString>
+#include <QPixmap>
+
+namespace {
+#include "icon/hotfix-16-24bit.xpm"
+#include "icon/hotfix-16-4bit.xpm"
+#include "icon/hotfix-16-8bit.xpm"
+#include "icon/hotfix-32-24bit.xpm"
+#include "icon/hotfix-32-4bit.xpm"
+#include "icon/hotfix-32-8bit.xpm"
+} // namespace
 
 namespace hotfix {
 
 QIcon programIcon() {
     QIcon icon;
     // The fullest colour first: of two images of one size, the icon shows the first one added.
-    for (const int depth : {24, 8, 4}) {
-        for (const int size : {16, 32}) {
-            icon.addFile(QStringLiteral(":/hotfix/icon/hotfix-%1-%2bit.png").arg(size).arg(depth),
-                         QSize(size, size));
-        }
+    for (const char* const* image :
+         {hotfix_16_24bit, hotfix_32_24bit, hotfix_16_8bit, hotfix_32_8bit, hotfix_16_4bit, hotfix_32_4bit}) {
+        icon.addPixmap(QPixmap(image));
     }
     return icon;
 }

@@ -1,10 +1,10 @@
 #include "box_answerer.hpp"
+#include "ui/main_window/frame.hpp"
 #include "ui/main_window/list_box.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
 #include "window_fixture.hpp"
 
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>

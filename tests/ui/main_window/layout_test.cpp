@@ -1,8 +1,8 @@
+#include "ui/main_window/frame.hpp"
 #include "ui/main_window/list_box.hpp"
 #include "window_fixture.hpp"
 
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,8 +1,8 @@
+#include "ui/main_window/frame.hpp"
 #include "ui/main_window/list_box.hpp"
 #include "ui/main_window/qt_settings_store.hpp"
 #include "window_fixture.hpp"
 
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
 

@@ -1,6 +1,7 @@
 // Draws the program icon: a parcel with an arrow going into it, at 16 and 32 pixels, each in 16 colours,
-// 256 colours and 24-bit colour. Writes one PNG per image (the Qt resource) and hotfix.ico with all six
-// (the Windows executable's icon resource). Run it again only when the artwork changes:
+// 256 colours and 24-bit colour. Writes one XPM per image (compiled into the program, read without any
+// image plug-in) and hotfix.ico with all six (the Windows executable's icon resource). Run it again only
+// when the artwork changes:
 //   draw_icon <output folder>
 
 #include <cstdint>
@@ -227,6 +228,49 @@ struct Entry {
     QImage image;
 };
 
+// An XPM is C source: the program includes it and Qt reads it without looking for image plug-ins.
+bool writeXpm(const QString& path, const QString& name, const QImage& image) {
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    QList<QRgb> colors;
+    for (int y = 0; y < argb.height(); ++y) {
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb pixel = qAlpha(argb.pixel(x, y)) < 128 ? 0 : (argb.pixel(x, y) | 0xFF000000U);
+            if (!colors.contains(pixel)) {
+                colors.append(pixel);
+            }
+        }
+    }
+    const QString symbols = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+    const int width = colors.size() <= symbols.size() ? 1 : 2;
+    const auto code = [&](qsizetype index) {
+        return width == 1 ? QString(symbols[index])
+                          : QString(symbols[index / symbols.size()]) + symbols[index % symbols.size()];
+    };
+    QString text = QStringLiteral("/* XPM */\nstatic const char* const %1[] = {\n\"%2 %3 %4 %5\",\n")
+                       .arg(name)
+                       .arg(argb.width())
+                       .arg(argb.height())
+                       .arg(colors.size())
+                       .arg(width);
+    for (qsizetype i = 0; i < colors.size(); ++i) {
+        const QString value = colors[i] == 0
+                                  ? QStringLiteral("None")
+                                  : QStringLiteral("#%1").arg(colors[i] & 0xFFFFFFU, 6, 16, QLatin1Char('0'));
+        text += QStringLiteral("\"%1 c %2\",\n").arg(code(i), value);
+    }
+    for (int y = 0; y < argb.height(); ++y) {
+        text += QLatin1Char('"');
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb pixel = qAlpha(argb.pixel(x, y)) < 128 ? 0 : (argb.pixel(x, y) | 0xFF000000U);
+            text += code(colors.indexOf(pixel));
+        }
+        text += y + 1 < argb.height() ? QStringLiteral("\",\n") : QStringLiteral("\"};\n");
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) &&
+           file.write(text.toLatin1()) > 0;
+}
+
 bool writeIco(const QString& path, const std::vector<Entry>& entries) {
     std::vector<unsigned char> out;
     put16(out, 0);
@@ -273,10 +317,12 @@ int main(int argc, char** argv) {
         }
     }
     for (const Entry& entry : entries) {
-        const QString name =
-            QStringLiteral("hotfix-%1-%2bit.png").arg(entry.size).arg(static_cast<int>(entry.depth));
-        if (!entry.image.save(folder.filePath(name))) {
-            std::fprintf(stderr, "draw_icon: cannot write %s\n", qPrintable(folder.filePath(name)));
+        const QString base =
+            QStringLiteral("hotfix-%1-%2bit").arg(entry.size).arg(static_cast<int>(entry.depth));
+        const QString symbol =
+            QStringLiteral("hotfix_%1_%2bit").arg(entry.size).arg(static_cast<int>(entry.depth));
+        if (!writeXpm(folder.filePath(base + QStringLiteral(".xpm")), symbol, entry.image)) {
+            std::fprintf(stderr, "draw_icon: cannot write %s.xpm\n", qPrintable(base));
             return 1;
         }
     }
