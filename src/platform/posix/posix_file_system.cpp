@@ -112,22 +112,6 @@ bool isReadOnly(const struct stat& st) {
 
 } // namespace
 
-std::string toPosixPath(std::string_view windowsStylePath) {
-    std::string out;
-    out.reserve(windowsStylePath.size());
-    for (const char c : windowsStylePath) {
-        const bool separator = c == '\\' || c == '/';
-        if (separator) {
-            if (out.empty() || out.back() != '/') {
-                out.push_back('/');
-            }
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 bool PosixFileSystem::fileExists(std::string_view path) {
     const auto st = statPath(nativePath(path));
     return st && !S_ISDIR(st->st_mode);
@@ -170,7 +154,8 @@ bool PosixFileSystem::copyFile(std::string_view from, std::string_view to) {
     if (::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode)) {
         return false;
     }
-    if (const auto targetStat = statPath(target)) {
+    const auto targetStat = statPath(target);
+    if (targetStat) {
         // Truncating the target would destroy the source when both are one file.
         const bool sameFile =
             targetStat->st_dev == sourceStat.st_dev && targetStat->st_ino == sourceStat.st_ino;
@@ -181,6 +166,9 @@ bool PosixFileSystem::copyFile(std::string_view from, std::string_view to) {
     Fd out(openRetrying(target, O_WRONLY | O_CREAT | O_TRUNC, 0600));
     if (!out.valid()) {
         return false;
+    }
+    if (!targetStat) {
+        m_paths.noteCreated(target);
     }
     if (!copyContent(in.get(), out.get())) {
         return false;
@@ -198,16 +186,27 @@ bool PosixFileSystem::deleteFile(std::string_view path) {
     if (!st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
         return false;
     }
-    return ::unlink(native.c_str()) == 0;
+    if (::unlink(native.c_str()) != 0) {
+        return false;
+    }
+    m_paths.noteRemoved(native);
+    return true;
 }
 
 bool PosixFileSystem::createTextFile(std::string_view path) {
     const std::string native = nativePath(path);
-    if (const auto st = statPath(native); st && (S_ISDIR(st->st_mode) || isReadOnly(*st))) {
+    const auto st = statPath(native);
+    if (st && (S_ISDIR(st->st_mode) || isReadOnly(*st))) {
         return false;
     }
     Fd fd(openRetrying(native, O_WRONLY | O_CREAT | O_TRUNC, 0644));
-    return fd.valid() && fd.close();
+    if (!fd.valid()) {
+        return false;
+    }
+    if (!st) {
+        m_paths.noteCreated(native);
+    }
+    return fd.close();
 }
 
 std::optional<std::string> PosixFileSystem::readTextFile(std::string_view path) {

@@ -1,20 +1,23 @@
 #pragma once
 
 #include "../file_system.hpp"
+#include "path_resolver.hpp"
 
 #include <string>
 #include <string_view>
 
 namespace hotfix {
 
-// "\" and "/" both separate, and a run of them is one separator: "/opt/root\\bin\a.dll" is
-// /opt/root/bin/a.dll.
-std::string toPosixPath(std::string_view windowsStylePath);
-
 // Files as Windows' own file services treat them, on a POSIX file system: read-only is the missing owner
 // write bit, and a read-only file is neither overwritten nor deleted until its attributes are cleared.
+// Paths are found as Wine finds them in the prefix (see PathResolver).
 class PosixFileSystem final : public FileSystem {
 public:
+    // Without a prefix only Z: (the root folder) and POSIX paths lead anywhere.
+    PosixFileSystem() = default;
+    explicit PosixFileSystem(WinePrefix prefix)
+        : m_paths(std::move(prefix)) {}
+
     bool fileExists(std::string_view path) override;
     bool folderExists(std::string_view path) override;
     std::optional<FileAttributes> attributes(std::string_view path) override;
@@ -26,9 +29,11 @@ public:
     std::optional<std::string> readTextFile(std::string_view path) override;
     bool appendLines(std::string_view path, std::span<const std::string> lines) override;
 
-protected:
     // Where a Windows-style path lies on this machine.
-    virtual std::string nativePath(std::string_view path) { return toPosixPath(path); }
+    std::string nativePath(std::string_view path) { return m_paths.nativePath(path); }
+
+private:
+    PathResolver m_paths;
 };
 
 } // namespace hotfix

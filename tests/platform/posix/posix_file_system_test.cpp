@@ -1,6 +1,7 @@
 #include "platform/posix/posix_file_system.hpp"
 #include "support/temp_dir.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,6 +113,94 @@ TEST_F(PosixFileSystemTest, unreadableTextGivesNothing) {
     EXPECT_FALSE(files.readTextFile(winPath(dir, "folder")).has_value());
     EXPECT_FALSE(files.readTextFile(winPath(dir, "missing.txt")).has_value());
     EXPECT_FALSE(files.createTextFile(winPath(dir, "folder")));
+}
+
+// Moves a folder's modification time away from now, as a change by another program some time later does.
+void touchFolderLater(const fs::path& folder) {
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    const timespec times[2] = {st.st_atim, {st.st_mtim.tv_sec + 5, st.st_mtim.tv_nsec}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+}
+
+// A prefix whose drive C: holds an installed product.
+class PrefixFileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir.path() / "prefix/dosdevices");
+        fs::create_directory_symlink("../drive_c", dir.path() / "prefix/dosdevices/c:");
+        dir.write("prefix/drive_c/Program Files/Vantrel/Bin/Engine.DLL", "engine");
+        dir.write("package/new.dll", "new");
+    }
+
+    fs::path installed(std::string_view relative) const {
+        return dir.path() / "prefix/drive_c/Program Files/Vantrel" / relative;
+    }
+
+    TempDir dir;
+    PosixFileSystem files{WinePrefix(dir.str() + "/prefix")};
+};
+
+TEST_F(PrefixFileSystemTest, driveLettersLeadIntoThePrefixIgnoringCase) {
+    EXPECT_TRUE(files.fileExists("C:\\Program Files\\Vantrel\\Bin\\Engine.DLL"));
+    EXPECT_TRUE(files.fileExists("c:\\PROGRAM FILES\\vantrel\\\\bin\\engine.dll"));
+    EXPECT_EQ(files.readTextFile("C:\\program files\\VANTREL\\BIN\\ENGINE.DLL"), "engine");
+    EXPECT_TRUE(files.folderExists("C:\\"));
+    EXPECT_TRUE(files.folderExists("C:"));
+    EXPECT_FALSE(files.fileExists("C:\\Program Files\\Vantrel\\Bin\\Other.dll"));
+    EXPECT_FALSE(files.folderExists("Q:\\"));
+    EXPECT_EQ(files.nativePath("Q:\\a.dll"), "");
+    EXPECT_FALSE(files.createTextFile("Q:\\a.txt"));
+}
+
+TEST_F(PrefixFileSystemTest, newFilesKeepTheCaseTheyWereGiven) {
+    ASSERT_TRUE(files.copyFile(dir.str() + "\\package\\NEW.DLL", "C:\\PROGRAM FILES\\vantrel\\BIN\\New.dll"));
+    EXPECT_EQ(test::readFile(installed("Bin/New.dll")), "new");
+    ASSERT_TRUE(files.createTextFile("c:\\program files\\VANTREL\\Register.BAT"));
+    EXPECT_TRUE(fs::exists(installed("Register.BAT")));
+    // Found again under any case, and not created twice.
+    ASSERT_TRUE(files.copyFile(dir.str() + "/package/new.dll", "C:\\Program Files\\Vantrel\\Bin\\NEW.DLL"));
+    EXPECT_FALSE(fs::exists(installed("Bin/NEW.DLL")));
+    EXPECT_TRUE(files.deleteFile("C:\\Program Files\\Vantrel\\register.bat"));
+    EXPECT_FALSE(fs::exists(installed("Register.BAT")));
+    // A folder that does not exist is not made up.
+    EXPECT_FALSE(files.copyFile(dir.str() + "/package/new.dll", "C:\\Program Files\\Vantrel\\Lib\\a.dll"));
+}
+
+TEST_F(PrefixFileSystemTest, theExactNameWinsOverOtherCases) {
+    dir.write("prefix/drive_c/Program Files/Vantrel/Bin/engine.dll", "lower");
+    EXPECT_EQ(files.readTextFile("C:\\Program Files\\Vantrel\\Bin\\engine.dll"), "lower");
+    EXPECT_EQ(files.readTextFile("C:\\Program Files\\Vantrel\\Bin\\Engine.DLL"), "engine");
+    // Neither spelling: the first of the names in sorted order, the same on every call.
+    EXPECT_EQ(files.readTextFile("C:\\Program Files\\Vantrel\\Bin\\ENGINE.dll"), "engine");
+}
+
+TEST_F(PrefixFileSystemTest, foldersChangedByOthersAreReadAgain) {
+    const std::string other = "C:\\Program Files\\Vantrel\\Bin\\other.dll";
+    EXPECT_FALSE(files.fileExists(other));
+    dir.write("prefix/drive_c/Program Files/Vantrel/Bin/Other.DLL", "other");
+    touchFolderLater(installed("Bin"));
+    EXPECT_TRUE(files.fileExists(other));
+    fs::remove(installed("Bin/Other.DLL"));
+    touchFolderLater(installed("Bin"));
+    EXPECT_FALSE(files.fileExists(other));
+}
+
+TEST_F(PrefixFileSystemTest, lettersBeyondAsciiMatchIgnoringCase) {
+    dir.write("prefix/drive_c/Program Files/Vantrel/\u00c4rger/\u0416.dll", "x");
+    EXPECT_TRUE(files.fileExists("C:\\Program Files\\Vantrel\\\u00e4RGER\\\u0436.DLL"));
+}
+
+TEST(PosixFileSystemWithoutPrefix, onlyZLeadsAnywhere) {
+    TempDir dir;
+    dir.write("a.dll", "a");
+    PosixFileSystem files{WinePrefix(dir.str() + "/missing-prefix")};
+    std::string zPath = "Z:";
+    for (const char c : dir.str()) {
+        zPath.push_back(c == '/' ? '\\' : c);
+    }
+    EXPECT_TRUE(files.fileExists(zPath + "\\A.DLL"));
+    EXPECT_FALSE(files.fileExists("C:\\a.dll"));
 }
 
 } // namespace

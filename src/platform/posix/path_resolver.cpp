@@ -1,0 +1,228 @@
+#include "path_resolver.hpp"
+
+#include "unicode_text.hpp"
+
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace hotfix {
+
+namespace {
+
+// Enough for the folders one install touches; past it the oldest knowledge is simply dropped.
+constexpr std::size_t kMaxListings = 256;
+
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool entryExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string joined(const std::string& folder, std::string_view name) {
+    std::string out = folder;
+    if (!out.empty() && out.back() != '/') {
+        out.push_back('/');
+    }
+    out += name;
+    return out;
+}
+
+std::string folderForListing(const std::string& folder) {
+    return folder.empty() ? std::string(".") : folder;
+}
+
+bool sameStamp(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Splits "dir/name" into its folder ("/" for a top-level entry, "" for a relative name) and its name.
+std::pair<std::string, std::string> splitLast(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return {std::string(), path};
+    }
+    return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+void addName(std::vector<std::string>& names, const std::string& name) {
+    const auto at = std::lower_bound(names.begin(), names.end(), name);
+    if (at == names.end() || *at != name) {
+        names.insert(at, name);
+    }
+}
+
+} // namespace
+
+std::string toPosixPath(std::string_view windowsStylePath) {
+    std::string out;
+    out.reserve(windowsStylePath.size());
+    for (const char c : windowsStylePath) {
+        const bool separator = c == '\\' || c == '/';
+        if (separator) {
+            if (out.empty() || out.back() != '/') {
+                out.push_back('/');
+            }
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+PathResolver::PathResolver(WinePrefix prefix)
+    : m_prefix(std::move(prefix)) {}
+
+std::string PathResolver::nativePath(std::string_view path) {
+    if (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') {
+        const auto root = m_prefix.driveRoot(path[0]);
+        if (!root) {
+            return {};
+        }
+        // "C:" alone and "C:rest" both count from the drive's root: the installer has no current folder
+        // per drive.
+        return resolveCase(toPosixPath(*root + "/" + std::string(path.substr(2))));
+    }
+    return resolveCase(toPosixPath(path));
+}
+
+std::string PathResolver::resolveCase(const std::string& posixPath) {
+    if (posixPath.empty() || entryExists(posixPath)) {
+        return posixPath;
+    }
+    const bool absolute = posixPath.front() == '/';
+    const bool trailingSlash = posixPath.size() > 1 && posixPath.back() == '/';
+    std::vector<std::string_view> parts;
+    std::string_view rest = posixPath;
+    while (!rest.empty()) {
+        const auto slash = rest.find('/');
+        if (slash != 0) {
+            parts.push_back(rest.substr(0, slash));
+        }
+        if (slash == std::string_view::npos) {
+            break;
+        }
+        rest.remove_prefix(slash + 1);
+    }
+
+    // The deepest folder that exists as spelled; everything below it is looked up ignoring case.
+    const auto prefixOf = [&](std::size_t count) {
+        std::string out = absolute ? "/" : "";
+        for (std::size_t i = 0; i < count; ++i) {
+            out = joined(out, parts[i]);
+        }
+        return out;
+    };
+    std::size_t existing = parts.size();
+    std::string current;
+    do {
+        --existing;
+        current = prefixOf(existing);
+    } while (existing > 0 && !entryExists(current));
+
+    for (std::size_t i = existing; i < parts.size(); ++i) {
+        const std::string exact = joined(current, parts[i]);
+        if (i > existing && entryExists(exact)) {
+            current = exact;
+            continue;
+        }
+        const auto match = matchInFolder(folderForListing(current), parts[i]);
+        if (!match) {
+            // Nothing below a missing entry can exist: the rest keeps its spelling.
+            current = exact;
+            for (std::size_t k = i + 1; k < parts.size(); ++k) {
+                current = joined(current, parts[k]);
+            }
+            break;
+        }
+        current = joined(current, *match);
+    }
+    if (trailingSlash) {
+        current.push_back('/');
+    }
+    return current;
+}
+
+PathResolver::Listing* PathResolver::currentListing(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        m_listings.erase(folder);
+        return nullptr;
+    }
+    if (const auto it = m_listings.find(folder); it != m_listings.end()) {
+        Listing& known = it->second;
+        if (known.device == st.st_dev && known.inode == st.st_ino && sameStamp(known.modified, st.st_mtim)) {
+            return &known;
+        }
+        m_listings.erase(it);
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return nullptr;
+    }
+    Listing listing;
+    listing.device = st.st_dev;
+    listing.inode = st.st_ino;
+    listing.modified = st.st_mtim;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            addName(listing.names[foldCase(name)], name);
+        }
+    }
+    ::closedir(dir);
+    if (m_listings.size() >= kMaxListings) {
+        m_listings.clear();
+    }
+    return &m_listings.insert_or_assign(folder, std::move(listing)).first->second;
+}
+
+std::optional<std::string> PathResolver::matchInFolder(const std::string& folder, std::string_view name) {
+    const std::lock_guard lock(m_mutex);
+    Listing* listing = currentListing(folder);
+    if (listing == nullptr) {
+        return std::nullopt;
+    }
+    const auto it = listing->names.find(foldCase(name));
+    if (it == listing->names.end() || it->second.empty()) {
+        return std::nullopt;
+    }
+    return it->second.front();
+}
+
+void PathResolver::noteCreated(const std::string& nativePath) {
+    const auto [folderPart, name] = splitLast(nativePath);
+    const std::string folder = folderForListing(folderPart);
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_listings.find(folder);
+    struct stat st {};
+    if (it == m_listings.end() || ::stat(folder.c_str(), &st) != 0) {
+        return;
+    }
+    addName(it->second.names[foldCase(name)], name);
+    it->second.modified = st.st_mtim;
+}
+
+void PathResolver::noteRemoved(const std::string& nativePath) {
+    const auto [folderPart, name] = splitLast(nativePath);
+    const std::string folder = folderForListing(folderPart);
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_listings.find(folder);
+    struct stat st {};
+    if (it == m_listings.end() || ::stat(folder.c_str(), &st) != 0) {
+        return;
+    }
+    const auto entry = it->second.names.find(foldCase(name));
+    if (entry != it->second.names.end()) {
+        std::erase(entry->second, name);
+        if (entry->second.empty()) {
+            it->second.names.erase(entry);
+        }
+    }
+    it->second.modified = st.st_mtim;
+}
+
+} // namespace hotfix

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "wine_prefix.hpp"
+
+#include <ctime>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <unordered_map>
+#include <vector>
+
+namespace hotfix {
+
+// "\" and "/" both separate, and a run of them is one separator: "/opt/root\\bin\a.dll" is
+// /opt/root/bin/a.dll.
+std::string toPosixPath(std::string_view windowsStylePath);
+
+// Finds where a Windows-style path lies on this machine, as Wine finds it: "X:\rest" through the prefix's
+// drive X, anything else as a POSIX path. Names are case-insensitive: a component that does not exist with
+// its exact case names the entry of its folder that matches it ignoring case; a component that matches
+// nothing keeps the case it was given, so that a file created new is named as the caller spelled it.
+//
+// Folder listings are kept between calls so that creating many files in one folder does not read that
+// folder again for each of them. A listing is read again when the folder's modification time changes;
+// changes this object makes itself are recorded through noteCreated and noteRemoved instead. The listings
+// are guarded, so that a script's exit handler may remove its file from another thread.
+class PathResolver {
+public:
+    explicit PathResolver(WinePrefix prefix = {});
+
+    // Empty when the path can lie nowhere (a drive letter the prefix does not have).
+    std::string nativePath(std::string_view path);
+
+    void noteCreated(const std::string& nativePath);
+    void noteRemoved(const std::string& nativePath);
+
+    const WinePrefix& prefix() const { return m_prefix; }
+
+private:
+    struct Listing {
+        dev_t device = 0;
+        ino_t inode = 0;
+        timespec modified{};
+        // Names by their folded form; several names that differ only in case share one key, sorted.
+        std::unordered_map<std::string, std::vector<std::string>> names;
+    };
+
+    std::string resolveCase(const std::string& posixPath);
+    // The entry of folder that matches name ignoring case.
+    std::optional<std::string> matchInFolder(const std::string& folder, std::string_view name);
+    Listing* currentListing(const std::string& folder);
+
+    WinePrefix m_prefix;
+    std::mutex m_mutex;
+    std::unordered_map<std::string, Listing> m_listings;
+};
+
+} // namespace hotfix

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "../folder_browser.hpp"
+#include "path_resolver.hpp"
+
+namespace hotfix {
+
+// The prefix's drives and folders for the folder picker. Hidden folders (a leading ".", as Wine marks
+// them) are not offered.
+class PosixFolderBrowser final : public FolderBrowser {
+public:
+    static constexpr int kDeviceUnavailable = 68;
+
+    explicit PosixFolderBrowser(WinePrefix prefix);
+
+    std::vector<Drive> drives() override;
+    std::optional<DriveError> checkDrive(char letter) override;
+    std::vector<std::string> subfolders(const std::string& folder) override;
+    std::string currentFolder() override;
+
+private:
+    PathResolver m_paths;
+};
+
+} // namespace hotfix

@@ -1,0 +1,493 @@
+#include "system_reg.hpp"
+
+#include "../text_codec.hpp"
+#include "unicode_text.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <streambuf>
+#include <vector>
+
+namespace hotfix {
+
+namespace {
+
+constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
+// Longer lines are cut there: no line Wine writes comes near it, and a garbled file must not fill memory.
+constexpr std::size_t kLineLimit = std::size_t{4} << 20;
+
+constexpr std::uint32_t kText = 1;
+constexpr std::uint32_t kExpandableText = 2;
+constexpr std::uint32_t kBinary = 3;
+constexpr std::uint32_t kNumber = 4;
+constexpr std::uint32_t kTextList = 7;
+
+bool isTextType(std::uint32_t type) {
+    return type == kText || type == kExpandableText || type == kTextList;
+}
+
+bool isBlankChar(char c) {
+    return c == ' ' || c == '\t';
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::string_view trimmedEnd(std::string_view text) {
+    while (!text.empty() && isBlankChar(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool continues(std::string_view line) {
+    const std::string_view trimmed = trimmedEnd(line);
+    return !trimmed.empty() && trimmed.back() == '\\';
+}
+
+// A line that begins something of its own is never the continuation of the line before it.
+bool startsEntry(std::string_view line) {
+    const auto first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    const char c = line[first];
+    return c == '[' || c == '"' || c == '@' || c == '#' || c == ';';
+}
+
+class LineSource {
+public:
+    explicit LineSource(std::istream& in)
+        : m_buffer(in.rdbuf())
+        , m_chunk(64 * 1024) {}
+
+    bool next(std::string& line) {
+        if (m_pending) {
+            line = std::move(*m_pending);
+            m_pending.reset();
+            return true;
+        }
+        line.clear();
+        bool any = false;
+        for (;;) {
+            if (m_position == m_end && !fill()) {
+                break;
+            }
+            any = true;
+            const char* start = m_chunk.data() + m_position;
+            const std::size_t available = m_end - m_position;
+            const auto* newline = static_cast<const char*>(std::memchr(start, '\n', available));
+            const std::size_t length =
+                newline != nullptr ? static_cast<std::size_t>(newline - start) : available;
+            if (line.size() < kLineLimit) {
+                line.append(start, std::min(length, kLineLimit - line.size()));
+            }
+            m_position += length;
+            if (newline != nullptr) {
+                ++m_position;
+                break;
+            }
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        return any;
+    }
+
+    void pushBack(std::string line) { m_pending = std::move(line); }
+
+private:
+    bool fill() {
+        if (m_buffer == nullptr) {
+            return false;
+        }
+        const std::streamsize got =
+            m_buffer->sgetn(m_chunk.data(), static_cast<std::streamsize>(m_chunk.size()));
+        if (got <= 0) {
+            m_buffer = nullptr;
+            return false;
+        }
+        m_position = 0;
+        m_end = static_cast<std::size_t>(got);
+        return true;
+    }
+
+    std::streambuf* m_buffer;
+    std::vector<char> m_chunk;
+    std::size_t m_position = 0;
+    std::size_t m_end = 0;
+    std::optional<std::string> m_pending;
+};
+
+void appendCodePoint(std::u16string& units, char32_t codePoint) {
+    if (codePoint > 0xFFFF) {
+        codePoint -= 0x10000;
+        units.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+        units.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+    } else {
+        units.push_back(static_cast<char16_t>(codePoint));
+    }
+}
+
+// Reads a quoted text whose opening character is before pos, up to the unescaped closing character.
+// Wine writes every character past ASCII as a \x escape; raw bytes are read as UTF-8, or as Windows-1252
+// where they are not UTF-8.
+bool readQuoted(std::string_view line, std::size_t& pos, char closing, std::u16string& units) {
+    while (pos < line.size()) {
+        const char c = line[pos];
+        if (c == closing) {
+            ++pos;
+            return true;
+        }
+        if (c == '\\' && pos + 1 < line.size()) {
+            const char escape = line[pos + 1];
+            pos += 2;
+            switch (escape) {
+            case 'a':
+                units.push_back(7);
+                break;
+            case 'b':
+                units.push_back(8);
+                break;
+            case 't':
+                units.push_back(9);
+                break;
+            case 'n':
+                units.push_back(10);
+                break;
+            case 'v':
+                units.push_back(11);
+                break;
+            case 'f':
+                units.push_back(12);
+                break;
+            case 'r':
+                units.push_back(13);
+                break;
+            case 'e':
+                units.push_back(27);
+                break;
+            case 'x': {
+                unsigned value = 0;
+                int digits = 0;
+                while (digits < 4 && pos < line.size() && hexDigit(line[pos]) >= 0) {
+                    value = value * 16 + static_cast<unsigned>(hexDigit(line[pos]));
+                    ++pos;
+                    ++digits;
+                }
+                units.push_back(digits == 0 ? u'x' : static_cast<char16_t>(value));
+                break;
+            }
+            default:
+                if (escape >= '0' && escape <= '7') {
+                    unsigned value = static_cast<unsigned>(escape - '0');
+                    for (int digits = 1;
+                         digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits) {
+                        value = value * 8 + static_cast<unsigned>(line[pos] - '0');
+                        ++pos;
+                    }
+                    units.push_back(static_cast<char16_t>(value));
+                } else if (static_cast<unsigned char>(escape) < 0x80) {
+                    units.push_back(static_cast<char16_t>(escape));
+                } else {
+                    --pos; // a backslash before a raw non-ASCII byte escapes nothing
+                }
+                break;
+            }
+            continue;
+        }
+        if (c == '\\') {
+            return false;
+        }
+        if (static_cast<unsigned char>(c) < 0x80) {
+            units.push_back(static_cast<char16_t>(c));
+            ++pos;
+            continue;
+        }
+        char32_t codePoint = 0;
+        std::size_t length = decodeUtf8At(line, pos, codePoint);
+        if (length == 0) {
+            const std::string asUtf8 = windows1252ToUtf8(line.substr(pos, 1));
+            decodeUtf8At(asUtf8, 0, codePoint);
+            length = 1;
+        }
+        appendCodePoint(units, codePoint);
+        pos += length;
+    }
+    return false;
+}
+
+void appendLimited(SystemRegValue& value, std::string_view bytes, std::size_t limit) {
+    if (value.data.size() < limit) {
+        value.data.append(bytes.substr(0, limit - value.data.size()));
+    }
+    value.size += bytes.size();
+}
+
+void setStringData(const std::u16string& units, SystemRegValue& value, std::size_t limit) {
+    if (isTextType(value.type)) {
+        std::string text = utf16ToUtf8(units);
+        text.push_back('\0');
+        appendLimited(value, text, limit);
+        return;
+    }
+    for (const char16_t unit : units) {
+        const char bytes[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        appendLimited(value, std::string_view(bytes, 2), limit);
+    }
+    appendLimited(value, std::string_view("\0\0", 2), limit);
+}
+
+// Texts given as hex(1), hex(2) or hex(7) bytes are UTF-16 as well; the A entry points hand them out
+// converted like any other text.
+void convertTextBytes(SystemRegValue& value) {
+    if (!isTextType(value.type) || value.size != value.data.size()) {
+        return;
+    }
+    std::u16string units;
+    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
+        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(value.data[i]) |
+                                              (static_cast<unsigned char>(value.data[i + 1]) << 8)));
+    }
+    value.data = utf16ToUtf8(units);
+    value.size = value.data.size();
+}
+
+// Bytes written as two hexadecimal digits each, separated by commas; a line ending in "\" goes on in the
+// next one. False for data that is not such a list.
+// Passes over the continuation lines of a value that is not wanted.
+void skipContinuation(LineSource& lines, std::string_view line) {
+    std::string next;
+    bool goesOn = continues(line);
+    while (goesOn && lines.next(next)) {
+        if (startsEntry(next)) {
+            lines.pushBack(std::move(next));
+            return;
+        }
+        goesOn = continues(next);
+    }
+}
+
+bool readHexData(LineSource& lines, std::string_view first, SystemRegValue& value, std::size_t limit) {
+    std::string storage;
+    std::string_view text = first;
+    const auto giveUp = [&lines](std::string_view current) {
+        skipContinuation(lines, current);
+        return false;
+    };
+    for (;;) {
+        std::size_t pos = 0;
+        bool goesOn = false;
+        while (!goesOn) {
+            while (pos < text.size() && isBlankChar(text[pos])) {
+                ++pos;
+            }
+            if (pos == text.size()) {
+                return true;
+            }
+            if (text[pos] == '\\') {
+                if (!trimmedEnd(text.substr(pos + 1)).empty()) {
+                    return giveUp(text);
+                }
+                goesOn = true;
+                continue;
+            }
+            int digits = 0;
+            unsigned byte = 0;
+            while (digits < 2 && pos < text.size() && hexDigit(text[pos]) >= 0) {
+                byte = byte * 16 + static_cast<unsigned>(hexDigit(text[pos]));
+                ++pos;
+                ++digits;
+            }
+            if (digits == 0) {
+                return giveUp(text);
+            }
+            const char out = static_cast<char>(byte);
+            appendLimited(value, std::string_view(&out, 1), limit);
+            while (pos < text.size() && isBlankChar(text[pos])) {
+                ++pos;
+            }
+            if (pos < text.size() && text[pos] == ',') {
+                ++pos;
+            } else if (pos < text.size() && text[pos] != '\\') {
+                return giveUp(text);
+            }
+        }
+        if (!lines.next(storage)) {
+            return true;
+        }
+        if (startsEntry(storage)) {
+            lines.pushBack(std::move(storage));
+            return true;
+        }
+        text = storage;
+    }
+}
+
+std::optional<std::uint32_t> readTypeNumber(std::string_view text, std::size_t& pos) {
+    std::uint32_t type = 0;
+    int digits = 0;
+    while (pos < text.size() && hexDigit(text[pos]) >= 0) {
+        if (++digits > 8) {
+            return std::nullopt;
+        }
+        type = type * 16 + static_cast<std::uint32_t>(hexDigit(text[pos]));
+        ++pos;
+    }
+    if (digits == 0 || pos >= text.size() || text[pos] != ')') {
+        return std::nullopt;
+    }
+    ++pos;
+    return type;
+}
+
+// The data after "name=". False for data that cannot be read; the value is then left out.
+bool readData(LineSource& lines, std::string_view line, std::size_t pos, SystemRegValue& value,
+              std::size_t limit) {
+    const std::string_view data = line.substr(pos);
+    std::size_t at = 0;
+    if (data.starts_with("\"") || data.starts_with("str(")) {
+        value.type = kText;
+        if (data.starts_with("str(")) {
+            at = 4;
+            const auto type = readTypeNumber(data, at);
+            if (!type || at >= data.size() || data[at] != ':') {
+                return false;
+            }
+            value.type = *type;
+            ++at;
+        }
+        if (at >= data.size() || data[at] != '"') {
+            return false;
+        }
+        ++at;
+        std::u16string units;
+        if (!readQuoted(data, at, '"', units)) {
+            return false;
+        }
+        setStringData(units, value, limit);
+        return true;
+    }
+    if (data.starts_with("dword:")) {
+        at = 6;
+        std::uint32_t number = 0;
+        int digits = 0;
+        while (at < data.size() && hexDigit(data[at]) >= 0) {
+            if (++digits > 8) {
+                return false;
+            }
+            number = number * 16 + static_cast<std::uint32_t>(hexDigit(data[at]));
+            ++at;
+        }
+        if (digits == 0 || !trimmedEnd(data.substr(at)).empty()) {
+            return false;
+        }
+        value.type = kNumber;
+        const char bytes[4] = {static_cast<char>(number & 0xFF), static_cast<char>((number >> 8) & 0xFF),
+                               static_cast<char>((number >> 16) & 0xFF), static_cast<char>(number >> 24)};
+        appendLimited(value, std::string_view(bytes, 4), limit);
+        return true;
+    }
+    if (data.starts_with("hex:") || data.starts_with("hex(")) {
+        value.type = kBinary;
+        at = 4;
+        if (data[3] == '(') {
+            const auto type = readTypeNumber(data, at);
+            if (!type || at >= data.size() || data[at] != ':') {
+                skipContinuation(lines, data);
+                return false;
+            }
+            value.type = *type;
+            ++at;
+        }
+        if (!readHexData(lines, data.substr(at), value, limit)) {
+            return false;
+        }
+        convertTextBytes(value);
+        return true;
+    }
+    skipContinuation(lines, data);
+    return false;
+}
+
+} // namespace
+
+bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t dataLimit) {
+    LineSource lines(in);
+    std::string line;
+    if (!lines.next(line) || !line.starts_with(kHeader)) {
+        return false;
+    }
+    bool inKey = false;
+    bool wanted = false;
+    while (lines.next(line)) {
+        if (line.empty()) {
+            continue;
+        }
+        switch (line.front()) {
+        case '[': {
+            std::size_t pos = 1;
+            std::u16string units;
+            inKey = readQuoted(line, pos, ']', units);
+            wanted = false;
+            if (inKey) {
+                if (!visitor.key(utf16ToUtf8(units))) {
+                    return true;
+                }
+                wanted = visitor.wantsValues();
+            }
+            break;
+        }
+        case '#':
+            if (inKey && trimmedEnd(line) == "#link") {
+                visitor.link();
+            }
+            break;
+        case '"':
+        case '@': {
+            if (!wanted) {
+                skipContinuation(lines, line);
+                break;
+            }
+            std::u16string name;
+            std::size_t pos = 1;
+            if (line.front() == '"' && !readQuoted(line, pos, '"', name)) {
+                skipContinuation(lines, line);
+                break;
+            }
+            while (pos < line.size() && isBlankChar(line[pos])) {
+                ++pos;
+            }
+            if (pos >= line.size() || line[pos] != '=') {
+                skipContinuation(lines, line);
+                break;
+            }
+            ++pos;
+            while (pos < line.size() && isBlankChar(line[pos])) {
+                ++pos;
+            }
+            SystemRegValue value;
+            if (readData(lines, line, pos, value, dataLimit) && !visitor.value(utf16ToUtf8(name), value)) {
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace hotfix

@@ -1,0 +1,175 @@
+#include "wine_prefix.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace hotfix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+char upper(char letter) {
+    return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
+}
+
+char lower(char letter) {
+    return letter >= 'A' && letter <= 'Z' ? static_cast<char>(letter - 'A' + 'a') : letter;
+}
+
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return home;
+    }
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+        return entry->pw_dir;
+    }
+    return "/";
+}
+
+// The path with symbolic links, "." and ".." resolved as far as it exists.
+std::optional<fs::path> canonicalOf(const fs::path& path) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(path, error);
+    if (error) {
+        return std::nullopt;
+    }
+    fs::path out = fs::weakly_canonical(absolute, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+// The part of path below folder ("" for the folder itself), or nothing when path does not lie below it.
+std::optional<std::string> relativeBelow(const std::string& path, const std::string& folder) {
+    if (folder == "/") {
+        return path.substr(1);
+    }
+    if (path == folder) {
+        return std::string();
+    }
+    if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+        path[folder.size()] == '/') {
+        return path.substr(folder.size() + 1);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+WinePrefix::WinePrefix(std::string folder)
+    : m_folder(std::move(folder)) {
+    while (m_folder.size() > 1 && m_folder.back() == '/') {
+        m_folder.pop_back();
+    }
+}
+
+WinePrefix WinePrefix::fromEnvironment() {
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix != nullptr && *prefix != '\0') {
+        return WinePrefix(prefix);
+    }
+    return WinePrefix(homeFolder() + "/.wine");
+}
+
+bool WinePrefix::exists() const {
+    std::error_code error;
+    return !m_folder.empty() && (hasDosDevices() || fs::is_regular_file(systemRegPath(), error));
+}
+
+std::string WinePrefix::systemRegPath() const {
+    return m_folder.empty() ? std::string() : m_folder + "/system.reg";
+}
+
+bool WinePrefix::hasDosDevices() const {
+    std::error_code error;
+    return !m_folder.empty() && fs::is_directory(m_folder + "/dosdevices", error);
+}
+
+std::vector<WinePrefix::DriveLink> WinePrefix::drives() const {
+    std::vector<DriveLink> out;
+    if (!hasDosDevices()) {
+        out.push_back({'Z', "/"});
+        return out;
+    }
+    std::error_code error;
+    const std::string devices = m_folder + "/dosdevices";
+    for (auto it = fs::directory_iterator(devices, error); !error && it != fs::directory_iterator();
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        // "c:" is a drive; "c::" (the raw device) and "com1" are not.
+        if (name.size() == 2 && isLetter(name[0]) && name[1] == ':') {
+            out.push_back({upper(name[0]), devices + "/" + name});
+        }
+    }
+    std::sort(out.begin(), out.end(),
+              [](const DriveLink& a, const DriveLink& b) { return a.letter < b.letter; });
+    // Two entries "c:" and "C:" would name one drive twice; the first one sorted is the one used.
+    out.erase(std::unique(out.begin(), out.end(),
+                          [](const DriveLink& a, const DriveLink& b) { return a.letter == b.letter; }),
+              out.end());
+    return out;
+}
+
+std::optional<std::string> WinePrefix::driveRoot(char letter) const {
+    if (!isLetter(letter)) {
+        return std::nullopt;
+    }
+    if (!hasDosDevices()) {
+        return upper(letter) == 'Z' ? std::optional<std::string>("/") : std::nullopt;
+    }
+    // Wine names the links in lower case; a letter without a link has no root, so that nothing is ever
+    // created in dosdevices itself.
+    for (const char spelling : {lower(letter), upper(letter)}) {
+        std::string link = m_folder + "/dosdevices/" + spelling + ":";
+        struct stat st {};
+        if (::lstat(link.c_str(), &st) == 0) {
+            return link;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> WinePrefix::windowsPath(const std::string& nativePath) const {
+    const auto target = canonicalOf(nativePath);
+    if (!target) {
+        return std::nullopt;
+    }
+    const std::string path = target->string();
+    std::optional<char> bestLetter;
+    std::string bestRest;
+    std::size_t bestLength = 0;
+    for (const DriveLink& drive : drives()) {
+        const auto root = canonicalOf(drive.root);
+        std::error_code error;
+        if (!root || !fs::is_directory(*root, error)) {
+            continue;
+        }
+        const std::string rootText = root->string();
+        const auto rest = relativeBelow(path, rootText);
+        if (rest && (!bestLetter || rootText.size() > bestLength)) {
+            bestLetter = drive.letter;
+            bestRest = *rest;
+            bestLength = rootText.size();
+        }
+    }
+    if (!bestLetter) {
+        return std::nullopt;
+    }
+    std::string out{*bestLetter, ':', '\\'};
+    for (const char c : bestRest) {
+        out.push_back(c == '/' ? '\\' : c);
+    }
+    return out;
+}
+
+} // namespace hotfix

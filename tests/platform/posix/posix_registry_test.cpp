@@ -1,0 +1,272 @@
+#include "platform/posix/posix_registry.hpp"
+#include "platform/posix/system_reg.hpp"
+#include "platform/reg_module.hpp"
+#include "support/temp_dir.hpp"
+
+#include <array>
+#include <random>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace hotfix {
+namespace {
+
+using namespace std::string_literals;
+using test::TempDir;
+
+constexpr std::uint32_t kLocalMachine = RegistryApi::kLocalMachine;
+constexpr std::uint32_t kKeyRead = 0x20019;
+
+// As Wine writes it, with the kinds of values and escapes it uses.
+constexpr std::string_view kSystemReg = R"(WINE REGISTRY Version 2
+;; All keys relative to REGISTRY\\Machine
+
+#arch=win64
+
+[Software\\Microsoft\\Windows NT\\CurrentVersion] 1796629318
+#time=1dd861e70743f8a
+"CurrentVersion"="6.1"
+"PathName"="C:\\windows"
+"DigitalProductId"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,\
+  13,14,15
+"SystemRoot"="C:\\windows"
+
+[Software\\Vantrel Software] 1796628201
+#time=1dd861bd6627a80
+@="default"
+"Empty"=""
+"Exp"=str(2):"%SystemRoot%\\x"
+"Multi"=str(7):"a\0b\0"
+"Num"=dword:0000002a
+"Odd"="a\"b\\c \xe9\x20ac\n\t\101"
+"QXINSTALLDIR"="C:\\Program Files\\Vantrel"
+"Raw"=hex(2):25,00,53,00,79,00,73,00,\
+  25,00,00,00
+"Bin"=hex:01,02,ff
+
+[System\\ControlSet001\\Control\\Session Manager] 1796629312
+"Pending"=dword:00000001
+
+[System\\CurrentControlSet] 1796629312
+#link
+"SymbolicLinkValue"=hex(6):5c,00,52,00,65,00,67,00,69,00,73,00,74,00,72,00,79,\
+  00,5c,00,4d,00,61,00,63,00,68,00,69,00,6e,00,65,00,5c,00,53,00,79,00,73,00,\
+  74,00,65,00,6d,00,5c,00,43,00,6f,00,6e,00,74,00,72,00,6f,00,6c,00,53,00,65,\
+  00,74,00,30,00,30,00,31,00
+)";
+
+struct Read {
+    long result = -1;
+    std::uint32_t type = 0;
+    std::string data;
+    std::uint32_t size = 0;
+};
+
+class PosixRegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override { write(kSystemReg); }
+    void write(std::string_view content) { dir.write("system.reg", content); }
+
+    Read query(std::string_view keyPath, std::string_view name, std::size_t capacity = 1024) {
+        Read out;
+        RegistryApi::Key key{};
+        out.result = registry.openKey(kLocalMachine, keyPath, kKeyRead, key);
+        if (out.result != RegistryApi::kSuccess) {
+            return out;
+        }
+        std::vector<std::byte> buffer(capacity);
+        out.size = static_cast<std::uint32_t>(capacity);
+        out.result = registry.queryValue(key, name, out.type, buffer, out.size);
+        if (out.result == RegistryApi::kSuccess) {
+            out.data.assign(reinterpret_cast<const char*>(buffer.data()), out.size);
+        }
+        registry.closeKey(key);
+        return out;
+    }
+
+    TempDir dir;
+    PosixRegistry registry{dir.str() + "/system.reg"};
+};
+
+TEST_F(PosixRegistryTest, valuesComeOutAsTheAnsiCallsGiveThem) {
+    const Read text = query("SOFTWARE\\Vantrel Software", "QXINSTALLDIR");
+    EXPECT_EQ(text.result, RegistryApi::kSuccess);
+    EXPECT_EQ(text.type, 1u);
+    EXPECT_EQ(text.data, "C:\\Program Files\\Vantrel\0"s);
+
+    EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "Odd").data, "a\"b\\c \u00e9\u20ac\n\tA\0"s);
+    EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "Empty").data, "\0"s);
+    EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "").data, "default\0"s);
+
+    const Read number = query("SOFTWARE\\Vantrel Software", "Num");
+    EXPECT_EQ(number.type, 4u);
+    EXPECT_EQ(number.data, "\x2a\0\0\0"s);
+
+    const Read expandable = query("SOFTWARE\\Vantrel Software", "Exp");
+    EXPECT_EQ(expandable.type, 2u);
+    EXPECT_EQ(expandable.data, "%SystemRoot%\\x\0"s);
+    EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "Multi").data, "a\0b\0\0"s);
+    EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "Raw").data, "%Sys%\0"s);
+
+    const Read binary = query("SOFTWARE\\Vantrel Software", "Bin");
+    EXPECT_EQ(binary.type, 3u);
+    EXPECT_EQ(binary.data, "\x01\x02\xff"s);
+    EXPECT_EQ(query("Software\\Microsoft\\Windows NT\\CurrentVersion", "DigitalProductId").data.size(), 22u);
+    EXPECT_EQ(query("Software\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot").data, "C:\\windows\0"s);
+}
+
+TEST_F(PosixRegistryTest, keysAndNamesMatchIgnoringCase) {
+    EXPECT_EQ(query("software\\VANTREL software", "qxinstalldir").result, RegistryApi::kSuccess);
+    EXPECT_EQ(query("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "pathname").data, "C:\\windows\0"s);
+    EXPECT_EQ(query("SOFTWARE\\Vantrel", "QXINSTALLDIR").result, RegistryApi::kFileNotFound);
+    EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "Missing").result, RegistryApi::kFileNotFound);
+    // A key that holds only subkeys has no section of its own in the file, yet it exists.
+    EXPECT_EQ(query("Software\\Microsoft", "x").result, RegistryApi::kFileNotFound);
+    RegistryApi::Key key{};
+    EXPECT_EQ(registry.openKey(kLocalMachine, "Software\\Microsoft", kKeyRead, key), RegistryApi::kSuccess);
+    registry.closeKey(key);
+}
+
+TEST_F(PosixRegistryTest, dataOverTheBufferAsksForMore) {
+    write("WINE REGISTRY Version 2\n[Software\\\\Vantrel Software]\n\"Long\"=\"" + std::string(1023, 'x') +
+          "\"\n\"Longer\"=\"" + std::string(1024, 'x') + "\"\n");
+    EXPECT_EQ(query("Software\\Vantrel Software", "Long").data.size(), 1024u);
+    const Read longer = query("Software\\Vantrel Software", "Longer");
+    EXPECT_EQ(longer.result, RegistryApi::kMoreData);
+    EXPECT_EQ(longer.size, 1025u);
+}
+
+TEST_F(PosixRegistryTest, symbolicLinksAreFollowed) {
+    const Read pending = query("System\\CurrentControlSet\\Control\\Session Manager", "Pending");
+    EXPECT_EQ(pending.result, RegistryApi::kSuccess);
+    EXPECT_EQ(pending.data, "\x01\0\0\0"s);
+}
+
+TEST_F(PosixRegistryTest, onlyReadRightsOpenAKeyOfHkeyLocalMachine) {
+    RegistryApi::Key key{};
+    EXPECT_EQ(registry.openKey(kLocalMachine, "Software\\Vantrel Software", 0x2003F, key),
+              PosixRegistry::kAccessDenied);
+    EXPECT_EQ(registry.openKey(0x80000001u, "Software\\Vantrel Software", kKeyRead, key),
+              PosixRegistry::kInvalidHandle);
+    std::uint32_t type = 0;
+    std::uint32_t size = 4;
+    std::array<std::byte, 4> buffer{};
+    EXPECT_EQ(registry.queryValue(12345, "x", type, buffer, size), PosixRegistry::kInvalidHandle);
+}
+
+TEST_F(PosixRegistryTest, readRegValueReadsTheFileAsTheReaderPromises) {
+    std::string text = "unchanged";
+    EXPECT_TRUE(
+        RegModule::ReadRegValue(registry, kLocalMachine, "SOFTWARE\\Vantrel Software", "QXINSTALLDIR", text));
+    EXPECT_EQ(text, "C:\\Program Files\\Vantrel");
+    EXPECT_TRUE(RegModule::ReadRegValue(registry, kLocalMachine, "SOFTWARE\\Vantrel Software", "Num", text));
+    EXPECT_EQ(text, "&h00002A");
+    text = "unchanged";
+    EXPECT_TRUE(RegModule::ReadRegValue(registry, kLocalMachine, "SOFTWARE\\Vantrel Software", "Exp", text));
+    EXPECT_EQ(text, "unchanged");
+}
+
+TEST_F(PosixRegistryTest, missingOrForeignFilesHoldNothing) {
+    PosixRegistry missing(dir.str() + "/no-such/system.reg");
+    RegistryApi::Key key{};
+    EXPECT_EQ(missing.openKey(kLocalMachine, "Software\\Vantrel Software", kKeyRead, key),
+              RegistryApi::kFileNotFound);
+    write("REGEDIT4\n[Software\\\\Vantrel Software]\n\"QXINSTALLDIR\"=\"C:\\\\x\"\n");
+    EXPECT_EQ(query("Software\\Vantrel Software", "QXINSTALLDIR").result, RegistryApi::kFileNotFound);
+    PosixRegistry none("");
+    EXPECT_EQ(none.openKey(kLocalMachine, "Software", kKeyRead, key), RegistryApi::kFileNotFound);
+}
+
+TEST_F(PosixRegistryTest, garbledLinesAreSkippedAndTheRestIsRead) {
+    write("WINE REGISTRY Version 2\n"
+          "[Software\\\\Broken\n"
+          "\"Lost\"=\"1\"\n"
+          "[Software\\\\Vantrel Software] 1\n"
+          "\"Unterminated\"=\"abc\n"
+          "\"BadHex\"=hex:01,zz,\\\n"
+          "  02,03\n"
+          "\"BadDword\"=dword:12345678901\n"
+          "\"BadType\"=hex(zz):01\n"
+          "\"Cut\"=hex:01,02,\\\n"
+          "\"QXINSTALLDIR\"=\"C:\\\\Vantrel\"\n"
+          "\"Escape\"=\"a\\\n"
+          "\"Tail\"=hex:01,\\");
+    EXPECT_EQ(query("Software\\Vantrel Software", "QXINSTALLDIR").data, "C:\\Vantrel\0"s);
+    EXPECT_EQ(query("Software\\Vantrel Software", "Cut").data, "\x01\x02"s);
+    EXPECT_EQ(query("Software\\Vantrel Software", "Tail").data, "\x01"s);
+    for (const char* name : {"Unterminated", "BadHex", "BadDword", "BadType", "Escape"}) {
+        EXPECT_EQ(query("Software\\Vantrel Software", name).result, RegistryApi::kFileNotFound) << name;
+    }
+    EXPECT_EQ(query("Software\\Broken", "Lost").result, RegistryApi::kFileNotFound);
+}
+
+TEST_F(PosixRegistryTest, hugeFilesAndValuesAreReadWithinBounds) {
+    std::string content = "WINE REGISTRY Version 2\n[Software\\\\Junk]\n" + std::string(6 << 20, 'j') + "\n";
+    content += "[Software\\\\Vantrel Software]\n\"Huge\"=hex:";
+    for (int line = 0; line < 40000; ++line) {
+        content += "00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,\\\n  ";
+    }
+    content += "ff\n\"QXINSTALLDIR\"=\"C:\\\\Vantrel\"\n";
+    write(content);
+    const Read huge = query("Software\\Vantrel Software", "Huge");
+    EXPECT_EQ(huge.result, RegistryApi::kMoreData);
+    EXPECT_EQ(huge.size, 40000u * 25u + 1u);
+    EXPECT_EQ(query("Software\\Vantrel Software", "QXINSTALLDIR").data, "C:\\Vantrel\0"s);
+}
+
+// Collects everything a file yields, so that a mutated file is read through every path of the reader.
+class Collector final : public SystemRegVisitor {
+public:
+    bool key(std::string_view path) override {
+        keys += path.size() + 1;
+        return true;
+    }
+    void link() override { ++links; }
+    bool wantsValues() const override { return true; }
+    bool value(std::string_view name, const SystemRegValue& value) override {
+        EXPECT_LE(value.data.size(), value.size);
+        bytes += name.size() + value.data.size();
+        return true;
+    }
+    std::size_t keys = 0;
+    std::size_t links = 0;
+    std::size_t bytes = 0;
+};
+
+TEST(SystemRegFuzz, mutatedFilesNeverBreakTheReader) {
+    std::mt19937 random(20050501);
+    const std::string alphabet = "\\\"[]@=:,#;()\n\r \t0123456789abcdefxhstrwod\x80\xc3\xe9\xff";
+    const std::string original(kSystemReg);
+    for (int round = 0; round < 4000; ++round) {
+        std::string text = original;
+        const int edits = 1 + static_cast<int>(random() % 12);
+        for (int edit = 0; edit < edits && !text.empty(); ++edit) {
+            const std::size_t at = random() % text.size();
+            const char c = alphabet[random() % alphabet.size()];
+            switch (random() % 5) {
+            case 0:
+                text[at] = c;
+                break;
+            case 1:
+                text.insert(at, 1, c);
+                break;
+            case 2:
+                text.erase(at, 1 + random() % 8);
+                break;
+            case 3:
+                text.resize(at);
+                break;
+            default:
+                text.insert(at, text.substr(random() % text.size(), random() % 64));
+                break;
+            }
+        }
+        std::istringstream in(text);
+        Collector collector;
+        readSystemReg(in, collector, 1 + random() % 64);
+    }
+}
+
+} // namespace
+} // namespace hotfix

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace hotfix::test {
+
+// The first executable of that name on the PATH; empty when there is none.
+std::string findOnPath(std::string_view name);
+
+// Runs a program to its end, its output thrown away; its exit status, or -1 when it did not exit normally.
+int runProgram(const std::vector<std::string>& arguments);
+
+// A throw-away Wine prefix shared by every test of one executable, made once: creating one takes Wine a
+// while. WINEPREFIX points at it for the whole process, so the platform's own factories find it.
+class WineEnvironment final : public ::testing::Environment {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Empty when Wine is ready; otherwise why the tests that need it are skipped.
+    static const std::string& missing();
+    static const std::string& prefix();
+    // Runs wine with the arguments and waits until the prefix's registry is written out.
+    static int wine(std::vector<std::string> arguments);
+    static void flushRegistry();
+};
+
+// Skips the current test when Wine is not there.
+#define HOTFIX_REQUIRE_WINE()                                                                                \
+    do {                                                                                                     \
+        if (!::hotfix::test::WineEnvironment::missing().empty()) {                                           \
+            GTEST_SKIP() << ::hotfix::test::WineEnvironment::missing();                                      \
+        }                                                                                                    \
+    } while (false)
+
+} // namespace hotfix::test
