@@ -32,7 +32,9 @@ std::vector<std::string> scriptEnvironment(const std::string& prefixFolder) {
     }
     std::error_code error;
     const auto absolute = std::filesystem::absolute(prefixFolder, error);
-    out.push_back("WINEPREFIX=" + (error ? prefixFolder : absolute.lexically_normal().string()));
+    std::string entry = "WINEPREFIX=";
+    entry += error ? prefixFolder : absolute.lexically_normal().string();
+    out.push_back(std::move(entry));
     return out;
 }
 
@@ -93,10 +95,9 @@ std::string PosixProcessLauncher::findWine() {
     std::string_view rest = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
     for (;;) {
         const auto colon = rest.find(':');
-        std::string folder(rest.substr(0, colon));
-        if (folder.empty()) {
-            folder = ".";
-        }
+        // An empty entry is the current folder.
+        const std::string_view entry = rest.substr(0, colon);
+        const std::string folder(entry.empty() ? std::string_view(".") : entry);
         const std::string candidate = folder + "/wine";
         struct stat st {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
