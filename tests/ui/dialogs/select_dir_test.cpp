@@ -222,6 +222,19 @@ TEST_F(SelectDirTest, cancelEscAndCloseBox_changeNothing_andOnlyTheCloseBoxEndsT
     EXPECT_TRUE(settings.values.empty());
 }
 
+TEST_F(SelectDirTest, driveAndFolder_areKeptFromOneOpeningToTheNext) {
+    openAnd([this](FrmSelectDir& dialog) {
+        selectDrive('D');
+        open("D:\\Tools");
+        dialog.CmdCancel->click();
+    });
+    openAnd([](FrmSelectDir& dialog) {
+        EXPECT_EQ(dialog.DriveSelect->currentText(), QStringLiteral("D:"));
+        EXPECT_EQ(dialog.DirSelect->path(), "D:\\Tools");
+        dialog.CmdOk->click();
+    });
+}
+
 TEST_F(SelectDirTest, unavailableDrive_isReportedAndTheDriveListGoesBackToTheFolderListsDrive) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
