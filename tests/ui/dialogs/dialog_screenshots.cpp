@@ -79,7 +79,8 @@ public:
         QTest::qWait(50);
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (auto* viewer = qobject_cast<hotfix::FrmReadMe*>(top)) {
-                saved = viewer->grab().save(QDir(folder).filePath(QStringLiteral("dialog-read-me.png"))) && saved;
+                saved =
+                    viewer->grab().save(QDir(folder).filePath(QStringLiteral("dialog-read-me.png"))) && saved;
             }
         }
         window->chkReadMe->setChecked(false);
