@@ -3,6 +3,8 @@
 #include "support/temp_dir.hpp"
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
@@ -51,9 +53,40 @@ BENCHMARK(BM_NewFilesInOneFolder)
     ->UseRealTime()
     ->MinTime(2.0);
 
+// Every file of a full folder looked up under another case than its own: name work only, no file made.
+void BM_LookupsIgnoringCase(benchmark::State& state) {
+    const auto files = static_cast<int>(state.range(0));
+    test::TempDir dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < files; ++i) {
+        const std::string name = "File" + std::to_string(i) + ".dll";
+        dir.write("Folder/" + name, "");
+        paths.push_back(dir.str() + "\\FOLDER\\FILE" + std::to_string(i) + ".DLL");
+    }
+    PosixFileSystem fs;
+    for (auto _ : state) {
+        for (const std::string& path : paths) {
+            if (!fs.fileExists(path)) {
+                state.SkipWithError("a file was not found");
+                break;
+            }
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * files);
+}
+
+BENCHMARK(BM_LookupsIgnoringCase)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+
 // Ten times the files in at most twenty times the time: at most twice the time per file.
 const bool kRatio = (bench::reportRatio("BM_NewFilesInOneFolder/10000/min_time:2.000/real_time",
                                         "BM_NewFilesInOneFolder/1000/min_time:2.000/real_time", 20.0),
+                     bench::reportRatio("BM_LookupsIgnoringCase/10000/min_time:2.000/real_time",
+                                        "BM_LookupsIgnoringCase/1000/min_time:2.000/real_time", 20.0),
                      true);
 
 } // namespace
