@@ -60,8 +60,10 @@ FrmSelectDir::FrmSelectDir(SelectDirLinks links)
                              QChar::fromLatin1(drive.letter));
     }
     std::string start = m_links.browser.currentFolder();
-    if (driveRoot(start).empty() && DriveSelect->count() > 0) {
-        // A current folder on no drive (a network share) has no place in a drive list.
+    const std::string startRoot = driveRoot(start);
+    if ((startRoot.empty() || DriveSelect->findData(QChar::fromLatin1(startRoot[0])) < 0) &&
+        DriveSelect->count() > 0) {
+        // A current folder on no listed drive (a network share) would leave the two lists disagreeing.
         start = driveFolder(DriveSelect->itemData(0).toChar().toLatin1());
     }
     DirSelect->setPath(start);

@@ -235,6 +235,12 @@ TEST_F(SelectDirTest, driveAndFolder_areKeptFromOneOpeningToTheNext) {
     });
 }
 
+TEST_F(SelectDirTest, startedFromANetworkShare_opensOnTheFirstDriveWithBothListsAgreeing) {
+    folders.current = "\\\\server\\fixes\\2005";
+    EXPECT_EQ(picker().DriveSelect->currentText(), QStringLiteral("C:"));
+    EXPECT_EQ(picker().DirSelect->path(), "C:\\");
+}
+
 TEST_F(SelectDirTest, unavailableDrive_isReportedAndTheDriveListGoesBackToTheFolderListsDrive) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
