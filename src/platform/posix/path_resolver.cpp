@@ -107,6 +107,9 @@ std::string PathResolver::resolveCase(const std::string& posixPath) {
         }
         rest.remove_prefix(slash + 1);
     }
+    if (parts.empty()) {
+        return posixPath;
+    }
 
     // The deepest folder that exists as spelled; everything below it is looked up ignoring case.
     const auto prefixOf = [&](std::size_t count) {

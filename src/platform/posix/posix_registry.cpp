@@ -70,8 +70,9 @@ public:
     void link() override { m_currentIsLink = true; }
     bool wantsValues() const override { return isAncestorOrSelf(m_current, m_path); }
     bool value(std::string_view name, const SystemRegValue& value) override {
-        if (!m_currentIsLink || value.type != kLinkType || foldCase(name) != kLinkValueName ||
-            !isAncestorOrSelf(m_current, m_path)) {
+        // The root itself is never a link, whatever a garbled file says.
+        if (!m_currentIsLink || m_current.empty() || value.type != kLinkType ||
+            foldCase(name) != kLinkValueName || !isAncestorOrSelf(m_current, m_path)) {
             return true;
         }
         std::u16string units;
@@ -150,7 +151,8 @@ std::optional<std::string> PosixRegistry::resolveKey(std::string path) const {
             if (!scan.outermostLink->to) {
                 return std::nullopt;
             }
-            path = *scan.outermostLink->to + path.substr(scan.outermostLink->from.size());
+            path = normalizedKeyPath(*scan.outermostLink->to + "\\" +
+                                     path.substr(scan.outermostLink->from.size()));
             continue;
         }
         return scan.found ? std::optional<std::string>(path) : std::nullopt;

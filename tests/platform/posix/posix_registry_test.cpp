@@ -141,6 +141,24 @@ TEST_F(PosixRegistryTest, symbolicLinksAreFollowed) {
     const Read pending = query("System\\CurrentControlSet\\Control\\Session Manager", "Pending");
     EXPECT_EQ(pending.result, RegistryApi::kSuccess);
     EXPECT_EQ(pending.data, "\x01\0\0\0"s);
+
+    // Two links that point at each other lead nowhere, and reading ends.
+    const auto linkTo = [](std::string_view target) {
+        constexpr std::string_view kHex = "0123456789abcdef";
+        std::string out = "\"SymbolicLinkValue\"=hex(6):";
+        for (const char c : "\\Registry\\Machine\\" + std::string(target)) {
+            if (out.back() != ':') {
+                out += ',';
+            }
+            out += {kHex[static_cast<unsigned char>(c) >> 4], kHex[static_cast<unsigned char>(c) & 15]};
+            out += ",00";
+        }
+        return out + "\n";
+    };
+    write("WINE REGISTRY Version 2\n[Software\\\\A]\n#link\n" + linkTo("Software\\B") +
+          "[Software\\\\B]\n#link\n" + linkTo("Software\\A"));
+    RegistryApi::Key key{};
+    EXPECT_EQ(registry.openKey(kLocalMachine, "Software\\A", kKeyRead, key), RegistryApi::kFileNotFound);
 }
 
 TEST_F(PosixRegistryTest, onlyReadRightsOpenAKeyOfHkeyLocalMachine) {
@@ -238,6 +256,8 @@ TEST(SystemRegFuzz, mutatedFilesNeverBreakTheReader) {
     std::mt19937 random(20050501);
     const std::string alphabet = "\\\"[]@=:,#;()\n\r \t0123456789abcdefxhstrwod\x80\xc3\xe9\xff";
     const std::string original(kSystemReg);
+    TempDir dir;
+    PosixRegistry registry(dir.str() + "/system.reg");
     for (int round = 0; round < 4000; ++round) {
         std::string text = original;
         const int edits = 1 + static_cast<int>(random() % 12);
@@ -265,6 +285,16 @@ TEST(SystemRegFuzz, mutatedFilesNeverBreakTheReader) {
         std::istringstream in(text);
         Collector collector;
         readSystemReg(in, collector, 1 + random() % 64);
+        // Now and then the whole registry on the file, links included.
+        if (round % 20 == 0) {
+            dir.write("system.reg", text);
+            for (const char* key : {"System\\CurrentControlSet\\Control\\Session Manager",
+                                    "Software\\Vantrel Software", "", "Software"}) {
+                std::string value;
+                RegModule::ReadRegValue(registry, kLocalMachine, key, "QXINSTALLDIR", value);
+                RegModule::ReadRegValue(registry, kLocalMachine, key, "Pending", value);
+            }
+        }
     }
 }
 
