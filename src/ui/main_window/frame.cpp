@@ -1,12 +1,14 @@
 #include "frame.hpp"
 
+#include <utility>
+
 #include <QPainter>
 
 namespace hotfix {
 
-Frame::Frame(const QString& title, QWidget* parent)
+Frame::Frame(QString title, QWidget* parent)
     : QWidget(parent)
-    , m_title(title) {}
+    , m_title(std::move(title)) {}
 
 void Frame::paintEvent(QPaintEvent*) {
     QPainter painter(this);

@@ -8,7 +8,7 @@ namespace hotfix {
 // A frame: an etched rectangle with its caption in the top edge, holding other controls.
 class Frame final : public QWidget {
 public:
-    Frame(const QString& title, QWidget* parent);
+    Frame(QString title, QWidget* parent);
 
     QString title() const { return m_title; }
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 
 namespace hotfix::test {
@@ -62,11 +63,15 @@ TEST_F(LayoutTest, createdWindow_showsProductFrameAndDefaults) {
     EXPECT_EQ(w.LstWinInstFilePath->geometry(), QRect(128, 16, 169, 197));
 }
 
-TEST_F(LayoutTest, firstShow_focusesTxtPath) {
+TEST_F(LayoutTest, firstShow_isCentred_withTheProgramIcon_andFocusesTxtPath) {
     writeLists("bin\\a.dll", "sys\\b.dll");
     open();
     showAndActivate();
     EXPECT_EQ(QApplication::focusWidget(), window->TxtPath);
+    const QPoint screenCentre = window->screen()->availableGeometry().center();
+    EXPECT_LE((window->frameGeometry().center() - screenCentre).manhattanLength(), 60);
+    EXPECT_TRUE(window->windowIcon().availableSizes().contains(QSize(16, 16)));
+    EXPECT_TRUE(window->windowIcon().availableSizes().contains(QSize(32, 32)));
     EXPECT_TRUE(TxtPathHadFocus);
     EXPECT_FALSE(TxtWinPathHadFocus);
 }

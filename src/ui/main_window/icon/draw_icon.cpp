@@ -193,7 +193,7 @@ std::vector<unsigned char> iconBitmap(const QImage& image, Depth depth) {
             const bool clear = transparentAt(image, x, y);
             if (depth == Depth::TrueColor) {
                 const QRgb color = clear ? qRgb(0, 0, 0) : image.pixel(x, y);
-                const auto at = static_cast<std::size_t>(x * 3);
+                const auto at = static_cast<std::size_t>(x) * 3;
                 row[at] = static_cast<unsigned char>(qBlue(color));
                 row[at + 1] = static_cast<unsigned char>(qGreen(color));
                 row[at + 2] = static_cast<unsigned char>(qRed(color));
@@ -277,6 +277,7 @@ bool writeIco(const QString& path, const std::vector<Entry>& entries) {
     put16(out, 1);
     put16(out, static_cast<unsigned>(entries.size()));
     std::vector<std::vector<unsigned char>> bitmaps;
+    bitmaps.reserve(entries.size());
     for (const Entry& entry : entries) {
         bitmaps.push_back(iconBitmap(entry.image, entry.depth));
     }
