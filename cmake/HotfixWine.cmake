@@ -1,0 +1,39 @@
+# Tests of a Windows cross build run under Wine, in a prefix of their own inside the build folder, so
+# that they neither see nor change the user's ~/.wine. Nothing may wait for a person: no debugger, no
+# offer to install Mono or Gecko.
+set(HOTFIX_WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+set(HOTFIX_WINE_ENVIRONMENT
+    "WINEPREFIX=${HOTFIX_WINE_PREFIX}"
+    "WINEDEBUG=-all"
+    "WINEDLLOVERRIDES=mscoree,mshtml=")
+
+# Wine's file calls are slow enough on a disk; the tests' temporary folders go to a memory file system
+# where there is one.
+set(HOTFIX_WINE_TEMP_FOLDER "")
+if(CMAKE_HOST_SYSTEM_NAME STREQUAL "Linux" AND IS_DIRECTORY /dev/shm)
+    string(MD5 buildHash "${CMAKE_BINARY_DIR}")
+    string(SUBSTRING "${buildHash}" 0 12 buildHash)
+    set(HOTFIX_WINE_TEMP_FOLDER "/dev/shm/hotfix-wine-${buildHash}")
+endif()
+
+# Creates the prefix (or brings it up to date) before any test starts a program in it.
+add_test(NAME wine_prefix
+    COMMAND ${CMAKE_COMMAND} "-DWINE=${CMAKE_CROSSCOMPILING_EMULATOR}" "-DTEMP_FOLDER=${HOTFIX_WINE_TEMP_FOLDER}"
+            -P "${CMAKE_CURRENT_LIST_DIR}/HotfixWinePrefix.cmake")
+set_tests_properties(wine_prefix PROPERTIES
+    FIXTURES_SETUP wine_prefix
+    ENVIRONMENT "${HOTFIX_WINE_ENVIRONMENT}")
+
+# Every start of Wine costs time, so a test executable runs as one test with all its cases, except the
+# excluded ones (GoogleTest filter patterns).
+function(hotfix_add_wine_test name environment excluded)
+    set(arguments)
+    if(excluded)
+        list(JOIN excluded ":" filter)
+        set(arguments "--gtest_filter=-${filter}")
+    endif()
+    add_test(NAME ${name} COMMAND ${name} ${arguments})
+    set_tests_properties(${name} PROPERTIES
+        FIXTURES_REQUIRED wine_prefix
+        ENVIRONMENT "${environment};${HOTFIX_WINE_ENVIRONMENT}")
+endfunction()
