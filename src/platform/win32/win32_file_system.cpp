@@ -1,0 +1,194 @@
+#include "win32_file_system.hpp"
+
+#include "../text_codec.hpp"
+#include "win32_text.hpp"
+
+#include <windows.h>
+
+namespace hotfix::win32 {
+
+namespace {
+
+// The marks SetFileAttributesW accepts; the others (directory, compressed, ...) only describe a file.
+constexpr DWORD kSettableAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// What setting a file's attributes to 0 through the scripting runtime clears.
+constexpr DWORD kClearedAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// Closes the handle it holds on every path out of a function.
+class Handle {
+public:
+    explicit Handle(HANDLE handle)
+        : m_handle(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (valid()) {
+            ::CloseHandle(m_handle);
+        }
+    }
+    HANDLE get() const { return m_handle; }
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
+    // Closes now and tells whether the file took everything written to it.
+    bool close() {
+        const HANDLE handle = m_handle;
+        m_handle = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(handle) != 0;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+std::optional<DWORD> attributesOf(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    return attributes;
+}
+
+bool isFolder(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Windows refuses to write to or delete a read-only file by itself; it is checked here as well because not
+// every file system behind these calls enforces the mark (Wine run as root does not).
+bool isReadOnly(const std::wstring& path) {
+    const auto attributes = attributesOf(path);
+    return attributes && (*attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+} // namespace
+
+Win32FileSystem::Win32FileSystem(SystemFolders folders)
+    : m_paths(std::move(folders)) {}
+
+bool Win32FileSystem::fileExists(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    const auto attributes = native ? attributesOf(*native) : std::nullopt;
+    return attributes && !isFolder(*attributes);
+}
+
+bool Win32FileSystem::folderExists(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    const auto attributes = native ? attributesOf(*native) : std::nullopt;
+    return attributes && isFolder(*attributes);
+}
+
+std::optional<FileAttributes> Win32FileSystem::attributes(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    const auto attributes = native ? attributesOf(*native) : std::nullopt;
+    if (!attributes) {
+        return std::nullopt;
+    }
+    return FileAttributes{static_cast<std::uint32_t>(*attributes)};
+}
+
+bool Win32FileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
+    const auto native = m_paths.toNative(path);
+    if (!native) {
+        return false;
+    }
+    const DWORD settable = attributes.bits & kSettableAttributes;
+    return ::SetFileAttributesW(native->c_str(), settable == 0 ? FILE_ATTRIBUTE_NORMAL : settable) != 0;
+}
+
+bool Win32FileSystem::clearAttributes(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    const auto attributes = native ? attributesOf(*native) : std::nullopt;
+    if (!attributes || isFolder(*attributes)) {
+        return false;
+    }
+    const DWORD kept = *attributes & kSettableAttributes & ~kClearedAttributes;
+    return ::SetFileAttributesW(native->c_str(), kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0;
+}
+
+bool Win32FileSystem::copyFile(std::string_view from, std::string_view to) {
+    const auto source = m_paths.toNative(from);
+    const auto target = m_paths.toNative(to);
+    // CopyFileW refuses a hidden target and a file onto itself; it carries the source's marks.
+    return source && target && !isReadOnly(*target) &&
+           ::CopyFileW(source->c_str(), target->c_str(), FALSE) != 0;
+}
+
+bool Win32FileSystem::deleteFile(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    // Not forced: a read-only file stays.
+    return native && !isReadOnly(*native) && ::DeleteFileW(native->c_str()) != 0;
+}
+
+bool Win32FileSystem::createTextFile(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    if (!native || isReadOnly(*native)) {
+        return false;
+    }
+    Handle file(::CreateFileW(native->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && file.close();
+}
+
+std::optional<std::string> Win32FileSystem::readTextFile(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    if (!native) {
+        return std::nullopt;
+    }
+    Handle file(::CreateFileW(native->c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    std::string buffer(64 * 1024, '\0');
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.append(buffer.data(), got);
+    }
+    // Notepad saves UTF-8 nowadays; a list file that is valid UTF-8 is taken as such.
+    if (isValidUtf8(bytes)) {
+        return bytes;
+    }
+    return narrow(fromCodePage(bytes, CP_ACP));
+}
+
+bool Win32FileSystem::appendLines(std::string_view path, std::span<const std::string> lines) {
+    const auto native = m_paths.toNative(path);
+    if (!native || isReadOnly(*native)) {
+        return false;
+    }
+    std::string text;
+    for (const std::string& line : lines) {
+        const auto wide = widen(line);
+        if (!wide) {
+            return false;
+        }
+        text += toCodePage(*wide, CP_OEMCP);
+        text += "\r\n";
+    }
+    Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && writeAll(file.get(), text) && file.close();
+}
+
+} // namespace hotfix::win32

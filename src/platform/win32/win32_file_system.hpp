@@ -1,0 +1,30 @@
+#pragma once
+
+#include "../file_system.hpp"
+#include "win32_paths.hpp"
+
+namespace hotfix::win32 {
+
+// The installer's file work through the wide Windows file calls. Paths are mapped by PathMapper; 8-bit
+// files are read in the ANSI code page (UTF-8 kept as it is) and scripts written in the OEM code page,
+// which is the one cmd reads batch files in.
+class Win32FileSystem final : public FileSystem {
+public:
+    explicit Win32FileSystem(SystemFolders folders);
+
+    bool fileExists(std::string_view path) override;
+    bool folderExists(std::string_view path) override;
+    std::optional<FileAttributes> attributes(std::string_view path) override;
+    bool setAttributes(std::string_view path, FileAttributes attributes) override;
+    bool clearAttributes(std::string_view path) override;
+    bool copyFile(std::string_view from, std::string_view to) override;
+    bool deleteFile(std::string_view path) override;
+    bool createTextFile(std::string_view path) override;
+    std::optional<std::string> readTextFile(std::string_view path) override;
+    bool appendLines(std::string_view path, std::span<const std::string> lines) override;
+
+private:
+    PathMapper m_paths;
+};
+
+} // namespace hotfix::win32

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "../folder_browser.hpp"
+#include "win32_paths.hpp"
+
+namespace hotfix::win32 {
+
+// The logical drives and their folders, for the folder picker.
+class Win32FolderBrowser final : public FolderBrowser {
+public:
+    std::vector<Drive> drives() override;
+    std::optional<DriveError> checkDrive(char letter) override;
+    // Hidden system folders (the recycle bin, System Volume Information) are left out, as Explorer leaves
+    // them out; the rest in Explorer's order.
+    std::vector<std::string> subfolders(const std::string& folder) override;
+    std::string currentFolder() override;
+
+private:
+    PathMapper m_paths{SystemFolders{}};
+};
+
+} // namespace hotfix::win32

@@ -1,0 +1,118 @@
+#include "win32_process_launcher.hpp"
+
+#include "win32_paths.hpp"
+#include "win32_text.hpp"
+
+#include <algorithm>
+#include <windows.h>
+
+namespace hotfix::win32 {
+
+Win32ProcessLauncher::Win32ProcessLauncher(std::wstring interpreter, CallbackPoster post)
+    : m_interpreter(std::move(interpreter))
+    , m_post(std::move(post))
+    , m_wake(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
+Win32ProcessLauncher::~Win32ProcessLauncher() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    if (m_waiter.joinable()) {
+        ::SetEvent(m_wake);
+        m_waiter.join();
+    }
+    for (const Running& running : m_running) {
+        ::CloseHandle(running.process);
+    }
+    if (m_wake != nullptr) {
+        ::CloseHandle(m_wake);
+    }
+}
+
+std::wstring Win32ProcessLauncher::commandLine(const std::wstring& interpreter, const std::wstring& script) {
+    return L"\"" + interpreter + L"\" /s /c \"\"" + script + L"\"\"";
+}
+
+bool Win32ProcessLauncher::startScript(const std::string& scriptPath, ExitHandler onExit) {
+    if (m_wake == nullptr) {
+        return false;
+    }
+    const auto wideScript = widen(scriptPath);
+    if (!wideScript) {
+        return false;
+    }
+    std::wstring commandText = commandLine(m_interpreter, collapseSeparators(*wideScript));
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWMINIMIZED;
+    PROCESS_INFORMATION process{};
+    // A console of its own: the window style applies to it, and the script outlives the installer.
+    if (!::CreateProcessW(m_interpreter.c_str(), commandText.data(), nullptr, nullptr, FALSE,
+                          CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    ::CloseHandle(process.hThread);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_running.push_back({process.hProcess, std::move(onExit)});
+        if (!m_waiter.joinable()) {
+            m_waiter = std::thread([this] { waitForExits(); });
+        }
+    }
+    ::SetEvent(m_wake);
+    return true;
+}
+
+void Win32ProcessLauncher::waitForExits() {
+    std::vector<HANDLE> handles;
+    for (;;) {
+        handles.assign(1, m_wake);
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_stopping) {
+                return;
+            }
+            // One wait takes at most 64 handles; any further scripts are waited for once these have ended.
+            const std::size_t count = std::min<std::size_t>(m_running.size(), MAXIMUM_WAIT_OBJECTS - 1);
+            for (std::size_t i = 0; i < count; ++i) {
+                handles.push_back(m_running[i].process);
+            }
+        }
+        const DWORD signalled =
+            ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
+        if (signalled == WAIT_FAILED) {
+            return;
+        }
+        if (signalled == WAIT_OBJECT_0 || signalled >= WAIT_OBJECT_0 + handles.size()) {
+            continue;
+        }
+        const HANDLE ended = handles[signalled - WAIT_OBJECT_0];
+        ExitHandler onExit;
+        {
+            const std::lock_guard lock(m_mutex);
+            const auto it = std::find_if(m_running.begin(), m_running.end(), [ended](const Running& running) {
+                return running.process == ended;
+            });
+            onExit = std::move(it->onExit);
+            m_running.erase(it);
+            if (m_stopping) {
+                ::CloseHandle(ended);
+                return;
+            }
+        }
+        ::CloseHandle(ended);
+        if (!onExit) {
+            continue;
+        }
+        if (m_post) {
+            m_post(std::move(onExit));
+        } else {
+            onExit();
+        }
+    }
+}
+
+} // namespace hotfix::win32

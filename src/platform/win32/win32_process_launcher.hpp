@@ -1,0 +1,47 @@
+#pragma once
+
+#include "../platform_services.hpp"
+#include "../process_launcher.hpp"
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace hotfix::win32 {
+
+// Starts cmd on a script through CreateProcessW, minimized, and keeps the process handle. One waiting
+// thread, started with the first script, learns when each interpreter ends and hands its exit handler to
+// the poster (or runs it itself without one). Destroying the launcher neither waits for nor stops the
+// scripts; handlers of scripts still running then never run.
+class Win32ProcessLauncher final : public ProcessLauncher {
+public:
+    Win32ProcessLauncher(std::wstring interpreter, CallbackPoster post);
+    ~Win32ProcessLauncher() override;
+    Win32ProcessLauncher(const Win32ProcessLauncher&) = delete;
+    Win32ProcessLauncher& operator=(const Win32ProcessLauncher&) = delete;
+
+    bool startScript(const std::string& scriptPath, ExitHandler onExit) override;
+
+    // The command line that runs script: the interpreter and the script each quoted, so that blanks in the
+    // program folder are no trouble; /s makes cmd take the script's quotes exactly as given.
+    static std::wstring commandLine(const std::wstring& interpreter, const std::wstring& script);
+
+private:
+    struct Running {
+        void* process; // HANDLE
+        ExitHandler onExit;
+    };
+
+    void waitForExits();
+
+    std::wstring m_interpreter;
+    CallbackPoster m_post;
+    std::mutex m_mutex;
+    std::vector<Running> m_running;
+    bool m_stopping = false;
+    void* m_wake = nullptr; // auto-reset event: the list changed, or the launcher goes
+    std::thread m_waiter;
+};
+
+} // namespace hotfix::win32
