@@ -5,7 +5,6 @@
 #include "support/temp_dir.hpp"
 
 #include <random>
-#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -117,7 +116,7 @@ TEST_F(ListFileTest, unreadableListFileCountsAsMissingAndSaysWhichFile) {
     EXPECT_FALSE(loadAgain());
     EXPECT_THAT(boxes.shown, IsEmpty());
 
-    if (::geteuid() != 0) {
+    if (test::canMakeFilesUnreadable()) {
         const auto file = m_package.write("Setup/InstallWinPatch.BLR", "a\\b.dll");
         std::filesystem::permissions(file, std::filesystem::perms::none);
         EXPECT_FALSE(loadAgain(Side::Windows));

@@ -344,7 +344,7 @@ TEST_F(InstallRun, failedAttributeChangeOrBackupLeavesTheInstalledFileAlone) {
         window = test::FakeInstallerWindow();
         window.TxtPath = productRoot().string();
         boxes.shown.clear();
-        std::filesystem::remove_all(productRoot());
+        test::removeTree(productRoot());
         std::filesystem::remove_all(package.path() / "Setup");
         listed(Side::Product, "bin/", "a.dll", "new");
         const auto file = installed(Side::Product, "bin/a.dll", "old");

@@ -3,10 +3,14 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace hotfix::test {
 
@@ -14,19 +18,31 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    m_path = fs::temp_directory_path() / ("hotfix-test-" + std::to_string(::getpid()) + "-" +
-                                          std::to_string(stamp) + "-" + std::to_string(counter++));
-    fs::create_directories(m_path);
+    // Tells this test process from others that run at the same time.
+    static const unsigned processTag = std::random_device{}();
+    do {
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        m_path = fs::temp_directory_path() / ("hotfix-test-" + std::to_string(processTag) + "-" +
+                                              std::to_string(stamp) + "-" + std::to_string(counter++));
+    } while (!fs::create_directory(m_path));
 }
 
-TempDir::~TempDir() {
+namespace {
+
+// Read-only files and folders left by a test must not stop a clean-up.
+void makeWritable(const fs::path& folder) {
     std::error_code error;
-    // Read-only files and folders left by a test must not stop the clean-up.
-    for (auto it = fs::recursive_directory_iterator(m_path, error); !error && it != fs::end(it);
+    for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::end(it);
          it.increment(error)) {
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
     }
+}
+
+} // namespace
+
+TempDir::~TempDir() {
+    makeWritable(m_path);
+    std::error_code error;
     fs::remove_all(m_path, error);
 }
 
@@ -61,6 +77,19 @@ std::string readFile(const fs::path& path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+void removeTree(const fs::path& path) {
+    makeWritable(path);
+    fs::remove_all(path);
+}
+
+bool canMakeFilesUnreadable() {
+#ifdef _WIN32
+    return false;
+#else
+    return ::geteuid() != 0;
+#endif
 }
 
 } // namespace hotfix::test

@@ -29,4 +29,11 @@ private:
 void writeFile(const std::filesystem::path& path, std::string_view content);
 std::string readFile(const std::filesystem::path& path);
 
+// Removes a folder with everything in it, read-only files included (Windows refuses to delete those).
+void removeTree(const std::filesystem::path& path);
+
+// Whether taking a file's permissions away keeps this process from reading it: not for root, and not on
+// Windows, where permissions only set the read-only mark.
+bool canMakeFilesUnreadable();
+
 } // namespace hotfix::test
