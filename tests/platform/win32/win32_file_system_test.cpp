@@ -1,0 +1,213 @@
+#include "platform/platform_services.hpp"
+#include "platform/win32/win32_file_system.hpp"
+#include "platform/win32/win32_paths.hpp"
+#include "support/temp_dir.hpp"
+#include "win32_test_tools.hpp"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace hotfix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+using win32::SystemFolders;
+using win32::Win32FileSystem;
+
+// The engine's spelling of a path below the temporary folder, with a doubled separator in the middle.
+std::string winPath(const TempDir& dir, std::string_view relative) {
+    return dir.str() + "\\\\" + std::string(relative);
+}
+
+DWORD attributesOf(const fs::path& path) {
+    return ::GetFileAttributesW(test::longForm(path).c_str());
+}
+
+class Win32FileSystemTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::unique_ptr<FileSystem> files = makeFileSystem();
+};
+
+TEST_F(Win32FileSystemTest, runsOfSeparatorsAreOneSeparatorInEveryOperation) {
+    dir.write("bin/a.dll", "a");
+    EXPECT_TRUE(files->fileExists(winPath(dir, "bin\\\\\\a.dll")));
+    EXPECT_TRUE(files->fileExists(dir.str() + "//bin\\/a.dll"));
+    EXPECT_TRUE(files->folderExists(winPath(dir, "bin\\\\")));
+    EXPECT_FALSE(files->folderExists(winPath(dir, "bin\\\\a.dll")));
+    EXPECT_FALSE(files->fileExists(winPath(dir, "bin")));
+
+    ASSERT_TRUE(files->copyFile(winPath(dir, "bin\\\\a.dll"), winPath(dir, "bin\\\\a.dll_backup")));
+    EXPECT_EQ(dir.read("bin/a.dll_backup"), "a");
+    ASSERT_TRUE(files->createTextFile(winPath(dir, "\\Register.bat")));
+    ASSERT_TRUE(files->appendLines(winPath(dir, "\\\\Register.bat"), std::vector<std::string>{"cd\\"}));
+    EXPECT_EQ(files->readTextFile(winPath(dir, "Register.bat")), "cd\\\r\n");
+    ASSERT_TRUE(files->deleteFile(winPath(dir, "bin\\\\a.dll_backup")));
+    EXPECT_FALSE(dir.exists("bin/a.dll_backup"));
+}
+
+TEST_F(Win32FileSystemTest, readOnlyFileIsNeitherOverwrittenNorDeletedUntilCleared) {
+    dir.write("a.dll", "installed");
+    dir.write("b.dll", "package");
+    const std::string installed = winPath(dir, "a.dll");
+    ASSERT_TRUE(::SetFileAttributesW((dir.path() / "a.dll").c_str(), FILE_ATTRIBUTE_READONLY |
+                                                                         FILE_ATTRIBUTE_HIDDEN |
+                                                                         FILE_ATTRIBUTE_ARCHIVE));
+    const auto before = files->attributes(installed);
+    ASSERT_TRUE(before.has_value());
+
+    EXPECT_FALSE(files->copyFile(winPath(dir, "b.dll"), installed));
+    EXPECT_FALSE(files->deleteFile(installed));
+    EXPECT_FALSE(files->createTextFile(installed));
+    EXPECT_FALSE(files->appendLines(installed, std::vector<std::string>{"x"}));
+    EXPECT_EQ(dir.read("a.dll"), "installed");
+
+    ASSERT_TRUE(files->clearAttributes(installed));
+    // The archive mark is cleared too, but Wine reports it on every file.
+    EXPECT_EQ(attributesOf(dir.path() / "a.dll") &
+                  (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              0u);
+    EXPECT_TRUE(files->copyFile(winPath(dir, "b.dll"), installed));
+    EXPECT_EQ(dir.read("a.dll"), "package");
+
+    ASSERT_TRUE(files->setAttributes(installed, *before));
+    EXPECT_EQ(files->attributes(installed), before);
+    EXPECT_FALSE(files->deleteFile(installed));
+}
+
+TEST_F(Win32FileSystemTest, copyCarriesReadOnlyAndNeverDestroysItsSource) {
+    dir.write("a.dll", "only copy");
+    EXPECT_FALSE(files->copyFile(winPath(dir, "a.dll"), dir.str() + "\\a.dll"));
+    EXPECT_EQ(dir.read("a.dll"), "only copy");
+
+    ASSERT_TRUE(::SetFileAttributesW((dir.path() / "a.dll").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(files->copyFile(winPath(dir, "a.dll"), winPath(dir, "b.dll")));
+    EXPECT_NE(attributesOf(dir.path() / "b.dll") & FILE_ATTRIBUTE_READONLY, 0u);
+
+    fs::create_directories(dir.path() / "folder");
+    EXPECT_FALSE(files->copyFile(winPath(dir, "missing.dll"), winPath(dir, "c.dll")));
+    EXPECT_FALSE(files->copyFile(winPath(dir, "a.dll"), winPath(dir, "no\\such\\folder\\a.dll")));
+    EXPECT_FALSE(files->copyFile(winPath(dir, "a.dll"), winPath(dir, "folder")));
+    EXPECT_FALSE(files->copyFile(winPath(dir, "folder"), winPath(dir, "c.dll")));
+    EXPECT_FALSE(files->clearAttributes(winPath(dir, "folder")));
+    EXPECT_FALSE(files->readTextFile(winPath(dir, "folder")).has_value());
+    EXPECT_FALSE(files->readTextFile(winPath(dir, "missing.txt")).has_value());
+}
+
+TEST_F(Win32FileSystemTest, pathsLongerThanMaxPathWork) {
+    // Deep enough that the file's path passes 260 characters whatever the temporary folder is.
+    fs::path folder = dir.path();
+    std::string engineFolder = dir.str();
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "folder-" + std::to_string(i) + "-" + std::string(40, 'x');
+        folder /= name;
+        engineFolder += "\\\\" + name;
+        ASSERT_TRUE(::CreateDirectoryW(test::longForm(folder).c_str(), nullptr));
+    }
+    const std::string file = engineFolder + "\\a.dll";
+    ASSERT_GT(file.size(), static_cast<std::size_t>(MAX_PATH));
+
+    EXPECT_TRUE(files->folderExists(engineFolder));
+    ASSERT_TRUE(files->createTextFile(file));
+    ASSERT_TRUE(files->appendLines(file, std::vector<std::string>{"long"}));
+    EXPECT_TRUE(files->fileExists(file));
+    EXPECT_EQ(files->readTextFile(file), "long\r\n");
+    ASSERT_TRUE(files->copyFile(file, file + "_backup"));
+    ASSERT_TRUE(files->setAttributes(file + "_backup", FileAttributes{FILE_ATTRIBUTE_READONLY}));
+    EXPECT_FALSE(files->deleteFile(file + "_backup"));
+    ASSERT_TRUE(files->clearAttributes(file + "_backup"));
+    EXPECT_TRUE(files->deleteFile(file + "_backup"));
+    EXPECT_TRUE(files->deleteFile(file));
+    EXPECT_FALSE(files->fileExists(file));
+}
+
+TEST_F(Win32FileSystemTest, scriptsAreWrittenInTheOemCodePage) {
+    const std::string script = winPath(dir, "Register.bat");
+    ASSERT_TRUE(files->createTextFile(script));
+    ASSERT_TRUE(
+        files->appendLines(script, std::vector<std::string>{"cd C:\\Caf\xC3\xA9\\", "regsvr32 a.dll"}));
+    const std::string bytes = dir.read("Register.bat");
+    const UINT oem = ::GetOEMCP();
+    if (oem != 437 && oem != 850) {
+        GTEST_SKIP() << "OEM code page " << oem;
+    }
+    // cmd reads a batch file in the OEM code page, where e-acute is 0x82 (0xE9 in the ANSI one).
+    EXPECT_EQ(bytes, "cd C:\\Caf\x82\\\r\nregsvr32 a.dll\r\n");
+}
+
+TEST_F(Win32FileSystemTest, listFilesAreReadInTheAnsiCodePageUnlessTheyAreUtf8) {
+    dir.write("ansi.BLR", "Caf\xE9\\a.dll");
+    dir.write("utf8.BLR", "Caf\xC3\xA9\\a.dll");
+    EXPECT_EQ(files->readTextFile(winPath(dir, "utf8.BLR")), "Caf\xC3\xA9\\a.dll");
+    if (::GetACP() != 1252) {
+        GTEST_SKIP() << "ANSI code page " << ::GetACP();
+    }
+    EXPECT_EQ(files->readTextFile(winPath(dir, "ansi.BLR")), "Caf\xC3\xA9\\a.dll");
+}
+
+TEST_F(Win32FileSystemTest, namesBeyondTheAnsiCodePageWork) {
+    // Paths travel as UTF-8 and reach Windows as UTF-16, so no code page limits them.
+    const std::string name = "\xCE\xB1\xCE\xB2\xE2\x82\xAC.dll"; // Greek alpha, beta and the euro sign
+    dir.write("a.dll", "a");
+    ASSERT_TRUE(files->copyFile(winPath(dir, "a.dll"), winPath(dir, name)));
+    EXPECT_TRUE(fs::exists(dir.path() / L"\u03B1\u03B2\u20AC.dll"));
+    EXPECT_TRUE(files->fileExists(winPath(dir, name)));
+    EXPECT_FALSE(files->fileExists(winPath(dir, "\xFF\xFE.dll"))); // not UTF-8
+}
+
+// A Windows folder of its own, to watch the redirection of System32 without touching the real one.
+class RedirectedFileSystemTest : public ::testing::Test {
+protected:
+    RedirectedFileSystemTest() {
+        fs::create_directories(dir.path() / "WINDOWS" / "system32" / "drivers" / "etc");
+        fs::create_directories(dir.path() / "WINDOWS" / "SysWOW64" / "drivers" / "etc");
+    }
+    std::string windows() const { return dir.str() + "\\WINDOWS"; }
+
+    TempDir dir;
+    Win32FileSystem files{SystemFolders{(dir.path() / "WINDOWS" / "system32").wstring(),
+                                        (dir.path() / "WINDOWS" / "SysWOW64").wstring()}};
+};
+
+TEST_F(RedirectedFileSystemTest, system32GoesToSysWow64AsFor32BitPrograms) {
+    ASSERT_TRUE(files.createTextFile(windows() + "\\\\system32\\a.txt"));
+    EXPECT_TRUE(dir.exists("WINDOWS/SysWOW64/a.txt"));
+    EXPECT_FALSE(dir.exists("WINDOWS/system32/a.txt"));
+    EXPECT_TRUE(files.fileExists(windows() + "\\SYSTEM32\\a.txt"));
+
+    dir.write("WINDOWS/SysWOW64/b.dll", "32-bit");
+    dir.write("WINDOWS/system32/b.dll", "64-bit");
+    EXPECT_EQ(files.readTextFile(windows() + "\\System32\\b.dll"), "32-bit");
+}
+
+TEST_F(RedirectedFileSystemTest, exemptFoldersAndSysnativeReachTheRealSystem32) {
+    ASSERT_TRUE(files.createTextFile(windows() + "\\system32\\drivers\\etc\\hosts"));
+    EXPECT_TRUE(dir.exists("WINDOWS/system32/drivers/etc/hosts"));
+    ASSERT_TRUE(files.createTextFile(windows() + "\\Sysnative\\c.dll"));
+    EXPECT_TRUE(dir.exists("WINDOWS/system32/c.dll"));
+    // Only the folder itself is redirected, not one whose name merely begins like it.
+    fs::create_directories(dir.path() / "WINDOWS" / "system32x");
+    ASSERT_TRUE(files.createTextFile(windows() + "\\system32x\\d.dll"));
+    EXPECT_TRUE(dir.exists("WINDOWS/system32x/d.dll"));
+}
+
+TEST_F(RedirectedFileSystemTest, withoutA32BitSystemNothingIsRedirected) {
+    Win32FileSystem native{SystemFolders{(dir.path() / "WINDOWS" / "system32").wstring(), L""}};
+    ASSERT_TRUE(native.createTextFile(windows() + "\\system32\\a.txt"));
+    EXPECT_TRUE(dir.exists("WINDOWS/system32/a.txt"));
+}
+
+TEST(SystemFolders, redirectionAndInterpreterAgree) {
+    const auto folders = win32::detectSystemFolders();
+    ASSERT_FALSE(folders.system.empty());
+    const std::wstring interpreter = win32::commandInterpreter(folders);
+    // Files go to SysWOW64 exactly when the scripts that register them run there.
+    const std::wstring expectedFolder = folders.wow64.empty() ? folders.system : folders.wow64;
+    EXPECT_EQ(interpreter, expectedFolder + L"\\cmd.exe");
+    EXPECT_NE(::GetFileAttributesW(interpreter.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+} // namespace
+} // namespace hotfix

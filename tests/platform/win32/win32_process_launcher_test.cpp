@@ -1,0 +1,135 @@
+#include "platform/platform_services.hpp"
+#include "platform/win32/win32_process_launcher.hpp"
+#include "support/temp_dir.hpp"
+#include "win32_test_tools.hpp"
+
+#include <atomic>
+#include <mutex>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace hotfix {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::TempDir;
+using test::waitUntil;
+
+class LauncherTest : public ::testing::Test {
+protected:
+    // A folder with blanks in its name, as C:\Program Files\Patch has.
+    fs::path folder() const { return dir.path() / "Hot Fix (1)"; }
+
+    // A script that marks its start, waits for the test to let it go, and marks its end.
+    std::string writeGatedScript() {
+        fs::create_directories(folder());
+        const std::string f = folder().string();
+        const std::string text = "@echo off\r\n"
+                                 "echo started> \"" +
+                                 f +
+                                 "\\started.txt\"\r\n"
+                                 ":wait\r\n"
+                                 "if not exist \"" +
+                                 f +
+                                 "\\go.txt\" goto wait\r\n"
+                                 "echo done> \"" +
+                                 f + "\\done.txt\"\r\n";
+        test::writeFile(folder() / "Register.bat", text);
+        return (folder() / "Register.bat").string();
+    }
+
+    void letTheScriptEnd() { test::writeFile(folder() / "go.txt", "go"); }
+
+    TempDir dir;
+};
+
+TEST_F(LauncherTest, scriptFileIsRemovedOnlyAfterTheInterpreterHasEnded) {
+    const std::string script = writeGatedScript();
+    std::atomic<bool> ended{false};
+    std::atomic<bool> doneBeforeHandler{false};
+    std::atomic<bool> removed{false};
+    auto launcher = makeProcessLauncher();
+    ASSERT_TRUE(launcher->startScript(script, [&] {
+        doneBeforeHandler = fs::exists(folder() / "done.txt");
+        removed = ::DeleteFileW(fs::path(script).c_str()) != 0;
+        ended = true;
+    }));
+
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(folder() / "started.txt"); }));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(ended);
+    EXPECT_TRUE(fs::exists(script));
+
+    letTheScriptEnd();
+    ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
+    EXPECT_TRUE(doneBeforeHandler);
+    EXPECT_TRUE(removed);
+    EXPECT_FALSE(fs::exists(script));
+}
+
+TEST_F(LauncherTest, interpreterStartsMinimizedWithTheScriptQuoted) {
+    const fs::path probe = test::executableFolder() / "startup_probe.exe";
+    const fs::path report = dir.path() / "probe.txt";
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"HOTFIX_PROBE_OUTPUT", report.c_str()));
+    const std::string script = (folder() / "Register.bat").string();
+
+    std::atomic<bool> ended{false};
+    win32::Win32ProcessLauncher launcher(probe.wstring(), {});
+    ASSERT_TRUE(launcher.startScript(script, [&] { ended = true; }));
+    ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
+
+    const std::string expected =
+        std::to_string(SW_SHOWMINIMIZED) + "\n\"" + probe.string() + "\" /s /c \"\"" + script + "\"\"\n";
+    EXPECT_EQ(test::readFile(report), expected);
+}
+
+TEST_F(LauncherTest, failedStartIsReportedAndNeverCallsTheHandler) {
+    std::atomic<bool> called{false};
+    win32::Win32ProcessLauncher launcher((dir.path() / "no-such-cmd.exe").wstring(), {});
+    EXPECT_FALSE(launcher.startScript(writeGatedScript(), [&] { called = true; }));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(called);
+}
+
+TEST_F(LauncherTest, handlerGoesToThePosterAndTheRunNeverWaits) {
+    const std::string script = writeGatedScript();
+    std::mutex mutex;
+    std::vector<std::function<void()>> posted;
+    auto launcher = makeProcessLauncher([&](std::function<void()> handler) {
+        const std::lock_guard lock(mutex);
+        posted.push_back(std::move(handler));
+    });
+    bool ran = false;
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(launcher->startScript(script, [&] { ran = true; }));
+    // The script is still waiting for its go, so returning at all shows that the start did not wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 10s);
+
+    letTheScriptEnd();
+    ASSERT_TRUE(waitUntil([&] {
+        const std::lock_guard lock(mutex);
+        return !posted.empty();
+    }));
+    EXPECT_FALSE(ran);
+    posted.front()();
+    EXPECT_TRUE(ran);
+}
+
+TEST_F(LauncherTest, scriptOutlivesTheLauncherWithoutItsHandler) {
+    const std::string script = writeGatedScript();
+    std::atomic<bool> called{false};
+    {
+        auto launcher = makeProcessLauncher();
+        ASSERT_TRUE(launcher->startScript(script, [&] { called = true; }));
+        ASSERT_TRUE(waitUntil([&] { return fs::exists(folder() / "started.txt"); }));
+    }
+    letTheScriptEnd();
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(folder() / "done.txt"); }));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(called);
+}
+
+} // namespace
+} // namespace hotfix
