@@ -1,7 +1,7 @@
 # Quick start on a fresh Debian 12 machine, as root:
 #   make demo    runs the installer on the bundled demo package
 #   make test    runs the whole test suite
-.PHONY: all demo test test-dev test-asan build bench fuzz tidy format format-check clean
+.PHONY: all demo test test-dev test-asan test-mingw build bench fuzz tidy format format-check clean
 
 PRESET ?= dev
 JOBS ?= $(shell nproc)
@@ -20,7 +20,7 @@ demo:
 	scripts/ensure-packages.sh build demo
 	scripts/demo.sh
 
-test: format-check test-dev tidy test-asan fuzz
+test: format-check test-dev tidy test-asan fuzz test-mingw
 
 test-dev:
 	scripts/ensure-packages.sh build test
@@ -33,6 +33,13 @@ test-asan:
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+# The Windows backend, engine and their tests, cross-built with mingw-w64 and run under Wine.
+test-mingw:
+	scripts/ensure-packages.sh mingw
+	cmake --preset mingw
+	cmake --build --preset mingw -j $(JOBS)
+	ctest --preset mingw -j $(JOBS)
 
 bench:
 	scripts/ensure-packages.sh build bench
