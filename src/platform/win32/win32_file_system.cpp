@@ -154,7 +154,7 @@ std::optional<std::string> Win32FileSystem::readTextFile(std::string_view path) 
         return std::nullopt;
     }
     std::string bytes;
-    std::string buffer(64 * 1024, '\0');
+    std::string buffer(std::size_t{64} * 1024, '\0');
     for (;;) {
         DWORD got = 0;
         if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {

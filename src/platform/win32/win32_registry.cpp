@@ -9,13 +9,15 @@ namespace hotfix::win32 {
 
 namespace {
 
-// Predefined keys are 32-bit values that Windows sign-extends into a handle.
+// Predefined keys are 32-bit values that Windows sign-extends into a handle. Handles cross the registry
+// interface as integers, hence the casts.
 HKEY rootHandle(std::uint32_t rootKey) {
-    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(rootKey))));
+    const auto value = static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(rootKey)));
+    return reinterpret_cast<HKEY>(value); // NOLINT(performance-no-int-to-ptr)
 }
 
 HKEY keyHandle(RegistryApi::Key key) {
-    return reinterpret_cast<HKEY>(key);
+    return reinterpret_cast<HKEY>(key); // NOLINT(performance-no-int-to-ptr)
 }
 
 } // namespace

@@ -72,6 +72,13 @@ std::optional<std::string> toCodePageExactly(std::wstring_view wide, unsigned co
     if (!fitsInt(wide.size())) {
         return std::nullopt;
     }
+    // UTF-8 spells every character, and WideCharToMultiByte takes no default-character test for it; it is
+    // the ANSI code page where Windows' "Unicode UTF-8 for worldwide language support" is on.
+    const bool utf8 = codePage == CP_UTF8 || (codePage == CP_ACP && ::GetACP() == CP_UTF8) ||
+                      (codePage == CP_OEMCP && ::GetOEMCP() == CP_UTF8);
+    if (utf8) {
+        return toCodePage(wide, CP_UTF8);
+    }
     const int inLength = static_cast<int>(wide.size());
     BOOL lossy = FALSE;
     const int length = ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), inLength, nullptr,

@@ -118,9 +118,10 @@ TEST_F(RegistryReaderTest, keysAreOpenedForReadingOnly) {
     // Even asked for the old write rights, the key that comes back cannot be written through.
     RegistryApi::Key key{};
     ASSERT_EQ(registry->openKey(kLocalMachine, kReaderKey, 0x2003F, key), RegistryApi::kSuccess);
+    const auto handle = reinterpret_cast<HKEY>(key); // NOLINT(performance-no-int-to-ptr)
     const DWORD data = 1;
-    EXPECT_EQ(::RegSetValueExW(reinterpret_cast<HKEY>(key), L"Written", 0, REG_DWORD,
-                               reinterpret_cast<const BYTE*>(&data), sizeof(data)),
+    EXPECT_EQ(::RegSetValueExW(handle, L"Written", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                               sizeof(data)),
               ERROR_ACCESS_DENIED);
     registry->closeKey(key);
 }
