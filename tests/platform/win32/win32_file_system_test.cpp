@@ -157,6 +157,18 @@ TEST_F(Win32FileSystemTest, namesBeyondTheAnsiCodePageWork) {
     EXPECT_FALSE(files->fileExists(winPath(dir, "\xFF\xFE.dll"))); // not UTF-8
 }
 
+TEST(Win32Paths, runsCollapseButANetworkPathKeepsItsLeadingPair) {
+    EXPECT_EQ(win32::collapseSeparators(L"C:\\a\\\\b//c\\/d\\"), L"C:\\a\\b\\c\\d\\");
+    EXPECT_EQ(win32::collapseSeparators(L"\\\\server\\\\share\\a"), L"\\\\server\\share\\a");
+
+    const win32::PathMapper paths{SystemFolders{L"C:\\windows\\system32", L""}};
+    EXPECT_EQ(paths.toNative("C:\\a\\\\b"), L"C:\\a\\b");
+    const std::string name(300, 'x');
+    EXPECT_EQ(paths.toNative("\\\\server\\share\\\\" + name),
+              L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'x'));
+    EXPECT_EQ(paths.toNative("C:\\" + name), L"\\\\?\\C:\\" + std::wstring(300, L'x'));
+}
+
 // A Windows folder of its own, to watch the redirection of System32 without touching the real one.
 class RedirectedFileSystemTest : public ::testing::Test {
 protected:
