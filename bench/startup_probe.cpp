@@ -1,5 +1,5 @@
 // Starts one window the way the installer starts, and tells the benchmark when it is on screen:
-//   bench_startup_probe bare|installer <package folder>
+//   bench_startup_probe bare|installer|empty <package folder>
 // prints "shown <peak resident KiB>" once the window has painted, then ends.
 
 #include "platform/file_system.hpp"
@@ -82,7 +82,7 @@ int shown(QWidget& window) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_startup_probe bare|installer <package folder>\n");
+        std::fprintf(stderr, "usage: bench_startup_probe bare|installer|empty <package folder>\n");
         return 2;
     }
     QApplication app(argc, argv);
@@ -100,7 +100,9 @@ int main(int argc, char** argv) {
     hotfix::QtMsgBox msgBox;
     hotfix::FrmInstallPatch window({argv[2], *fileSystem, msgBox, registry, settings, launcher, folders});
     window.Form_Load();
-    if (window.itemCount(hotfix::Side::Product) == 0 || window.itemCount(hotfix::Side::Windows) == 0) {
+    const bool wantLists = std::strcmp(argv[1], "installer") == 0;
+    if (wantLists &&
+        (window.itemCount(hotfix::Side::Product) == 0 || window.itemCount(hotfix::Side::Windows) == 0)) {
         std::fprintf(stderr, "bench_startup_probe: no list in %s\n", argv[2]);
         return 1;
     }

@@ -5,13 +5,23 @@
 
 namespace hotfix {
 
+// Removes the characters for which isSpace holds from both ends.
+template <typename IsSpace>
+std::string_view trimBy(std::string_view text, IsSpace isSpace) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && isSpace(text[first])) {
+        ++first;
+    }
+    while (last > first && isSpace(text[last - 1])) {
+        --last;
+    }
+    return text.substr(first, last - first);
+}
+
 // Blanks are the space character only; that is what the installer has always trimmed.
 inline std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return trimBy(text, [](char c) { return c == ' '; });
 }
 
 inline bool isBlank(std::string_view text) {
@@ -20,12 +30,7 @@ inline bool isBlank(std::string_view text) {
 
 // List entries also lose tabs and line breaks at their ends: no Windows file name can hold them.
 inline std::string_view trimEntry(std::string_view text) {
-    constexpr std::string_view kSpace = " \t\r\n";
-    const auto first = text.find_first_not_of(kSpace);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+    return trimBy(text, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
 }
 
 inline std::string concat(std::initializer_list<std::string_view> parts) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace hotfix {
 
@@ -33,6 +34,15 @@ bool isValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
     const std::size_t n = bytes.size();
     while (i < n) {
+        // List files are mostly ASCII: skip eight plain bytes at a time.
+        if (n - i >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes.data() + i, sizeof word);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
             ++i;
@@ -90,6 +100,12 @@ std::string windows1252ToUtf8(std::string_view bytes) {
 
 std::string decodeEightBitText(std::string_view bytes) {
     return isValidUtf8(bytes) ? std::string(bytes) : windows1252ToUtf8(bytes);
+}
+
+void decodeEightBitTextInPlace(std::string& bytes) {
+    if (!isValidUtf8(bytes)) {
+        bytes = windows1252ToUtf8(bytes);
+    }
 }
 
 } // namespace hotfix

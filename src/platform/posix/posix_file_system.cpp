@@ -2,6 +2,7 @@
 
 #include "../text_codec.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
@@ -211,13 +212,18 @@ bool PosixFileSystem::createTextFile(std::string_view path) {
 
 std::optional<std::string> PosixFileSystem::readTextFile(std::string_view path) {
     Fd fd(openRetrying(nativePath(path), O_RDONLY));
-    if (!fd.valid()) {
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
         return std::nullopt;
     }
-    std::string bytes;
-    std::array<char, 64 * 1024> buffer{};
+    // One read of the size the file has; a file that grows meanwhile is read on to its end.
+    std::string bytes(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1, '\0');
+    std::size_t filled = 0;
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+        if (filled == bytes.size()) {
+            bytes.resize(bytes.size() * 2);
+        }
+        const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
         if (got == 0) {
             break;
         }
@@ -227,9 +233,11 @@ std::optional<std::string> PosixFileSystem::readTextFile(std::string_view path) 
             }
             return std::nullopt;
         }
-        bytes.append(buffer.data(), static_cast<std::size_t>(got));
+        filled += static_cast<std::size_t>(got);
     }
-    return decodeEightBitText(bytes);
+    bytes.resize(filled);
+    decodeEightBitTextInPlace(bytes);
+    return bytes;
 }
 
 bool PosixFileSystem::appendLines(std::string_view path, std::span<const std::string> lines) {

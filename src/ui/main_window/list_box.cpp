@@ -48,6 +48,9 @@ ListBox::ListBox(QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Every row has the same height; without this the view measures each of the rows.
     setUniformItemSizes(true);
+    // A long list is laid out a batch at a time from the event loop, so the window shows at once.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(256);
 }
 
 } // namespace hotfix
