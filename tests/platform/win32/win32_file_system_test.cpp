@@ -96,15 +96,41 @@ TEST_F(Win32FileSystemTest, copyCarriesReadOnlyAndNeverDestroysItsSource) {
     EXPECT_FALSE(files->readTextFile(winPath(dir, "missing.txt")).has_value());
 }
 
+// Folders too deep for std::filesystem to remove, removed through the "\\?\" form with what they hold.
+class DeepFolders {
+public:
+    DeepFolders() = default;
+    DeepFolders(const DeepFolders&) = delete;
+    DeepFolders& operator=(const DeepFolders&) = delete;
+    ~DeepFolders() {
+        for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it) {
+            for (const wchar_t* name : {L"a.dll", L"a.dll_backup"}) {
+                const std::wstring file = test::longForm(*it / name);
+                ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(file.c_str());
+            }
+            ::RemoveDirectoryW(test::longForm(*it).c_str());
+        }
+    }
+    bool create(const fs::path& folder) {
+        m_folders.push_back(folder);
+        return ::CreateDirectoryW(test::longForm(folder).c_str(), nullptr) != 0;
+    }
+
+private:
+    std::vector<fs::path> m_folders;
+};
+
 TEST_F(Win32FileSystemTest, pathsLongerThanMaxPathWork) {
     // Deep enough that the file's path passes 260 characters whatever the temporary folder is.
+    DeepFolders deep;
     fs::path folder = dir.path();
     std::string engineFolder = dir.str();
     for (int i = 0; i < 6; ++i) {
         const std::string name = "folder-" + std::to_string(i) + "-" + std::string(40, 'x');
         folder /= name;
         engineFolder += "\\\\" + name;
-        ASSERT_TRUE(::CreateDirectoryW(test::longForm(folder).c_str(), nullptr));
+        ASSERT_TRUE(deep.create(folder));
     }
     const std::string file = engineFolder + "\\a.dll";
     ASSERT_GT(file.size(), static_cast<std::size_t>(MAX_PATH));
