@@ -45,7 +45,7 @@ bench:
 	scripts/ensure-packages.sh build bench
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
-	for b in build/release/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+	bench/run.sh build/release
 
 # Each fuzz target for FUZZ_SECONDS seconds (make test: 30 s each as a smoke test).
 fuzz:
