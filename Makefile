@@ -65,6 +65,7 @@ format:
 	git ls-files '*.cpp' '*.hpp' | xargs clang-format -i
 
 format-check:
+	scripts/ensure-packages.sh format
 	git ls-files '*.cpp' '*.hpp' | xargs clang-format --dry-run -Werror
 
 clean:

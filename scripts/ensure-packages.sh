@@ -11,6 +11,7 @@ declare -A groups=(
     [bench]="libbenchmark-dev"
     [fuzz]="clang libclang-rt-14-dev"
     [tidy]="clang-tidy"
+    [format]="clang-format"
     [mingw]="cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64"
 )
 
