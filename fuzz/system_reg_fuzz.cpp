@@ -1,0 +1,86 @@
+// Any bytes as a Wine registry file, read by readSystemReg twice: once as the registry reader reads it, once
+// with a small data limit, values wanted only for every other key and reading stopped early, so that the
+// truncating, skipping and stopping paths are reached as well.
+
+#include "platform/posix/system_reg.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+namespace hotfix {
+namespace {
+
+void require(bool holds, const char* what) {
+    if (!holds) {
+        std::fprintf(stderr, "broken: %s\n", what);
+        std::abort();
+    }
+}
+
+bool isText(std::uint32_t type) {
+    return type == 1 || type == 2 || type == 7;
+}
+
+class Checker final : public SystemRegVisitor {
+public:
+    Checker(std::size_t dataLimit, bool everyOtherKey, int valueBudget)
+        : m_dataLimit(dataLimit)
+        , m_everyOtherKey(everyOtherKey)
+        , m_valueBudget(valueBudget) {}
+
+    bool key(std::string_view path) override {
+        ++m_keys;
+        m_inKey = true;
+        (void)path;
+        return true;
+    }
+    void link() override { require(m_inKey, "a link belongs to a key's section"); }
+    bool wantsValues() const override { return !m_everyOtherKey || m_keys % 2 == 1; }
+    bool value(std::string_view, const SystemRegValue& value) override {
+        require(m_inKey, "a value belongs to a key's section");
+        require(wantsValues(), "values of an unwanted section are skipped");
+        // The registry reader copies data into the caller's buffer once size fits it: data beyond size
+        // would overrun that buffer.
+        require(value.data.size() <= value.size, "data holds no more than the value's size");
+        // A text given as UTF-16 bytes and read whole is converted to UTF-8 afterwards and may then outgrow
+        // the limit (up to half as much again); every other value is cut at it.
+        const bool convertedWhole = isText(value.type) && value.data.size() == value.size;
+        require(value.data.size() <= m_dataLimit ||
+                    (convertedWhole && value.data.size() <= m_dataLimit / 2 * 3 + 4),
+                "data is cut at the limit");
+        return --m_valueBudget > 0;
+    }
+
+private:
+    std::size_t m_dataLimit;
+    bool m_everyOtherKey;
+    int m_valueBudget;
+    int m_keys = 0;
+    bool m_inKey = false;
+};
+
+void readTwice(const std::string& file) {
+    {
+        std::istringstream in(file);
+        Checker checker(kSystemRegDataLimit, false, 1 << 30);
+        readSystemReg(in, checker);
+    }
+    {
+        std::istringstream in(file);
+        constexpr std::size_t kSmallLimit = 7;
+        Checker checker(kSmallLimit, true, 50);
+        readSystemReg(in, checker, kSmallLimit);
+    }
+}
+
+} // namespace
+} // namespace hotfix
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Bytes, whatever their value, are read as chars.
+    hotfix::readTwice(std::string(reinterpret_cast<const char*>(data), size));
+    return 0;
+}
