@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(FuzzReplay, seedsAndEveryInputThatOnceBrokeTheTargetPassItsChecks) {
+TEST(HOTFIX_FUZZ_REPLAY_SUITE, seedsAndEveryInputThatOnceBrokeTheTargetPassItsChecks) {
     int replayed = 0;
     for (const fs::path folder : {HOTFIX_FUZZ_SEEDS, HOTFIX_FUZZ_REGRESSIONS}) {
         if (!fs::is_directory(folder)) {
