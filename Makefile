@@ -6,8 +6,6 @@
 PRESET ?= dev
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
-# Files that make tidy checks, as a regular expression over their full paths.
-TIDY_FILES ?= ^$(CURDIR)/src/(engine|platform)/
 
 all: build
 
@@ -54,12 +52,13 @@ fuzz:
 	cmake --build --preset fuzz -j $(JOBS)
 	fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
 
-# clang-tidy with .clang-tidy over src/, on the dev build's compile_commands.json.
+# clang-tidy with .clang-tidy over src/, on the dev and mingw builds' compile_commands.json.
 tidy:
-	scripts/ensure-packages.sh build tidy
+	scripts/ensure-packages.sh build tidy mingw
 	cmake --preset dev
 	cmake --build --preset dev -j $(JOBS)
-	run-clang-tidy -p build/dev -quiet -j $(JOBS) '$(TIDY_FILES)'
+	cmake --preset mingw
+	scripts/tidy.sh $(JOBS)
 
 format:
 	git ls-files '*.cpp' '*.hpp' | xargs clang-format -i
