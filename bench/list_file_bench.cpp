@@ -1,11 +1,14 @@
-// Reading the largest list file a side can hold (32,767 entries) through the platform's file system, against
-// reading its bytes alone: splitting and trimming the entries must cost little beside the file access.
+// Reading the largest list file a side can hold (32,767 entries) through the platform's file system into the
+// two lists, against the least work that yields the same lists: the reader's trimming and checks must cost
+// little beside it.
 
 #include "engine/file_lists.hpp"
 #include "platform/platform_services.hpp"
 #include "support/ratio.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
+
+#include <algorithm>
 
 #include <benchmark/benchmark.h>
 
@@ -59,21 +62,36 @@ void BM_LoadListFile(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kEntries);
 }
 
-void BM_ReadListBytes(benchmark::State& state) {
+// The least work that yields the same lists: read the bytes, cut at every comma and at the last "\\", and
+// keep both halves; no trimming, no checks.
+void BM_BareListSplit(benchmark::State& state) {
     const auto fs = makeFileSystem();
     const std::string path = package().folder.str() + "\\Setup\\InstallPatch.BLR";
     for (auto _ : state) {
-        auto content = fs->readTextFile(path);
-        benchmark::DoNotOptimize(content);
+        Lists lists;
+        const std::string content = fs->readTextFile(path).value_or(std::string());
+        const std::string_view text = content;
+        for (std::size_t start = 0; start <= text.size();) {
+            const std::size_t comma = std::min(text.find(',', start), text.size());
+            const std::string_view entry = text.substr(start, comma - start);
+            const std::size_t slash = entry.rfind('\\') + 1;
+            lists.addListItem(Side::Product, std::string(entry.substr(slash)),
+                              std::string(entry.substr(0, slash)));
+            start = comma + 1;
+        }
+        if (lists.names.size() != kEntries) {
+            state.SkipWithError("the split went wrong");
+        }
+        benchmark::DoNotOptimize(lists);
     }
     state.SetItemsProcessed(state.iterations() * kEntries);
 }
 
 BENCHMARK(BM_LoadListFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
-BENCHMARK(BM_ReadListBytes)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
+BENCHMARK(BM_BareListSplit)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
 
 const bool kRatio =
-    (bench::reportRatio("BM_LoadListFile/repeats:5/real_time", "BM_ReadListBytes/repeats:5/real_time", 3.0),
+    (bench::reportRatio("BM_LoadListFile/repeats:5/real_time", "BM_BareListSplit/repeats:5/real_time", 1.3),
      true);
 
 } // namespace
