@@ -312,7 +312,7 @@ protected:
         EXPECT_EQ(ws.boxes.shown[0].prompt, kSuccess);
         EXPECT_EQ(ws.boxes.shown[1].prompt, kSuccess);
         EXPECT_TRUE(brokenPromises(ws, before, cleanListed).empty());
-        // Every file the second run replaced was backed up again, beside the first backup.
+        // The second run leaves every listed file as the first left it.
         EXPECT_EQ(ws.listedFiles(), cleanListed);
     }
 
