@@ -18,8 +18,9 @@ constexpr std::uint32_t kNumberType = 4;
 std::string hexNumberText(std::span<const std::byte> bytes) {
     constexpr std::string_view kDigits = "0123456789ABCDEF";
     std::string text = "&h";
-    for (auto it = bytes.rbegin(); it != bytes.rend(); ++it) {
-        const auto byte = std::to_integer<unsigned>(*it);
+    // Most significant byte first: the bytes come low byte first.
+    for (std::size_t i = bytes.size(); i > 0; --i) {
+        const auto byte = std::to_integer<unsigned>(bytes[i - 1]);
         text.push_back(kDigits[byte >> 4]);
         text.push_back(kDigits[byte & 0xF]);
     }

@@ -24,8 +24,8 @@ public:
     virtual long openKey(std::uint32_t rootKey, std::string_view keyPath, std::uint32_t access, Key& key) = 0;
     // On the way in size is the buffer's capacity; on success it is the data's size in bytes and type the
     // value's type. Data longer than the buffer gives kMoreData.
-    virtual long queryValue(Key key, std::string_view valueName, std::uint32_t& type, std::span<std::byte> buffer,
-                            std::uint32_t& size) = 0;
+    virtual long queryValue(Key key, std::string_view valueName, std::uint32_t& type,
+                            std::span<std::byte> buffer, std::uint32_t& size) = 0;
     virtual void closeKey(Key key) = 0;
 
     // A text value's bytes, as returned, in UTF-8 (the ANSI code page on Windows).

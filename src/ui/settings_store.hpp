@@ -9,7 +9,8 @@ namespace hotfix {
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
-    virtual std::string GetSetting(std::string_view application, std::string_view section, std::string_view key) = 0;
+    virtual std::string GetSetting(std::string_view application, std::string_view section,
+                                   std::string_view key) = 0;
     virtual void SaveSetting(std::string_view application, std::string_view section, std::string_view key,
                              std::string_view value) = 0;
 };

@@ -81,7 +81,7 @@ bool copyContent(int in, int out) {
             return false;
         }
     }
-    std::array<char, 256 * 1024> buffer{};
+    std::array<char, std::size_t{256} * 1024> buffer{};
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got == 0) {
@@ -145,6 +145,14 @@ bool PosixFileSystem::clearAttributes(std::string_view path) {
 }
 
 bool PosixFileSystem::copyFile(std::string_view from, std::string_view to) {
+    return copy(from, to, false);
+}
+
+bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
+    return copy(from, to, true);
+}
+
+bool PosixFileSystem::copy(std::string_view from, std::string_view to, bool mustBeNew) {
     const std::string source = nativePath(from);
     const std::string target = nativePath(to);
     Fd in(openRetrying(source, O_RDONLY));
@@ -160,25 +168,28 @@ bool PosixFileSystem::copyFile(std::string_view from, std::string_view to) {
         // Truncating the target would destroy the source when both are one file.
         const bool sameFile =
             targetStat->st_dev == sourceStat.st_dev && targetStat->st_ino == sourceStat.st_ino;
-        if (sameFile || S_ISDIR(targetStat->st_mode) || isReadOnly(*targetStat)) {
+        if (mustBeNew || sameFile || S_ISDIR(targetStat->st_mode) || isReadOnly(*targetStat)) {
             return false;
         }
     }
-    Fd out(openRetrying(target, O_WRONLY | O_CREAT | O_TRUNC, 0600));
+    // O_EXCL makes "nothing there" and the creation one step: a file that appears meanwhile is kept.
+    const int flags = O_WRONLY | O_CREAT | (mustBeNew ? O_EXCL : O_TRUNC);
+    Fd out(openRetrying(target, flags, 0600));
     if (!out.valid()) {
         return false;
     }
     if (!targetStat) {
         m_paths.noteCreated(target);
     }
-    if (!copyContent(in.get(), out.get())) {
-        return false;
-    }
     // The copy carries the source's marks, read-only included, as a Windows copy does.
-    if (::fchmod(out.get(), sourceStat.st_mode & kPermissionBits) != 0) {
-        return false;
+    const bool copied = copyContent(in.get(), out.get()) &&
+                        ::fchmod(out.get(), sourceStat.st_mode & kPermissionBits) == 0 && out.close();
+    if (!copied && mustBeNew) {
+        // A half-written file of our own making would pass for a complete backup or a new file.
+        ::unlink(target.c_str());
+        m_paths.noteRemoved(target);
     }
-    return out.close();
+    return copied;
 }
 
 bool PosixFileSystem::deleteFile(std::string_view path) {

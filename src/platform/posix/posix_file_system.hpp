@@ -24,6 +24,7 @@ public:
     bool setAttributes(std::string_view path, FileAttributes attributes) override;
     bool clearAttributes(std::string_view path) override;
     bool copyFile(std::string_view from, std::string_view to) override;
+    bool copyFileToNew(std::string_view from, std::string_view to) override;
     bool deleteFile(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
     std::optional<std::string> readTextFile(std::string_view path) override;
@@ -33,6 +34,8 @@ public:
     std::string nativePath(std::string_view path) { return m_paths.nativePath(path); }
 
 private:
+    bool copy(std::string_view from, std::string_view to, bool mustBeNew);
+
     PathResolver m_paths;
 };
 

@@ -98,7 +98,7 @@ std::string PosixProcessLauncher::findWine() {
         // An empty entry is the current folder.
         const std::string_view entry = rest.substr(0, colon);
         const std::string folder(entry.empty() ? std::string_view(".") : entry);
-        const std::string candidate = folder + "/wine";
+        std::string candidate = folder + "/wine";
         struct stat st {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
             ::access(candidate.c_str(), X_OK) == 0) {

@@ -70,7 +70,7 @@ class LineSource {
 public:
     explicit LineSource(std::istream& in)
         : m_buffer(in.rdbuf())
-        , m_chunk(64 * 1024) {}
+        , m_chunk(std::size_t{64} * 1024) {}
 
     bool next(std::string& line) {
         if (m_pending) {

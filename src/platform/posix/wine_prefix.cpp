@@ -108,7 +108,10 @@ std::vector<WinePrefix::DriveLink> WinePrefix::drives() const {
         const std::string name = it->path().filename().string();
         // "c:" is a drive; "c::" (the raw device) and "com1" are not.
         if (name.size() == 2 && isLetter(name[0]) && name[1] == ':') {
-            out.push_back({upper(name[0]), devices + "/" + name});
+            std::string link = devices;
+            link += '/';
+            link += name;
+            out.push_back({upper(name[0]), std::move(link)});
         }
     }
     std::sort(out.begin(), out.end(),

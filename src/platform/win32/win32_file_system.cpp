@@ -126,6 +126,13 @@ bool Win32FileSystem::copyFile(std::string_view from, std::string_view to) {
            ::CopyFileW(source->c_str(), target->c_str(), FALSE) != 0;
 }
 
+bool Win32FileSystem::copyFileToNew(std::string_view from, std::string_view to) {
+    const auto source = m_paths.toNative(from);
+    const auto target = m_paths.toNative(to);
+    // Fail-if-exists makes "nothing there" and the copy one step.
+    return source && target && ::CopyFileW(source->c_str(), target->c_str(), TRUE) != 0;
+}
+
 bool Win32FileSystem::deleteFile(std::string_view path) {
     const auto native = m_paths.toNative(path);
     // Not forced: a read-only file stays.

@@ -80,6 +80,16 @@ TEST_F(PosixFileSystemTest, copyOntoItselfKeepsTheFile) {
     EXPECT_EQ(dir.read("a.dll"), "only copy");
 }
 
+TEST_F(PosixFileSystemTest, copyToNewNeverOverwrites) {
+    dir.write("new/a.dll", "new");
+    dir.write("old/A.DLL", "installed");
+    EXPECT_FALSE(files.copyFileToNew(winPath(dir, "new\\a.dll"), winPath(dir, "old\\a.dll")));
+    EXPECT_EQ(dir.read("old/A.DLL"), "installed");
+    ASSERT_TRUE(files.copyFileToNew(winPath(dir, "new\\a.dll"), winPath(dir, "old\\b.dll")));
+    EXPECT_EQ(dir.read("old/b.dll"), "new");
+    EXPECT_FALSE(files.copyFileToNew(winPath(dir, "new\\a.dll"), winPath(dir, "old\\b.dll")));
+}
+
 TEST_F(PosixFileSystemTest, failingCopiesReportFailure) {
     EXPECT_FALSE(files.copyFile(winPath(dir, "missing.dll"), winPath(dir, "a.dll")));
     dir.write("a.dll", "a");

@@ -77,6 +77,15 @@ TEST_F(Win32FileSystemTest, readOnlyFileIsNeitherOverwrittenNorDeletedUntilClear
     EXPECT_FALSE(files->deleteFile(installed));
 }
 
+TEST_F(Win32FileSystemTest, copyToNewNeverOverwrites) {
+    dir.write("new.dll", "new");
+    dir.write("A.DLL", "installed");
+    EXPECT_FALSE(files->copyFileToNew(winPath(dir, "new.dll"), winPath(dir, "a.dll")));
+    EXPECT_EQ(dir.read("A.DLL"), "installed");
+    ASSERT_TRUE(files->copyFileToNew(winPath(dir, "new.dll"), winPath(dir, "b.dll")));
+    EXPECT_EQ(dir.read("b.dll"), "new");
+}
+
 TEST_F(Win32FileSystemTest, copyCarriesReadOnlyAndNeverDestroysItsSource) {
     dir.write("a.dll", "only copy");
     EXPECT_FALSE(files->copyFile(winPath(dir, "a.dll"), dir.str() + "\\a.dll"));
