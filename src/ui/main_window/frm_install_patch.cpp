@@ -171,9 +171,9 @@ void FrmInstallPatch::createControls() {
     chkCloseAfterInstallation =
         place(new WrappingCheckBox(QStringLiteral("Close Installer After Installation"), this),
               "chkCloseAfterInstallation", twips(4800, 1920, 2415, 360));
-    OptVantrel = place(new QRadioButton(QStringLiteral("Show New Vantrel Files"), this), "OptVantrel",
+    OptVantrel = place(new WrappingRadioButton(QStringLiteral("Show New Vantrel Files"), this), "OptVantrel",
                        twips(4800, 2640, 2175, 195));
-    OptWindows = place(new QRadioButton(QStringLiteral("Show New Windows Files"), this), "OptWindows",
+    OptWindows = place(new WrappingRadioButton(QStringLiteral("Show New Windows Files"), this), "OptWindows",
                        twips(4800, 2880, 2175, 195));
     chkReadMe = place(new WrappingCheckBox(QStringLiteral("&Show Read Me File"), this), "chkReadMe",
                       twips(4800, 3360, 2055, 480));

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QRadioButton>
 
 namespace hotfix {
 
@@ -22,6 +23,15 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     // The whole control answers a click, whichever line of its caption is hit.
+    bool hitButton(const QPoint& pos) const override;
+};
+
+class WrappingRadioButton final : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
 };
 
