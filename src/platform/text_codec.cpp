@@ -15,20 +15,70 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-void appendUtf8(std::string& out, std::uint32_t codePoint) {
+} // namespace
+
+void appendUtf8(std::string& out, char32_t codePoint) {
+    if ((codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) {
+        codePoint = 0xFFFD;
+    }
     if (codePoint < 0x80) {
         out.push_back(static_cast<char>(codePoint));
     } else if (codePoint < 0x800) {
         out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
         out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else {
+    } else if (codePoint < 0x10000) {
         out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
     }
 }
 
-} // namespace
+std::size_t decodeUtf8At(std::string_view text, std::size_t at, char32_t& codePoint) {
+    if (at >= text.size()) {
+        return 0;
+    }
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;
+    char32_t value = 0;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        value = (value << 6) | (next & 0x3Fu);
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+    const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
+    if (overlong || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) {
+        return 0;
+    }
+    codePoint = value;
+    return length;
+}
 
 bool isValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
@@ -43,38 +93,9 @@ bool isValidUtf8(std::string_view bytes) {
                 continue;
             }
         }
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        std::uint32_t codePoint = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            codePoint = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            codePoint = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            codePoint = lead & 0x07u;
-        } else {
-            return false;
-        }
-        if (n - i < length) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            codePoint = (codePoint << 6) | (next & 0x3Fu);
-        }
-        // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-        const bool overlong = (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
-        if (overlong || (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) {
+        char32_t codePoint = 0;
+        const std::size_t length = decodeUtf8At(bytes, i, codePoint);
+        if (length == 0) {
             return false;
         }
         i += length;

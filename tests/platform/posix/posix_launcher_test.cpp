@@ -1,4 +1,5 @@
 #include "platform/posix/posix_launcher.hpp"
+#include "post_box.hpp"
 #include "support/temp_dir.hpp"
 
 #include <chrono>
@@ -14,6 +15,7 @@ namespace hotfix {
 namespace {
 
 namespace fs = std::filesystem;
+using test::PostBox;
 using namespace std::chrono_literals;
 using test::TempDir;
 
@@ -27,35 +29,6 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::seconds timeou
     }
     return true;
 }
-
-// Stands in for the user-interface thread: keeps the handlers posted to it until the test runs them.
-class PostBox {
-public:
-    CallbackPoster poster() {
-        return [this](std::function<void()> handler) {
-            const std::lock_guard lock(m_mutex);
-            m_handlers.push_back(std::move(handler));
-            m_posted.notify_all();
-        };
-    }
-
-    bool runNext(std::chrono::seconds timeout = 30s) {
-        std::unique_lock lock(m_mutex);
-        if (!m_posted.wait_for(lock, timeout, [this] { return !m_handlers.empty(); })) {
-            return false;
-        }
-        auto handler = std::move(m_handlers.front());
-        m_handlers.pop_front();
-        lock.unlock();
-        handler();
-        return true;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_posted;
-    std::deque<std::function<void()>> m_handlers;
-};
 
 // A prefix and a "wine" that waits until the test lets it go, then writes down how it was started.
 class LauncherTest : public ::testing::Test {

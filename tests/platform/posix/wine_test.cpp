@@ -5,15 +5,13 @@
 #include "engine/messages.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/reg_module.hpp"
+#include "post_box.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
 #include "wine_environment.hpp"
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -21,41 +19,13 @@ namespace hotfix {
 namespace {
 
 namespace fs = std::filesystem;
+using test::PostBox;
 using namespace std::chrono_literals;
 using test::WineEnvironment;
 
 [[maybe_unused]] const auto* const kWine = ::testing::AddGlobalTestEnvironment(new WineEnvironment);
 
 constexpr std::uint32_t kLocalMachine = 0x80000002u;
-
-// Stands in for the user-interface thread that the exit handlers are posted to.
-class PostBox {
-public:
-    CallbackPoster poster() {
-        return [this](std::function<void()> handler) {
-            const std::lock_guard lock(m_mutex);
-            m_handlers.push_back(std::move(handler));
-            m_posted.notify_all();
-        };
-    }
-
-    bool runNext(std::chrono::seconds timeout = 120s) {
-        std::unique_lock lock(m_mutex);
-        if (!m_posted.wait_for(lock, timeout, [this] { return !m_handlers.empty(); })) {
-            return false;
-        }
-        auto handler = std::move(m_handlers.front());
-        m_handlers.pop_front();
-        lock.unlock();
-        handler();
-        return true;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_posted;
-    std::deque<std::function<void()>> m_handlers;
-};
 
 fs::path driveC() {
     return fs::path(WineEnvironment::prefix()) / "drive_c";
