@@ -60,15 +60,19 @@ void addName(std::vector<std::string>& names, const std::string& name) {
 std::string toPosixPath(std::string_view windowsStylePath) {
     std::string out;
     out.reserve(windowsStylePath.size());
-    for (const char c : windowsStylePath) {
-        const bool separator = c == '\\' || c == '/';
-        if (separator) {
-            if (out.empty() || out.back() != '/') {
-                out.push_back('/');
-            }
-        } else {
-            out.push_back(c);
+    // Whole names at a time: paths are long and separators few.
+    std::size_t at = 0;
+    while (at < windowsStylePath.size()) {
+        const std::size_t separator = windowsStylePath.find_first_of("\\/", at);
+        const std::size_t end = separator == std::string_view::npos ? windowsStylePath.size() : separator;
+        out.append(windowsStylePath.substr(at, end - at));
+        if (separator == std::string_view::npos) {
+            break;
         }
+        if (out.empty() || out.back() != '/') {
+            out.push_back('/');
+        }
+        at = separator + 1;
     }
     return out;
 }
@@ -76,7 +80,7 @@ std::string toPosixPath(std::string_view windowsStylePath) {
 PathResolver::PathResolver(WinePrefix prefix)
     : m_prefix(std::move(prefix)) {}
 
-std::string PathResolver::nativePath(std::string_view path) {
+std::string PathResolver::spelledPath(std::string_view path) const {
     if (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') {
         const auto root = m_prefix.driveRoot(path[0]);
         if (!root) {
@@ -84,9 +88,13 @@ std::string PathResolver::nativePath(std::string_view path) {
         }
         // "C:" alone and "C:rest" both count from the drive's root: the installer has no current folder
         // per drive.
-        return resolveCase(toPosixPath(*root + "/" + std::string(path.substr(2))));
+        return toPosixPath(*root + "/" + std::string(path.substr(2)));
     }
-    return resolveCase(toPosixPath(path));
+    return toPosixPath(path);
+}
+
+std::string PathResolver::nativePath(std::string_view path) {
+    return resolveCase(spelledPath(path));
 }
 
 std::string PathResolver::resolveCase(const std::string& posixPath) {

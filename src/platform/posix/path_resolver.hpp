@@ -32,6 +32,8 @@ public:
 
     // Empty when the path can lie nowhere (a drive letter the prefix does not have).
     std::string nativePath(std::string_view path);
+    // The same place with each name as it was spelled, before any lookup ignoring case.
+    std::string spelledPath(std::string_view path) const;
 
     void noteCreated(const std::string& nativePath);
     void noteRemoved(const std::string& nativePath);

@@ -113,18 +113,29 @@ bool isReadOnly(const struct stat& st) {
 
 } // namespace
 
+PosixFileSystem::Found PosixFileSystem::find(std::string_view path) {
+    if (std::string spelled = m_paths.spelledPath(path); !spelled.empty()) {
+        if (auto status = statPath(spelled)) {
+            return {std::move(spelled), status};
+        }
+    }
+    std::string native = m_paths.nativePath(path);
+    auto status = native.empty() ? std::nullopt : statPath(native);
+    return {std::move(native), status};
+}
+
 bool PosixFileSystem::fileExists(std::string_view path) {
-    const auto st = statPath(nativePath(path));
+    const auto st = find(path).status;
     return st && !S_ISDIR(st->st_mode);
 }
 
 bool PosixFileSystem::folderExists(std::string_view path) {
-    const auto st = statPath(nativePath(path));
+    const auto st = find(path).status;
     return st && S_ISDIR(st->st_mode);
 }
 
 std::optional<FileAttributes> PosixFileSystem::attributes(std::string_view path) {
-    const auto st = statPath(nativePath(path));
+    const auto st = find(path).status;
     if (!st) {
         return std::nullopt;
     }
@@ -136,8 +147,7 @@ bool PosixFileSystem::setAttributes(std::string_view path, FileAttributes attrib
 }
 
 bool PosixFileSystem::clearAttributes(std::string_view path) {
-    const std::string native = nativePath(path);
-    const auto st = statPath(native);
+    const auto [native, st] = find(path);
     if (!st || S_ISDIR(st->st_mode)) {
         return false;
     }
@@ -153,8 +163,8 @@ bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) 
 }
 
 bool PosixFileSystem::copy(std::string_view from, std::string_view to, bool mustBeNew) {
-    const std::string source = nativePath(from);
-    const std::string target = nativePath(to);
+    const std::string source = find(from).native;
+    const auto [target, targetStat] = find(to);
     Fd in(openRetrying(source, O_RDONLY));
     if (!in.valid()) {
         return false;
@@ -163,7 +173,6 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to, bool must
     if (::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode)) {
         return false;
     }
-    const auto targetStat = statPath(target);
     if (targetStat) {
         // Truncating the target would destroy the source when both are one file.
         const bool sameFile =

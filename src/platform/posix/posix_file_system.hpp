@@ -3,8 +3,10 @@
 #include "../file_system.hpp"
 #include "path_resolver.hpp"
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace hotfix {
 
@@ -34,6 +36,13 @@ public:
     std::string nativePath(std::string_view path) { return m_paths.nativePath(path); }
 
 private:
+    struct Found {
+        std::string native;
+        std::optional<struct stat> status;
+    };
+
+    // Where a path lies and what is there. Most paths exist as spelled, and then one stat answers both.
+    Found find(std::string_view path);
     bool copy(std::string_view from, std::string_view to, bool mustBeNew);
 
     PathResolver m_paths;
