@@ -204,7 +204,10 @@ std::optional<std::string> PathResolver::matchInFolder(const std::string& folder
     return it->second.front();
 }
 
-void PathResolver::noteCreated(const std::string& nativePath) {
+// The installer's own change to a folder it has a listing of: the listing is updated in place and keeps
+// counting as current.
+template <typename Change>
+void PathResolver::updateListing(const std::string& nativePath, Change change) {
     const auto [folderPart, name] = splitLast(nativePath);
     const std::string folder = folderForListing(folderPart);
     const std::lock_guard lock(m_mutex);
@@ -213,27 +216,26 @@ void PathResolver::noteCreated(const std::string& nativePath) {
     if (it == m_listings.end() || ::stat(folder.c_str(), &st) != 0) {
         return;
     }
-    addName(it->second.names[foldCase(name)], name);
+    change(it->second.names, foldCase(name), name);
     it->second.modified = st.st_mtim;
 }
 
+void PathResolver::noteCreated(const std::string& nativePath) {
+    updateListing(nativePath, [](auto& names, const std::string& key, const std::string& name) {
+        addName(names[key], name);
+    });
+}
+
 void PathResolver::noteRemoved(const std::string& nativePath) {
-    const auto [folderPart, name] = splitLast(nativePath);
-    const std::string folder = folderForListing(folderPart);
-    const std::lock_guard lock(m_mutex);
-    const auto it = m_listings.find(folder);
-    struct stat st {};
-    if (it == m_listings.end() || ::stat(folder.c_str(), &st) != 0) {
-        return;
-    }
-    const auto entry = it->second.names.find(foldCase(name));
-    if (entry != it->second.names.end()) {
-        std::erase(entry->second, name);
-        if (entry->second.empty()) {
-            it->second.names.erase(entry);
+    updateListing(nativePath, [](auto& names, const std::string& key, const std::string& name) {
+        const auto entry = names.find(key);
+        if (entry != names.end()) {
+            std::erase(entry->second, name);
+            if (entry->second.empty()) {
+                names.erase(entry);
+            }
         }
-    }
-    it->second.modified = st.st_mtim;
+    });
 }
 
 } // namespace hotfix

@@ -53,6 +53,8 @@ private:
     // The entry of folder that matches name ignoring case.
     std::optional<std::string> matchInFolder(const std::string& folder, std::string_view name);
     Listing* currentListing(const std::string& folder);
+    template <typename Change>
+    void updateListing(const std::string& nativePath, Change change);
 
     WinePrefix m_prefix;
     std::mutex m_mutex;
