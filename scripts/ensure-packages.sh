@@ -4,8 +4,11 @@
 #   scripts/ensure-packages.sh build [test] [demo] ...
 set -euo pipefail
 
+# qt6-qpa-plugins brings the X11 platform that make demo shows the window on; fonts-liberation the Arial-
+# metric face the window's captions are laid out for. Recommended packages are installed too: a fresh
+# machine needs some of them (Wine's and Qt's), as the machines the suite was made on had them.
 declare -A groups=(
-    [build]="cmake ninja-build g++ make pkg-config qt6-base-dev libgtest-dev libgmock-dev"
+    [build]="cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins fonts-liberation libgtest-dev libgmock-dev"
     [test]="clang-format wine wine64 xvfb xauth"
     [demo]="wine wine64 xvfb xauth"
     [bench]="libbenchmark-dev"
@@ -30,7 +33,7 @@ done
 
 (( ${#missing[@]} == 0 )) && exit 0
 
-line="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
+line="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y ${missing[*]}"
 if [[ $(id -u) -ne 0 ]]; then
     echo "These packages are missing: ${missing[*]}" >&2
     echo "Install them as root, then run make again:" >&2
@@ -39,4 +42,4 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 echo "Installing: ${missing[*]}"
 apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
