@@ -66,8 +66,12 @@ std::string_view headDroppedFolder(std::string_view root, std::string_view folde
     return head == lastFolderName(root) ? folder.substr(head.size()) : folder;
 }
 
+std::string DestinationFolder(std::string_view root, std::string_view folder) {
+    return concat({root, "\\", headDroppedFolder(root, folder)});
+}
+
 std::string DestinationPath(std::string_view root, std::string_view folder, std::string_view name) {
-    return concat({root, "\\", headDroppedFolder(root, folder), name});
+    return DestinationFolder(root, folder).append(name);
 }
 
 std::string SourcePath(std::string_view programFolder, Side side, std::string_view folder,

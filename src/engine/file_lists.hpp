@@ -34,6 +34,8 @@ std::string_view lastFolderName(std::string_view root);
 // The item's folder with its head dropped where the head repeats the root's last folder name.
 std::string_view headDroppedFolder(std::string_view root, std::string_view folder);
 
+// The folder an item is installed into: the root, "\" and the folder with its head dropped.
+std::string DestinationFolder(std::string_view root, std::string_view folder);
 std::string DestinationPath(std::string_view root, std::string_view folder, std::string_view name);
 std::string SourcePath(std::string_view programFolder, Side side, std::string_view folder,
                        std::string_view name);

@@ -148,9 +148,8 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
             const bool registers = side == Side::Windows || window.registerDllsTicked();
             const std::string name = window.itemName(side, i);
             if (registers && isLibrary(name)) {
-                const std::string root = window.rootText(side);
                 const std::string folder =
-                    concat({root, "\\", headDroppedFolder(root, window.itemFolder(side, i))});
+                    DestinationFolder(window.rootText(side), window.itemFolder(side, i));
                 if (!script.AddLibrary(name, folder)) {
                     run.ok = false;
                 }

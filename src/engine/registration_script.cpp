@@ -94,19 +94,18 @@ std::vector<std::string> registrationLines(bool firstLibrary, std::string_view s
 
 RegistrationScript::RegistrationScript(Side side, const EngineServices& services, std::string silentSwitch,
                                        std::shared_ptr<RunningScripts> running)
-    : m_side(side)
-    , m_services(services)
+    : m_services(services)
     , m_silentSwitch(std::move(silentSwitch))
     , m_running(std::move(running))
-    , m_path(concat({services.programFolder, sideInfo(side).scriptName})) {}
+    , m_basePath(concat({services.programFolder, sideInfo(side).scriptName}))
+    , m_path(m_basePath) {}
 
 std::string RegistrationScript::choosePath() const {
     // A script of an earlier run that is still running keeps its file; this run writes beside it.
-    std::string base = concat({m_services.programFolder, sideInfo(m_side).scriptName});
-    if (!m_running->isRunning(base)) {
-        return base;
+    if (!m_running->isRunning(m_basePath)) {
+        return m_basePath;
     }
-    const std::string stem = base.substr(0, base.size() - std::string_view(".bat").size());
+    const std::string stem = m_basePath.substr(0, m_basePath.size() - std::string_view(".bat").size());
     for (int n = 2;; ++n) {
         std::string candidate = stem + "_" + std::to_string(n) + ".bat";
         if (!m_running->isRunning(candidate)) {
@@ -145,9 +144,8 @@ bool RegistrationScript::AddLibrary(std::string_view name, std::string_view dest
 }
 
 bool RegistrationScript::FinishScript() {
-    const std::string base = concat({m_services.programFolder, sideInfo(m_side).scriptName});
     if (!m_started) {
-        removeIfIdle(base);
+        removeIfIdle(m_basePath);
         return true;
     }
     if (m_writeFailed) {
@@ -168,8 +166,8 @@ bool RegistrationScript::FinishScript() {
         m_running->ended(m_path);
         removeIfIdle(m_path);
     }
-    if (m_path != base) {
-        removeIfIdle(base);
+    if (m_path != m_basePath) {
+        removeIfIdle(m_basePath);
     }
     return true;
 }

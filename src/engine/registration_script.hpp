@@ -58,10 +58,11 @@ private:
     std::string choosePath() const;
     void removeIfIdle(const std::string& path);
 
-    Side m_side;
     const EngineServices& m_services;
     std::string m_silentSwitch;
     std::shared_ptr<RunningScripts> m_running;
+    // The side's script name; m_path differs only while an earlier script of that name still runs.
+    const std::string m_basePath;
     std::string m_path;
     bool m_started = false;
     bool m_writeFailed = false;
