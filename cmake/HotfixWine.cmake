@@ -16,13 +16,20 @@ if(CMAKE_HOST_SYSTEM_NAME STREQUAL "Linux" AND IS_DIRECTORY /dev/shm)
     set(HOTFIX_WINE_TEMP_FOLDER "/dev/shm/hotfix-wine-${buildHash}")
 endif()
 
-# Creates the prefix (or brings it up to date) before any test starts a program in it.
-add_test(NAME wine_prefix
-    COMMAND ${CMAKE_COMMAND} "-DWINE=${CMAKE_CROSSCOMPILING_EMULATOR}" "-DTEMP_FOLDER=${HOTFIX_WINE_TEMP_FOLDER}"
-            -P "${CMAKE_CURRENT_LIST_DIR}/HotfixWinePrefix.cmake")
-set_tests_properties(wine_prefix PROPERTIES
-    FIXTURES_SETUP wine_prefix
-    ENVIRONMENT "${HOTFIX_WINE_ENVIRONMENT}")
+# Creates the prefix (or brings it up to date) before any test starts a program in it. Every folder that
+# registers tests includes this file, but the prefix must be made by one test only: two wineboot runs at
+# once in one prefix race for its server and one of them fails.
+get_property(prefixTestAdded GLOBAL PROPERTY HOTFIX_WINE_PREFIX_TEST_ADDED)
+if(NOT prefixTestAdded)
+    set_property(GLOBAL PROPERTY HOTFIX_WINE_PREFIX_TEST_ADDED TRUE)
+    add_test(NAME wine_prefix
+        COMMAND ${CMAKE_COMMAND} "-DWINE=${CMAKE_CROSSCOMPILING_EMULATOR}"
+                "-DTEMP_FOLDER=${HOTFIX_WINE_TEMP_FOLDER}"
+                -P "${CMAKE_CURRENT_LIST_DIR}/HotfixWinePrefix.cmake")
+    set_tests_properties(wine_prefix PROPERTIES
+        FIXTURES_SETUP wine_prefix
+        ENVIRONMENT "${HOTFIX_WINE_ENVIRONMENT}")
+endif()
 
 # Every start of Wine costs time, so a test executable runs as one test with all its cases, except the
 # excluded ones (GoogleTest filter patterns).
