@@ -58,8 +58,11 @@ QRect twips(int left, int top, int width, int height) {
 // it), else the toolkit's own; always at the size asked for.
 QFont dialogFont(qreal pointSize) {
     static const QString family = [] {
+        // One look at the installed families: asking for each candidate by name makes the font system
+        // resolve it as an alias, which cost more than the rest of the window's start.
+        const QStringList installed = QFontDatabase::families();
         for (const char* candidate : {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans"}) {
-            if (QFontDatabase::hasFamily(QString::fromLatin1(candidate))) {
+            if (installed.contains(QLatin1String(candidate), Qt::CaseInsensitive)) {
                 return QString::fromLatin1(candidate);
             }
         }
