@@ -2,6 +2,16 @@
 # creates the tests' Wine prefix or brings it up to date, and points its temporary folder at TEMP_FOLDER.
 execute_process(COMMAND "${WINE}" wineboot --init RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
+    # A fresh prefix's first start can lose a race with a Wine server that is still starting or ending
+    # (another Wine program of the same user); once that server has gone, a second start settles it.
+    message(STATUS "wineboot failed (${result}); trying once more after the Wine server has ended")
+    find_program(WINESERVER NAMES wineserver wineserver-stable PATHS /usr/lib/wine)
+    if(WINESERVER)
+        execute_process(COMMAND "${WINESERVER}" -w)
+    endif()
+    execute_process(COMMAND "${WINE}" wineboot --init RESULT_VARIABLE result)
+endif()
+if(NOT result EQUAL 0)
     message(FATAL_ERROR "wineboot failed: ${result}")
 endif()
 if(TEMP_FOLDER)
