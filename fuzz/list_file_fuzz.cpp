@@ -31,10 +31,15 @@ public:
 
     bool fileExists(std::string_view path) override { return path == kListPath; }
     bool folderExists(std::string_view) override { return false; }
+    bool sameFile(std::string_view, std::string_view) override { return false; }
     std::optional<FileAttributes> attributes(std::string_view) override { return std::nullopt; }
     bool setAttributes(std::string_view, FileAttributes) override { return false; }
     bool clearAttributes(std::string_view) override { return false; }
     bool copyFile(std::string_view, std::string_view) override { return false; }
+    bool copyFileToNew(std::string_view, std::string_view) override { return false; }
+    LinkResult linkFile(std::string_view, std::string_view) override { return LinkResult::Failed; }
+    bool moveFile(std::string_view, std::string_view, Overwrite) override { return false; }
+    bool flush(std::span<const std::string>) override { return false; }
     bool deleteFile(std::string_view) override { return false; }
     bool createTextFile(std::string_view) override { return false; }
     std::optional<std::string> readTextFile(std::string_view path) override {

@@ -1,5 +1,7 @@
 #include "install_run.hpp"
 
+#include "file_lists.hpp"
+#include "file_replacement.hpp"
 #include "messages.hpp"
 #include "registration_script.hpp"
 #include "text.hpp"
@@ -13,21 +15,6 @@ namespace {
 
 // No backup file can be named with these, and ":" would hide the backup in a stream.
 constexpr std::string_view kBadNameCharacters = "\\/:*?\"<>|";
-
-struct Item {
-    std::string name;
-    std::string folder;
-    std::string destination;
-    std::string source;
-};
-
-Item itemAt(Side side, int index, const InstallerWindow& window, std::string_view programFolder) {
-    Item item{window.itemName(side, index), window.itemFolder(side, index), {}, {}};
-    const std::string root = window.rootText(side);
-    item.destination = DestinationPath(root, item.folder, item.name);
-    item.source = SourcePath(programFolder, side, item.folder, item.name);
-    return item;
-}
 
 void switchToDateSuffix(InstallerWindow& window) {
     window.tickAppendDate();
@@ -47,34 +34,12 @@ bool packageFolderExists(Side side, std::string_view head, const EngineServices&
     return services.fs.folderExists(trimBlanks(path));
 }
 
-// A file or a folder: whatever has attributes is there.
-bool taken(FileSystem& fs, const std::string& path) {
-    return fs.attributes(path).has_value();
-}
-
-// The backup never overwrites a file: an older backup, or the same file listed twice, may sit there.
-std::string freeBackupName(FileSystem& fs, const std::string& wanted) {
-    if (!taken(fs, wanted)) {
-        return wanted;
-    }
-    for (int n = 2;; ++n) {
-        std::string candidate = wanted + "_" + std::to_string(n);
-        if (!taken(fs, candidate)) {
-            return candidate;
-        }
-    }
-}
-
-std::string parentFolder(std::string_view path) {
-    return std::string(path.substr(0, path.rfind('\\') + 1));
-}
-
 bool checkSideItems(Side side, InstallerWindow& window, const EngineServices& services) {
     FileSystem& fs = services.fs;
     bool passed = true;
     const int count = window.itemCount(side);
     for (int i = 0; i < count; ++i) {
-        const Item item = itemAt(side, i, window, services.programFolder);
+        const ListedFile item = listedFileAt(side, i, window, services.programFolder);
         const bool installed = fs.fileExists(item.destination);
         if (fs.fileExists(item.destination + window.installState().BackupSuffix)) {
             switchToDateSuffix(window);
@@ -140,17 +105,14 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
         return;
     }
     RegistrationScript script(side, services, run.silentSwitch, window.installState().runningScripts);
-    const int count = window.itemCount(side);
-    for (int i = 0; i < count; ++i) {
-        switch (ReplaceListedFile(side, i, window, services)) {
+    const auto settle = [&](const ListedFile& file, FileOutcome outcome) {
+        switch (outcome) {
         case FileOutcome::Replaced: {
             run.replaced = true;
             const bool registers = side == Side::Windows || window.registerDllsTicked();
-            const std::string name = window.itemName(side, i);
-            if (registers && isLibrary(name)) {
-                const std::string folder =
-                    DestinationFolder(window.rootText(side), window.itemFolder(side, i));
-                if (!script.AddLibrary(name, folder)) {
+            if (registers && isLibrary(file.name)) {
+                const std::string folder = DestinationFolder(window.rootText(side), file.folder);
+                if (!script.AddLibrary(file.name, folder)) {
                     run.ok = false;
                 }
             }
@@ -163,7 +125,26 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
         case FileOutcome::NewFile:
             break;
         }
+    };
+    // The side's files are put in place together, after one flush; a file listed twice is put in place
+    // before it is looked at again, so that its second backup keeps what the first put there.
+    ReplacementBatch batch(services);
+    const int count = window.itemCount(side);
+    for (int i = 0; i < count; ++i) {
+        const ListedFile file = listedFileAt(side, i, window, services.programFolder);
+        if (batch.holds(file.destination) && !batch.commit(settle)) {
+            run.ok = false;
+        }
+        auto staged = StageListedFile(file, window, services);
+        if (auto* outcome = std::get_if<FileOutcome>(&staged)) {
+            settle(file, *outcome);
+        } else {
+            batch.add(std::get<StagedFile>(std::move(staged)));
+        }
         window.installProgress(++run.done, run.total);
+    }
+    if (!batch.commit(settle)) {
+        run.ok = false;
     }
     if (!script.FinishScript()) {
         run.ok = false;
@@ -192,55 +173,18 @@ void ValidateInstall(InstallerWindow& window, const EngineServices& services) {
 }
 
 FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services) {
-    FileSystem& fs = services.fs;
-    const Item item = itemAt(side, index, window, services.programFolder);
-
-    if (!fs.fileExists(item.destination)) {
-        if (fs.fileExists(item.destination + window.installState().BackupSuffix)) {
-            switchToDateSuffix(window);
-        }
-        // The copy refuses to overwrite: should the test above have wrongly said "not installed", the
-        // installed file has no backup yet.
-        if (fs.copyFileToNew(item.source, item.destination)) {
-            return FileOutcome::NewFile;
-        }
-        // Optional parts of a product: a missing package file or destination folder is passed over. They
-        // are tested after the copy, so that a wrong "missing" cannot pass a failed copy over silently.
-        if (!fs.fileExists(item.source) || !fs.folderExists(parentFolder(item.destination))) {
-            return FileOutcome::NewFile;
-        }
-        services.msgBox.show(messages::couldNotCopy(item.source, item.destination));
-        return FileOutcome::Failed;
+    const ListedFile file = listedFileAt(side, index, window, services.programFolder);
+    auto staged = StageListedFile(file, window, services);
+    if (const auto* outcome = std::get_if<FileOutcome>(&staged)) {
+        return *outcome;
     }
-
-    const std::string backup = freeBackupName(fs, item.destination + window.installState().BackupSuffix);
-    const std::optional<FileAttributes> original = fs.attributes(item.destination);
-    const auto restoreAttributes = [&] {
-        if (original) {
-            fs.setAttributes(item.destination, *original);
-        }
-    };
-    if (!original || !fs.clearAttributes(item.destination)) {
-        services.msgBox.show(messages::couldNotBackUp(item.destination, backup));
-        return FileOutcome::Failed;
+    FileOutcome result = FileOutcome::Failed;
+    ReplacementBatch batch(services);
+    batch.add(std::get<StagedFile>(std::move(staged)));
+    if (!batch.commit([&](const ListedFile&, FileOutcome outcome) { result = outcome; })) {
+        result = FileOutcome::Failed;
     }
-    if (!fs.copyFileToNew(item.destination, backup)) {
-        restoreAttributes();
-        services.msgBox.show(messages::couldNotBackUp(item.destination, backup));
-        return FileOutcome::Failed;
-    }
-    if (!fs.fileExists(item.source)) {
-        restoreAttributes();
-        services.msgBox.show(
-            messages::fileNotAvailable(item.name, services.programFolder, side, item.folder));
-        return FileOutcome::SourceMissing;
-    }
-    if (!fs.copyFile(item.source, item.destination)) {
-        restoreAttributes();
-        services.msgBox.show(messages::couldNotReplace(item.destination, item.source));
-        return FileOutcome::Failed;
-    }
-    return FileOutcome::Replaced;
+    return result;
 }
 
 void RunInstall(InstallerWindow& window, const EngineServices& services) {

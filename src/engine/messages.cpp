@@ -31,6 +31,10 @@ MsgBoxRequest couldNotCopy(std::string_view source, std::string_view destination
     return errorBox(concat({" File ''", source, "'' could not be copied to ''", destination, "''"}));
 }
 
+MsgBoxRequest couldNotFlush(std::string_view folder) {
+    return errorBox(concat({" Files in ''", folder, "'' could not be written to the disk"}));
+}
+
 MsgBoxRequest couldNotWriteScript(std::string_view scriptPath) {
     return errorBox(concat({" File ''", scriptPath, "'' could not be written"}));
 }

@@ -46,6 +46,7 @@ MsgBoxRequest fileNotAvailable(std::string_view name, std::string_view programFo
 MsgBoxRequest couldNotBackUp(std::string_view destination, std::string_view backup);
 MsgBoxRequest couldNotReplace(std::string_view destination, std::string_view source);
 MsgBoxRequest couldNotCopy(std::string_view source, std::string_view destination);
+MsgBoxRequest couldNotFlush(std::string_view folder);
 MsgBoxRequest couldNotWriteScript(std::string_view scriptPath);
 MsgBoxRequest cannotRegister(std::string_view destination);
 

@@ -23,19 +23,35 @@ public:
     virtual bool fileExists(std::string_view path) = 0;
     virtual bool folderExists(std::string_view path) = 0;
 
+    // Whether both paths lead to one file (one name twice, two spellings, or two links).
+    virtual bool sameFile(std::string_view first, std::string_view second) = 0;
+
     virtual std::optional<FileAttributes> attributes(std::string_view path) = 0;
     virtual bool setAttributes(std::string_view path, FileAttributes attributes) = 0;
     // Clears read-only, hidden, system and archive marks so that the file can be overwritten.
     virtual bool clearAttributes(std::string_view path) = 0;
 
-    // Copies one file; an existing destination file is replaced.
+    // Copies one file, all or nothing: an existing destination file is replaced by the complete copy or
+    // stays as it was. The copy gets the source's marks (read, write and execute bits on POSIX).
     virtual bool copyFile(std::string_view from, std::string_view to) = 0;
     // Copies one file to a path where nothing exists yet, and fails, changing nothing, where something does:
-    // a wrong "not there" must never let a copy overwrite a file that has no backup. Backends should make
-    // the test and the copy one step (O_EXCL, CopyFile's fail-if-exists); this fallback tests first.
-    virtual bool copyFileToNew(std::string_view from, std::string_view to) {
-        return !attributes(to) && copyFile(from, to);
-    }
+    // a wrong "not there" must never let a copy overwrite a file that has no backup. The test and the
+    // creation are one step. A copy that breaks off removes what it wrote. Nothing is flushed.
+    virtual bool copyFileToNew(std::string_view from, std::string_view to) = 0;
+
+    // Gives the file at existing a second name (a hard link), never replacing anything at newName.
+    enum class LinkResult { Linked, Unsupported, Failed };
+    virtual LinkResult linkFile(std::string_view existing, std::string_view newName) = 0;
+
+    // Renames a file within its folder in one step. Overwrite::Never fails where anything exists at to;
+    // Overwrite::Existing replaces the file there whatever its marks: the caller has decided to replace it.
+    enum class Overwrite { Never, Existing };
+    virtual bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) = 0;
+
+    // Makes the content and the names of these files durable: on the disk when this returns true. One call
+    // for many files costs far less than one per file.
+    virtual bool flush(std::span<const std::string> paths) = 0;
+
     virtual bool deleteFile(std::string_view path) = 0;
 
     // Creates an empty text file, emptying one that exists.

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace hotfix {
@@ -83,6 +85,7 @@ std::string nativeString(const std::string& path) {
 // What was on the workstation and in the program folder before a run.
 struct Snapshot {
     std::map<std::string, std::string> files;
+    std::map<std::string, std::string> package;
     std::vector<std::string> scripts;
 };
 
@@ -127,14 +130,26 @@ public:
         launcher.endAll();
     }
 
-    // Every file of the workstation, by its path below the machine folder, with its content.
-    std::map<std::string, std::string> files() const {
+    // Every file below a folder, by its path below it, with its content.
+    static std::map<std::string, std::string> filesBelow(const fs::path& folder) {
         std::map<std::string, std::string> out;
-        for (const auto& entry : fs::recursive_directory_iterator(machine.path())) {
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
             if (entry.is_regular_file()) {
-                out[fs::relative(entry.path(), machine.path()).generic_string()] =
-                    test::readFile(entry.path());
+                out[fs::relative(entry.path(), folder).generic_string()] = test::readFile(entry.path());
             }
+        }
+        return out;
+    }
+    std::map<std::string, std::string> files() const { return filesBelow(machine.path()); }
+
+    // Each listed destination by its path below the machine folder, with its package file's content.
+    std::map<std::string, std::string> listedDestinations() const {
+        std::map<std::string, std::string> out;
+        for (const PackageItem& item : kItems) {
+            const std::string root = item.side == Side::Product ? window.TxtPath : window.TxtWinPath;
+            const fs::path path = nativeString(DestinationPath(root, item.folder, item.name));
+            out[fs::relative(path, machine.path()).generic_string()] =
+                "new " + std::string(item.name) + " of the hot fix";
         }
         return out;
     }
@@ -160,7 +175,11 @@ public:
         return out;
     }
 
-    Snapshot snapshot() const { return {files(), scriptsLeft()}; }
+    Snapshot snapshot() const {
+        std::map<std::string, std::string> inPackage = filesBelow(package.path());
+        std::erase_if(inPackage, [](const auto& entry) { return entry.first.ends_with(".bat"); });
+        return {files(), std::move(inPackage), scriptsLeft()};
+    }
 
     static std::string sideRoot(Side side) { return side == Side::Product ? "Vantrel/" : "WINNT/"; }
 
@@ -174,44 +193,84 @@ public:
     EngineServices services{package.str(), fs, boxes, launcher};
 };
 
-// A file that was on the workstation before is still there, or a file beside it whose name begins with
-// its name (a backup) holds its content byte for byte.
-bool keptOrBackedUp(const std::string& path, const std::string& content,
-                    const std::map<std::string, std::string>& after) {
-    if (const auto same = after.find(path); same != after.end() && same->second == content) {
-        return true;
-    }
-    const fs::path original(path);
-    for (const auto& [candidate, candidateContent] : after) {
-        const fs::path backup(candidate);
-        if (backup.parent_path() == original.parent_path() && candidateContent == content &&
-            backup.filename().string().starts_with(original.filename().string())) {
-            return true;
+// The installed file that a new file beside it backs up: the listed destination whose name its name
+// begins with, in the same folder.
+std::optional<std::string> backedUpFile(const std::string& path,
+                                        const std::map<std::string, std::string>& listed) {
+    const fs::path candidate(path);
+    for (const auto& [destination, content] : listed) {
+        const fs::path installed(destination);
+        if (candidate.parent_path() == installed.parent_path() && path != destination &&
+            candidate.filename().string().starts_with(installed.filename().string())) {
+            return destination;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
-// What a run broke of the promises a hot fix makes, in words; empty when it kept them all.
+// Two names of one file: a backup that is still the installed file would change with it.
+bool sameFile(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    return fs::equivalent(a, b, error);
+}
+
+// What a run broke of the promises a hot fix makes, in words; empty when it kept them all. Every file on
+// the workstation must be accounted for: an earlier file byte for byte as it was, or a listed one as its
+// package file; a new file is a listed one as its package file, or a backup holding byte for byte what the
+// file it backs up held before, in a file of its own. Anything else (a temporary or half-written file) is a
+// fault, and so is a package file changed or a script left behind.
 std::vector<std::string> brokenPromises(const Workstation& ws, const Snapshot& before,
                                         const std::vector<std::string>& cleanListed) {
     std::vector<std::string> broken;
     const auto after = ws.files();
+    const auto listed = ws.listedDestinations();
     for (const auto& [path, content] : before.files) {
-        if (!keptOrBackedUp(path, content, after)) {
-            broken.push_back("lost the original of " + path);
+        const auto now = after.find(path);
+        const auto asListed = listed.find(path);
+        if (now == after.end()) {
+            broken.push_back("removed " + path);
+        } else if (now->second != content && (asListed == listed.end() || now->second != asListed->second)) {
+            broken.push_back(path + " holds '" + now->second + "'");
         }
+    }
+    for (const auto& [path, content] : after) {
+        if (before.files.contains(path)) {
+            continue;
+        }
+        if (const auto asListed = listed.find(path); asListed != listed.end()) {
+            if (content != asListed->second) {
+                broken.push_back("new file " + path + " holds '" + content + "'");
+            }
+            continue;
+        }
+        const auto original = backedUpFile(path, listed);
+        if (!original) {
+            broken.push_back("left " + path);
+            continue;
+        }
+        const auto was = before.files.find(*original);
+        if (was == before.files.end() || was->second != content) {
+            broken.push_back("backup " + path + " holds '" + content + "'");
+        }
+        if (sameFile(ws.machine.path() / path, ws.machine.path() / *original)) {
+            broken.push_back("backup " + path + " shares its file with " + *original);
+        }
+    }
+    auto package = Workstation::filesBelow(ws.package.path());
+    std::erase_if(package, [](const auto& entry) { return entry.first.ends_with(".bat"); });
+    if (package != before.package) {
+        broken.push_back("changed the package folder");
     }
     const auto& boxes = ws.boxes.shown;
     if (boxes.empty() || (boxes.back().prompt != kSuccess && boxes.back().prompt != kFailed)) {
         broken.push_back("no closing message");
     }
     if (!boxes.empty() && boxes.back().prompt == kSuccess) {
-        const auto listed = ws.listedFiles();
-        for (std::size_t i = 0; i < listed.size(); ++i) {
-            if (listed[i] != cleanListed[i]) {
+        const auto listedNow = ws.listedFiles();
+        for (std::size_t i = 0; i < listedNow.size(); ++i) {
+            if (listedNow[i] != cleanListed[i]) {
                 broken.push_back("reported success although " + std::string(kItems[i].name) + " holds '" +
-                                 listed[i] + "'");
+                                 listedNow[i] + "'");
             }
         }
     }
@@ -307,11 +366,13 @@ protected:
         const Snapshot before = ws.snapshot();
         ws.install();
         const auto cleanListed = ws.listedFiles();
+        EXPECT_THAT(brokenPromises(ws, before, cleanListed), ::testing::IsEmpty());
+        const Snapshot between = ws.snapshot();
         ws.install();
         ASSERT_EQ(ws.boxes.shown.size(), 2U);
         EXPECT_EQ(ws.boxes.shown[0].prompt, kSuccess);
         EXPECT_EQ(ws.boxes.shown[1].prompt, kSuccess);
-        EXPECT_TRUE(brokenPromises(ws, before, cleanListed).empty());
+        EXPECT_THAT(brokenPromises(ws, between, cleanListed), ::testing::IsEmpty());
         // The second run leaves every listed file as the first left it.
         EXPECT_EQ(ws.listedFiles(), cleanListed);
     }

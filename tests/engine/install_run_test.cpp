@@ -32,14 +32,22 @@ TEST_F(InstallRun, wholeHotFixAppliesInTheOrderOfItsEffects) {
     const std::string c = destination(Side::Windows, "system32/", "c.dll");
     const std::string productScript = programFolder() + "\\Register.bat";
     const std::string windowsScript = programFolder() + "\\RegisterWin.bat";
-    EXPECT_THAT(fs.effects(),
-                ElementsAre("clearAttributes " + a, "copyFile " + a + " -> " + a + "_backup",
-                            "copyFile " + packageFolder(Side::Product) + "bin\\a.dll -> " + a,
-                            "createTextFile " + productScript, "appendLines " + productScript,
-                            "copyFile " + packageFolder(Side::Product) + "bin\\b.txt -> " + b,
-                            "clearAttributes " + c, "copyFile " + c + " -> " + c + "_backup",
-                            "copyFile " + packageFolder(Side::Windows) + "system32\\c.dll -> " + c,
-                            "createTextFile " + windowsScript, "appendLines " + windowsScript));
+    const auto temporary = [](const std::string& path) {
+        return path.substr(0, path.rfind('\\') + 1) + "~temp";
+    };
+    // Each side's new files wait beside their places, then take their names after one flush; a backup is
+    // a second name of the installed file, which keeps its marks.
+    EXPECT_THAT(
+        fs.effects(),
+        ElementsAre("linkFile " + a + " -> " + a + "_backup",
+                    "copyFileToNew " + packageFolder(Side::Product) + "bin\\a.dll -> " + temporary(a),
+                    "copyFileToNew " + packageFolder(Side::Product) + "bin\\b.txt -> " + temporary(b),
+                    "moveFileOver " + temporary(a) + " -> " + a, "setAttributes " + a + "_backup",
+                    "createTextFile " + productScript, "appendLines " + productScript,
+                    "moveFile " + temporary(b) + " -> " + b, "linkFile " + c + " -> " + c + "_backup",
+                    "copyFileToNew " + packageFolder(Side::Windows) + "system32\\c.dll -> " + temporary(c),
+                    "moveFileOver " + temporary(c) + " -> " + c, "setAttributes " + c + "_backup",
+                    "createTextFile " + windowsScript, "appendLines " + windowsScript));
 
     EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "new a");
     EXPECT_EQ(contentAt(Side::Product, "bin/a.dll_backup"), "old a");
@@ -138,7 +146,7 @@ TEST_F(InstallRun, packageFileGoneDuringTheRunIsReportedAndTheOthersStillReplace
     const auto before = real->attributes(destination(Side::Product, "bin/", "b.dll"));
     const std::string b = destination(Side::Product, "bin/", "b.dll");
     fs.before = [&](std::string_view op, std::string_view path) {
-        if (op == "clearAttributes" && path == b) {
+        if (op == "attributes" && path == b) {
             std::filesystem::remove(packageFile(Side::Product, "bin/", "b.dll"));
         }
     };
@@ -338,9 +346,19 @@ TEST_F(InstallRun, rootSetToThePackageFolderNeverDestroysThePackageFile) {
                                          errorBox(kFailed)));
 }
 
-TEST_F(InstallRun, failedAttributeChangeOrBackupLeavesTheInstalledFileAlone) {
-    for (const std::string failing : {"clearAttributes", "copyFile"}) {
-        SCOPED_TRACE(failing);
+TEST_F(InstallRun, failedStepOfAReplacementLeavesTheInstalledFileAsItWasAndNoBackupOrTemporaryBehind) {
+    struct Case {
+        std::string_view failing;
+        std::string_view box;
+    };
+    const Case cases[] = {
+        {"linkFile", "backedUp"},
+        {"copyFileToNew", "replaced"},
+        {"moveFileOver", "replaced"},
+        {"flush", "flushed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failing);
         window = test::FakeInstallerWindow();
         window.TxtPath = productRoot().string();
         boxes.shown.clear();
@@ -349,34 +367,27 @@ TEST_F(InstallRun, failedAttributeChangeOrBackupLeavesTheInstalledFileAlone) {
         listed(Side::Product, "bin/", "a.dll", "new");
         const auto file = installed(Side::Product, "bin/a.dll", "old");
         std::filesystem::permissions(file, std::filesystem::perms::owner_read);
-        const auto before = real->attributes(destination(Side::Product, "bin/", "a.dll"));
         const std::string dest = destination(Side::Product, "bin/", "a.dll");
-        fs.failWhen = [&](std::string_view op, std::string_view path) {
-            return op == failing && (path == dest || path == dest + "_backup");
+        const auto before = real->attributes(dest);
+        fs.failWhen = [&](std::string_view op, std::string_view) {
+            return op == c.failing;
         };
         install();
         fs.failWhen = nullptr;
         EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "old");
         EXPECT_EQ(real->attributes(dest), before);
-        EXPECT_THAT(boxes.shown, ElementsAre(errorBox(" File ''" + dest + "'' could not be backed up to ''" +
-                                                      dest + "_backup''"),
-                                             errorBox(kFailed)));
+        // Nothing else is left in the folder: no backup of a file that was not replaced, no temporary file.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(productRoot() / "bin"),
+                                std::filesystem::directory_iterator()),
+                  1);
+        const std::string box =
+            c.box == "backedUp" ? " File ''" + dest + "'' could not be backed up to ''" + dest + "_backup''"
+            : c.box == "flushed"
+                ? " Files in ''" + productRoot().string() + "\\bin\\'' could not be written to the disk"
+                : " File ''" + dest + "'' could not be replaced from ''" + packageFolder(Side::Product) +
+                      "bin\\a.dll''";
+        EXPECT_THAT(boxes.shown, ElementsAre(errorBox(box), errorBox(kFailed)));
     }
-}
-
-TEST_F(InstallRun, failedReplacingCopyIsReportedAndTheRunFails) {
-    listed(Side::Product, "bin/", "a.dll", "new");
-    installed(Side::Product, "bin/a.dll", "old");
-    const std::string dest = destination(Side::Product, "bin/", "a.dll");
-    fs.failWhen = [&](std::string_view op, std::string_view path) {
-        return op == "copyFile" && path == dest;
-    };
-    install();
-    EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "old");
-    EXPECT_EQ(contentAt(Side::Product, "bin/a.dll_backup"), "old");
-    EXPECT_THAT(boxes.shown, ElementsAre(errorBox(" File ''" + dest + "'' could not be replaced from ''" +
-                                                  packageFolder(Side::Product) + "bin\\a.dll''"),
-                                         errorBox(kFailed)));
 }
 
 TEST_F(InstallRun, failedCopyOfANewFileIsNoLongerSilent) {
@@ -385,7 +396,7 @@ TEST_F(InstallRun, failedCopyOfANewFileIsNoLongerSilent) {
     installed(Side::Product, "bin/a.dll", "old a");
     const std::string b = destination(Side::Product, "bin/", "b.dll");
     fs.failWhen = [&](std::string_view op, std::string_view path) {
-        return op == "copyFile" && path == b;
+        return op == "moveFile" && path == b;
     };
     install();
     EXPECT_THAT(boxes.shown, ElementsAre(errorBox(" File ''" + packageFolder(Side::Product) +
@@ -393,6 +404,7 @@ TEST_F(InstallRun, failedCopyOfANewFileIsNoLongerSilent) {
                                                   "not be copied to ''" +
                                                   b + "''"),
                                          errorBox(kFailed)));
+    EXPECT_FALSE(existsAt(Side::Product, "bin/b.dll"));
 }
 
 TEST_F(InstallRun, scriptThatCannotBeWrittenIsNotStarted) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/file_system.hpp"
+#include "forwarding_file_system.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -12,23 +12,24 @@
 namespace hotfix::test {
 
 // Passes every call to a real file system and makes one of them fail, the way a real machine fails: an
-// existence test that cannot stat says "not there", a copy that breaks off has already emptied its target.
-// Operations and writes are counted from 1 so that a test can aim at each one of a clean run in turn.
-class FaultInjectingFileSystem final : public FileSystem {
+// existence test that cannot stat says "not there", a copy into a new file that breaks off leaves the part
+// it wrote, a link, a rename or a flush fails whole. Operations and writes are counted from 1 so that a test
+// can aim at each one of a clean run in turn.
+class FaultInjectingFileSystem final : public ForwardingFileSystem {
 public:
     enum class Fault {
         None,
         // Operation k fails and changes nothing.
         OneOperation,
-        // Write k fails after doing part of its work: a copy leaves its target cut short, a script write
-        // leaves half its text, a created file stays.
+        // Write k fails after doing part of its work: a copy into a new file leaves it cut short, a script
+        // write leaves half its text, a created file stays; a copy over a file leaves it whole, as its
+        // backend writes the copy beside it first.
         OneWritePartway,
         // Every write from write k on fails partway, as on a file system that has run out of space.
         DiskFullFromWrite,
     };
 
-    explicit FaultInjectingFileSystem(FileSystem& real)
-        : m_real(real) {}
+    using ForwardingFileSystem::ForwardingFileSystem;
 
     // Starts counting afresh.
     void inject(Fault fault, int at) {
@@ -45,50 +46,60 @@ public:
     const std::optional<std::string>& firstFailure() const { return m_firstFailure; }
 
     bool fileExists(std::string_view path) override {
-        return !failsNow("fileExists", path, false) && m_real.fileExists(path);
+        return !failsNow("fileExists", path, false) && real().fileExists(path);
     }
     bool folderExists(std::string_view path) override {
-        return !failsNow("folderExists", path, false) && m_real.folderExists(path);
+        return !failsNow("folderExists", path, false) && real().folderExists(path);
+    }
+    bool sameFile(std::string_view first, std::string_view second) override {
+        return !failsNow("sameFile", second, false) && real().sameFile(first, second);
     }
     std::optional<FileAttributes> attributes(std::string_view path) override {
         if (failsNow("attributes", path, false)) {
             return std::nullopt;
         }
-        return m_real.attributes(path);
+        return real().attributes(path);
     }
     bool setAttributes(std::string_view path, FileAttributes attributes) override {
-        return !failsNow("setAttributes", path, false) && m_real.setAttributes(path, attributes);
+        return !failsNow("setAttributes", path, false) && real().setAttributes(path, attributes);
     }
     bool clearAttributes(std::string_view path) override {
-        return !failsNow("clearAttributes", path, false) && m_real.clearAttributes(path);
+        return !failsNow("clearAttributes", path, false) && real().clearAttributes(path);
     }
     bool copyFile(std::string_view from, std::string_view to) override {
-        if (!failsNow("copyFile", to, true)) {
-            return m_real.copyFile(from, to);
-        }
-        if (partway() && m_real.copyFile(from, to)) {
-            cutShort(to);
-        }
-        return false;
+        return !failsNow("copyFile", to, true) && real().copyFile(from, to);
     }
     bool copyFileToNew(std::string_view from, std::string_view to) override {
         if (!failsNow("copyFileToNew", to, true)) {
-            return m_real.copyFileToNew(from, to);
+            return real().copyFileToNew(from, to);
         }
-        if (partway() && m_real.copyFileToNew(from, to)) {
+        if (partway() && real().copyFileToNew(from, to)) {
             cutShort(to);
         }
         return false;
     }
+    LinkResult linkFile(std::string_view existing, std::string_view newName) override {
+        if (failsNow("linkFile", newName, true)) {
+            return LinkResult::Failed;
+        }
+        return real().linkFile(existing, newName);
+    }
+    bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override {
+        return !failsNow("moveFile", to, true) && real().moveFile(from, to, overwrite);
+    }
+    bool flush(std::span<const std::string> paths) override {
+        return !failsNow("flush", paths.empty() ? std::string_view() : paths.front(), true) &&
+               real().flush(paths);
+    }
     bool deleteFile(std::string_view path) override {
-        return !failsNow("deleteFile", path, false) && m_real.deleteFile(path);
+        return !failsNow("deleteFile", path, false) && real().deleteFile(path);
     }
     bool createTextFile(std::string_view path) override {
         if (!failsNow("createTextFile", path, true)) {
-            return m_real.createTextFile(path);
+            return real().createTextFile(path);
         }
         if (partway()) {
-            m_real.createTextFile(path);
+            real().createTextFile(path);
         }
         return false;
     }
@@ -96,13 +107,13 @@ public:
         if (failsNow("readTextFile", path, false)) {
             return std::nullopt;
         }
-        return m_real.readTextFile(path);
+        return real().readTextFile(path);
     }
     bool appendLines(std::string_view path, std::span<const std::string> lines) override {
         if (!failsNow("appendLines", path, true)) {
-            return m_real.appendLines(path, lines);
+            return real().appendLines(path, lines);
         }
-        if (partway() && m_real.fileExists(path)) {
+        if (partway() && real().fileExists(path)) {
             std::string text;
             for (const std::string& line : lines) {
                 text += line + "\r\n";
@@ -158,7 +169,6 @@ private:
 
     bool partway() const { return m_fault != Fault::OneOperation; }
 
-    FileSystem& m_real;
     Fault m_fault = Fault::None;
     int m_at = 0;
     int m_operations = 0;

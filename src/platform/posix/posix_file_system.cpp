@@ -1,11 +1,14 @@
 #include "posix_file_system.hpp"
 
+#include "../temporary_name.hpp"
 #include "../text_codec.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <set>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +17,9 @@ namespace hotfix {
 namespace {
 
 constexpr mode_t kPermissionBits = 07777;
+// A copy carries only these: set-user-id, set-group-id and sticky bits from a package must not reach the
+// workstation.
+constexpr mode_t kCopiedBits = 0777;
 
 // Closes the descriptor it holds on every path out of a function.
 class Fd {
@@ -134,6 +140,12 @@ bool PosixFileSystem::folderExists(std::string_view path) {
     return st && S_ISDIR(st->st_mode);
 }
 
+bool PosixFileSystem::sameFile(std::string_view first, std::string_view second) {
+    const auto a = find(first).status;
+    const auto b = a ? find(second).status : std::nullopt;
+    return b && a->st_dev == b->st_dev && a->st_ino == b->st_ino;
+}
+
 std::optional<FileAttributes> PosixFileSystem::attributes(std::string_view path) {
     const auto st = find(path).status;
     if (!st) {
@@ -155,17 +167,40 @@ bool PosixFileSystem::clearAttributes(std::string_view path) {
 }
 
 bool PosixFileSystem::copyFile(std::string_view from, std::string_view to) {
-    return copy(from, to, false);
+    const auto [target, targetStat] = find(to);
+    if (targetStat && (S_ISDIR(targetStat->st_mode) || isReadOnly(*targetStat))) {
+        return false;
+    }
+    // A copy of a file over itself is refused, as Windows refuses it.
+    if (targetStat && sameFile(from, to)) {
+        return false;
+    }
+    // The complete copy is written beside the target and then takes its name in one step, so that the
+    // target is never cut short.
+    const std::string temporary = temporaryNameBeside(target);
+    if (!copy(from, temporary)) {
+        return false;
+    }
+    Fd written(openRetrying(temporary, O_RDONLY));
+    if (written.valid() && ::fsync(written.get()) == 0 && ::rename(temporary.c_str(), target.c_str()) == 0) {
+        m_paths.noteRemoved(temporary);
+        if (!targetStat) {
+            m_paths.noteCreated(target);
+        }
+        return true;
+    }
+    ::unlink(temporary.c_str());
+    m_paths.noteRemoved(temporary);
+    return false;
 }
 
 bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
-    return copy(from, to, true);
+    const auto [target, targetStat] = find(to);
+    return !targetStat && copy(from, target);
 }
 
-bool PosixFileSystem::copy(std::string_view from, std::string_view to, bool mustBeNew) {
-    const std::string source = find(from).native;
-    const auto [target, targetStat] = find(to);
-    Fd in(openRetrying(source, O_RDONLY));
+bool PosixFileSystem::copy(std::string_view from, const std::string& target) {
+    Fd in(openRetrying(find(from).native, O_RDONLY));
     if (!in.valid()) {
         return false;
     }
@@ -173,32 +208,88 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to, bool must
     if (::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode)) {
         return false;
     }
-    if (targetStat) {
-        // Truncating the target would destroy the source when both are one file.
-        const bool sameFile =
-            targetStat->st_dev == sourceStat.st_dev && targetStat->st_ino == sourceStat.st_ino;
-        if (mustBeNew || sameFile || S_ISDIR(targetStat->st_mode) || isReadOnly(*targetStat)) {
-            return false;
-        }
-    }
     // O_EXCL makes "nothing there" and the creation one step: a file that appears meanwhile is kept.
-    const int flags = O_WRONLY | O_CREAT | (mustBeNew ? O_EXCL : O_TRUNC);
-    Fd out(openRetrying(target, flags, 0600));
+    Fd out(openRetrying(target, O_WRONLY | O_CREAT | O_EXCL, 0600));
     if (!out.valid()) {
         return false;
     }
-    if (!targetStat) {
-        m_paths.noteCreated(target);
-    }
+    m_paths.noteCreated(target);
     // The copy carries the source's marks, read-only included, as a Windows copy does.
     const bool copied = copyContent(in.get(), out.get()) &&
-                        ::fchmod(out.get(), sourceStat.st_mode & kPermissionBits) == 0 && out.close();
-    if (!copied && mustBeNew) {
-        // A half-written file of our own making would pass for a complete backup or a new file.
+                        ::fchmod(out.get(), sourceStat.st_mode & kCopiedBits) == 0 && out.close();
+    if (!copied) {
+        // A half-written file of our own making would pass for a complete one.
         ::unlink(target.c_str());
         m_paths.noteRemoved(target);
     }
     return copied;
+}
+
+FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std::string_view newName) {
+    const auto [source, sourceStat] = find(existing);
+    if (!sourceStat || S_ISDIR(sourceStat->st_mode)) {
+        return LinkResult::Failed;
+    }
+    const std::string target = nativePath(newName);
+    if (::link(source.c_str(), target.c_str()) == 0) {
+        m_paths.noteCreated(target);
+        return LinkResult::Linked;
+    }
+    // FAT and some network file systems have no hard links; a file at its link limit takes no more.
+    switch (errno) {
+    case EPERM:
+    case EOPNOTSUPP:
+    case ENOSYS:
+    case EMLINK:
+    case EXDEV:
+        return LinkResult::Unsupported;
+    default:
+        return LinkResult::Failed;
+    }
+}
+
+bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overwrite overwrite) {
+    const auto [source, sourceStat] = find(from);
+    const auto [target, targetStat] = find(to);
+    if (!sourceStat || S_ISDIR(sourceStat->st_mode) || (targetStat && S_ISDIR(targetStat->st_mode))) {
+        return false;
+    }
+    bool moved = false;
+    if (overwrite == Overwrite::Existing) {
+        moved = ::rename(source.c_str(), target.c_str()) == 0;
+    } else if (targetStat) {
+        return false;
+    } else if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        moved = true;
+    } else if (errno == EINVAL || errno == ENOSYS) {
+        // A file system without the flag: a link never replaces anything either.
+        moved = ::link(source.c_str(), target.c_str()) == 0 && ::unlink(source.c_str()) == 0;
+    }
+    if (moved) {
+        m_paths.noteRemoved(source);
+        m_paths.noteCreated(target);
+    }
+    return moved;
+}
+
+bool PosixFileSystem::flush(std::span<const std::string> paths) {
+    // One syncfs per file system writes back every file and name of the batch together, with one wait for
+    // the disk, where an fsync per file would wait once for each.
+    std::set<dev_t> flushed;
+    for (const std::string& path : paths) {
+        const auto [native, status] = find(path);
+        if (!status) {
+            return false;
+        }
+        if (!flushed.insert(status->st_dev).second) {
+            continue;
+        }
+        Fd fd(openRetrying(native, O_RDONLY));
+        if (!fd.valid() || ::syncfs(fd.get()) != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool PosixFileSystem::deleteFile(std::string_view path) {

@@ -22,11 +22,15 @@ public:
 
     bool fileExists(std::string_view path) override;
     bool folderExists(std::string_view path) override;
+    bool sameFile(std::string_view first, std::string_view second) override;
     std::optional<FileAttributes> attributes(std::string_view path) override;
     bool setAttributes(std::string_view path, FileAttributes attributes) override;
     bool clearAttributes(std::string_view path) override;
     bool copyFile(std::string_view from, std::string_view to) override;
     bool copyFileToNew(std::string_view from, std::string_view to) override;
+    LinkResult linkFile(std::string_view existing, std::string_view newName) override;
+    bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
+    bool flush(std::span<const std::string> paths) override;
     bool deleteFile(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
     std::optional<std::string> readTextFile(std::string_view path) override;
@@ -43,7 +47,8 @@ private:
 
     // Where a path lies and what is there. Most paths exist as spelled, and then one stat answers both.
     Found find(std::string_view path);
-    bool copy(std::string_view from, std::string_view to, bool mustBeNew);
+    // Copies into a new file at the native path target, removing it again when the copy breaks off.
+    bool copy(std::string_view from, const std::string& target);
 
     PathResolver m_paths;
 };

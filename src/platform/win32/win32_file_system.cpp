@@ -1,5 +1,6 @@
 #include "win32_file_system.hpp"
 
+#include "../temporary_name.hpp"
 #include "../text_codec.hpp"
 #include "win32_text.hpp"
 
@@ -61,6 +62,66 @@ bool isReadOnly(const std::wstring& path) {
     return attributes && (*attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+// Both paths name one file (the same file under two names, or two links of it).
+bool sameFile(const std::wstring& a, const std::wstring& b) {
+    const auto identity = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
+        Handle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+            return std::nullopt;
+        }
+        return info;
+    };
+    const auto first = identity(a);
+    const auto second = first ? identity(b) : std::nullopt;
+    return second && first->dwVolumeSerialNumber == second->dwVolumeSerialNumber &&
+           first->nFileIndexHigh == second->nFileIndexHigh && first->nFileIndexLow == second->nFileIndexLow;
+}
+
+// Copies into a new file; a copy that breaks off is removed, since a file cut short would pass for a whole
+// one. CopyFileW carries the source's marks and creates the target only where nothing is.
+bool copyToNew(const std::wstring& source, const std::wstring& target) {
+    if (::CopyFileW(source.c_str(), target.c_str(), TRUE)) {
+        return true;
+    }
+    switch (::GetLastError()) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        // Nothing of ours was created.
+        break;
+    default:
+        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(target.c_str());
+        break;
+    }
+    return false;
+}
+
+// FlushFileBuffers needs a handle open for writing, which a read-only file does not give; its mark is
+// lifted for that moment.
+bool flushFile(const std::wstring& path) {
+    const auto attributes = attributesOf(path);
+    if (!attributes || isFolder(*attributes)) {
+        return false;
+    }
+    const bool readOnly = (*attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !::SetFileAttributesW(path.c_str(), *attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    Handle file(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    const bool flushed = file.valid() && ::FlushFileBuffers(file.get()) && file.close();
+    if (readOnly) {
+        ::SetFileAttributesW(path.c_str(), *attributes & kSettableAttributes);
+    }
+    return flushed;
+}
+
 bool writeAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
         const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
@@ -88,6 +149,12 @@ bool Win32FileSystem::folderExists(std::string_view path) {
     const auto native = m_paths.toNative(path);
     const auto attributes = native ? attributesOf(*native) : std::nullopt;
     return attributes && isFolder(*attributes);
+}
+
+bool Win32FileSystem::sameFile(std::string_view first, std::string_view second) {
+    const auto a = m_paths.toNative(first);
+    const auto b = m_paths.toNative(second);
+    return a && b && hotfix::win32::sameFile(*a, *b);
 }
 
 std::optional<FileAttributes> Win32FileSystem::attributes(std::string_view path) {
@@ -121,16 +188,92 @@ bool Win32FileSystem::clearAttributes(std::string_view path) {
 bool Win32FileSystem::copyFile(std::string_view from, std::string_view to) {
     const auto source = m_paths.toNative(from);
     const auto target = m_paths.toNative(to);
-    // CopyFileW refuses a hidden target and a file onto itself; it carries the source's marks.
-    return source && target && !isReadOnly(*target) &&
-           ::CopyFileW(source->c_str(), target->c_str(), FALSE) != 0;
+    const auto temporary = m_paths.toNative(temporaryNameBeside(to));
+    if (!source || !target || !temporary || isReadOnly(*target)) {
+        return false;
+    }
+    if (const auto existing = attributesOf(*target);
+        existing && (isFolder(*existing) || sameFile(*source, *target))) {
+        return false;
+    }
+    // The complete copy is written beside the target and then takes its name in one step, so that the
+    // target is never cut short.
+    if (!copyToNew(*source, *temporary)) {
+        return false;
+    }
+    if (flushFile(*temporary) && ::MoveFileExW(temporary->c_str(), target->c_str(),
+                                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    ::SetFileAttributesW(temporary->c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(temporary->c_str());
+    return false;
 }
 
 bool Win32FileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     const auto source = m_paths.toNative(from);
     const auto target = m_paths.toNative(to);
-    // Fail-if-exists makes "nothing there" and the copy one step.
-    return source && target && ::CopyFileW(source->c_str(), target->c_str(), TRUE) != 0;
+    return source && target && copyToNew(*source, *target);
+}
+
+FileSystem::LinkResult Win32FileSystem::linkFile(std::string_view existing, std::string_view newName) {
+    const auto source = m_paths.toNative(existing);
+    const auto target = m_paths.toNative(newName);
+    const auto attributes = source ? attributesOf(*source) : std::nullopt;
+    if (!target || !attributes || isFolder(*attributes)) {
+        return LinkResult::Failed;
+    }
+    if (::CreateHardLinkW(target->c_str(), source->c_str(), nullptr)) {
+        return LinkResult::Linked;
+    }
+    switch (::GetLastError()) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return LinkResult::Failed;
+    default:
+        // FAT, network shares without links, a file at its link limit: the caller copies instead.
+        return LinkResult::Unsupported;
+    }
+}
+
+bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overwrite overwrite) {
+    const auto source = m_paths.toNative(from);
+    const auto target = m_paths.toNative(to);
+    if (!source || !target) {
+        return false;
+    }
+    if (overwrite == Overwrite::Never) {
+        return ::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    const auto existing = attributesOf(*target);
+    if (existing && isFolder(*existing)) {
+        return false;
+    }
+    // Windows replaces no read-only file; its mark is lifted for the move and put back if the move fails.
+    const bool readOnly = existing && (*existing & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly &&
+        !::SetFileAttributesW(target->c_str(), *existing & kSettableAttributes & ~FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    if (::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    if (readOnly) {
+        ::SetFileAttributesW(target->c_str(), *existing & kSettableAttributes);
+    }
+    return false;
+}
+
+bool Win32FileSystem::flush(std::span<const std::string> paths) {
+    for (const std::string& path : paths) {
+        const auto native = m_paths.toNative(path);
+        if (!native || !flushFile(*native)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool Win32FileSystem::deleteFile(std::string_view path) {

@@ -14,11 +14,15 @@ public:
 
     bool fileExists(std::string_view path) override;
     bool folderExists(std::string_view path) override;
+    bool sameFile(std::string_view first, std::string_view second) override;
     std::optional<FileAttributes> attributes(std::string_view path) override;
     bool setAttributes(std::string_view path, FileAttributes attributes) override;
     bool clearAttributes(std::string_view path) override;
     bool copyFile(std::string_view from, std::string_view to) override;
     bool copyFileToNew(std::string_view from, std::string_view to) override;
+    LinkResult linkFile(std::string_view existing, std::string_view newName) override;
+    bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
+    bool flush(std::span<const std::string> paths) override;
     bool deleteFile(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
     std::optional<std::string> readTextFile(std::string_view path) override;

@@ -1,4 +1,5 @@
 #include "box_answerer.hpp"
+#include "support/forwarding_file_system.hpp"
 #include "ui/main_window/list_box.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
 #include "window_fixture.hpp"
@@ -86,37 +87,18 @@ TEST_F(InstallTest, dateSuffix_tickedBeforeTheInstall_namesTheBackup) {
 }
 
 // The real file system, with one slow copy: the first file takes longer than a user waits without news.
-class SlowFirstCopy final : public FileSystem {
+class SlowFirstCopy final : public test::ForwardingFileSystem {
 public:
-    explicit SlowFirstCopy(FileSystem& real)
-        : m_real(real) {}
-    bool fileExists(std::string_view path) override { return m_real.fileExists(path); }
-    bool folderExists(std::string_view path) override { return m_real.folderExists(path); }
-    std::optional<FileAttributes> attributes(std::string_view path) override {
-        return m_real.attributes(path);
-    }
-    bool setAttributes(std::string_view path, FileAttributes bits) override {
-        return m_real.setAttributes(path, bits);
-    }
-    bool clearAttributes(std::string_view path) override { return m_real.clearAttributes(path); }
-    bool copyFile(std::string_view from, std::string_view to) override {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool copyFileToNew(std::string_view from, std::string_view to) override {
         if (!m_slowed) {
             m_slowed = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         }
-        return m_real.copyFile(from, to);
-    }
-    bool deleteFile(std::string_view path) override { return m_real.deleteFile(path); }
-    bool createTextFile(std::string_view path) override { return m_real.createTextFile(path); }
-    std::optional<std::string> readTextFile(std::string_view path) override {
-        return m_real.readTextFile(path);
-    }
-    bool appendLines(std::string_view path, std::span<const std::string> lines) override {
-        return m_real.appendLines(path, lines);
+        return real().copyFileToNew(from, to);
     }
 
 private:
-    FileSystem& m_real;
     bool m_slowed = false;
 };
 

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "install_run.hpp"
+
+#include <functional>
+#include <optional>
+#include <platform/file_system.hpp>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace hotfix {
+
+// One listed file as the run sees it.
+struct ListedFile {
+    Side side = Side::Product;
+    int index = 0;
+    std::string name;
+    std::string folder;
+    std::string destination;
+    std::string source;
+};
+
+ListedFile listedFileAt(Side side, int index, const InstallerWindow& window, std::string_view programFolder);
+
+// A listed file whose new content is written beside its place, complete but not yet flushed or named.
+struct StagedFile {
+    ListedFile file;
+    std::string temporary;
+    // Empty for a file that was not installed.
+    std::string backup;
+    // Where the file system has no hard links: a copy of the installed file waiting for the backup's name.
+    std::string backupTemporary;
+    FileAttributes originalMarks;
+};
+
+// Backs up and replaces (or adds) one listed file up to the point where its new content waits beside its
+// place: either the outcome is final already (the user has been told of any fault), or the file is staged.
+std::variant<FileOutcome, StagedFile> StageListedFile(const ListedFile& file, InstallerWindow& window,
+                                                      const EngineServices& services);
+
+// Files staged together and put in place together. One flush makes every new content and every backup
+// durable before any installed file is replaced, so that a replaced file always has a complete backup on
+// the disk, without waiting for the disk once per file.
+class ReplacementBatch {
+public:
+    explicit ReplacementBatch(const EngineServices& services)
+        : m_services(services) {}
+
+    bool empty() const { return m_staged.empty(); }
+    // Whether a staged file goes to this destination (spelled in any case): such a file must be in place
+    // before the destination is looked at again.
+    bool holds(std::string_view destination) const;
+    void add(StagedFile staged) { m_staged.push_back(std::move(staged)); }
+
+    // Flushes, puts every staged file in place in the order staged and reports each one's outcome. Empties
+    // the batch. False when the files could not be made durable (the user has been told).
+    bool commit(const std::function<void(const ListedFile&, FileOutcome)>& outcome);
+
+private:
+    FileOutcome putInPlace(const StagedFile& staged);
+
+    const EngineServices& m_services;
+    std::vector<StagedFile> m_staged;
+};
+
+} // namespace hotfix
