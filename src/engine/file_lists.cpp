@@ -12,14 +12,57 @@ void showBadEntry(MsgBox& msgBox) {
     msgBox.show({"error", MsgButtons::Ok, MsgIcon::None, std::nullopt});
 }
 
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+char asciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Windows opens these names as devices in any folder and with any extension: a copy "to" CON.dll writes to
+// the console and reports success.
+bool isDeviceName(std::string_view name) {
+    std::string_view base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') {
+        base.remove_suffix(1);
+    }
+    std::string upper;
+    for (const char c : base) {
+        upper += asciiUpper(c);
+    }
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+        upper == "CONOUT$") {
+        return true;
+    }
+    if (upper.size() < 4 || (!upper.starts_with("COM") && !upper.starts_with("LPT"))) {
+        return false;
+    }
+    // COM1 to COM9 and LPT1 to LPT9, and the superscript digits one to three that Windows takes for them.
+    const std::string_view number = std::string_view(upper).substr(3);
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+bool holdsControlCharacter(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink) {
     const std::string path = concat({context.programFolder, sideInfo(side).listFile});
-    if (!context.fs.fileExists(path)) {
+    if (!context.fs.fileExists(path) && !context.fs.folderExists(path)) {
         return false;
     }
-    const std::optional<std::string> content = context.fs.readTextFile(path);
+    // A folder of the list file's name is a list that cannot be read, not a missing one.
+    const std::optional<std::string> content =
+        context.fs.fileExists(path) ? context.fs.readTextFile(path) : std::nullopt;
     if (!content) {
         context.msgBox.show(
             {concat({"File ''", path, "'' could not be read"}), MsgButtons::Ok, MsgIcon::Critical, "Error"});
@@ -38,8 +81,15 @@ bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink)
         if (slash == std::string_view::npos) {
             showBadEntry(context.msgBox);
         } else {
-            sink.addListItem(side, std::string(trimEntry(entry.substr(slash + 1))),
-                             std::string(trimEntry(entry.substr(0, slash + 1))));
+            const std::string_view name = trimEntry(entry.substr(slash + 1));
+            const std::string_view folder = trimEntry(entry.substr(0, slash + 1));
+            // No Windows file name holds a control character (a NUL would cut every path built from it),
+            // and a device name names no file.
+            if (holdsControlCharacter(name) || holdsControlCharacter(folder) || isDeviceName(name)) {
+                showBadEntry(context.msgBox);
+            } else {
+                sink.addListItem(side, std::string(name), std::string(folder));
+            }
         }
         if (comma == std::string_view::npos) {
             break;
@@ -67,7 +117,15 @@ std::string_view headDroppedFolder(std::string_view root, std::string_view folde
 }
 
 std::string DestinationFolder(std::string_view root, std::string_view folder) {
-    return concat({root, "\\", headDroppedFolder(root, folder)});
+    std::string path = concat({root, "\\", headDroppedFolder(root, folder)});
+    // A path that begins with two separators names a network share; the join must not make one of a root
+    // such as "\" that names none.
+    const bool rootIsNetworkPath = root.size() >= 2 && isSeparator(root[0]) && isSeparator(root[1]);
+    if (!rootIsNetworkPath && path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
+        const std::size_t first = path.find_first_not_of("\\/");
+        path.replace(0, first == std::string::npos ? path.size() : first, "\\");
+    }
+    return path;
 }
 
 std::string DestinationPath(std::string_view root, std::string_view folder, std::string_view name) {

@@ -120,10 +120,19 @@ std::string windows1252ToUtf8(std::string_view bytes) {
 }
 
 std::string decodeEightBitText(std::string_view bytes) {
+    bytes = withoutByteOrderMark(bytes);
     return isValidUtf8(bytes) ? std::string(bytes) : windows1252ToUtf8(bytes);
 }
 
+std::string_view withoutByteOrderMark(std::string_view bytes) {
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    return bytes.starts_with(kMark) ? bytes.substr(kMark.size()) : bytes;
+}
+
 void decodeEightBitTextInPlace(std::string& bytes) {
+    if (const std::size_t mark = bytes.size() - withoutByteOrderMark(bytes).size(); mark > 0) {
+        bytes.erase(0, mark);
+    }
     if (!isValidUtf8(bytes)) {
         bytes = windows1252ToUtf8(bytes);
     }

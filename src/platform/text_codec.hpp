@@ -19,7 +19,11 @@ void appendUtf8(std::string& out, char32_t codePoint);
 // same value, as Windows itself maps them, so that no byte is lost.
 std::string windows1252ToUtf8(std::string_view bytes);
 
-// 8-bit text of unknown origin: kept as it is when it is valid UTF-8, otherwise read as Windows-1252.
+// The bytes without a leading UTF-8 byte-order mark, which Notepad writes at the start of UTF-8 files.
+std::string_view withoutByteOrderMark(std::string_view bytes);
+
+// 8-bit text of unknown origin: kept as it is when it is valid UTF-8, otherwise read as Windows-1252; a
+// leading byte-order mark is dropped.
 std::string decodeEightBitText(std::string_view bytes);
 // The same, without a copy where the bytes are UTF-8 already.
 void decodeEightBitTextInPlace(std::string& bytes);

@@ -3,6 +3,7 @@
 #include "support/fake_installer_window.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/fault_injecting_file_system.hpp"
+#include "support/forwarding_file_system.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
 
@@ -66,6 +67,15 @@ struct Scenario {
     bool earlierLeftovers = false;
     // The same hot fix was applied once already, without a fault; the faults hit the second run.
     bool secondRun = false;
+    // The workstation's file system has no hard links (FAT, some network shares): backups are copies.
+    bool noHardLinks = false;
+};
+
+// A file system that refuses hard links as FAT does.
+class WithoutHardLinks final : public test::ForwardingFileSystem {
+public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    LinkResult linkFile(std::string_view, std::string_view) override { return LinkResult::Unsupported; }
 };
 
 std::string posixRelative(std::string_view folder) {
@@ -93,7 +103,9 @@ struct Snapshot {
 // through the platform's file system with one fault in it.
 class Workstation {
 public:
-    explicit Workstation(const Scenario& scenario) {
+    explicit Workstation(const Scenario& scenario)
+        : linkless(*real)
+        , fs(scenario.noHardLinks ? static_cast<FileSystem&>(linkless) : *real) {
         window.TxtPath = (machine.path() / "Vantrel").string();
         window.TxtWinPath = (machine.path() / "WINNT").string();
         window.chkRegisterDlls = scenario.registerDlls;
@@ -186,7 +198,8 @@ public:
     test::TempDir package;
     test::TempDir machine;
     std::unique_ptr<FileSystem> real = makeFileSystem();
-    test::FaultInjectingFileSystem fs{*real};
+    WithoutHardLinks linkless;
+    test::FaultInjectingFileSystem fs;
     test::RecordingMsgBox boxes;
     test::FakeLauncher launcher;
     test::FakeInstallerWindow window;
@@ -329,9 +342,10 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName, int 
 
 TEST(FaultInjection, everyFailingFileOperationOfAWholeInstallKeepsEveryOriginalAndTellsTheTruth) {
     const Scenario scenarios[] = {
-        {"fresh workstation", true, false, false},
-        {"earlier backups, dlls not registered", false, true, false},
-        {"second run of the same fix", true, false, true},
+        {.name = "fresh workstation"},
+        {.name = "earlier backups, dlls not registered", .registerDlls = false, .earlierLeftovers = true},
+        {.name = "second run of the same fix", .secondRun = true},
+        {.name = "second run, no hard links", .secondRun = true, .noHardLinks = true},
     };
     Tally total;
     std::printf("Fault injection over a whole install of %zu items:\n", std::size(kItems));
@@ -377,7 +391,7 @@ protected:
         EXPECT_EQ(ws.listedFiles(), cleanListed);
     }
 
-    Workstation ws{Scenario{"repeated", true, false, false}};
+    Workstation ws{Scenario{.name = "repeated"}};
 };
 
 TEST_F(RepeatedInstall, twoRunsInARowKeepTheFirstBackups) {

@@ -1,6 +1,7 @@
 #include "engine/file_lists.hpp"
 #include "platform/file_system.hpp"
 #include "platform/platform_services.hpp"
+#include "support/hooked_file_system.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
 
@@ -110,20 +111,49 @@ TEST_F(ListFileTest, windowsSideReadsItsOwnFile) {
 }
 
 TEST_F(ListFileTest, unreadableListFileCountsAsMissingAndSaysWhichFile) {
-    // A folder where the list file should be exists but cannot be read as a file.
+    // A folder of the list file's name cannot be read, whoever runs the installer.
     std::filesystem::create_directories(m_package.path() / "Setup" / "InstallPatch.BLR");
-    // FileExists is false for a folder, so the side is simply missing.
     EXPECT_FALSE(loadAgain());
-    EXPECT_THAT(boxes.shown, IsEmpty());
+    EXPECT_THAT(boxes.shown, ElementsAre(test::errorBox("File ''" + m_package.str() +
+                                                        "\\Setup\\InstallPatch.BLR'' could not be read")));
 
-    if (test::canMakeFilesUnreadable()) {
-        const auto file = m_package.write("Setup/InstallWinPatch.BLR", "a\\b.dll");
-        std::filesystem::permissions(file, std::filesystem::perms::none);
-        EXPECT_FALSE(loadAgain(Side::Windows));
-        ASSERT_EQ(boxes.shown.size(), 1U);
-        EXPECT_EQ(boxes.shown[0], test::errorBox("File ''" + m_package.str() +
-                                                 "\\Setup\\InstallWinPatch.BLR'' could not be read"));
-    }
+    // A file the platform fails to read.
+    m_package.write("Setup/InstallWinPatch.BLR", "a\\b.dll");
+    test::HookedFileSystem failing(*m_fs);
+    failing.failWhen = [](std::string_view op, std::string_view) {
+        return op == "readTextFile";
+    };
+    EXPECT_FALSE(LoadListFile(Side::Windows, {m_package.str(), failing, boxes}, recorder));
+    ASSERT_EQ(boxes.shown.size(), 2U);
+    EXPECT_EQ(boxes.shown[1], test::errorBox("File ''" + m_package.str() +
+                                             "\\Setup\\InstallWinPatch.BLR'' could not be read"));
+    EXPECT_THAT(recorder.items, IsEmpty());
+}
+
+TEST_F(ListFileTest, entriesThatNameNoWindowsFileAreBadEntries) {
+    // A NUL or another control character inside, and the names Windows opens as devices.
+    const std::string content =
+        std::string("a\\x.dll,bin\\nu") + '\0' + "l.dll,bin\\tab\there.dll,bin\\bell\a.dll," +
+        "bin\\CON,bin\\con.dll,bin\\Nul .txt,bin\\aux.tar.gz,bin\\COM1.dll,bin\\lpt9," +
+        "bin\\COM\xC2\xB9.dll,bin\\CONOUT$," +
+        "bin\\console.dll,bin\\COM10.dll,bin\\LPT0.dll,bin\\nul_.dll,CON\\b.dll";
+    EXPECT_TRUE(load(content));
+    EXPECT_THAT(recorder.items,
+                ElementsAre(Item{Side::Product, "x.dll", "a\\"}, Item{Side::Product, "console.dll", "bin\\"},
+                            Item{Side::Product, "COM10.dll", "bin\\"},
+                            Item{Side::Product, "LPT0.dll", "bin\\"},
+                            Item{Side::Product, "nul_.dll", "bin\\"}, Item{Side::Product, "b.dll", "CON\\"}));
+    EXPECT_EQ(boxes.shown.size(), 11U);
+}
+
+TEST_F(ListFileTest, byteOrderMarkOfAUtf8FileIsNoPartOfTheFirstFolder) {
+    EXPECT_TRUE(load("\xEF\xBB\xBFVantrel\\caf\xC3\xA9.dll, bin\\b.dll"));
+    EXPECT_THAT(recorder.items, ElementsAre(Item{Side::Product, "caf\xC3\xA9.dll", "Vantrel\\"},
+                                            Item{Side::Product, "b.dll", "bin\\"}));
+    // The same mark before 8-bit text.
+    EXPECT_TRUE(load("\xEF\xBB\xBF"
+                     "caf\xE9\\x.dll"));
+    EXPECT_EQ(recorder.items.back(), (Item{Side::Product, "x.dll", "caf\xC3\xA9\\"}));
 }
 
 TEST_F(ListFileTest, moreThanSixteenBitsOfEntriesAreAllKept) {
@@ -190,6 +220,12 @@ TEST(PathRule, rootWithoutBackslashUsesItsWholeTextOrTheTextAfterItsLastSlash) {
     EXPECT_EQ(lastFolderName("/opt\\vantrel"), "vantrel");
     EXPECT_EQ(lastFolderName(""), "");
     EXPECT_EQ(DestinationPath("", "bin\\", "a.dll"), "\\bin\\a.dll");
+}
+
+TEST(PathRule, onlyARootThatIsANetworkPathGivesOne) {
+    EXPECT_EQ(DestinationPath("\\", "bin\\", "a.dll"), "\\bin\\a.dll");
+    EXPECT_EQ(DestinationPath("/", "\\", "a.dll"), "\\a.dll");
+    EXPECT_EQ(DestinationPath("\\\\server\\share", "bin\\", "a.dll"), "\\\\server\\share\\bin\\a.dll");
 }
 
 TEST(PathRule, sourceKeepsTheFolderAsListed) {

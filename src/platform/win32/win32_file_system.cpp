@@ -315,11 +315,12 @@ std::optional<std::string> Win32FileSystem::readTextFile(std::string_view path) 
         }
         bytes.append(buffer.data(), got);
     }
-    // Notepad saves UTF-8 nowadays; a list file that is valid UTF-8 is taken as such.
-    if (isValidUtf8(bytes)) {
-        return bytes;
+    // Notepad saves UTF-8 nowadays, with a byte-order mark; a list file that is valid UTF-8 is taken as such.
+    const std::string_view text = withoutByteOrderMark(bytes);
+    if (isValidUtf8(text)) {
+        return std::string(text);
     }
-    return narrow(fromCodePage(bytes, CP_ACP));
+    return narrow(fromCodePage(text, CP_ACP));
 }
 
 bool Win32FileSystem::appendLines(std::string_view path, std::span<const std::string> lines) {

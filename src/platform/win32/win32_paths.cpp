@@ -143,7 +143,13 @@ std::optional<std::wstring> PathMapper::toFullPath(std::string_view path) const 
     if (!wide) {
         return std::nullopt;
     }
-    if (wide->starts_with(kLongPrefix) || wide->starts_with(kDevicePrefix)) {
+    if (wide->starts_with(kLongPrefix)) {
+        // The long form skips Windows' own clean-up of the path, so a run of "\" must go here, or no
+        // file would be found under a root written this way.
+        return std::wstring(kLongPrefix) +
+               collapseSeparators(std::wstring_view(*wide).substr(kLongPrefix.size()));
+    }
+    if (wide->starts_with(kDevicePrefix)) {
         return wide;
     }
     return redirect(fullPath(collapseSeparators(*wide)));

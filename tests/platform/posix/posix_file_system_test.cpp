@@ -49,6 +49,16 @@ TEST_F(PosixFileSystemTest, copyOverwritesAndCarriesTheSourcesMarks) {
     ASSERT_TRUE(files.copyFile(winPath(dir, "new\\a.dll"), winPath(dir, "old\\b.dll")));
     EXPECT_EQ(fs::status(dir.path() / "old/b.dll").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::group_read);
+
+    // Only read, write and execute bits: a package must not bring set-user-id programs to a workstation.
+    ASSERT_EQ(::chmod((dir.path() / "new/a.dll").c_str(), 07755), 0);
+    ASSERT_TRUE(files.copyFile(winPath(dir, "new\\a.dll"), winPath(dir, "old\\c.dll")));
+    ASSERT_TRUE(files.copyFileToNew(winPath(dir, "new\\a.dll"), winPath(dir, "old\\d.dll")));
+    for (const char* copy : {"old/c.dll", "old/d.dll"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat((dir.path() / copy).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0755U) << copy;
+    }
 }
 
 TEST_F(PosixFileSystemTest, readOnlyFileIsNeitherOverwrittenNorDeletedUntilCleared) {

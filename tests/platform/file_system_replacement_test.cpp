@@ -1,0 +1,103 @@
+#include "platform/platform_services.hpp"
+#include "platform/temporary_name.hpp"
+#include "support/temp_dir.hpp"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+// The steps an install puts a file in place with, on this platform's own backend: the Windows one runs
+// this under Wine in the cross build.
+namespace hotfix {
+namespace {
+
+namespace fs = std::filesystem;
+using Overwrite = FileSystem::Overwrite;
+
+class ReplacementSteps : public ::testing::Test {
+protected:
+    // Windows-style spelling of a path below the temporary folder, with a doubled separator in the middle.
+    std::string at(std::string_view relative) const { return dir.str() + "\\\\" + std::string(relative); }
+
+    std::vector<std::string> namesInFolder() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<FileSystem> files = makeFileSystem();
+};
+
+TEST_F(ReplacementSteps, backupNameIsTheInstalledFileUntilANewFileTakesItsPlace) {
+    dir.write("a.dll", "original");
+    dir.write("package.dll", "new");
+    fs::permissions(dir.path() / "a.dll", fs::perms::owner_read);
+    const auto marks = files->attributes(at("a.dll"));
+
+    ASSERT_EQ(files->linkFile(at("a.dll"), at("a.dll_backup")), FileSystem::LinkResult::Linked);
+    EXPECT_TRUE(files->sameFile(at("a.dll"), at("a.dll_backup")));
+    // A link never replaces anything.
+    EXPECT_EQ(files->linkFile(at("a.dll"), at("a.dll_backup")), FileSystem::LinkResult::Failed);
+    EXPECT_EQ(files->linkFile(at("missing.dll"), at("b.dll")), FileSystem::LinkResult::Failed);
+
+    const std::string temporary = temporaryNameBeside(at("a.dll"));
+    ASSERT_TRUE(files->copyFileToNew(at("package.dll"), temporary));
+    const std::string written[] = {temporary, at("a.dll_backup")};
+    ASSERT_TRUE(files->flush(written));
+    // The installed file is read-only; replacing it was decided, so the mark does not stop the rename.
+    ASSERT_TRUE(files->moveFile(temporary, at("a.dll"), Overwrite::Existing));
+    ASSERT_TRUE(files->setAttributes(at("a.dll_backup"), *marks));
+
+    EXPECT_EQ(dir.read("a.dll"), "new");
+    EXPECT_EQ(dir.read("a.dll_backup"), "original");
+    EXPECT_FALSE(files->sameFile(at("a.dll"), at("a.dll_backup")));
+    EXPECT_EQ(files->attributes(at("a.dll_backup")), marks);
+    EXPECT_EQ(namesInFolder(), (std::vector<std::string>{"a.dll", "a.dll_backup", "package.dll"}));
+}
+
+TEST_F(ReplacementSteps, moveToANewNameNeverReplacesAndAMoveOverNeverTakesAFolder) {
+    dir.write("t1", "first");
+    dir.write("t2", "second");
+    dir.write("taken.dll", "kept");
+    fs::create_directories(dir.path() / "folder");
+
+    EXPECT_FALSE(files->moveFile(at("t1"), at("taken.dll"), Overwrite::Never));
+    EXPECT_FALSE(files->moveFile(at("t1"), at("TAKEN.DLL"), Overwrite::Never));
+    EXPECT_FALSE(files->moveFile(at("t1"), at("folder"), Overwrite::Existing));
+    EXPECT_FALSE(files->moveFile(at("missing"), at("new.dll"), Overwrite::Never));
+    EXPECT_EQ(dir.read("taken.dll"), "kept");
+
+    ASSERT_TRUE(files->moveFile(at("t1"), at("new.dll"), Overwrite::Never));
+    ASSERT_TRUE(files->moveFile(at("t2"), at("taken.dll"), Overwrite::Existing));
+    EXPECT_EQ(dir.read("new.dll"), "first");
+    EXPECT_EQ(dir.read("taken.dll"), "second");
+    EXPECT_FALSE(files->fileExists(at("t1")));
+    EXPECT_FALSE(files->fileExists(at("t2")));
+    EXPECT_FALSE(files->flush(std::vector<std::string>{at("t1")}));
+}
+
+TEST_F(ReplacementSteps, copyOverAFileLeavesNoTemporaryFileBehind) {
+    dir.write("package.dll", "new content");
+    dir.write("a.dll", "old content that is longer");
+    ASSERT_TRUE(files->copyFile(at("package.dll"), at("a.dll")));
+    EXPECT_EQ(dir.read("a.dll"), "new content");
+    EXPECT_FALSE(files->copyFile(at("package.dll"), at("no\\such\\folder\\a.dll")));
+    EXPECT_EQ(namesInFolder(), (std::vector<std::string>{"a.dll", "package.dll"}));
+}
+
+TEST(TemporaryNames, areRecognisableAndNeverRepeat) {
+    const std::string first = temporaryNameBeside("C:\\Vantrel\\\\bin\\a.dll");
+    const std::string second = temporaryNameBeside("C:\\Vantrel\\\\bin\\a.dll");
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(first.starts_with("C:\\Vantrel\\\\bin\\~hotfix-"));
+    EXPECT_TRUE(isTemporaryName(first.substr(first.rfind('\\') + 1)));
+    EXPECT_FALSE(isTemporaryName("a.dll"));
+    EXPECT_TRUE(temporaryNameBeside("/opt/root/a.dll").starts_with("/opt/root/~hotfix-"));
+}
+
+} // namespace
+} // namespace hotfix
