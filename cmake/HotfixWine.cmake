@@ -29,6 +29,11 @@ if(NOT prefixTestAdded)
     set_tests_properties(wine_prefix PROPERTIES
         FIXTURES_SETUP wine_prefix
         ENVIRONMENT "${HOTFIX_WINE_ENVIRONMENT}")
+    add_test(NAME wine_server_end
+        COMMAND ${CMAKE_COMMAND} -DEND=ON -P "${CMAKE_CURRENT_LIST_DIR}/HotfixWinePrefix.cmake")
+    set_tests_properties(wine_server_end PROPERTIES
+        FIXTURES_CLEANUP wine_prefix
+        ENVIRONMENT "${HOTFIX_WINE_ENVIRONMENT}")
 endif()
 
 # Every start of Wine costs time, so a test executable runs as one test with all its cases, except the

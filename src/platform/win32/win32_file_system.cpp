@@ -18,6 +18,8 @@ constexpr DWORD kSettableAttributes =
 constexpr DWORD kClearedAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
+constexpr DWORD kNotReadOnly = ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+
 // Closes the handle it holds on every path out of a function.
 class Handle {
 public:
@@ -63,7 +65,7 @@ bool isReadOnly(const std::wstring& path) {
 }
 
 // Both paths name one file (the same file under two names, or two links of it).
-bool sameFile(const std::wstring& a, const std::wstring& b) {
+bool isSameFile(const std::wstring& a, const std::wstring& b) {
     const auto identity = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
         Handle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -109,7 +111,7 @@ bool flushFile(const std::wstring& path) {
         return false;
     }
     const bool readOnly = (*attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly && !::SetFileAttributesW(path.c_str(), *attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    if (readOnly && !::SetFileAttributesW(path.c_str(), *attributes & kNotReadOnly)) {
         return false;
     }
     Handle file(::CreateFileW(path.c_str(), GENERIC_WRITE,
@@ -154,7 +156,7 @@ bool Win32FileSystem::folderExists(std::string_view path) {
 bool Win32FileSystem::sameFile(std::string_view first, std::string_view second) {
     const auto a = m_paths.toNative(first);
     const auto b = m_paths.toNative(second);
-    return a && b && hotfix::win32::sameFile(*a, *b);
+    return a && b && isSameFile(*a, *b);
 }
 
 std::optional<FileAttributes> Win32FileSystem::attributes(std::string_view path) {
@@ -193,7 +195,7 @@ bool Win32FileSystem::copyFile(std::string_view from, std::string_view to) {
         return false;
     }
     if (const auto existing = attributesOf(*target);
-        existing && (isFolder(*existing) || sameFile(*source, *target))) {
+        existing && (isFolder(*existing) || isSameFile(*source, *target))) {
         return false;
     }
     // The complete copy is written beside the target and then takes its name in one step, so that the
@@ -253,8 +255,7 @@ bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overw
     }
     // Windows replaces no read-only file; its mark is lifted for the move and put back if the move fails.
     const bool readOnly = existing && (*existing & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly &&
-        !::SetFileAttributesW(target->c_str(), *existing & kSettableAttributes & ~FILE_ATTRIBUTE_READONLY)) {
+    if (readOnly && !::SetFileAttributesW(target->c_str(), *existing & kSettableAttributes & kNotReadOnly)) {
         return false;
     }
     if (::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
