@@ -4,6 +4,8 @@
 #include "platform/msg_box.hpp"
 #include "text.hpp"
 
+#include <algorithm>
+
 namespace hotfix {
 
 namespace {
@@ -122,8 +124,9 @@ std::string DestinationFolder(std::string_view root, std::string_view folder) {
     // such as "\" that names none.
     const bool rootIsNetworkPath = root.size() >= 2 && isSeparator(root[0]) && isSeparator(root[1]);
     if (!rootIsNetworkPath && path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
-        const std::size_t first = path.find_first_not_of("\\/");
-        path.replace(0, first == std::string::npos ? path.size() : first, "\\");
+        const std::size_t first = std::min(path.find_first_not_of("\\/"), path.size());
+        path.erase(0, first - 1);
+        path.front() = '\\';
     }
     return path;
 }

@@ -181,26 +181,26 @@ std::variant<FileOutcome, StagedFile> StageListedFile(const ListedFile& file, In
     return staged;
 }
 
-bool ReplacementBatch::holds(std::string_view destination) const {
-    const auto folded = [](std::string_view text) {
-        std::string out;
-        out.reserve(text.size());
-        for (const char c : text) {
-            const bool separator = c == '\\' || c == '/';
-            if (separator && !out.empty() && out.back() == '\\') {
-                continue;
-            }
-            out += separator ? '\\' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+std::string ReplacementBatch::folded(std::string_view destination) {
+    std::string out;
+    out.reserve(destination.size());
+    for (const char c : destination) {
+        const bool separator = c == '\\' || c == '/';
+        if (separator && !out.empty() && out.back() == '\\') {
+            continue;
         }
-        return out;
-    };
-    const std::string wanted = folded(destination);
-    for (const StagedFile& staged : m_staged) {
-        if (folded(staged.file.destination) == wanted) {
-            return true;
-        }
+        out += separator ? '\\' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
     }
-    return false;
+    return out;
+}
+
+bool ReplacementBatch::holds(std::string_view destination) const {
+    return m_destinations.contains(folded(destination));
+}
+
+void ReplacementBatch::add(StagedFile staged) {
+    m_destinations.insert(folded(staged.file.destination));
+    m_staged.push_back(std::move(staged));
 }
 
 FileOutcome ReplacementBatch::putInPlace(const StagedFile& staged) {
@@ -240,6 +240,7 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
     FileSystem& fs = m_services.fs;
     std::vector<StagedFile> staged;
     staged.swap(m_staged);
+    m_destinations.clear();
     std::vector<std::string> written;
     for (const StagedFile& each : staged) {
         written.push_back(each.temporary);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <platform/file_system.hpp>
 #include <string>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -51,17 +52,20 @@ public:
     // Whether a staged file goes to this destination (spelled in any case): such a file must be in place
     // before the destination is looked at again.
     bool holds(std::string_view destination) const;
-    void add(StagedFile staged) { m_staged.push_back(std::move(staged)); }
+    void add(StagedFile staged);
 
     // Flushes, puts every staged file in place in the order staged and reports each one's outcome. Empties
     // the batch. False when the files could not be made durable (the user has been told).
     bool commit(const std::function<void(const ListedFile&, FileOutcome)>& outcome);
 
 private:
+    // The destination as Windows compares names: separators and ASCII letters' case do not count.
+    static std::string folded(std::string_view destination);
     FileOutcome putInPlace(const StagedFile& staged);
 
     const EngineServices& m_services;
     std::vector<StagedFile> m_staged;
+    std::unordered_set<std::string> m_destinations;
 };
 
 } // namespace hotfix

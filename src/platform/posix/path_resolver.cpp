@@ -101,6 +101,24 @@ std::string PathResolver::resolveCase(const std::string& posixPath) {
     if (posixPath.empty() || entryExists(posixPath)) {
         return posixPath;
     }
+    return resolveMissing(posixPath);
+}
+
+std::string PathResolver::resolveMissing(const std::string& posixPath) {
+    if (posixPath.empty()) {
+        return posixPath;
+    }
+    // Most names that do not exist as spelled lie in a folder that does: one look at its listing answers.
+    if (const auto [folder, name] = splitLast(posixPath); !name.empty()) {
+        const std::lock_guard lock(m_mutex);
+        if (Listing* listing = currentListing(folderForListing(folder))) {
+            const auto it = listing->names.find(foldCase(name));
+            if (it == listing->names.end() || it->second.empty()) {
+                return posixPath;
+            }
+            return joined(folder, it->second.front());
+        }
+    }
     const bool absolute = posixPath.front() == '/';
     const bool trailingSlash = posixPath.size() > 1 && posixPath.back() == '/';
     std::vector<std::string_view> parts;
@@ -165,7 +183,10 @@ PathResolver::Listing* PathResolver::currentListing(const std::string& folder) {
     }
     if (const auto it = m_listings.find(folder); it != m_listings.end()) {
         Listing& known = it->second;
-        if (known.device == st.st_dev && known.inode == st.st_ino && sameStamp(known.modified, st.st_mtim)) {
+        if (known.device == st.st_dev && known.inode == st.st_ino &&
+            (known.changedByUs || sameStamp(known.modified, st.st_mtim))) {
+            known.modified = st.st_mtim;
+            known.changedByUs = false;
             return &known;
         }
         m_listings.erase(it);
@@ -212,12 +233,12 @@ void PathResolver::updateListing(const std::string& nativePath, Change change) {
     const std::string folder = folderForListing(folderPart);
     const std::lock_guard lock(m_mutex);
     const auto it = m_listings.find(folder);
-    struct stat st {};
-    if (it == m_listings.end() || ::stat(folder.c_str(), &st) != 0) {
+    if (it == m_listings.end()) {
         return;
     }
     change(it->second.names, foldCase(name), name);
-    it->second.modified = st.st_mtim;
+    // The folder's new time stamp is taken at the next look rather than with a stat now.
+    it->second.changedByUs = true;
 }
 
 void PathResolver::noteCreated(const std::string& nativePath) {

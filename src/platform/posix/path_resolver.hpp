@@ -35,6 +35,9 @@ public:
     // The same place with each name as it was spelled, before any lookup ignoring case.
     std::string spelledPath(std::string_view path) const;
 
+    // nativePath for a path whose spelling (spelledPath) is known to lead nowhere as it stands.
+    std::string resolveMissing(const std::string& spelledPath);
+
     void noteCreated(const std::string& nativePath);
     void noteRemoved(const std::string& nativePath);
 
@@ -45,6 +48,8 @@ private:
         dev_t device = 0;
         ino_t inode = 0;
         timespec modified{};
+        // The installer itself changed the folder since the time stamp was taken.
+        bool changedByUs = false;
         // Names by their folded form; several names that differ only in case share one key, sorted.
         std::unordered_map<std::string, std::vector<std::string>> names;
     };

@@ -120,12 +120,14 @@ bool isReadOnly(const struct stat& st) {
 } // namespace
 
 PosixFileSystem::Found PosixFileSystem::find(std::string_view path) {
-    if (std::string spelled = m_paths.spelledPath(path); !spelled.empty()) {
-        if (auto status = statPath(spelled)) {
-            return {std::move(spelled), status};
-        }
+    std::string spelled = m_paths.spelledPath(path);
+    if (spelled.empty()) {
+        return {std::move(spelled), std::nullopt};
     }
-    std::string native = m_paths.nativePath(path);
+    if (auto status = statPath(spelled)) {
+        return {std::move(spelled), status};
+    }
+    std::string native = m_paths.resolveMissing(spelled);
     auto status = native.empty() ? std::nullopt : statPath(native);
     return {std::move(native), status};
 }
@@ -276,7 +278,12 @@ bool PosixFileSystem::flush(std::span<const std::string> paths) {
     // One syncfs per file system writes back every file and name of the batch together, with one wait for
     // the disk, where an fsync per file would wait once for each.
     std::set<dev_t> flushed;
+    std::set<std::string_view> folders;
     for (const std::string& path : paths) {
+        // A folder lies on one file system: one look per folder finds it.
+        if (!folders.insert(std::string_view(path).substr(0, path.find_last_of("\\/") + 1)).second) {
+            continue;
+        }
         const auto [native, status] = find(path);
         if (!status) {
             return false;
