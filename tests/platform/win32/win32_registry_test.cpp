@@ -78,7 +78,7 @@ protected:
     bool found = false;
 };
 
-TEST_F(RegistryReaderTest, textLosesOnlyItsClosingZero) {
+TEST_F(RegistryReaderTest, textEndsAtItsFirstZero) {
     EXPECT_EQ(read("WithZero"), "C:\\WINNT");
     EXPECT_TRUE(found);
     EXPECT_EQ(read("WithoutZero"), "C:\\WINNT");
