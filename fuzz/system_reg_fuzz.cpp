@@ -1,6 +1,6 @@
 // Any bytes as a Wine registry file, read by readSystemReg twice: once as the registry reader reads it, once
 // with a small data limit, values wanted only for every other key and reading stopped early, so that the
-// truncating, skipping and stopping paths are reached as well.
+// truncating, skipping and stopping paths are reached as well. Its index must find the same sections.
 
 #include "platform/posix/system_reg.hpp"
 
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace hotfix {
 namespace {
@@ -62,6 +63,48 @@ private:
     bool m_inKey = false;
 };
 
+// Records the key paths a reading visits, and stops after maxKeys of them.
+class KeyRecorder final : public SystemRegVisitor {
+public:
+    explicit KeyRecorder(std::size_t maxKeys)
+        : m_maxKeys(maxKeys) {}
+
+    bool key(std::string_view path) override {
+        if (keys.size() == m_maxKeys) {
+            return false;
+        }
+        keys.emplace_back(path);
+        return true;
+    }
+    bool wantsValues() const override { return false; }
+    bool value(std::string_view, const SystemRegValue&) override { return true; }
+
+    std::vector<std::string> keys;
+
+private:
+    std::size_t m_maxKeys;
+};
+
+// The index finds the sections a whole reading visits, and reading from a section's offset begins there.
+void indexAgreesWithReading(const std::string& file) {
+    std::istringstream in(file);
+    KeyRecorder whole(SIZE_MAX);
+    const bool isRegistry = readSystemReg(in, whole);
+    const auto sections = indexSystemReg(file);
+    require(sections.has_value() == isRegistry, "the index accepts the files that reading accepts");
+    if (!sections) {
+        return;
+    }
+    require(sections->size() == whole.keys.size(), "the index holds every section");
+    for (std::size_t i = 0; i < sections->size(); ++i) {
+        const SystemRegSection& section = (*sections)[i];
+        require(section.path == whole.keys[i], "the index names each section as reading does");
+        KeyRecorder from(1);
+        readSystemRegFrom(file, section.offset, from);
+        require(from.keys.size() == 1 && from.keys.front() == section.path, "a section's offset begins it");
+    }
+}
+
 void readTwice(const std::string& file) {
     {
         std::istringstream in(file);
@@ -81,6 +124,8 @@ void readTwice(const std::string& file) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Bytes, whatever their value, are read as chars.
-    hotfix::readTwice(std::string(reinterpret_cast<const char*>(data), size));
+    const std::string file(reinterpret_cast<const char*>(data), size);
+    hotfix::readTwice(file);
+    hotfix::indexAgreesWithReading(file);
     return 0;
 }

@@ -3,11 +3,13 @@
 #include "../text_codec.hpp"
 #include "system_reg.hpp"
 #include "unicode_text.hpp"
+#include "wine_prefix.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 namespace hotfix {
@@ -41,38 +43,44 @@ std::string normalizedKeyPath(std::string_view path) {
     return out;
 }
 
-// True when key is path itself or one of its ancestors.
-bool isAncestorOrSelf(std::string_view key, std::string_view path) {
-    return key.empty() || key == path ||
-           (path.size() > key.size() && path.starts_with(key) && path[key.size()] == '\\');
-}
+constexpr std::uint32_t kTextType = 1;
+constexpr std::uint32_t kExpandableTextType = 2;
+constexpr std::uint32_t kTextListType = 7;
 
-bool readRegistryFile(const std::string& file, SystemRegVisitor& visitor) {
-    std::ifstream in(file, std::ios::binary);
-    return in && readSystemReg(in, visitor);
-}
-
-// One pass over the file for a key path: does the key exist (a section of its own or of a key below it,
-// since Wine leaves out keys that hold only subkeys), and which of its ancestors are links, to where.
-class KeyScan final : public SystemRegVisitor {
-public:
-    explicit KeyScan(std::string_view path)
-        : m_path(path) {}
-
-    bool key(std::string_view path) override {
-        m_current = normalizedKeyPath(path);
-        m_currentIsLink = false;
-        if (isAncestorOrSelf(m_path, m_current)) {
-            found = true;
-        }
-        return true;
+// The same key in the 32-bit view of a 64-bit prefix, where Software's subtree lies below Wow6432Node;
+// nothing where both views share the key.
+std::optional<std::string> view32Path(std::string_view path) {
+    constexpr std::string_view kSoftware = "software";
+    constexpr std::string_view kWow64Node = "\\wow6432node";
+    if (!path.starts_with(kSoftware)) {
+        return std::nullopt;
     }
-    void link() override { m_currentIsLink = true; }
-    bool wantsValues() const override { return isAncestorOrSelf(m_current, m_path); }
+    const std::string_view rest = path.substr(kSoftware.size());
+    const auto isName = [&rest](std::string_view name) {
+        return rest.starts_with(name) && (rest.size() == name.size() || rest[name.size()] == '\\');
+    };
+    if (!isName("") || isName(kWow64Node)) {
+        return std::nullopt;
+    }
+    return std::string(kSoftware).append(kWow64Node).append(rest);
+}
+
+// The first section of a key, read from its "[" line until the next section begins.
+class SectionScan : public SystemRegVisitor {
+public:
+    bool key(std::string_view) override { return !std::exchange(m_begun, true); }
+    bool wantsValues() const override { return true; }
+
+private:
+    bool m_begun = false;
+};
+
+// The target of a link section: its SymbolicLinkValue, when a "#link" line came before it.
+class LinkScan final : public SectionScan {
+public:
+    void link() override { m_isLink = true; }
     bool value(std::string_view name, const SystemRegValue& value) override {
-        // The root itself is never a link, whatever a garbled file says.
-        if (!m_currentIsLink || m_current.empty() || value.type != kLinkType ||
-            foldCase(name) != kLinkValueName || !isAncestorOrSelf(m_current, m_path)) {
+        if (!m_isLink || value.type != kLinkType || foldCase(name) != kLinkValueName) {
             return true;
         }
         std::u16string units;
@@ -85,38 +93,22 @@ public:
         if (target.starts_with(kMachineRoot)) {
             to = normalizedKeyPath(std::string_view(target).substr(kMachineRoot.size()));
         }
-        // The outermost link decides; links below it are seen once the path goes through it.
-        if (!outermostLink || m_current.size() < outermostLink->from.size()) {
-            outermostLink = Link{m_current, std::move(to)};
-        }
-        return true;
+        found = std::move(to);
+        return false;
     }
 
-    struct Link {
-        std::string from;
-        std::optional<std::string> to; // nothing for a target outside HKEY_LOCAL_MACHINE
-    };
-    bool found = false;
-    std::optional<Link> outermostLink;
+    std::optional<std::optional<std::string>> found;
 
 private:
-    std::string m_path;
-    std::string m_current;
-    bool m_currentIsLink = false;
+    bool m_isLink = false;
 };
 
-// Finds one value of one key; the first section and value that match win.
-class ValueScan final : public SystemRegVisitor {
+// One value of a section; the first that matches wins.
+class ValueScan final : public SectionScan {
 public:
-    ValueScan(std::string_view keyPath, std::string_view valueName)
-        : m_key(keyPath)
-        , m_name(foldCase(valueName)) {}
+    explicit ValueScan(std::string_view foldedName)
+        : m_name(foldedName) {}
 
-    bool key(std::string_view path) override {
-        m_inKey = normalizedKeyPath(path) == m_key;
-        return true;
-    }
-    bool wantsValues() const override { return m_inKey; }
     bool value(std::string_view name, const SystemRegValue& value) override {
         if (foldCase(name) != m_name) {
             return true;
@@ -128,34 +120,107 @@ public:
     std::optional<SystemRegValue> found;
 
 private:
-    std::string m_key;
-    std::string m_name;
-    bool m_inKey = false;
+    std::string_view m_name;
 };
+
+std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    return text;
+}
 
 } // namespace
 
-PosixRegistry::PosixRegistry(std::string systemRegPath)
-    : m_file(std::move(systemRegPath)) {}
+PosixRegistry::PosixRegistry(const WinePrefix& prefix)
+    : m_file(prefix.systemRegPath())
+    , m_codePage(AnsiCodePage::of(prefix)) {}
+
+void PosixRegistry::load() {
+    if (std::exchange(m_loaded, true) || m_file.empty()) {
+        return;
+    }
+    m_text = readWholeFile(m_file);
+    auto sections = indexSystemReg(m_text);
+    if (!sections) {
+        m_text.clear();
+        return;
+    }
+    m_sections.reserve(sections->size());
+    m_keys.reserve(sections->size() * 2);
+    for (const SystemRegSection& section : *sections) {
+        std::string path = normalizedKeyPath(section.path);
+        m_sections[path].push_back({section.offset, section.link});
+        // Ancestors up to the first one already known, which has its own ancestors known too.
+        while (!path.empty() && m_keys.insert(path).second) {
+            const auto separator = path.rfind('\\');
+            path.resize(separator == std::string::npos ? 0 : separator);
+        }
+    }
+}
+
+std::optional<std::optional<std::string>> PosixRegistry::linkTarget(const std::string& path) const {
+    const auto sections = m_sections.find(path);
+    if (sections == m_sections.end()) {
+        return std::nullopt;
+    }
+    for (const Section& section : sections->second) {
+        if (section.link) {
+            LinkScan scan;
+            readSystemRegFrom(m_text, section.offset, scan);
+            if (scan.found) {
+                return scan.found;
+            }
+        }
+    }
+    return std::nullopt;
+}
 
 std::optional<std::string> PosixRegistry::resolveKey(std::string path) const {
     for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
         if (path.empty()) {
             return path;
         }
-        KeyScan scan(path);
-        if (!readRegistryFile(m_file, scan)) {
-            return std::nullopt;
-        }
-        if (scan.outermostLink) {
-            if (!scan.outermostLink->to) {
-                return std::nullopt;
+        // The outermost link on the way decides; links below it are seen once the path goes through it.
+        bool followed = false;
+        for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+            const std::string prefix = path.substr(0, end);
+            if (const auto target = linkTarget(prefix)) {
+                if (!*target) {
+                    return std::nullopt;
+                }
+                path = normalizedKeyPath(**target + (end == std::string::npos ? "" : path.substr(end)));
+                followed = true;
+                break;
             }
-            path = normalizedKeyPath(*scan.outermostLink->to + "\\" +
-                                     path.substr(scan.outermostLink->from.size()));
-            continue;
+            if (end == std::string::npos) {
+                break;
+            }
         }
-        return scan.found ? std::optional<std::string>(path) : std::nullopt;
+        if (!followed) {
+            return m_keys.contains(path) ? std::optional<std::string>(path) : std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SystemRegValue> PosixRegistry::findValue(const std::string& path,
+                                                       const std::string& foldedName) const {
+    const auto sections = m_sections.find(path);
+    if (sections == m_sections.end()) {
+        return std::nullopt;
+    }
+    for (const Section& section : sections->second) {
+        ValueScan scan(foldedName);
+        readSystemRegFrom(m_text, section.offset, scan);
+        if (scan.found) {
+            return scan.found;
+        }
     }
     return std::nullopt;
 }
@@ -167,12 +232,18 @@ long PosixRegistry::openKey(std::uint32_t rootKey, std::string_view keyPath, std
     if ((access & ~kReadRights) != 0) {
         return kAccessDenied;
     }
-    const auto resolved = resolveKey(normalizedKeyPath(keyPath));
-    if (!resolved) {
+    load();
+    const std::string path = normalizedKeyPath(keyPath);
+    OpenKey views;
+    if (const auto path32 = view32Path(path)) {
+        views.view32 = resolveKey(*path32);
+    }
+    views.view64 = resolveKey(path);
+    if (!views.view32 && !views.view64) {
         return kFileNotFound;
     }
     key = m_nextKey++;
-    m_openKeys.emplace(key, *resolved);
+    m_openKeys.emplace(key, std::move(views));
     return kSuccess;
 }
 
@@ -182,15 +253,28 @@ long PosixRegistry::queryValue(Key key, std::string_view valueName, std::uint32_
     if (open == m_openKeys.end()) {
         return kInvalidHandle;
     }
-    ValueScan scan(open->second, valueName);
-    readRegistryFile(m_file, scan);
-    if (!scan.found) {
+    const std::string name = foldCase(valueName);
+    // The 32-bit view's value where it has one, else the plain key's.
+    std::optional<SystemRegValue> found;
+    if (open->second.view32) {
+        found = findValue(*open->second.view32, name);
+    }
+    if (!found && open->second.view64) {
+        found = findValue(*open->second.view64, name);
+    }
+    if (!found) {
         return kFileNotFound;
     }
-    const SystemRegValue& value = *scan.found;
+    SystemRegValue& value = *found;
+    const bool whole = value.data.size() == value.size;
+    if (whole &&
+        (value.type == kTextType || value.type == kExpandableTextType || value.type == kTextListType)) {
+        value.data = m_codePage.fromUtf8(value.data);
+        value.size = value.data.size();
+    }
     const std::size_t capacity = std::min<std::size_t>(size, buffer.size());
     type = value.type;
-    if (value.size > capacity || value.data.size() < value.size) {
+    if (value.size > capacity || !whole) {
         size = static_cast<std::uint32_t>(std::min<std::uint64_t>(value.size, UINT32_MAX));
         return kMoreData;
     }
@@ -204,7 +288,7 @@ void PosixRegistry::closeKey(Key key) {
 }
 
 std::string PosixRegistry::decodeText(std::string_view bytes) {
-    return decodeEightBitText(bytes);
+    return m_codePage.toUtf8(bytes);
 }
 
 } // namespace hotfix

@@ -130,6 +130,16 @@ private:
     std::optional<std::string> m_pending;
 };
 
+// A text held in memory as a stream buffer, so that LineSource reads it without a copy.
+class MemoryBuffer final : public std::streambuf {
+public:
+    explicit MemoryBuffer(std::string_view text) {
+        // The buffer is only ever read from.
+        char* begin = const_cast<char*>(text.data()); // NOLINT(cppcoreguidelines-pro-type-const-cast)
+        setg(begin, begin, begin + text.size());
+    }
+};
+
 void appendCodePoint(std::u16string& units, char32_t codePoint) {
     if (codePoint > 0xFFFF) {
         codePoint -= 0x10000;
@@ -421,14 +431,22 @@ bool readData(LineSource& lines, std::string_view line, std::size_t pos, SystemR
     return false;
 }
 
-} // namespace
-
-bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t dataLimit) {
-    LineSource lines(in);
-    std::string line;
-    if (!lines.next(line) || !line.starts_with(kHeader)) {
-        return false;
+// The key path of a "[" line; nothing for one that cannot be read.
+std::optional<std::string> sectionKey(std::string_view line) {
+    std::size_t pos = 1;
+    std::u16string units;
+    if (!readQuoted(line, pos, ']', units)) {
+        return std::nullopt;
     }
+    return utf16ToUtf8(units);
+}
+
+bool isLinkMark(std::string_view line) {
+    return trimmedEnd(line) == "#link";
+}
+
+void readSections(LineSource& lines, SystemRegVisitor& visitor, std::size_t dataLimit) {
+    std::string line;
     bool inKey = false;
     bool wanted = false;
     while (lines.next(line)) {
@@ -437,20 +455,19 @@ bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t data
         }
         switch (line.front()) {
         case '[': {
-            std::size_t pos = 1;
-            std::u16string units;
-            inKey = readQuoted(line, pos, ']', units);
+            const auto path = sectionKey(line);
+            inKey = path.has_value();
             wanted = false;
             if (inKey) {
-                if (!visitor.key(utf16ToUtf8(units))) {
-                    return true;
+                if (!visitor.key(*path)) {
+                    return;
                 }
                 wanted = visitor.wantsValues();
             }
             break;
         }
         case '#':
-            if (inKey && trimmedEnd(line) == "#link") {
+            if (inKey && isLinkMark(line)) {
                 visitor.link();
             }
             break;
@@ -479,7 +496,7 @@ bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t data
             }
             SystemRegValue value;
             if (readData(lines, line, pos, value, dataLimit) && !visitor.value(utf16ToUtf8(name), value)) {
-                return true;
+                return;
             }
             break;
         }
@@ -487,7 +504,60 @@ bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t data
             break;
         }
     }
+}
+
+} // namespace
+
+bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t dataLimit) {
+    LineSource lines(in);
+    std::string line;
+    if (!lines.next(line) || !line.starts_with(kHeader)) {
+        return false;
+    }
+    readSections(lines, visitor, dataLimit);
     return true;
+}
+
+std::optional<std::vector<SystemRegSection>> indexSystemReg(std::string_view file) {
+    std::vector<SystemRegSection> sections;
+    bool inKey = false;
+    // Lines as LineSource cuts them; only "[" and "#" lines matter, and readSections never takes either
+    // for part of a value.
+    std::size_t begin = 0;
+    bool header = true;
+    do {
+        const auto newline = file.find('\n', begin);
+        const std::size_t end = newline == std::string_view::npos ? file.size() : newline;
+        std::string_view line = file.substr(begin, std::min(end - begin, kLineLimit));
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        const std::size_t offset = begin;
+        begin = end + 1;
+        if (header) {
+            if (!line.starts_with(kHeader)) {
+                return std::nullopt;
+            }
+            header = false;
+        } else if (line.starts_with('[')) {
+            auto path = sectionKey(line);
+            inKey = path.has_value();
+            if (inKey) {
+                sections.push_back({std::move(*path), offset, false});
+            }
+        } else if (inKey && line.starts_with('#') && isLinkMark(line)) {
+            sections.back().link = true;
+        }
+    } while (begin < file.size());
+    return sections;
+}
+
+void readSystemRegFrom(std::string_view file, std::size_t offset, SystemRegVisitor& visitor,
+                       std::size_t dataLimit) {
+    MemoryBuffer buffer(file.substr(std::min(offset, file.size())));
+    std::istream in(&buffer);
+    LineSource lines(in);
+    readSections(lines, visitor, dataLimit);
 }
 
 } // namespace hotfix

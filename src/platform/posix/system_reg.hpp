@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hotfix {
 
@@ -38,5 +40,21 @@ inline constexpr std::size_t kSystemRegDataLimit = std::size_t{1} << 20;
 // False when the file does not start as such a file. Any line that cannot be read is skipped; whatever the
 // file holds, reading neither fails nor holds more than one line and one value in memory.
 bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t dataLimit = kSystemRegDataLimit);
+
+// One section of a registry file held in memory: its key path as readSystemReg hands it to key(), where
+// its "[" line begins, and whether a "#link" line marks it.
+struct SystemRegSection {
+    std::string path;
+    std::size_t offset = 0;
+    bool link = false;
+};
+
+// The sections of a registry file held in memory, in file order, found without reading any value; the
+// same sections that readSystemReg visits. Nothing when the text does not start as such a file.
+std::optional<std::vector<SystemRegSection>> indexSystemReg(std::string_view file);
+
+// Reads a registry file held in memory as readSystemReg does, from the section that begins at offset on.
+void readSystemRegFrom(std::string_view file, std::size_t offset, SystemRegVisitor& visitor,
+                       std::size_t dataLimit = kSystemRegDataLimit);
 
 } // namespace hotfix
