@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace hotfix {
@@ -85,23 +86,28 @@ private:
     std::size_t m_maxKeys;
 };
 
+class SectionRecorder final : public SystemRegIndexVisitor {
+public:
+    void section(std::string_view path, std::size_t offset) override { sections.emplace_back(path, offset); }
+    void link() override { require(!sections.empty(), "a link mark belongs to a section"); }
+
+    std::vector<std::pair<std::string, std::size_t>> sections;
+};
+
 // The index finds the sections a whole reading visits, and reading from a section's offset begins there.
 void indexAgreesWithReading(const std::string& file) {
     std::istringstream in(file);
     KeyRecorder whole(SIZE_MAX);
     const bool isRegistry = readSystemReg(in, whole);
-    const auto sections = indexSystemReg(file);
-    require(sections.has_value() == isRegistry, "the index accepts the files that reading accepts");
-    if (!sections) {
-        return;
-    }
-    require(sections->size() == whole.keys.size(), "the index holds every section");
-    for (std::size_t i = 0; i < sections->size(); ++i) {
-        const SystemRegSection& section = (*sections)[i];
-        require(section.path == whole.keys[i], "the index names each section as reading does");
+    SectionRecorder index;
+    require(indexSystemReg(file, index) == isRegistry, "the index accepts the files that reading accepts");
+    require(index.sections.size() == whole.keys.size(), "the index holds every section");
+    for (std::size_t i = 0; i < index.sections.size(); ++i) {
+        const auto& [path, offset] = index.sections[i];
+        require(path == whole.keys[i], "the index names each section as reading does");
         KeyRecorder from(1);
-        readSystemRegFrom(file, section.offset, from);
-        require(from.keys.size() == 1 && from.keys.front() == section.path, "a section's offset begins it");
+        readSystemRegFrom(file, offset, from);
+        require(from.keys.size() == 1 && from.keys.front() == path, "a section's offset begins it");
     }
 }
 

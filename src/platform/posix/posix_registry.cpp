@@ -21,31 +21,35 @@ constexpr std::string_view kLinkValueName = "symboliclinkvalue";
 constexpr std::string_view kMachineRoot = "\\registry\\machine\\";
 // Links pointing at links pointing at ... end somewhere; a loop must not.
 constexpr int kMaxLinkHops = 16;
-
-// Folded names joined by single "\": how key paths are compared.
-std::string normalizedKeyPath(std::string_view path) {
-    std::string out;
-    std::string_view rest = path;
-    while (!rest.empty()) {
-        const auto separator = rest.find('\\');
-        const std::string_view name = rest.substr(0, separator);
-        if (!name.empty()) {
-            if (!out.empty()) {
-                out.push_back('\\');
-            }
-            out += foldCase(name);
-        }
-        if (separator == std::string_view::npos) {
-            break;
-        }
-        rest.remove_prefix(separator + 1);
-    }
-    return out;
-}
-
 constexpr std::uint32_t kTextType = 1;
 constexpr std::uint32_t kExpandableTextType = 2;
 constexpr std::uint32_t kTextListType = 7;
+
+// Appends the path's names, folded, joined by single "\\": how key paths are compared.
+void appendNormalizedKeyPath(std::string& out, std::string_view path) {
+    std::string folded;
+    if (std::any_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        folded = foldCase(path);
+        path = folded;
+    }
+    const std::size_t start = out.size();
+    for (const char c : path) {
+        if (c != '\\') {
+            out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        } else if (out.size() > start && out.back() != '\\') {
+            out.push_back(c);
+        }
+    }
+    if (out.size() > start && out.back() == '\\') {
+        out.pop_back();
+    }
+}
+
+std::string normalizedKeyPath(std::string_view path) {
+    std::string out;
+    appendNormalizedKeyPath(out, path);
+    return out;
+}
 
 // The same key in the 32-bit view of a 64-bit prefix, where Software's subtree lies below Wow6432Node;
 // nothing where both views share the key.
@@ -146,30 +150,54 @@ void PosixRegistry::load() {
         return;
     }
     m_text = readWholeFile(m_file);
-    auto sections = indexSystemReg(m_text);
-    if (!sections) {
+    // First every section's folded path, back to back in one text; the maps then refer into it.
+    struct Indexer final : SystemRegIndexVisitor {
+        Indexer(std::string& paths, std::vector<Section>& sections)
+            : m_paths(paths)
+            , m_sections(sections) {}
+        void section(std::string_view path, std::size_t offset) override {
+            const std::size_t begin = m_paths.size();
+            appendNormalizedKeyPath(m_paths, path);
+            m_sections.push_back({offset, begin, m_paths.size() - begin});
+        }
+        void link() override { m_sections.back().link = true; }
+        std::string& m_paths;
+        std::vector<Section>& m_sections;
+    } indexer(m_paths, m_sectionList);
+    if (!indexSystemReg(m_text, indexer)) {
         m_text.clear();
+        m_paths.clear();
+        m_sectionList.clear();
         return;
     }
-    m_sections.reserve(sections->size());
-    m_keys.reserve(sections->size() * 2);
-    for (const SystemRegSection& section : *sections) {
-        std::string path = normalizedKeyPath(section.path);
-        m_sections[path].push_back({section.offset, section.link});
-        // Ancestors up to the first one already known, which has its own ancestors known too.
+    m_firstSection.reserve(m_sectionList.size());
+    m_keys.reserve(m_sectionList.size() * 2);
+    // Backwards, so that each key's chain of sections runs in file order.
+    for (std::size_t i = m_sectionList.size(); i-- > 0;) {
+        Section& section = m_sectionList[i];
+        const std::string_view path(m_paths.data() + section.pathBegin, section.pathLength);
+        const auto [first, added] = m_firstSection.try_emplace(path, i);
+        if (!added) {
+            section.next = first->second;
+            first->second = i;
+        }
+    }
+    // Every key that exists: those with a section and their ancestors, since Wine leaves out keys that
+    // hold only subkeys. An ancestor already known has its own ancestors known too.
+    for (const Section& section : m_sectionList) {
+        std::string_view path(m_paths.data() + section.pathBegin, section.pathLength);
         while (!path.empty() && m_keys.insert(path).second) {
             const auto separator = path.rfind('\\');
-            path.resize(separator == std::string::npos ? 0 : separator);
+            path = path.substr(0, separator == std::string_view::npos ? 0 : separator);
         }
     }
 }
 
-std::optional<std::optional<std::string>> PosixRegistry::linkTarget(const std::string& path) const {
-    const auto sections = m_sections.find(path);
-    if (sections == m_sections.end()) {
-        return std::nullopt;
-    }
-    for (const Section& section : sections->second) {
+std::optional<std::optional<std::string>> PosixRegistry::linkTarget(std::string_view path) const {
+    const auto first = m_firstSection.find(path);
+    for (std::size_t i = first == m_firstSection.end() ? kNoSection : first->second; i != kNoSection;
+         i = m_sectionList[i].next) {
+        const Section& section = m_sectionList[i];
         if (section.link) {
             LinkScan scan;
             readSystemRegFrom(m_text, section.offset, scan);
@@ -189,8 +217,7 @@ std::optional<std::string> PosixRegistry::resolveKey(std::string path) const {
         // The outermost link on the way decides; links below it are seen once the path goes through it.
         bool followed = false;
         for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
-            const std::string prefix = path.substr(0, end);
-            if (const auto target = linkTarget(prefix)) {
+            if (const auto target = linkTarget(std::string_view(path).substr(0, end))) {
                 if (!*target) {
                     return std::nullopt;
                 }
@@ -203,19 +230,18 @@ std::optional<std::string> PosixRegistry::resolveKey(std::string path) const {
             }
         }
         if (!followed) {
-            return m_keys.contains(path) ? std::optional<std::string>(path) : std::nullopt;
+            return m_keys.contains(std::string_view(path)) ? std::optional<std::string>(path) : std::nullopt;
         }
     }
     return std::nullopt;
 }
 
-std::optional<SystemRegValue> PosixRegistry::findValue(const std::string& path,
-                                                       const std::string& foldedName) const {
-    const auto sections = m_sections.find(path);
-    if (sections == m_sections.end()) {
-        return std::nullopt;
-    }
-    for (const Section& section : sections->second) {
+std::optional<SystemRegValue> PosixRegistry::findValue(std::string_view path,
+                                                       std::string_view foldedName) const {
+    const auto first = m_firstSection.find(path);
+    for (std::size_t i = first == m_firstSection.end() ? kNoSection : first->second; i != kNoSection;
+         i = m_sectionList[i].next) {
+        const Section& section = m_sectionList[i];
         ValueScan scan(foldedName);
         readSystemRegFrom(m_text, section.offset, scan);
         if (scan.found) {

@@ -4,6 +4,7 @@
 #include "ansi_code_page.hpp"
 #include "system_reg.hpp"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -39,9 +40,13 @@ public:
     std::string decodeText(std::string_view bytes) override;
 
 private:
+    static constexpr std::size_t kNoSection = SIZE_MAX;
     struct Section {
-        std::size_t offset = 0;
+        std::size_t offset = 0; // where its "[" line begins in the file
+        std::size_t pathBegin = 0;
+        std::size_t pathLength = 0;
         bool link = false;
+        std::size_t next = kNoSection; // the key's next section in file order
     };
     struct OpenKey {
         std::optional<std::string> view32;
@@ -53,17 +58,19 @@ private:
     std::optional<std::string> resolveKey(std::string path) const;
     // Where a link at this folded path points (nothing inside for a target outside HKEY_LOCAL_MACHINE);
     // nothing when the key is no link.
-    std::optional<std::optional<std::string>> linkTarget(const std::string& path) const;
-    std::optional<SystemRegValue> findValue(const std::string& path, const std::string& foldedName) const;
+    std::optional<std::optional<std::string>> linkTarget(std::string_view path) const;
+    std::optional<SystemRegValue> findValue(std::string_view path, std::string_view foldedName) const;
 
     std::string m_file;
     AnsiCodePage m_codePage;
     bool m_loaded = false;
     std::string m_text;
-    // The sections of each folded key path, in file order, and every key that exists: those with a
-    // section and their ancestors, since Wine leaves out keys that hold only subkeys.
-    std::unordered_map<std::string, std::vector<Section>> m_sections;
-    std::unordered_set<std::string> m_keys;
+    // The folded paths of all sections, back to back; the maps below refer into it.
+    std::string m_paths;
+    std::vector<Section> m_sectionList;
+    // Each folded key path's first section, and every key that exists.
+    std::unordered_map<std::string_view, std::size_t> m_firstSection;
+    std::unordered_set<std::string_view> m_keys;
     std::map<Key, OpenKey> m_openKeys;
     Key m_nextKey = 1;
 };

@@ -431,14 +431,29 @@ bool readData(LineSource& lines, std::string_view line, std::size_t pos, SystemR
     return false;
 }
 
-// The key path of a "[" line; nothing for one that cannot be read.
-std::optional<std::string> sectionKey(std::string_view line) {
+// The key path of a "[" line into path; false for a line that cannot be read.
+bool sectionKey(std::string_view line, std::string& path) {
+    // Nearly every key Wine writes is plain ASCII with doubled separators: taken as it is, without the
+    // detour through UTF-16 that reading any escape needs.
+    path.clear();
+    for (std::size_t at = 1; at < line.size(); ++at) {
+        const char c = line[at];
+        if (c == ']') {
+            return true;
+        }
+        if (static_cast<unsigned char>(c) >= 0x80 ||
+            (c == '\\' && (++at == line.size() || line[at] != '\\'))) {
+            break;
+        }
+        path.push_back(c);
+    }
     std::size_t pos = 1;
     std::u16string units;
     if (!readQuoted(line, pos, ']', units)) {
-        return std::nullopt;
+        return false;
     }
-    return utf16ToUtf8(units);
+    path = utf16ToUtf8(units);
+    return true;
 }
 
 bool isLinkMark(std::string_view line) {
@@ -447,6 +462,7 @@ bool isLinkMark(std::string_view line) {
 
 void readSections(LineSource& lines, SystemRegVisitor& visitor, std::size_t dataLimit) {
     std::string line;
+    std::string path;
     bool inKey = false;
     bool wanted = false;
     while (lines.next(line)) {
@@ -455,11 +471,10 @@ void readSections(LineSource& lines, SystemRegVisitor& visitor, std::size_t data
         }
         switch (line.front()) {
         case '[': {
-            const auto path = sectionKey(line);
-            inKey = path.has_value();
+            inKey = sectionKey(line, path);
             wanted = false;
             if (inKey) {
-                if (!visitor.key(*path)) {
+                if (!visitor.key(path)) {
                     return;
                 }
                 wanted = visitor.wantsValues();
@@ -518,9 +533,9 @@ bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t data
     return true;
 }
 
-std::optional<std::vector<SystemRegSection>> indexSystemReg(std::string_view file) {
-    std::vector<SystemRegSection> sections;
+bool indexSystemReg(std::string_view file, SystemRegIndexVisitor& visitor) {
     bool inKey = false;
+    std::string path;
     // Lines as LineSource cuts them; only "[" and "#" lines matter, and readSections never takes either
     // for part of a value.
     std::size_t begin = 0;
@@ -536,20 +551,19 @@ std::optional<std::vector<SystemRegSection>> indexSystemReg(std::string_view fil
         begin = end + 1;
         if (header) {
             if (!line.starts_with(kHeader)) {
-                return std::nullopt;
+                return false;
             }
             header = false;
         } else if (line.starts_with('[')) {
-            auto path = sectionKey(line);
-            inKey = path.has_value();
+            inKey = sectionKey(line, path);
             if (inKey) {
-                sections.push_back({std::move(*path), offset, false});
+                visitor.section(path, offset);
             }
         } else if (inKey && line.starts_with('#') && isLinkMark(line)) {
-            sections.back().link = true;
+            visitor.link();
         }
     } while (begin < file.size());
-    return sections;
+    return true;
 }
 
 void readSystemRegFrom(std::string_view file, std::size_t offset, SystemRegVisitor& visitor,
