@@ -60,10 +60,10 @@ std::optional<std::string> view32Path(std::string_view path) {
         return std::nullopt;
     }
     const std::string_view rest = path.substr(kSoftware.size());
-    const auto isName = [&rest](std::string_view name) {
-        return rest.starts_with(name) && (rest.size() == name.size() || rest[name.size()] == '\\');
-    };
-    if (!isName("") || isName(kWow64Node)) {
+    const bool belowSoftware = rest.empty() || rest.front() == '\\';
+    const bool named32Bit =
+        rest.starts_with(kWow64Node) && (rest.size() == kWow64Node.size() || rest[kWow64Node.size()] == '\\');
+    if (!belowSoftware || named32Bit) {
         return std::nullopt;
     }
     return std::string(kSoftware).append(kWow64Node).append(rest);
