@@ -1,12 +1,11 @@
 // Starts one window the way the installer starts, and tells the benchmark when it is on screen:
-//   bench_startup_probe bare|installer|empty <package folder>
+//   WINEPREFIX=<prefix> bench_startup_probe bare|installer|empty <package folder>
 // prints "shown <peak resident KiB>" once the window has painted, then ends.
 
 #include "platform/file_system.hpp"
 #include "platform/folder_browser.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/process_launcher.hpp"
-#include "platform/registry.hpp"
 #include "ui/main_window/frm_install_patch.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
 #include "ui/settings_store.hpp"
@@ -19,20 +18,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QLineEdit>
 #include <QWindow>
 
 namespace {
-
-// A workstation without the product: every registry read fails, so start-up takes every fallback.
-class EmptyRegistry final : public hotfix::RegistryApi {
-public:
-    long openKey(std::uint32_t, std::string_view, std::uint32_t, Key&) override { return kFileNotFound; }
-    long queryValue(Key, std::string_view, std::uint32_t&, std::span<std::byte>, std::uint32_t&) override {
-        return kFileNotFound;
-    }
-    void closeKey(Key) override {}
-    std::string decodeText(std::string_view bytes) override { return std::string(bytes); }
-};
 
 class NoSettings final : public hotfix::SettingsStore {
 public:
@@ -93,13 +82,18 @@ int main(int argc, char** argv) {
         return shown(bare);
     }
     const auto fileSystem = hotfix::makeFileSystem();
-    EmptyRegistry registry;
+    // The registry of the prefix that WINEPREFIX names, as the installer reads it.
+    const auto registry = hotfix::makeRegistry();
     NoSettings settings;
     NoLauncher launcher;
     NoFolders folders;
     hotfix::QtMsgBox msgBox;
-    hotfix::FrmInstallPatch window({argv[2], *fileSystem, msgBox, registry, settings, launcher, folders});
+    hotfix::FrmInstallPatch window({argv[2], *fileSystem, msgBox, *registry, settings, launcher, folders});
     window.Form_Load();
+    if (window.TxtWinPath->text().isEmpty()) {
+        std::fprintf(stderr, "bench_startup_probe: no Windows root in the registry of $WINEPREFIX\n");
+        return 1;
+    }
     const bool wantLists = std::strcmp(argv[1], "installer") == 0;
     if (wantLists &&
         (window.itemCount(hotfix::Side::Product) == 0 || window.itemCount(hotfix::Side::Windows) == 0)) {

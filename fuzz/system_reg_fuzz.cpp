@@ -1,6 +1,6 @@
 // Any bytes as a Wine registry file, read by readSystemReg twice: once as the registry reader reads it, once
 // with a small data limit, values wanted only for every other key and reading stopped early, so that the
-// truncating, skipping and stopping paths are reached as well.
+// truncating, skipping and stopping paths are reached as well. Its index must find the same sections.
 
 #include "platform/posix/system_reg.hpp"
 
@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace hotfix {
 namespace {
@@ -62,6 +64,53 @@ private:
     bool m_inKey = false;
 };
 
+// Records the key paths a reading visits, and stops after maxKeys of them.
+class KeyRecorder final : public SystemRegVisitor {
+public:
+    explicit KeyRecorder(std::size_t maxKeys)
+        : m_maxKeys(maxKeys) {}
+
+    bool key(std::string_view path) override {
+        if (keys.size() == m_maxKeys) {
+            return false;
+        }
+        keys.emplace_back(path);
+        return true;
+    }
+    bool wantsValues() const override { return false; }
+    bool value(std::string_view, const SystemRegValue&) override { return true; }
+
+    std::vector<std::string> keys;
+
+private:
+    std::size_t m_maxKeys;
+};
+
+class SectionRecorder final : public SystemRegIndexVisitor {
+public:
+    void section(std::string_view path, std::size_t offset) override { sections.emplace_back(path, offset); }
+    void link() override { require(!sections.empty(), "a link mark belongs to a section"); }
+
+    std::vector<std::pair<std::string, std::size_t>> sections;
+};
+
+// The index finds the sections a whole reading visits, and reading from a section's offset begins there.
+void indexAgreesWithReading(const std::string& file) {
+    std::istringstream in(file);
+    KeyRecorder whole(SIZE_MAX);
+    const bool isRegistry = readSystemReg(in, whole);
+    SectionRecorder index;
+    require(indexSystemReg(file, index) == isRegistry, "the index accepts the files that reading accepts");
+    require(index.sections.size() == whole.keys.size(), "the index holds every section");
+    for (std::size_t i = 0; i < index.sections.size(); ++i) {
+        const auto& [path, offset] = index.sections[i];
+        require(path == whole.keys[i], "the index names each section as reading does");
+        KeyRecorder from(1);
+        readSystemRegFrom(file, offset, from);
+        require(from.keys.size() == 1 && from.keys.front() == path, "a section's offset begins it");
+    }
+}
+
 void readTwice(const std::string& file) {
     {
         std::istringstream in(file);
@@ -81,6 +130,8 @@ void readTwice(const std::string& file) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Bytes, whatever their value, are read as chars.
-    hotfix::readTwice(std::string(reinterpret_cast<const char*>(data), size));
+    const std::string file(reinterpret_cast<const char*>(data), size);
+    hotfix::readTwice(file);
+    hotfix::indexAgreesWithReading(file);
     return 0;
 }

@@ -44,14 +44,16 @@ bool ReadRegValue(RegistryApi& registry, std::uint32_t RootKey, std::string_view
     }
     // A registry that claims more than the buffer holds is not believed past the buffer's end.
     std::size_t kept = std::min<std::size_t>(size, buffer.size());
-    // Only the last byte is looked at: a value ending in two zero bytes keeps one of them.
+    // Only the last byte is looked at: a number whose top byte is zero loses it, as it always has.
     if (kept > 0 && buffer[kept - 1] == std::byte{0}) {
         --kept;
     }
     const std::span<const std::byte> bytes(buffer.data(), kept);
     if (type == kTextType) {
-        ValueText =
-            registry.decodeText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        // A text ends at its first zero byte. What follows is junk to every later file call, which would
+        // cut the path there anyway, so the root box never shows it.
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        ValueText = registry.decodeText(text.substr(0, text.find('\0')));
     } else if (type == kNumberType) {
         // Kept as the hexadecimal text itself: nothing reads a number value, and the text shows its bytes.
         ValueText = hexNumberText(bytes);

@@ -1,5 +1,6 @@
 #include "text_codec.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -114,6 +115,28 @@ std::string windows1252ToUtf8(std::string_view bytes) {
             appendUtf8(out, kHighControls[byte - 0x80u]);
         } else {
             appendUtf8(out, byte);
+        }
+    }
+    return out;
+}
+
+std::string utf8ToWindows1252(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t codePoint = 0;
+        const std::size_t length = decodeUtf8At(utf8, i, codePoint);
+        i += length == 0 ? 1 : length;
+        if (length == 0) {
+            out.push_back('?');
+        } else if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+            out.push_back(static_cast<char>(codePoint));
+        } else {
+            const auto* const high =
+                std::find_if(kHighControls.begin(), kHighControls.end(),
+                             [codePoint](char16_t unit) { return char32_t{unit} == codePoint; });
+            out.push_back(
+                high == kHighControls.end() ? '?' : static_cast<char>(0x80 + (high - kHighControls.begin())));
         }
     }
     return out;

@@ -19,6 +19,10 @@ void appendUtf8(std::string& out, char32_t codePoint);
 // same value, as Windows itself maps them, so that no byte is lost.
 std::string windows1252ToUtf8(std::string_view bytes);
 
+// UTF-8 to Windows-1252 bytes. A character the code page lacks, and a byte that is not UTF-8, becomes "?",
+// as Windows' conversion writes its default character.
+std::string utf8ToWindows1252(std::string_view utf8);
+
 // The bytes without a leading UTF-8 byte-order mark, which Notepad writes at the start of UTF-8 files.
 std::string_view withoutByteOrderMark(std::string_view bytes);
 

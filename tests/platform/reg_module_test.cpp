@@ -78,11 +78,15 @@ protected:
     FakeRegistry registry;
 };
 
-TEST_F(ReadRegValueTest, textLosesOneClosingZeroByteOnly) {
+TEST_F(ReadRegValueTest, textEndsAtItsFirstZeroByte) {
     using namespace std::string_literals;
     EXPECT_EQ(read(1, "C:\\WINNT\0"s), std::make_pair(true, "decoded:C:\\WINNT"s));
     EXPECT_EQ(read(1, "C:\\WINNT"s), std::make_pair(true, "decoded:C:\\WINNT"s));
-    EXPECT_EQ(read(1, "C:\\WINNT\0\0"s), std::make_pair(true, "decoded:C:\\WINNT\0"s));
+    EXPECT_EQ(read(1, "C:\\WINNT\0\0"s), std::make_pair(true, "decoded:C:\\WINNT"s));
+    // Junk behind a zero inside the text, with or without a closing zero, never reaches the caller.
+    EXPECT_EQ(read(1, "C:\\Vantrel\0junk\0"s), std::make_pair(true, "decoded:C:\\Vantrel"s));
+    EXPECT_EQ(read(1, "C:\\Vantrel\0junk"s), std::make_pair(true, "decoded:C:\\Vantrel"s));
+    EXPECT_EQ(read(1, "\0C:\\Vantrel\0"s), std::make_pair(true, "decoded:"s));
 }
 
 TEST_F(ReadRegValueTest, emptyTextsGiveEmptyTextAndTrue) {

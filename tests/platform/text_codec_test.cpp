@@ -19,6 +19,17 @@ TEST(TextCodec, otherBytesAreWindows1252) {
     EXPECT_EQ(decodeEightBitText("\xFF"), "\xC3\xBF");
 }
 
+TEST(TextCodec, windows1252RoundTripsAndMarksWhatItLacks) {
+    std::string every;
+    for (int byte = 1; byte < 256; ++byte) {
+        every.push_back(static_cast<char>(byte));
+    }
+    EXPECT_EQ(utf8ToWindows1252(windows1252ToUtf8(every)), every);
+    EXPECT_EQ(utf8ToWindows1252("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xE9 \x80");
+    // Cyrillic, a character past the basic plane, and a byte that is not UTF-8.
+    EXPECT_EQ(utf8ToWindows1252("\xD0\x96|\xF0\x9F\x98\x80|\xC3"), "?|?|?");
+}
+
 TEST(TextCodec, malformedUtf8IsRejected) {
     EXPECT_FALSE(isValidUtf8("\xC3"));             // truncated
     EXPECT_FALSE(isValidUtf8("\xC0\xAF"));         // overlong slash

@@ -15,7 +15,7 @@ std::unique_ptr<FileSystem> makeFileSystem() {
 }
 
 std::unique_ptr<RegistryApi> makeRegistry() {
-    return std::make_unique<PosixRegistry>(WinePrefix::fromEnvironment().systemRegPath());
+    return std::make_unique<PosixRegistry>(WinePrefix::fromEnvironment());
 }
 
 std::unique_ptr<FolderBrowser> makeFolderBrowser() {

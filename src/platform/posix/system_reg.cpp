@@ -130,6 +130,16 @@ private:
     std::optional<std::string> m_pending;
 };
 
+// A text held in memory as a stream buffer, so that LineSource reads it without a copy.
+class MemoryBuffer final : public std::streambuf {
+public:
+    explicit MemoryBuffer(std::string_view text) {
+        // The buffer is only ever read from.
+        char* begin = const_cast<char*>(text.data()); // NOLINT(cppcoreguidelines-pro-type-const-cast)
+        setg(begin, begin, begin + text.size());
+    }
+};
+
 void appendCodePoint(std::u16string& units, char32_t codePoint) {
     if (codePoint > 0xFFFF) {
         codePoint -= 0x10000;
@@ -421,14 +431,38 @@ bool readData(LineSource& lines, std::string_view line, std::size_t pos, SystemR
     return false;
 }
 
-} // namespace
-
-bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t dataLimit) {
-    LineSource lines(in);
-    std::string line;
-    if (!lines.next(line) || !line.starts_with(kHeader)) {
+// The key path of a "[" line into path; false for a line that cannot be read.
+bool sectionKey(std::string_view line, std::string& path) {
+    // Nearly every key Wine writes is plain ASCII with doubled separators: taken as it is, without the
+    // detour through UTF-16 that reading any escape needs.
+    path.clear();
+    for (std::size_t at = 1; at < line.size(); ++at) {
+        const char c = line[at];
+        if (c == ']') {
+            return true;
+        }
+        if (static_cast<unsigned char>(c) >= 0x80 ||
+            (c == '\\' && (++at == line.size() || line[at] != '\\'))) {
+            break;
+        }
+        path.push_back(c);
+    }
+    std::size_t pos = 1;
+    std::u16string units;
+    if (!readQuoted(line, pos, ']', units)) {
         return false;
     }
+    path = utf16ToUtf8(units);
+    return true;
+}
+
+bool isLinkMark(std::string_view line) {
+    return trimmedEnd(line) == "#link";
+}
+
+void readSections(LineSource& lines, SystemRegVisitor& visitor, std::size_t dataLimit) {
+    std::string line;
+    std::string path;
     bool inKey = false;
     bool wanted = false;
     while (lines.next(line)) {
@@ -437,20 +471,18 @@ bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t data
         }
         switch (line.front()) {
         case '[': {
-            std::size_t pos = 1;
-            std::u16string units;
-            inKey = readQuoted(line, pos, ']', units);
+            inKey = sectionKey(line, path);
             wanted = false;
             if (inKey) {
-                if (!visitor.key(utf16ToUtf8(units))) {
-                    return true;
+                if (!visitor.key(path)) {
+                    return;
                 }
                 wanted = visitor.wantsValues();
             }
             break;
         }
         case '#':
-            if (inKey && trimmedEnd(line) == "#link") {
+            if (inKey && isLinkMark(line)) {
                 visitor.link();
             }
             break;
@@ -479,7 +511,7 @@ bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t data
             }
             SystemRegValue value;
             if (readData(lines, line, pos, value, dataLimit) && !visitor.value(utf16ToUtf8(name), value)) {
-                return true;
+                return;
             }
             break;
         }
@@ -487,7 +519,59 @@ bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t data
             break;
         }
     }
+}
+
+} // namespace
+
+bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t dataLimit) {
+    LineSource lines(in);
+    std::string line;
+    if (!lines.next(line) || !line.starts_with(kHeader)) {
+        return false;
+    }
+    readSections(lines, visitor, dataLimit);
     return true;
+}
+
+bool indexSystemReg(std::string_view file, SystemRegIndexVisitor& visitor) {
+    bool inKey = false;
+    std::string path;
+    // Lines as LineSource cuts them; only "[" and "#" lines matter, and readSections never takes either
+    // for part of a value.
+    std::size_t begin = 0;
+    bool header = true;
+    do {
+        const auto newline = file.find('\n', begin);
+        const std::size_t end = newline == std::string_view::npos ? file.size() : newline;
+        std::string_view line = file.substr(begin, std::min(end - begin, kLineLimit));
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        const std::size_t offset = begin;
+        begin = end + 1;
+        if (header) {
+            if (!line.starts_with(kHeader)) {
+                return false;
+            }
+            header = false;
+        } else if (line.starts_with('[')) {
+            inKey = sectionKey(line, path);
+            if (inKey) {
+                visitor.section(path, offset);
+            }
+        } else if (inKey && line.starts_with('#') && isLinkMark(line)) {
+            visitor.link();
+        }
+    } while (begin < file.size());
+    return true;
+}
+
+void readSystemRegFrom(std::string_view file, std::size_t offset, SystemRegVisitor& visitor,
+                       std::size_t dataLimit) {
+    MemoryBuffer buffer(file.substr(std::min(offset, file.size())));
+    std::istream in(&buffer);
+    LineSource lines(in);
+    readSections(lines, visitor, dataLimit);
 }
 
 } // namespace hotfix

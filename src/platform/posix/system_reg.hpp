@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,5 +39,23 @@ inline constexpr std::size_t kSystemRegDataLimit = std::size_t{1} << 20;
 // False when the file does not start as such a file. Any line that cannot be read is skipped; whatever the
 // file holds, reading neither fails nor holds more than one line and one value in memory.
 bool readSystemReg(std::istream& in, SystemRegVisitor& visitor, std::size_t dataLimit = kSystemRegDataLimit);
+
+// Receives the sections of a registry file held in memory, in file order, without their values.
+class SystemRegIndexVisitor {
+public:
+    virtual ~SystemRegIndexVisitor() = default;
+    // A section begins: its key path as readSystemReg hands it to key(), and where its "[" line begins.
+    virtual void section(std::string_view path, std::size_t offset) = 0;
+    // A "#link" line marks the section that began last.
+    virtual void link() = 0;
+};
+
+// Finds the sections of a registry file held in memory, the same that readSystemReg visits, without
+// reading any value. False when the text does not start as such a file.
+bool indexSystemReg(std::string_view file, SystemRegIndexVisitor& visitor);
+
+// Reads a registry file held in memory as readSystemReg does, from the section that begins at offset on.
+void readSystemRegFrom(std::string_view file, std::size_t offset, SystemRegVisitor& visitor,
+                       std::size_t dataLimit = kSystemRegDataLimit);
 
 } // namespace hotfix

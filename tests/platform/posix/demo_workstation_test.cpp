@@ -34,7 +34,7 @@ protected:
 };
 
 TEST_F(DemoWorkstationTest, aHotFixInstallsOnTheDemoWorkstation) {
-    PosixRegistry registry(dir.str() + "/prefix/system.reg");
+    PosixRegistry registry{WinePrefix(dir.str() + "/prefix")};
     test::FakeInstallerWindow window;
     window.TxtPath = "unread";
     window.TxtWinPath = "unread";

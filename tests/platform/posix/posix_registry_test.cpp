@@ -1,9 +1,11 @@
 #include "platform/posix/posix_registry.hpp"
 #include "platform/posix/system_reg.hpp"
+#include "platform/posix/wine_prefix.hpp"
 #include "platform/reg_module.hpp"
 #include "support/temp_dir.hpp"
 
 #include <array>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -66,27 +68,37 @@ struct Read {
 class PosixRegistryTest : public ::testing::Test {
 protected:
     void SetUp() override { write(kSystemReg); }
-    void write(std::string_view content) { dir.write("system.reg", content); }
+    // The registry of a fresh start on the file: it is read once, at the first key opened.
+    void write(std::string_view content) {
+        dir.write("system.reg", content);
+        registry.emplace(WinePrefix(dir.str()));
+    }
+    std::string read(std::string_view keyPath, std::string_view name) {
+        std::string text = "before";
+        found = RegModule::ReadRegValue(*registry, kLocalMachine, keyPath, name, text);
+        return text;
+    }
 
     Read query(std::string_view keyPath, std::string_view name, std::size_t capacity = 1024) {
         Read out;
         RegistryApi::Key key{};
-        out.result = registry.openKey(kLocalMachine, keyPath, kKeyRead, key);
+        out.result = registry->openKey(kLocalMachine, keyPath, kKeyRead, key);
         if (out.result != RegistryApi::kSuccess) {
             return out;
         }
         std::vector<std::byte> buffer(capacity);
         out.size = static_cast<std::uint32_t>(capacity);
-        out.result = registry.queryValue(key, name, out.type, buffer, out.size);
+        out.result = registry->queryValue(key, name, out.type, buffer, out.size);
         if (out.result == RegistryApi::kSuccess) {
             out.data.assign(reinterpret_cast<const char*>(buffer.data()), out.size);
         }
-        registry.closeKey(key);
+        registry->closeKey(key);
         return out;
     }
 
     TempDir dir;
-    PosixRegistry registry{dir.str() + "/system.reg"};
+    std::optional<PosixRegistry> registry;
+    bool found = false;
 };
 
 TEST_F(PosixRegistryTest, valuesComeOutAsTheAnsiCallsGiveThem) {
@@ -95,7 +107,8 @@ TEST_F(PosixRegistryTest, valuesComeOutAsTheAnsiCallsGiveThem) {
     EXPECT_EQ(text.type, 1u);
     EXPECT_EQ(text.data, "C:\\Program Files\\Vantrel\0"s);
 
-    EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "Odd").data, "a\"b\\c \u00e9\u20ac\n\tA\0"s);
+    // In the ANSI code page, Windows-1252 here.
+    EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "Odd").data, "a\"b\\c \xe9\x80\n\tA\0"s);
     EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "Empty").data, "\0"s);
     EXPECT_EQ(query("SOFTWARE\\Vantrel Software", "").data, "default\0"s);
 
@@ -124,8 +137,8 @@ TEST_F(PosixRegistryTest, keysAndNamesMatchIgnoringCase) {
     // A key that holds only subkeys has no section of its own in the file, yet it exists.
     EXPECT_EQ(query("Software\\Microsoft", "x").result, RegistryApi::kFileNotFound);
     RegistryApi::Key key{};
-    EXPECT_EQ(registry.openKey(kLocalMachine, "Software\\Microsoft", kKeyRead, key), RegistryApi::kSuccess);
-    registry.closeKey(key);
+    EXPECT_EQ(registry->openKey(kLocalMachine, "Software\\Microsoft", kKeyRead, key), RegistryApi::kSuccess);
+    registry->closeKey(key);
 }
 
 TEST_F(PosixRegistryTest, dataOverTheBufferAsksForMore) {
@@ -158,41 +171,78 @@ TEST_F(PosixRegistryTest, symbolicLinksAreFollowed) {
     write("WINE REGISTRY Version 2\n[Software\\\\A]\n#link\n" + linkTo("Software\\B") +
           "[Software\\\\B]\n#link\n" + linkTo("Software\\A"));
     RegistryApi::Key key{};
-    EXPECT_EQ(registry.openKey(kLocalMachine, "Software\\A", kKeyRead, key), RegistryApi::kFileNotFound);
+    EXPECT_EQ(registry->openKey(kLocalMachine, "Software\\A", kKeyRead, key), RegistryApi::kFileNotFound);
 }
 
 TEST_F(PosixRegistryTest, onlyReadRightsOpenAKeyOfHkeyLocalMachine) {
     RegistryApi::Key key{};
-    EXPECT_EQ(registry.openKey(kLocalMachine, "Software\\Vantrel Software", 0x2003F, key),
+    EXPECT_EQ(registry->openKey(kLocalMachine, "Software\\Vantrel Software", 0x2003F, key),
               PosixRegistry::kAccessDenied);
-    EXPECT_EQ(registry.openKey(0x80000001u, "Software\\Vantrel Software", kKeyRead, key),
+    EXPECT_EQ(registry->openKey(0x80000001u, "Software\\Vantrel Software", kKeyRead, key),
               PosixRegistry::kInvalidHandle);
     std::uint32_t type = 0;
     std::uint32_t size = 4;
     std::array<std::byte, 4> buffer{};
-    EXPECT_EQ(registry.queryValue(12345, "x", type, buffer, size), PosixRegistry::kInvalidHandle);
+    EXPECT_EQ(registry->queryValue(12345, "x", type, buffer, size), PosixRegistry::kInvalidHandle);
 }
 
 TEST_F(PosixRegistryTest, readRegValueReadsTheFileAsTheReaderPromises) {
-    std::string text = "unchanged";
-    EXPECT_TRUE(
-        RegModule::ReadRegValue(registry, kLocalMachine, "SOFTWARE\\Vantrel Software", "QXINSTALLDIR", text));
-    EXPECT_EQ(text, "C:\\Program Files\\Vantrel");
-    EXPECT_TRUE(RegModule::ReadRegValue(registry, kLocalMachine, "SOFTWARE\\Vantrel Software", "Num", text));
-    EXPECT_EQ(text, "&h00002A");
-    text = "unchanged";
-    EXPECT_TRUE(RegModule::ReadRegValue(registry, kLocalMachine, "SOFTWARE\\Vantrel Software", "Exp", text));
-    EXPECT_EQ(text, "unchanged");
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Software", "QXINSTALLDIR"), "C:\\Program Files\\Vantrel");
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Software", "Num"), "&h00002A");
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Software", "Exp"), "before");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Software", "Odd"), "a\"b\\c \u00e9\u20ac\n\tA");
+
+    // The limit counts bytes of the ANSI code page: one more "\xe9" than fits is one byte too many.
+    write("WINE REGISTRY Version 2\n[Software\\\\Vantrel Software]\n\"Fits\"=\"" + std::string(1022, 'a') +
+          "\\xe9\"\n\"Over\"=\"" + std::string(1023, 'a') + "\\xe9\"\n\"Junk\"=\"C:\\\\Vantrel\\0junk\"\n");
+    EXPECT_EQ(read("Software\\Vantrel Software", "Fits"), std::string(1022, 'a') + "\u00e9");
+    EXPECT_EQ(read("Software\\Vantrel Software", "Over"), "before");
+    EXPECT_FALSE(found);
+    // A zero inside a text ends it.
+    EXPECT_EQ(read("Software\\Vantrel Software", "Junk"), "C:\\Vantrel");
+
+    // One start reads the file once: what Wine writes later is not seen.
+    dir.write("system.reg", kSystemReg);
+    EXPECT_EQ(read("Software\\Vantrel Software", "Junk"), "C:\\Vantrel");
+}
+
+TEST_F(PosixRegistryTest, the32BitViewComesFirstAndThePlainKeyServesWhatItLacks) {
+    write(R"(WINE REGISTRY Version 2
+#arch=win64
+[Software\\Microsoft\\Windows NT\\CurrentVersion]
+"SystemRoot"="C:\\windows"
+[Software\\Vantrel Software]
+"QXINSTALLDIR"="C:\\Program Files\\Vantrel"
+"Only64"="64-bit view"
+[Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]
+"Arial"="arial.ttf"
+[Software\\Wow6432Node\\Vantrel Software]
+"QXINSTALLDIR"="C:\\Program Files (x86)\\Vantrel"
+[Software\\Wow6432Node\\Only32]
+"Where"="32-bit view"
+[System\\Setup]
+"Where"="shared"
+)");
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Software", "QXINSTALLDIR"), "C:\\Program Files (x86)\\Vantrel");
+    // A key in both views with the value only in the plain one, as wineboot leaves CurrentVersion.
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Software", "Only64"), "64-bit view");
+    EXPECT_EQ(read("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot"), "C:\\windows");
+    EXPECT_EQ(read("SOFTWARE\\Only32", "Where"), "32-bit view");
+    EXPECT_EQ(read("SOFTWARE\\Wow6432Node\\Only32", "Where"), "32-bit view");
+    EXPECT_EQ(read("SYSTEM\\Setup", "Where"), "shared");
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Software", "Missing"), "before");
+    EXPECT_FALSE(found);
 }
 
 TEST_F(PosixRegistryTest, missingOrForeignFilesHoldNothing) {
-    PosixRegistry missing(dir.str() + "/no-such/system.reg");
+    PosixRegistry missing{WinePrefix(dir.str() + "/no-such")};
     RegistryApi::Key key{};
     EXPECT_EQ(missing.openKey(kLocalMachine, "Software\\Vantrel Software", kKeyRead, key),
               RegistryApi::kFileNotFound);
     write("REGEDIT4\n[Software\\\\Vantrel Software]\n\"QXINSTALLDIR\"=\"C:\\\\x\"\n");
     EXPECT_EQ(query("Software\\Vantrel Software", "QXINSTALLDIR").result, RegistryApi::kFileNotFound);
-    PosixRegistry none("");
+    PosixRegistry none{WinePrefix()};
     EXPECT_EQ(none.openKey(kLocalMachine, "Software", kKeyRead, key), RegistryApi::kFileNotFound);
 }
 
@@ -257,7 +307,6 @@ TEST(SystemRegFuzz, mutatedFilesNeverBreakTheReader) {
     const std::string alphabet = "\\\"[]@=:,#;()\n\r \t0123456789abcdefxhstrwod\x80\xc3\xe9\xff";
     const std::string original(kSystemReg);
     TempDir dir;
-    PosixRegistry registry(dir.str() + "/system.reg");
     for (int round = 0; round < 4000; ++round) {
         std::string text = original;
         const int edits = 1 + static_cast<int>(random() % 12);
@@ -288,6 +337,7 @@ TEST(SystemRegFuzz, mutatedFilesNeverBreakTheReader) {
         // Now and then the whole registry on the file, links included.
         if (round % 20 == 0) {
             dir.write("system.reg", text);
+            PosixRegistry registry{WinePrefix(dir.str())};
             for (const char* key : {"System\\CurrentControlSet\\Control\\Session Manager",
                                     "Software\\Vantrel Software", "", "Software"}) {
                 std::string value;

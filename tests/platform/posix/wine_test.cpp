@@ -70,6 +70,33 @@ TEST(WineRegistry, valuesWrittenByWineAreReadAsTheReaderPromises) {
     EXPECT_EQ(read("SOFTWARE\\No Such Key", "QXINSTALLDIR"), Result(false, "before"));
 }
 
+TEST(WineRegistry, eachValueComesFromThe32BitViewWhereItIsThereElseFromThe64BitOne) {
+    HOTFIX_REQUIRE_WINE();
+    const auto add = [](const char* name, const char* data, const char* view) {
+        EXPECT_EQ(WineEnvironment::wine({"reg", "add", "HKLM\\Software\\Vantrel Views", "/v", name, "/t",
+                                         "REG_SZ", "/d", data, "/f", view}),
+                  0)
+            << name << view;
+    };
+    add("Where", "32-bit view", "/reg:32");
+    add("Where", "64-bit view", "/reg:64");
+    add("Only32", "32-bit view", "/reg:32");
+    add("Only64", "64-bit view", "/reg:64");
+    WineEnvironment::flushRegistry();
+
+    const auto registry = makeRegistry();
+    const auto read = [&](std::string_view keyPath, std::string_view name) {
+        std::string text = "before";
+        RegModule::ReadRegValue(*registry, kLocalMachine, keyPath, name, text);
+        return text;
+    };
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Views", "Where"), "32-bit view");
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Views", "Only32"), "32-bit view");
+    EXPECT_EQ(read("SOFTWARE\\Vantrel Views", "Only64"), "64-bit view");
+    // wineboot leaves a 32-bit CurrentVersion with subkeys only; the Windows root is the 64-bit key's.
+    EXPECT_EQ(read("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot"), "C:\\windows");
+}
+
 TEST(WineLauncher, scriptsRunInWinesCmdWithTheirCdLines) {
     HOTFIX_REQUIRE_WINE();
     test::TempDir package;

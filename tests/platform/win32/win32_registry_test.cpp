@@ -1,7 +1,10 @@
 #include "platform/platform_services.hpp"
 #include "platform/reg_module.hpp"
+#include "platform/win32/win32_registry.hpp"
 #include "win32_test_tools.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <windows.h>
 
@@ -38,6 +41,7 @@ protected:
         ASSERT_TRUE(addValue(reader, L"Small", L"REG_DWORD", L"5"));
         ASSERT_TRUE(addValue(reader, L"Expandable", L"REG_EXPAND_SZ", L"%SystemRoot%\\system32"));
         ASSERT_TRUE(addValue(reader, L"Accented", L"REG_SZ", L"C:\\Caf\u00E9"));
+        ASSERT_TRUE(addValue(reader, L"AccentedFits", L"REG_SZ", std::wstring(1022, L'a') + L"\u00E9"));
 
         // reg add always stores the closing zero; an import can leave it out.
         const std::filesystem::path file = std::filesystem::temp_directory_path() / "hotfix-no-zero.reg";
@@ -46,7 +50,8 @@ protected:
             const std::u16string text =
                 u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n"
                 u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\HotFixInstallerTests\\Reader]\r\n"
-                u"\"WithoutZero\"=hex(1):43,00,3a,00,5c,00,57,00,49,00,4e,00,4e,00,54,00\r\n";
+                u"\"WithoutZero\"=hex(1):43,00,3a,00,5c,00,57,00,49,00,4e,00,4e,00,54,00\r\n"
+                u"\"WithJunk\"=hex(1):43,00,3a,00,00,00,6a,00,75,00,6e,00,6b,00,00,00\r\n";
             std::ofstream out(file, std::ios::binary);
             out.write(reinterpret_cast<const char*>(text.data()),
                       static_cast<std::streamsize>(text.size() * sizeof(char16_t)));
@@ -57,6 +62,8 @@ protected:
         const std::wstring views = std::wstring(kTestKey) + L"\\Views";
         ASSERT_TRUE(addValue(views, L"Where", L"REG_SZ", L"32-bit view"));
         ASSERT_TRUE(addValue(views, L"Where", L"REG_SZ", L"64-bit view", L"/reg:64"));
+        ASSERT_TRUE(addValue(views, L"Only32", L"REG_SZ", L"32-bit view"));
+        ASSERT_TRUE(addValue(views, L"Only64", L"REG_SZ", L"64-bit view", L"/reg:64"));
         ASSERT_TRUE(
             addValue(std::wstring(kTestKey) + L"\\Only64", L"Where", L"REG_SZ", L"64-bit view", L"/reg:64"));
     }
@@ -71,12 +78,14 @@ protected:
     bool found = false;
 };
 
-TEST_F(RegistryReaderTest, textLosesOnlyItsClosingZero) {
+TEST_F(RegistryReaderTest, textEndsAtItsFirstZero) {
     EXPECT_EQ(read("WithZero"), "C:\\WINNT");
     EXPECT_TRUE(found);
     EXPECT_EQ(read("WithoutZero"), "C:\\WINNT");
     EXPECT_TRUE(found);
     EXPECT_EQ(read("Empty"), "");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(read("WithJunk"), "C:");
     EXPECT_TRUE(found);
 }
 
@@ -106,24 +115,58 @@ TEST_F(RegistryReaderTest, textComesFromTheAnsiCodePage) {
         GTEST_SKIP() << "ANSI code page " << ::GetACP();
     }
     EXPECT_EQ(read("Accented"), "C:\\Caf\xC3\xA9");
+    // 1023 characters are 1024 bytes in the code page with the closing zero, though more in UTF-8.
+    EXPECT_EQ(read("AccentedFits"), std::string(1022, 'a') + "\xC3\xA9");
+    EXPECT_TRUE(found);
 }
 
 TEST_F(RegistryReaderTest, the32BitViewComesFirstAndThe64BitOneServesWhatItLacks) {
-    EXPECT_EQ(read("Where", "SOFTWARE\\HotFixInstallerTests\\Views"), "32-bit view");
+    constexpr std::string_view kViews = "SOFTWARE\\HotFixInstallerTests\\Views";
+    EXPECT_EQ(read("Where", kViews), "32-bit view");
+    EXPECT_EQ(read("Only32", kViews), "32-bit view");
+    // The key exists in both views, the value only in the 64-bit one.
+    EXPECT_EQ(read("Only64", kViews), "64-bit view");
+    EXPECT_TRUE(found);
     EXPECT_EQ(read("Where", "SOFTWARE\\HotFixInstallerTests\\Only64"), "64-bit view");
     EXPECT_TRUE(found);
 }
 
+TEST_F(RegistryReaderTest, theWindowsRootOfAFreshPrefixIsFound) {
+    // wineboot makes a 32-bit CurrentVersion that holds subkeys but none of the 64-bit key's values.
+    constexpr std::string_view kCurrentVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    HKEY view32 = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0,
+                              KEY_READ | KEY_WOW64_32KEY, &view32),
+              ERROR_SUCCESS);
+    const LONG inView32 = ::RegQueryValueExW(view32, L"SystemRoot", nullptr, nullptr, nullptr, nullptr);
+    ::RegCloseKey(view32);
+    if (inView32 == ERROR_SUCCESS) {
+        GTEST_SKIP() << "this Windows keeps SystemRoot in the 32-bit view too";
+    }
+    std::string root = read("SystemRoot", kCurrentVersion);
+    EXPECT_TRUE(found);
+    std::transform(root.begin(), root.end(), root.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    EXPECT_EQ(root, "c:\\windows");
+}
+
 TEST_F(RegistryReaderTest, keysAreOpenedForReadingOnly) {
-    // Even asked for the old write rights, the key that comes back cannot be written through.
+    // Even asked for the old write rights, neither view's key that comes back can be written through.
+    win32::Win32Registry direct;
     RegistryApi::Key key{};
-    ASSERT_EQ(registry->openKey(kLocalMachine, kReaderKey, 0x2003F, key), RegistryApi::kSuccess);
-    const auto handle = reinterpret_cast<HKEY>(key); // NOLINT(performance-no-int-to-ptr)
-    const DWORD data = 1;
-    EXPECT_EQ(::RegSetValueExW(handle, L"Written", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                               sizeof(data)),
-              ERROR_ACCESS_DENIED);
-    registry->closeKey(key);
+    ASSERT_EQ(direct.openKey(kLocalMachine, "SOFTWARE\\HotFixInstallerTests\\Views", 0x2003F, key),
+              RegistryApi::kSuccess);
+    const auto views = direct.views(key);
+    ASSERT_NE(views.view32, 0u);
+    ASSERT_NE(views.view64, 0u);
+    for (const RegistryApi::Key view : {views.view32, views.view64}) {
+        const auto handle = reinterpret_cast<HKEY>(view); // NOLINT(performance-no-int-to-ptr)
+        const DWORD data = 1;
+        EXPECT_EQ(::RegSetValueExW(handle, L"Written", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                                   sizeof(data)),
+                  ERROR_ACCESS_DENIED);
+    }
+    direct.closeKey(key);
 }
 
 } // namespace
