@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The whole installer process against the least a shell script must do for the same effect: cp with
+# --backup=simple, which renames each installed file to its backup name and copies the new one in, one cp
+# per folder. 2,000 installed files of 4 KiB in 20 folders; every run starts from the same files.
+#   bench/install_vs_cp_backup.sh <release build folder> [target ratio]
+set -euo pipefail
+
+build=$(cd "${1:?usage: bench/install_vs_cp_backup.sh <release build folder> [target]}" && pwd)
+target=${2:-1.0}
+probe="$build/bench/bench_install_process_probe"
+command -v hyperfine >/dev/null || { echo "hyperfine is missing (scripts/ensure-packages.sh bench)" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/hotfix-cp-backup.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/package/Setup/Vtrl" "$work/pristine"
+entries=()
+for folder in $(seq 0 19); do
+    mkdir -p "$work/package/Setup/Vtrl/f$folder" "$work/pristine/f$folder"
+    for n in $(seq 0 99); do
+        i=$((folder * 100 + n))
+        name="file$i.dat"
+        (( i % 10 == 0 )) && name="file$i.dll"
+        head -c 4096 /dev/zero | tr '\0' n >"$work/package/Setup/Vtrl/f$folder/$name"
+        head -c 4096 /dev/zero | tr '\0' o >"$work/pristine/f$folder/$name"
+        entries+=("f$folder\\$name")
+    done
+done
+(IFS=,; printf '%s' "${entries[*]}") >"$work/package/Setup/InstallPatch.BLR"
+
+cat >"$work/cp-backup.sh" <<SCRIPT
+#!/bin/sh
+for folder in \$(seq 0 19); do
+    cp --backup=simple --suffix=_backup "$work/package/Setup/Vtrl/f\$folder/"* "$work/root/f\$folder/"
+done
+SCRIPT
+chmod +x "$work/cp-backup.sh"
+reset="rm -rf '$work/root' && cp -a '$work/pristine' '$work/root' && sync"
+
+hyperfine --style basic --warmup 1 --runs 10 --prepare "$reset" --export-json "$work/times.json" \
+    -n install "$probe '$work/package' '$work/root'" \
+    -n cp-backup "$work/cp-backup.sh"
+
+python3 - "$work/times.json" "$target" <<'PY'
+import json, sys
+results = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
+ratio = results["install"] / results["cp-backup"]
+target = float(sys.argv[2])
+verdict = "met" if ratio <= target else "MISSED"
+print(f"ratio whole-process install / cp --backup=simple script = {ratio:5.2f} (target <= {target:.2f}) {verdict}")
+sys.exit(0 if ratio <= target else 2)
+PY
