@@ -56,13 +56,21 @@ public:
     bool appendLines(std::string_view path, std::span<const std::string> lines) override {
         return !intercept("appendLines", path) && m_real.appendLines(path, lines);
     }
+    std::optional<std::string> scriptText(std::string_view text) override { return m_real.scriptText(text); }
+    std::optional<std::string> identity(std::string_view path) override {
+        if (intercept("identity", path)) {
+            return std::nullopt;
+        }
+        return m_real.identity(path);
+    }
 
     // Log entries that change something on disk, in order.
     std::vector<std::string> effects() const {
         std::vector<std::string> out;
         for (const std::string& entry : log) {
             if (!entry.starts_with("fileExists") && !entry.starts_with("folderExists") &&
-                !entry.starts_with("attributes") && !entry.starts_with("readTextFile")) {
+                !entry.starts_with("attributes") && !entry.starts_with("readTextFile") &&
+                !entry.starts_with("identity")) {
                 out.push_back(entry);
             }
         }

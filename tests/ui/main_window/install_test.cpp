@@ -114,6 +114,8 @@ public:
     bool appendLines(std::string_view path, std::span<const std::string> lines) override {
         return m_real.appendLines(path, lines);
     }
+    std::optional<std::string> scriptText(std::string_view text) override { return m_real.scriptText(text); }
+    std::optional<std::string> identity(std::string_view path) override { return m_real.identity(path); }
 
 private:
     FileSystem& m_real;
