@@ -139,7 +139,7 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
         run.ok = false;
         return;
     }
-    RegistrationScript script(side, services, run.silentSwitch, window.installState().runningScripts);
+    RegistrationScript script(side, services, run.silentSwitch);
     const int count = window.itemCount(side);
     for (int i = 0; i < count; ++i) {
         switch (ReplaceListedFile(side, i, window, services)) {

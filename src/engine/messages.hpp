@@ -47,6 +47,7 @@ MsgBoxRequest couldNotBackUp(std::string_view destination, std::string_view back
 MsgBoxRequest couldNotReplace(std::string_view destination, std::string_view source);
 MsgBoxRequest couldNotCopy(std::string_view source, std::string_view destination);
 MsgBoxRequest couldNotWriteScript(std::string_view scriptPath);
+MsgBoxRequest couldNotStart(std::string_view scriptPath);
 MsgBoxRequest cannotRegister(std::string_view destination);
 
 } // namespace hotfix::messages

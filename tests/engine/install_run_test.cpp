@@ -37,9 +37,11 @@ TEST_F(InstallRun, wholeHotFixAppliesInTheOrderOfItsEffects) {
                             "copyFile " + packageFolder(Side::Product) + "bin\\a.dll -> " + a,
                             "createTextFile " + productScript, "appendLines " + productScript,
                             "copyFile " + packageFolder(Side::Product) + "bin\\b.txt -> " + b,
-                            "clearAttributes " + c, "copyFile " + c + " -> " + c + "_backup",
+                            "appendLines " + productScript, "clearAttributes " + c,
+                            "copyFile " + c + " -> " + c + "_backup",
                             "copyFile " + packageFolder(Side::Windows) + "system32\\c.dll -> " + c,
-                            "createTextFile " + windowsScript, "appendLines " + windowsScript));
+                            "createTextFile " + windowsScript, "appendLines " + windowsScript,
+                            "appendLines " + windowsScript));
 
     EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "new a");
     EXPECT_EQ(contentAt(Side::Product, "bin/a.dll_backup"), "old a");
@@ -49,10 +51,10 @@ TEST_F(InstallRun, wholeHotFixAppliesInTheOrderOfItsEffects) {
 
     ASSERT_EQ(launcher.started.size(), 2U);
     EXPECT_EQ(launcher.started[0].path, productScript);
-    EXPECT_EQ(launcher.started[0].contentAtStart, "cd\\\r\n" + productRoot().string().substr(0, 2) +
-                                                      "\r\ncd " + productRoot().string() +
-                                                      "\\bin\\\r\nregsvr32 -u /s a.dll\r\n"
-                                                      "regsvr32 /s a.dll\r\n");
+    EXPECT_EQ(launcher.started[0].contentAtStart,
+              "pushd \\\r\n" + productRoot().string().substr(0, 2) + "\r\ncd " + productRoot().string() +
+                  "\\bin\\\r\nif not errorlevel 1 (\r\nregsvr32 -u /s a.dll\r\nregsvr32 /s a.dll\r\n)\r\n"
+                  "popd & del Register.bat & exit\r\n");
     EXPECT_EQ(launcher.started[1].path, windowsScript);
     // The scripts stay while their interpreter may read them, and go when it has ended.
     EXPECT_TRUE(package.exists("Register.bat"));
@@ -192,7 +194,6 @@ TEST_F(InstallRun, productLibrariesRegisterOnlyWhileRegisterDllsIsTicked) {
     listed(Side::Windows, "system32/", "c.DLL", "new c");
     installed(Side::Product, "bin/a.dll", "old a");
     installed(Side::Windows, "system32/c.DLL", "old c");
-    package.write("Register.bat", "left by an installer that was closed");
     window.chkRegisterDlls = false;
     window.chkShowAfterReg = true;
 
@@ -203,6 +204,42 @@ TEST_F(InstallRun, productLibrariesRegisterOnlyWhileRegisterDllsIsTicked) {
     EXPECT_NE(launcher.started[0].contentAtStart.find("regsvr32 -u c.DLL\r\nregsvr32 c.DLL\r\n"),
               std::string::npos);
     EXPECT_FALSE(package.exists("Register.bat"));
+}
+
+// Another installer's script, here or on another machine, may be running from the package folder: it is
+// neither written over nor removed, and this run's script takes the next free name.
+TEST_F(InstallRun, aScriptFileThatIsThereIsNeverTouched) {
+    listed(Side::Windows, "system32/", "c.dll", "new c");
+    installed(Side::Windows, "system32/c.dll", "old c");
+    package.write("RegisterWin.bat", "running elsewhere");
+    package.write("RegisterWin_2.bat", "running elsewhere too");
+    install();
+    ASSERT_EQ(launcher.started.size(), 1U);
+    EXPECT_EQ(launcher.started[0].path, programFolder() + "\\RegisterWin_3.bat");
+    EXPECT_NE(launcher.started[0].contentAtStart.find("popd & del RegisterWin_3.bat & exit"),
+              std::string::npos);
+    launcher.endAll();
+    EXPECT_EQ(package.read("RegisterWin.bat"), "running elsewhere");
+    EXPECT_EQ(package.read("RegisterWin_2.bat"), "running elsewhere too");
+    EXPECT_FALSE(package.exists("RegisterWin_3.bat"));
+    EXPECT_THAT(prompts(), ElementsAre(kSuccess));
+}
+
+// The scripts remove themselves; the installer removes one only when its interpreter ended before that,
+// and never a new script that another installer has made under the name meanwhile.
+TEST_F(InstallRun, aScriptWhoseInterpreterEndedEarlyIsRemovedButNotItsSuccessor) {
+    listed(Side::Windows, "system32/", "c.dll", "new c");
+    installed(Side::Windows, "system32/c.dll", "old c");
+    launcher.scriptsRemoveThemselves = false;
+    install();
+    install();
+    ASSERT_EQ(launcher.started.size(), 2U);
+    // The first script ended early; another installer then made a script of that name.
+    std::filesystem::remove(package.path() / "RegisterWin_2.bat");
+    package.write("RegisterWin_2.bat", "another installer's");
+    launcher.endAll();
+    EXPECT_FALSE(package.exists("RegisterWin.bat"));
+    EXPECT_EQ(package.read("RegisterWin_2.bat"), "another installer's");
 }
 
 TEST_F(InstallRun, onlyReplacedLibrariesGetLines) {
@@ -219,13 +256,16 @@ TEST_F(InstallRun, onlyReplacedLibrariesGetLines) {
     EXPECT_NE(script.find("regsvr32 /s mydll"), std::string::npos);
 }
 
-TEST_F(InstallRun, launcherThatStartsNothingLeavesNoScriptAndNoMessage) {
+TEST_F(InstallRun, scriptThatCannotBeStartedIsReportedAndFailsTheRun) {
     launcher.startSucceeds = false;
     listed(Side::Windows, "system32/", "c.dll", "new c");
     installed(Side::Windows, "system32/c.dll", "old c");
     install();
     EXPECT_FALSE(package.exists("RegisterWin.bat"));
-    EXPECT_THAT(prompts(), ElementsAre(kSuccess));
+    EXPECT_EQ(contentAt(Side::Windows, "system32/c.dll"), "new c");
+    EXPECT_THAT(boxes.shown, ElementsAre(errorBox(" File ''" + programFolder() +
+                                                  "\\RegisterWin.bat'' could not be started"),
+                                         errorBox(kFailed)));
 }
 
 TEST_F(InstallRun, existingBackupSwitchesTheChecksToTheDateSuffix) {
@@ -448,19 +488,36 @@ TEST_F(InstallRun, suffixThatCannotNameAFileFailsTheChecks) {
     EXPECT_THAT(fs.effects(), IsEmpty());
 }
 
-TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemoved) {
+// Two installers share nothing but the package folder: a second one, in another process or on another
+// machine, or this one run again, writes its own script beside one that still runs, and never rewrites it.
+TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemovedByAnyInstaller) {
     listed(Side::Windows, "system32/", "c.dll", "new c");
     installed(Side::Windows, "system32/c.dll", "old c");
     install();
-    install(); // the first run's interpreter is still reading RegisterWin.bat
+    const std::string firstScript = package.read("RegisterWin.bat");
+
+    const auto otherFiles = makeFileSystem();
+    test::RecordingMsgBox otherBoxes;
+    test::FakeLauncher otherLauncher;
+    test::FakeInstallerWindow otherWindow;
+    otherWindow.TxtWinPath = windowsRoot().string();
+    otherWindow.addListItem(Side::Windows, "c.dll", "system32\\");
+    RunInstall(otherWindow, {programFolder(), *otherFiles, otherBoxes, otherLauncher});
+    install(); // this installer again, while both scripts still run
+
+    ASSERT_EQ(otherLauncher.started.size(), 1U);
+    EXPECT_EQ(otherLauncher.started[0].path, programFolder() + "\\RegisterWin_2.bat");
     ASSERT_EQ(launcher.started.size(), 2U);
     EXPECT_EQ(launcher.started[0].path, programFolder() + "\\RegisterWin.bat");
-    EXPECT_EQ(launcher.started[1].path, programFolder() + "\\RegisterWin_2.bat");
-    EXPECT_TRUE(package.exists("RegisterWin.bat"));
-    EXPECT_TRUE(package.exists("RegisterWin_2.bat"));
+    EXPECT_EQ(launcher.started[1].path, programFolder() + "\\RegisterWin_3.bat");
+    EXPECT_EQ(package.read("RegisterWin.bat"), firstScript);
+    otherLauncher.endAll();
+    EXPECT_EQ(package.read("RegisterWin.bat"), firstScript);
+    EXPECT_TRUE(package.exists("RegisterWin_3.bat"));
     launcher.endAll();
     EXPECT_FALSE(package.exists("RegisterWin.bat"));
     EXPECT_FALSE(package.exists("RegisterWin_2.bat"));
+    EXPECT_FALSE(package.exists("RegisterWin_3.bat"));
 }
 
 } // namespace
