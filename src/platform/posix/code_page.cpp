@@ -1,7 +1,7 @@
 #include "code_page.hpp"
 
 #include <array>
-#include <cerrno>
+#include <cstdint>
 #include <iconv.h>
 
 namespace hotfix {
@@ -41,7 +41,8 @@ bool matches(std::string_view locale, std::string_view prefix) {
 // One iconv conversion of the whole text; nothing when iconv cannot convert every byte.
 std::optional<std::string> convert(std::string_view text, const char* to, const char* from) {
     const iconv_t converter = ::iconv_open(to, from);
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
+    // iconv_open reports failure as (iconv_t)-1.
+    if (reinterpret_cast<std::intptr_t>(converter) == -1) {
         return std::nullopt;
     }
     std::string out(text.size() * 4 + 4, '\0');

@@ -4,7 +4,6 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
-#include <locale.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <system_error>
