@@ -206,25 +206,6 @@ TEST_F(InstallRun, productLibrariesRegisterOnlyWhileRegisterDllsIsTicked) {
     EXPECT_FALSE(package.exists("Register.bat"));
 }
 
-// Another installer's script, here or on another machine, may be running from the package folder: it is
-// neither written over nor removed, and this run's script takes the next free name.
-TEST_F(InstallRun, aScriptFileThatIsThereIsNeverTouched) {
-    listed(Side::Windows, "system32/", "c.dll", "new c");
-    installed(Side::Windows, "system32/c.dll", "old c");
-    package.write("RegisterWin.bat", "running elsewhere");
-    package.write("RegisterWin_2.bat", "running elsewhere too");
-    install();
-    ASSERT_EQ(launcher.started.size(), 1U);
-    EXPECT_EQ(launcher.started[0].path, programFolder() + "\\RegisterWin_3.bat");
-    EXPECT_NE(launcher.started[0].contentAtStart.find("popd & del RegisterWin_3.bat & exit"),
-              std::string::npos);
-    launcher.endAll();
-    EXPECT_EQ(package.read("RegisterWin.bat"), "running elsewhere");
-    EXPECT_EQ(package.read("RegisterWin_2.bat"), "running elsewhere too");
-    EXPECT_FALSE(package.exists("RegisterWin_3.bat"));
-    EXPECT_THAT(prompts(), ElementsAre(kSuccess));
-}
-
 // The scripts remove themselves; the installer removes one only when its interpreter ended before that,
 // and never a new script that another installer has made under the name meanwhile.
 TEST_F(InstallRun, aScriptWhoseInterpreterEndedEarlyIsRemovedButNotItsSuccessor) {
@@ -489,10 +470,12 @@ TEST_F(InstallRun, suffixThatCannotNameAFileFailsTheChecks) {
 }
 
 // Two installers share nothing but the package folder: a second one, in another process or on another
-// machine, or this one run again, writes its own script beside one that still runs, and never rewrites it.
+// machine, or this one run again, writes its own script beside one that may still run (here or elsewhere),
+// and never rewrites or removes it.
 TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemovedByAnyInstaller) {
     listed(Side::Windows, "system32/", "c.dll", "new c");
     installed(Side::Windows, "system32/c.dll", "old c");
+    package.write("RegisterWin_2.bat", "running on another machine");
     install();
     const std::string firstScript = package.read("RegisterWin.bat");
 
@@ -506,18 +489,20 @@ TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemovedByAn
     install(); // this installer again, while both scripts still run
 
     ASSERT_EQ(otherLauncher.started.size(), 1U);
-    EXPECT_EQ(otherLauncher.started[0].path, programFolder() + "\\RegisterWin_2.bat");
+    EXPECT_EQ(otherLauncher.started[0].path, programFolder() + "\\RegisterWin_3.bat");
     ASSERT_EQ(launcher.started.size(), 2U);
     EXPECT_EQ(launcher.started[0].path, programFolder() + "\\RegisterWin.bat");
-    EXPECT_EQ(launcher.started[1].path, programFolder() + "\\RegisterWin_3.bat");
-    EXPECT_EQ(package.read("RegisterWin.bat"), firstScript);
+    EXPECT_EQ(launcher.started[1].path, programFolder() + "\\RegisterWin_4.bat");
+    EXPECT_NE(launcher.started[1].contentAtStart.find("popd & del RegisterWin_4.bat & exit"),
+              std::string::npos);
     otherLauncher.endAll();
     EXPECT_EQ(package.read("RegisterWin.bat"), firstScript);
-    EXPECT_TRUE(package.exists("RegisterWin_3.bat"));
     launcher.endAll();
     EXPECT_FALSE(package.exists("RegisterWin.bat"));
-    EXPECT_FALSE(package.exists("RegisterWin_2.bat"));
     EXPECT_FALSE(package.exists("RegisterWin_3.bat"));
+    EXPECT_FALSE(package.exists("RegisterWin_4.bat"));
+    EXPECT_EQ(package.read("RegisterWin_2.bat"), "running on another machine");
+    EXPECT_THAT(otherBoxes.prompts(), ElementsAre(kSuccess));
 }
 
 } // namespace
