@@ -127,7 +127,8 @@ bool PosixProcessLauncher::startScript(const std::string& scriptPath, ExitHandle
     // cmd gets the script's bare name in the script's folder: a folder's "&", "(", ")" or "%" never reaches
     // its command line, where cmd would act on them. The names the engine gives scripts need no quoting.
     std::string folder = slash == 0 ? std::string("/") : native.substr(0, slash);
-    std::vector<std::string> arguments{m_wine, "cmd", "/c", native.substr(slash + 1)};
+    // /d: no AutoRun command runs first, which might change the working folder.
+    std::vector<std::string> arguments{m_wine, "cmd", "/d", "/c", native.substr(slash + 1)};
     std::vector<std::string> environment = scriptEnvironment(prefix.folder());
 
     // The thread exists before the process does, so that a process once started always has its waiter.

@@ -8,7 +8,7 @@
 
 namespace hotfix {
 
-// Runs a registration script through Wine's own command interpreter, "wine cmd /c <script's name>" in the
+// Runs a registration script through Wine's own command interpreter, "wine cmd /d /c <script's name>" in the
 // script's folder, with WINEPREFIX set to the prefix. The installer does not wait: a thread of
 // the launcher waits for the interpreter and then hands onExit to the poster (or runs it itself when there is
 // none). The interpreter runs in a session of its own, without the installer's terminal, and is never

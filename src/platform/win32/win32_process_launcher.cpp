@@ -32,7 +32,8 @@ Win32ProcessLauncher::~Win32ProcessLauncher() {
 
 Win32ProcessLauncher::Start Win32ProcessLauncher::startOf(const std::wstring& interpreter,
                                                           const std::wstring& script) {
-    const std::wstring interpreterText = L"\"" + interpreter + L"\" /s /c \"\"";
+    // /d: no AutoRun command of the machine or user runs first, which might change the working folder.
+    const std::wstring interpreterText = L"\"" + interpreter + L"\" /d /s /c \"\"";
     const auto separator = script.rfind(L'\\');
     if (script.starts_with(L"\\\\") || separator == std::wstring::npos) {
         return {interpreterText + script + L"\"\"", {}};

@@ -25,8 +25,9 @@ public:
 
     // How the interpreter is started on a script: in the script's folder, with the script's bare name on the
     // command line, quoted, so that no "&", "(", ")" or "%" of the folder reaches cmd's command line, where
-    // cmd would act on them; /s makes cmd take the quotes exactly as given. A network folder cannot be
-    // cmd's working folder; there the command line names the whole path and the folder is left empty.
+    // cmd would act on them; /s makes cmd take the quotes exactly as given, /d skips AutoRun commands. A
+    // network folder cannot be cmd's working folder; there the command line names the whole path and the
+    // folder is left empty.
     struct Start {
         std::wstring commandLine;
         std::wstring folder;

@@ -76,7 +76,7 @@ TEST_F(LauncherTest, runsTheScriptThroughWineCmdWithoutWaiting) {
     ASSERT_TRUE(ui.runNext());
     EXPECT_TRUE(ended) << "the exit handler must come after the interpreter has ended";
     // The bare name in the script's folder: no character of the folder reaches cmd's command line.
-    EXPECT_EQ(dir.read("args"), "cmd\n/c\nRegister.bat\n" + dir.str() + "/prefix\n" + dir.str() +
+    EXPECT_EQ(dir.read("args"), "cmd\n/d\n/c\nRegister.bat\n" + dir.str() + "/prefix\n" + dir.str() +
                                     "/prefix/drive_c/Patch Folder\n");
 }
 
@@ -87,7 +87,7 @@ TEST_F(LauncherTest, scriptsOutsideTheDrivesOfCRunInTheirFolderAsFound) {
     ASSERT_TRUE(launcher.startScript(dir.str() + "/patch & fix (2) 100%OS%\\\\register_2.BAT", [] {}));
     letWineGo();
     ASSERT_TRUE(ui.runNext());
-    EXPECT_EQ(dir.read("args"), "cmd\n/c\nRegister_2.bat\n" + dir.str() + "/prefix\n" + dir.str() +
+    EXPECT_EQ(dir.read("args"), "cmd\n/d\n/c\nRegister_2.bat\n" + dir.str() + "/prefix\n" + dir.str() +
                                     "/Patch & Fix (2) 100%OS%\n");
 }
 

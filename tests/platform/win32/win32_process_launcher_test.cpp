@@ -83,7 +83,7 @@ TEST_F(LauncherTest, interpreterStartsMinimizedInTheScriptsFolderWithItsNameQuot
     ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
 
     const std::string expected = std::to_string(SW_SHOWMINIMIZED) + "\n\"" + probe.string() +
-                                 "\" /s /c \"\"Register.bat\"\"\n" + folder().string() + "\n";
+                                 "\" /d /s /c \"\"Register.bat\"\"\n" + folder().string() + "\n";
     EXPECT_EQ(test::readFile(report), expected);
 }
 
