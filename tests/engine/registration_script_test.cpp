@@ -11,9 +11,9 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// The specified nine lines, with the regsvr32 lines of each library inside "if not errorlevel 1 ( ... )"
-// after its cd, the first "cd\\" as "pushd \\", an exit code cleared before each further library, and the
-// script's self-removal at the end.
+// The nine lines of two libraries: each library's regsvr32 lines inside "if not errorlevel 1 ( ... )" after
+// its cd, the first "cd\" as "pushd \", the exit code cleared before the second library, and the script's
+// self-removal at the end.
 TEST(RegistrationLines, nineLineExampleIsWrittenByteForByte) {
     test::TempDir program;
     const auto fs = makeFileSystem();

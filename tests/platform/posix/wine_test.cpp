@@ -330,7 +330,7 @@ TEST_F(WineScriptTest, regsvr32LinesRunOnlyWhereTheirFolderChangeWorked) {
     const bool ranInRoot = fs::exists(driveC() / "proof.txt");
     const std::string second = test::readFile(driveC() / "Lib Two/proof.txt");
 
-    // The lines as specified, without the check, do unregister one.dll in C:\.
+    // The same lines without the check do unregister one.dll in C:\.
     test::writeFile(driveC() / "Gate/Unchecked.bat",
                     "cd\\\r\nC:\r\ncd C:\\Gone\\\r\nregsvr32 -u /s one.dll\r\n");
     test::runProgram({"wine", "cmd", "/c", "Unchecked.bat"}, (driveC() / "Gate").string());
