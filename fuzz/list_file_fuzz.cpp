@@ -49,6 +49,8 @@ public:
         return m_content;
     }
     bool appendLines(std::string_view, std::span<const std::string>) override { return false; }
+    std::optional<std::string> scriptText(std::string_view) override { return std::nullopt; }
+    std::optional<std::string> identity(std::string_view) override { return std::nullopt; }
 
 private:
     std::string m_content;

@@ -104,7 +104,7 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
         run.ok = false;
         return;
     }
-    RegistrationScript script(side, services, run.silentSwitch, window.installState().runningScripts);
+    RegistrationScript script(side, services, run.silentSwitch);
     const auto settle = [&](const ListedFile& file, FileOutcome outcome) {
         switch (outcome) {
         case FileOutcome::Replaced: {

@@ -1,10 +1,8 @@
 #pragma once
 
 #include "file_lists.hpp"
-#include "registration_script.hpp"
 #include "side.hpp"
 
-#include <memory>
 #include <string>
 
 namespace hotfix {
@@ -13,8 +11,6 @@ namespace hotfix {
 struct InstallState {
     std::string BackupSuffix;
     bool ChecksPassed = false;
-    // Registration scripts still running, possibly from an earlier run.
-    std::shared_ptr<RunningScripts> runningScripts = std::make_shared<RunningScripts>();
 };
 
 // The main window as the engine reads and drives it. The window owns the controls and the lists; the

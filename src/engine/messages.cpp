@@ -39,6 +39,10 @@ MsgBoxRequest couldNotWriteScript(std::string_view scriptPath) {
     return errorBox(concat({" File ''", scriptPath, "'' could not be written"}));
 }
 
+MsgBoxRequest couldNotStart(std::string_view scriptPath) {
+    return errorBox(concat({" File ''", scriptPath, "'' could not be started"}));
+}
+
 MsgBoxRequest cannotRegister(std::string_view destination) {
     return errorBox(concat(
         {" File ''", destination, "'' could not be registered: its name cannot be written to a script"}));

@@ -48,6 +48,7 @@ MsgBoxRequest couldNotReplace(std::string_view destination, std::string_view sou
 MsgBoxRequest couldNotCopy(std::string_view source, std::string_view destination);
 MsgBoxRequest couldNotFlush(std::string_view folder);
 MsgBoxRequest couldNotWriteScript(std::string_view scriptPath);
+MsgBoxRequest couldNotStart(std::string_view scriptPath);
 MsgBoxRequest cannotRegister(std::string_view destination);
 
 } // namespace hotfix::messages

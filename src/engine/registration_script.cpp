@@ -5,6 +5,7 @@
 #include "text.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <platform/file_system.hpp>
 #include <platform/msg_box.hpp>
 #include <platform/process_launcher.hpp>
@@ -44,23 +45,6 @@ void removeScriptFile(FileSystem& fs, const std::string& path) {
 
 } // namespace
 
-bool RunningScripts::isRunning(const std::string& path) const {
-    const std::lock_guard lock(m_mutex);
-    return m_paths.contains(path);
-}
-
-void RunningScripts::started(const std::string& path) {
-    const std::lock_guard lock(m_mutex);
-    m_paths.insert(path);
-}
-
-void RunningScripts::ended(const std::string& path) {
-    const std::lock_guard lock(m_mutex);
-    if (const auto it = m_paths.find(path); it != m_paths.end()) {
-        m_paths.erase(it);
-    }
-}
-
 bool unsafeForScript(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) {
         return c == '"' || (static_cast<unsigned char>(c) < 0x20) || c == 0x7F;
@@ -80,11 +64,25 @@ std::vector<std::string> registrationLines(bool firstLibrary, std::string_view s
     const std::string drive = quotedIfNeeded(destinationFolder.substr(0, 2), true);
     const std::string change = "cd " + quotedIfNeeded(destinationFolder, false);
     const std::string library = concat({silentSwitch, quotedIfNeeded(name, true)});
+    // A failed drive or folder change sets the exit code to 1 in Windows' and Wine's cmd alike; "&&" after
+    // a failed cd runs its command all the same in Wine's. "(call )" sets the exit code to 0.
     std::vector<std::string> lines;
     if (firstLibrary) {
-        lines = {"cd\\", drive, change, "regsvr32 -u " + library, "regsvr32 " + library};
+        lines = {"pushd \\",
+                 drive,
+                 change,
+                 "if not errorlevel 1 (",
+                 "regsvr32 -u " + library,
+                 "regsvr32 " + library,
+                 ")"};
     } else {
-        lines = {drive, change, "regsvr32 -u  " + library, "regsvr32    " + library};
+        lines = {"(call )",
+                 drive,
+                 change,
+                 "if not errorlevel 1 (",
+                 "regsvr32 -u  " + library,
+                 "regsvr32    " + library,
+                 ")"};
     }
     for (std::string& line : lines) {
         line = doublePercent(std::move(line));
@@ -92,82 +90,87 @@ std::vector<std::string> registrationLines(bool firstLibrary, std::string_view s
     return lines;
 }
 
-RegistrationScript::RegistrationScript(Side side, const EngineServices& services, std::string silentSwitch,
-                                       std::shared_ptr<RunningScripts> running)
+std::string selfRemovalLine(std::string_view scriptFileName) {
+    // By its bare name in its own folder: the folder's text, expanded from %~f0, would be expanded once more
+    // by Wine's cmd where it holds "%".
+    return concat({"popd & del ", scriptFileName, " & exit"});
+}
+
+RegistrationScript::RegistrationScript(Side side, const EngineServices& services, std::string silentSwitch)
     : m_services(services)
     , m_silentSwitch(std::move(silentSwitch))
-    , m_running(std::move(running))
     , m_basePath(concat({services.programFolder, sideInfo(side).scriptName}))
     , m_path(m_basePath) {}
 
-std::string RegistrationScript::choosePath() const {
-    // A script of an earlier run that is still running keeps its file; this run writes beside it.
-    if (!m_running->isRunning(m_basePath)) {
-        return m_basePath;
-    }
+bool RegistrationScript::create() {
+    FileSystem& fs = m_services.fs;
     const std::string stem = m_basePath.substr(0, m_basePath.size() - std::string_view(".bat").size());
-    for (int n = 2;; ++n) {
-        std::string candidate = stem + "_" + std::to_string(n) + ".bat";
-        if (!m_running->isRunning(candidate)) {
-            return candidate;
+    for (int n = 1;; ++n) {
+        m_path = n == 1 ? m_basePath : stem + "_" + std::to_string(n) + ".bat";
+        if (fs.createTextFile(m_path)) {
+            m_created = true;
+            return true;
+        }
+        // A file of that name may be a script that an interpreter still runs; this run takes the next name.
+        if (!fs.attributes(m_path)) {
+            return false;
         }
     }
 }
 
-void RegistrationScript::removeIfIdle(const std::string& path) {
-    if (!m_running->isRunning(path)) {
-        removeScriptFile(m_services.fs, path);
+void RegistrationScript::removeOwnScript() {
+    if (m_created) {
+        removeScriptFile(m_services.fs, m_path);
     }
 }
 
 bool RegistrationScript::AddLibrary(std::string_view name, std::string_view destinationFolder) {
-    if (unsafeForScript(name) || unsafeForScript(destinationFolder)) {
+    FileSystem& fs = m_services.fs;
+    // Quoting is decided on the text as cmd will read it, after the conversion to its code page.
+    const auto nameText = fs.scriptText(name);
+    const auto folderText = fs.scriptText(destinationFolder);
+    if (!nameText || !folderText || unsafeForScript(*nameText) || unsafeForScript(*folderText)) {
         m_services.msgBox.show(messages::cannotRegister(concat({destinationFolder, name})));
         return false;
     }
-    FileSystem& fs = m_services.fs;
     const bool first = !m_started;
     if (first) {
-        m_path = choosePath();
-        if (fs.fileExists(m_path)) {
-            fs.clearAttributes(m_path);
-            fs.deleteFile(m_path);
-        }
-        m_writeFailed = !fs.createTextFile(m_path);
         m_started = true;
+        m_writeFailed = !create();
     }
     if (!m_writeFailed) {
         m_writeFailed =
-            !fs.appendLines(m_path, registrationLines(first, m_silentSwitch, name, destinationFolder));
+            !fs.appendLines(m_path, registrationLines(first, m_silentSwitch, *nameText, *folderText));
     }
     return !m_writeFailed;
 }
 
 bool RegistrationScript::FinishScript() {
     if (!m_started) {
-        removeIfIdle(m_basePath);
         return true;
+    }
+    FileSystem& fs = m_services.fs;
+    if (!m_writeFailed) {
+        const std::string fileName = m_path.substr(m_path.rfind('\\') + 1);
+        m_writeFailed = !fs.appendLines(m_path, std::vector<std::string>{selfRemovalLine(fileName)});
     }
     if (m_writeFailed) {
         m_services.msgBox.show(messages::couldNotWriteScript(m_path));
-        removeIfIdle(m_path);
+        removeOwnScript();
         return false;
     }
-    // The file is complete: every append closed it. It is removed once its interpreter has ended.
-    m_running->started(m_path);
-    const bool launched =
-        m_services.launcher.startScript(m_path, [running = m_running, &fs = m_services.fs, path = m_path] {
-            running->ended(path);
-            if (!running->isRunning(path)) {
-                removeScriptFile(fs, path);
-            }
-        });
+    const std::optional<std::string> identity = fs.identity(m_path);
+    const bool launched = m_services.launcher.startScript(m_path, [&fs, path = m_path, identity] {
+        // The script has removed itself unless its interpreter ended early. Another installer may since
+        // have made a new script of that name, which stays.
+        if (identity && fs.identity(path) == identity) {
+            removeScriptFile(fs, path);
+        }
+    });
     if (!launched) {
-        m_running->ended(m_path);
-        removeIfIdle(m_path);
-    }
-    if (m_path != m_basePath) {
-        removeIfIdle(m_basePath);
+        m_services.msgBox.show(messages::couldNotStart(m_path));
+        removeOwnScript();
+        return false;
     }
     return true;
 }

@@ -2,9 +2,6 @@
 
 #include "side.hpp"
 
-#include <memory>
-#include <mutex>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,23 +10,17 @@ namespace hotfix {
 
 struct EngineServices;
 
-// Script files whose interpreter has not ended yet. The window keeps it across runs, and exit handlers
-// that outlive a run share it, so that no script file is written over or removed while it is read.
-class RunningScripts {
-public:
-    bool isRunning(const std::string& path) const;
-    void started(const std::string& path);
-    void ended(const std::string& path);
-
-private:
-    mutable std::mutex m_mutex;
-    std::multiset<std::string> m_paths;
-};
-
-// The lines that unregister and register one library, for the command interpreter. The first library of
-// a script gets the longer block that also changes to the drive's root.
+// The lines that unregister and register one library, for the command interpreter. Its two regsvr32 lines
+// run only when the change to the library's drive and folder worked, so that they never act on a library
+// of that name elsewhere. The first library of a script also remembers the folder the script was started
+// in (pushd), where the script removes itself at its end; every further one first clears the exit code
+// that the lines before it left.
 std::vector<std::string> registrationLines(bool firstLibrary, std::string_view silentSwitch,
                                            std::string_view name, std::string_view destinationFolder);
+
+// A script's last line: back to its own folder, remove its file, and end the interpreter before it would
+// read on in the removed file (which cmd reports as an error).
+std::string selfRemovalLine(std::string_view scriptFileName);
 
 // A name or folder that no quoting makes safe in a script line (a quote mark, a control character).
 bool unsafeForScript(std::string_view text);
@@ -37,34 +28,36 @@ bool unsafeForScript(std::string_view text);
 // An item is a library when the last three characters of its name, in lower case, are "dll".
 bool isLibrary(std::string_view name);
 
-// Writes one side's registration script during a run, starts it at the end of the side and has its
-// file removed once the interpreter has ended.
+// Writes one side's registration script during a run and starts it at the end of the side. A script is
+// written only to a file this run creates (Register.bat, or Register_2.bat and on where that is taken: it
+// may be running, started by another installer here or on another machine) and removes itself as its last
+// act; the installer removes only its own scripts, and only when no interpreter runs them.
 class RegistrationScript {
 public:
-    RegistrationScript(Side side, const EngineServices& services, std::string silentSwitch,
-                       std::shared_ptr<RunningScripts> running);
+    RegistrationScript(Side side, const EngineServices& services, std::string silentSwitch);
 
     // Appends the library's lines, creating the script at the side's first library. False when the library
-    // cannot be registered (the user has been told at the end of the side, or now for an unsafe name).
+    // cannot be registered (the user has been told at the end of the side, or now for a name that cannot be
+    // written to a script exactly).
     bool AddLibrary(std::string_view name, std::string_view destinationFolder);
 
-    // Starts the script when one was written, and removes a leftover one. False when the script could not
-    // be written (the user has been told, and nothing was started).
+    // Completes and starts the script when one was written. False when it could not be written or started
+    // (the user has been told, and the script is gone).
     bool FinishScript();
 
+    // The script's path; the side's script name until a script has been created.
     const std::string& path() const { return m_path; }
 
 private:
-    std::string choosePath() const;
-    void removeIfIdle(const std::string& path);
+    bool create();
+    void removeOwnScript();
 
     const EngineServices& m_services;
     std::string m_silentSwitch;
-    std::shared_ptr<RunningScripts> m_running;
-    // The side's script name; m_path differs only while an earlier script of that name still runs.
     const std::string m_basePath;
     std::string m_path;
     bool m_started = false;
+    bool m_created = false;
     bool m_writeFailed = false;
 };
 

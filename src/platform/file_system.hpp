@@ -54,13 +54,22 @@ public:
 
     virtual bool deleteFile(std::string_view path) = 0;
 
-    // Creates an empty text file, emptying one that exists.
+    // Creates an empty text file where nothing exists yet, in one step; false, leaving whatever is there as
+    // it is, where something does. A file it made but could not complete is removed again.
     virtual bool createTextFile(std::string_view path) = 0;
     // The whole content of an 8-bit text file, decoded from the platform's 8-bit code page to UTF-8;
     // nothing when the file cannot be read.
     virtual std::optional<std::string> readTextFile(std::string_view path) = 0;
-    // Appends each line followed by CR LF, encoded for the platform's command interpreter.
+    // Appends each line followed by CR LF, in the code page in which the platform's command interpreter
+    // reads scripts; false, writing nothing, when a line cannot be written there exactly.
     virtual bool appendLines(std::string_view path, std::span<const std::string> lines) = 0;
+    // The text as the command interpreter will read it back from a script written by appendLines, in UTF-8;
+    // nothing when a character has no exact form in the interpreter's code page.
+    virtual std::optional<std::string> scriptText(std::string_view text) = 0;
+
+    // Tells files apart for as long as they exist: two paths give the same key exactly when they name one
+    // file, and a file made later at the same path gives another key. Nothing when nothing is there.
+    virtual std::optional<std::string> identity(std::string_view path) = 0;
 };
 
 } // namespace hotfix

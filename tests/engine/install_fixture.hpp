@@ -48,16 +48,16 @@ protected:
         std::filesystem::create_directories(package.path() / packageRelative(side, folder, ""));
     }
     std::filesystem::path installed(Side side, std::string_view relative, std::string_view content) {
-        const auto path = root(side) / relative;
+        const auto path = root(side) / utf8Path(relative);
         std::filesystem::create_directories(path.parent_path());
         writeFile(path, content);
         return path;
     }
     std::string contentAt(Side side, std::string_view relative) const {
-        return readFile(root(side) / relative);
+        return readFile(root(side) / utf8Path(relative));
     }
     bool existsAt(Side side, std::string_view relative) const {
-        return std::filesystem::exists(root(side) / relative);
+        return std::filesystem::exists(root(side) / utf8Path(relative));
     }
     std::filesystem::path packageFile(Side side, std::string_view folder, std::string_view name) const {
         return package.path() / packageRelative(side, folder, name);

@@ -44,10 +44,12 @@ TEST_F(InstallRun, wholeHotFixAppliesInTheOrderOfItsEffects) {
                     "copyFileToNew " + packageFolder(Side::Product) + "bin\\b.txt -> " + temporary(b),
                     "moveFileOver " + temporary(a) + " -> " + a, "setAttributes " + a + "_backup",
                     "createTextFile " + productScript, "appendLines " + productScript,
-                    "moveFile " + temporary(b) + " -> " + b, "linkFile " + c + " -> " + c + "_backup",
+                    "moveFile " + temporary(b) + " -> " + b, "appendLines " + productScript,
+                    "linkFile " + c + " -> " + c + "_backup",
                     "copyFileToNew " + packageFolder(Side::Windows) + "system32\\c.dll -> " + temporary(c),
                     "moveFileOver " + temporary(c) + " -> " + c, "setAttributes " + c + "_backup",
-                    "createTextFile " + windowsScript, "appendLines " + windowsScript));
+                    "createTextFile " + windowsScript, "appendLines " + windowsScript,
+                    "appendLines " + windowsScript));
 
     EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "new a");
     EXPECT_EQ(contentAt(Side::Product, "bin/a.dll_backup"), "old a");
@@ -57,10 +59,10 @@ TEST_F(InstallRun, wholeHotFixAppliesInTheOrderOfItsEffects) {
 
     ASSERT_EQ(launcher.started.size(), 2U);
     EXPECT_EQ(launcher.started[0].path, productScript);
-    EXPECT_EQ(launcher.started[0].contentAtStart, "cd\\\r\n" + productRoot().string().substr(0, 2) +
-                                                      "\r\ncd " + productRoot().string() +
-                                                      "\\bin\\\r\nregsvr32 -u /s a.dll\r\n"
-                                                      "regsvr32 /s a.dll\r\n");
+    EXPECT_EQ(launcher.started[0].contentAtStart,
+              "pushd \\\r\n" + productRoot().string().substr(0, 2) + "\r\ncd " + productRoot().string() +
+                  "\\bin\\\r\nif not errorlevel 1 (\r\nregsvr32 -u /s a.dll\r\nregsvr32 /s a.dll\r\n)\r\n"
+                  "popd & del Register.bat & exit\r\n");
     EXPECT_EQ(launcher.started[1].path, windowsScript);
     // The scripts stay while their interpreter may read them, and go when it has ended.
     EXPECT_TRUE(package.exists("Register.bat"));
@@ -200,7 +202,6 @@ TEST_F(InstallRun, productLibrariesRegisterOnlyWhileRegisterDllsIsTicked) {
     listed(Side::Windows, "system32/", "c.DLL", "new c");
     installed(Side::Product, "bin/a.dll", "old a");
     installed(Side::Windows, "system32/c.DLL", "old c");
-    package.write("Register.bat", "left by an installer that was closed");
     window.chkRegisterDlls = false;
     window.chkShowAfterReg = true;
 
@@ -211,6 +212,23 @@ TEST_F(InstallRun, productLibrariesRegisterOnlyWhileRegisterDllsIsTicked) {
     EXPECT_NE(launcher.started[0].contentAtStart.find("regsvr32 -u c.DLL\r\nregsvr32 c.DLL\r\n"),
               std::string::npos);
     EXPECT_FALSE(package.exists("Register.bat"));
+}
+
+// The scripts remove themselves; the installer removes one only when its interpreter ended before that,
+// and never a new script that another installer has made under the name meanwhile.
+TEST_F(InstallRun, aScriptWhoseInterpreterEndedEarlyIsRemovedButNotItsSuccessor) {
+    listed(Side::Windows, "system32/", "c.dll", "new c");
+    installed(Side::Windows, "system32/c.dll", "old c");
+    launcher.scriptsRemoveThemselves = false;
+    install();
+    install();
+    ASSERT_EQ(launcher.started.size(), 2U);
+    // The first script ended early; another installer then made a script of that name.
+    std::filesystem::remove(package.path() / "RegisterWin_2.bat");
+    package.write("RegisterWin_2.bat", "another installer's");
+    launcher.endAll();
+    EXPECT_FALSE(package.exists("RegisterWin.bat"));
+    EXPECT_EQ(package.read("RegisterWin_2.bat"), "another installer's");
 }
 
 TEST_F(InstallRun, onlyReplacedLibrariesGetLines) {
@@ -227,13 +245,16 @@ TEST_F(InstallRun, onlyReplacedLibrariesGetLines) {
     EXPECT_NE(script.find("regsvr32 /s mydll"), std::string::npos);
 }
 
-TEST_F(InstallRun, launcherThatStartsNothingLeavesNoScriptAndNoMessage) {
+TEST_F(InstallRun, scriptThatCannotBeStartedIsReportedAndFailsTheRun) {
     launcher.startSucceeds = false;
     listed(Side::Windows, "system32/", "c.dll", "new c");
     installed(Side::Windows, "system32/c.dll", "old c");
     install();
     EXPECT_FALSE(package.exists("RegisterWin.bat"));
-    EXPECT_THAT(prompts(), ElementsAre(kSuccess));
+    EXPECT_EQ(contentAt(Side::Windows, "system32/c.dll"), "new c");
+    EXPECT_THAT(boxes.shown, ElementsAre(errorBox(" File ''" + programFolder() +
+                                                  "\\RegisterWin.bat'' could not be started"),
+                                         errorBox(kFailed)));
 }
 
 TEST_F(InstallRun, existingBackupSwitchesTheChecksToTheDateSuffix) {
@@ -460,19 +481,40 @@ TEST_F(InstallRun, suffixThatCannotNameAFileFailsTheChecks) {
     EXPECT_THAT(fs.effects(), IsEmpty());
 }
 
-TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemoved) {
+// Two installers share nothing but the package folder: a second one, in another process or on another
+// machine, or this one run again, writes its own script beside one that may still run (here or elsewhere),
+// and never rewrites or removes it.
+TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemovedByAnyInstaller) {
     listed(Side::Windows, "system32/", "c.dll", "new c");
     installed(Side::Windows, "system32/c.dll", "old c");
+    package.write("RegisterWin_2.bat", "running on another machine");
     install();
-    install(); // the first run's interpreter is still reading RegisterWin.bat
+    const std::string firstScript = package.read("RegisterWin.bat");
+
+    const auto otherFiles = makeFileSystem();
+    test::RecordingMsgBox otherBoxes;
+    test::FakeLauncher otherLauncher;
+    test::FakeInstallerWindow otherWindow;
+    otherWindow.TxtWinPath = windowsRoot().string();
+    otherWindow.addListItem(Side::Windows, "c.dll", "system32\\");
+    RunInstall(otherWindow, {programFolder(), *otherFiles, otherBoxes, otherLauncher});
+    install(); // this installer again, while both scripts still run
+
+    ASSERT_EQ(otherLauncher.started.size(), 1U);
+    EXPECT_EQ(otherLauncher.started[0].path, programFolder() + "\\RegisterWin_3.bat");
     ASSERT_EQ(launcher.started.size(), 2U);
     EXPECT_EQ(launcher.started[0].path, programFolder() + "\\RegisterWin.bat");
-    EXPECT_EQ(launcher.started[1].path, programFolder() + "\\RegisterWin_2.bat");
-    EXPECT_TRUE(package.exists("RegisterWin.bat"));
-    EXPECT_TRUE(package.exists("RegisterWin_2.bat"));
+    EXPECT_EQ(launcher.started[1].path, programFolder() + "\\RegisterWin_4.bat");
+    EXPECT_NE(launcher.started[1].contentAtStart.find("popd & del RegisterWin_4.bat & exit"),
+              std::string::npos);
+    otherLauncher.endAll();
+    EXPECT_EQ(package.read("RegisterWin.bat"), firstScript);
     launcher.endAll();
     EXPECT_FALSE(package.exists("RegisterWin.bat"));
-    EXPECT_FALSE(package.exists("RegisterWin_2.bat"));
+    EXPECT_FALSE(package.exists("RegisterWin_3.bat"));
+    EXPECT_FALSE(package.exists("RegisterWin_4.bat"));
+    EXPECT_EQ(package.read("RegisterWin_2.bat"), "running on another machine");
+    EXPECT_THAT(otherBoxes.prompts(), ElementsAre(kSuccess));
 }
 
 } // namespace

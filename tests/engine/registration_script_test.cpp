@@ -1,5 +1,8 @@
+#include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
 #include "install_fixture.hpp"
+
+#include <algorithm>
 
 #include <gmock/gmock.h>
 
@@ -8,6 +11,9 @@ namespace {
 
 using ::testing::ElementsAre;
 
+// The nine lines of two libraries: each library's regsvr32 lines inside "if not errorlevel 1 ( ... )" after
+// its cd, the first "cd\" as "pushd \", the exit code cleared before the second library, and the script's
+// self-removal at the end.
 TEST(RegistrationLines, nineLineExampleIsWrittenByteForByte) {
     test::TempDir program;
     const auto fs = makeFileSystem();
@@ -17,7 +23,7 @@ TEST(RegistrationLines, nineLineExampleIsWrittenByteForByte) {
         return fs->readTextFile(path).value_or("<none>");
     };
     const EngineServices services{program.str(), *fs, boxes, launcher};
-    RegistrationScript script(Side::Product, services, "/s ", std::make_shared<RunningScripts>());
+    RegistrationScript script(Side::Product, services, "/s ");
 
     ASSERT_TRUE(script.AddLibrary("a.dll", "C:\\Program Files\\Vantrel\\Common\\"));
     ASSERT_TRUE(script.AddLibrary("b.DLL", "C:\\Program Files\\Vantrel\\Common\\"));
@@ -25,42 +31,51 @@ TEST(RegistrationLines, nineLineExampleIsWrittenByteForByte) {
 
     ASSERT_EQ(launcher.started.size(), 1U);
     EXPECT_EQ(launcher.started[0].path, program.str() + "\\Register.bat");
-    EXPECT_EQ(launcher.started[0].contentAtStart, "cd\\\r\n"
+    EXPECT_EQ(launcher.started[0].contentAtStart, "pushd \\\r\n"
                                                   "C:\r\n"
                                                   "cd C:\\Program Files\\Vantrel\\Common\\\r\n"
+                                                  "if not errorlevel 1 (\r\n"
                                                   "regsvr32 -u /s a.dll\r\n"
                                                   "regsvr32 /s a.dll\r\n"
+                                                  ")\r\n"
+                                                  "(call )\r\n"
                                                   "C:\r\n"
                                                   "cd C:\\Program Files\\Vantrel\\Common\\\r\n"
+                                                  "if not errorlevel 1 (\r\n"
                                                   "regsvr32 -u  /s b.DLL\r\n"
-                                                  "regsvr32    /s b.DLL\r\n");
+                                                  "regsvr32    /s b.DLL\r\n"
+                                                  ")\r\n"
+                                                  "popd & del Register.bat & exit\r\n");
     EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST(RegistrationLines, emptySilentSwitchShowsRegsvr32Messages) {
     EXPECT_THAT(registrationLines(true, "", "a.dll", "C:\\X\\"),
-                ElementsAre("cd\\", "C:", "cd C:\\X\\", "regsvr32 -u a.dll", "regsvr32 a.dll"));
+                ElementsAre("pushd \\", "C:", "cd C:\\X\\", "if not errorlevel 1 (", "regsvr32 -u a.dll",
+                            "regsvr32 a.dll", ")"));
     EXPECT_THAT(registrationLines(false, "", "b.DLL", "C:\\X\\"),
-                ElementsAre("C:", "cd C:\\X\\", "regsvr32 -u  b.DLL", "regsvr32    b.DLL"));
+                ElementsAre("(call )", "C:", "cd C:\\X\\", "if not errorlevel 1 (", "regsvr32 -u  b.DLL",
+                            "regsvr32    b.DLL", ")"));
 }
 
 TEST(RegistrationLines, namesThatCmdWouldReadAsCommandsAreQuoted) {
-    EXPECT_THAT(
-        registrationLines(false, "/s ", "my lib.dll", "C:\\A B\\"),
-        ElementsAre("C:", "cd C:\\A B\\", "regsvr32 -u  /s \"my lib.dll\"", "regsvr32    /s \"my lib.dll\""));
+    EXPECT_THAT(registrationLines(false, "/s ", "my lib.dll", "C:\\A B\\"),
+                ElementsAre("(call )", "C:", "cd C:\\A B\\", "if not errorlevel 1 (",
+                            "regsvr32 -u  /s \"my lib.dll\"", "regsvr32    /s \"my lib.dll\"", ")"));
     EXPECT_THAT(registrationLines(false, "", "x&calc.dll", "C:\\R&D (new)\\"),
-                ElementsAre("C:", "cd \"C:\\R&D (new)\\\"", "regsvr32 -u  \"x&calc.dll\"",
-                            "regsvr32    \"x&calc.dll\""));
+                ElementsAre("(call )", "C:", "cd \"C:\\R&D (new)\\\"", "if not errorlevel 1 (",
+                            "regsvr32 -u  \"x&calc.dll\"", "regsvr32    \"x&calc.dll\"", ")"));
+    // ")" would also end the block the lines stand in.
     for (const char special : std::string_view("|<>^(),;=!")) {
         const std::string name = std::string("a") + special + "b.dll";
-        EXPECT_EQ(registrationLines(false, "", name, "C:\\")[2], "regsvr32 -u  \"" + name + "\"");
+        EXPECT_EQ(registrationLines(false, "", name, "C:\\")[4], "regsvr32 -u  \"" + name + "\"");
     }
 }
 
 TEST(RegistrationLines, percentSignsAreDoubledEverywhere) {
     EXPECT_THAT(registrationLines(true, "", "100%.dll", "C:\\%PATH%\\"),
-                ElementsAre("cd\\", "C:", "cd \"C:\\%%PATH%%\\\"", "regsvr32 -u \"100%%.dll\"",
-                            "regsvr32 \"100%%.dll\""));
+                ElementsAre("pushd \\", "C:", "cd \"C:\\%%PATH%%\\\"", "if not errorlevel 1 (",
+                            "regsvr32 -u \"100%%.dll\"", "regsvr32 \"100%%.dll\"", ")"));
 }
 
 TEST(RegistrationLines, oddRootsGiveAQuotedDriveLineRatherThanACommand) {
@@ -98,6 +113,44 @@ TEST_F(UnsafeLibraryName, isReplacedButNotRegisteredAndTheRunFails) {
     EXPECT_EQ(boxes.shown.size(), 2U);
     EXPECT_EQ(boxes.shown[0].title, std::string("Error"));
     EXPECT_EQ(boxes.shown[1].prompt, " HotFix Failed, Please try again  ");
+}
+
+// Best fit would make cmd read U+FF06 as "&" (x＆calc.dll: "regsvr32 -u /s x&calc.dll" runs calc), U+FF02
+// as a quote mark and "ł" as "l". Where the interpreter's code page has the character (a DBCS one), the name
+// is registered exactly; elsewhere the library is replaced but not registered, and the user is told.
+class ScriptCodePage : public test::InstallFixture {};
+
+TEST_F(ScriptCodePage, namesOutsideTheInterpretersCodePageAreRegisteredExactlyOrRefused) {
+    const std::vector<std::pair<std::string, std::string>> items{{"system32/", "x\xEF\xBC\x86"
+                                                                               "calc.dll"},
+                                                                 {"system32/", "q\xEF\xBC\x82"
+                                                                               "x.dll"},
+                                                                 {"system32/", "\xC5\x82"
+                                                                               "ib.dll"},
+                                                                 {"C\xEF\xBC\x86"
+                                                                  "D/",
+                                                                  "ok.dll"}};
+    for (const auto& [folder, name] : items) {
+        listed(Side::Windows, folder, name, "new");
+        installed(Side::Windows, folder + name, "old");
+    }
+    install();
+    const std::string script = launcher.started.empty() ? "" : launcher.started[0].contentAtStart;
+    bool anyRefused = false;
+    for (const auto& [folder, name] : items) {
+        SCOPED_TRACE(folder + name);
+        EXPECT_EQ(contentAt(Side::Windows, folder + name), "new");
+        const bool refused =
+            std::count(boxes.shown.begin(), boxes.shown.end(),
+                       messages::cannotRegister(destination(Side::Windows, folder, name))) == 1;
+        anyRefused = anyRefused || refused;
+        EXPECT_TRUE(refused || fs.scriptText(folder + name).has_value());
+    }
+    for (const std::string bestFit : {"x&calc", "q\"x", "/s lib.dll", "C&D"}) {
+        EXPECT_EQ(script.find(bestFit), std::string::npos) << bestFit;
+    }
+    EXPECT_EQ(prompts().back(),
+              anyRefused ? " HotFix Failed, Please try again  " : "Sucessfully Applied the HotFix");
 }
 
 } // namespace

@@ -3,12 +3,16 @@
 #include "platform/process_launcher.hpp"
 #include "support/temp_dir.hpp"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace hotfix::test {
 
-// Starts nothing; keeps each script's content as it was at start and lets the test end the "process".
+// Starts nothing; keeps each script's content as it was at start and lets the test end the "process". An
+// ended script has removed its own file, as the real ones do with their last line, unless the test says
+// that its interpreter ended early.
 class FakeLauncher final : public ProcessLauncher {
 public:
     struct Started {
@@ -29,6 +33,10 @@ public:
     void endAll() {
         for (Started& script : started) {
             if (script.onExit) {
+                if (scriptsRemoveThemselves) {
+                    std::error_code error;
+                    std::filesystem::remove(hostPath(script.path), error);
+                }
                 auto handler = std::move(script.onExit);
                 script.onExit = nullptr;
                 handler();
@@ -36,8 +44,19 @@ public:
         }
     }
 
+    // The tests' paths are real temporary paths joined with "\"; "/" separates on every host.
+    static std::filesystem::path hostPath(std::string path) {
+        for (char& c : path) {
+            if (c == '\\') {
+                c = '/';
+            }
+        }
+        return path;
+    }
+
     std::function<std::string(const std::string&)> contentOf;
     bool startSucceeds = true;
+    bool scriptsRemoveThemselves = true;
     std::vector<Started> started;
 };
 

@@ -94,14 +94,10 @@ public:
     bool deleteFile(std::string_view path) override {
         return !failsNow("deleteFile", path, false) && real().deleteFile(path);
     }
+    // A creation that fails partway leaves nothing: the backends remove a file they made but could not
+    // complete.
     bool createTextFile(std::string_view path) override {
-        if (!failsNow("createTextFile", path, true)) {
-            return real().createTextFile(path);
-        }
-        if (partway()) {
-            real().createTextFile(path);
-        }
-        return false;
+        return !failsNow("createTextFile", path, true) && real().createTextFile(path);
     }
     std::optional<std::string> readTextFile(std::string_view path) override {
         if (failsNow("readTextFile", path, false)) {
@@ -122,6 +118,14 @@ public:
             out.write(text.data(), static_cast<std::streamsize>(text.size() / 2));
         }
         return false;
+    }
+
+    std::optional<std::string> scriptText(std::string_view text) override { return real().scriptText(text); }
+    std::optional<std::string> identity(std::string_view path) override {
+        if (failsNow("identity", path, false)) {
+            return std::nullopt;
+        }
+        return real().identity(path);
     }
 
     // The host's spelling of a path as the engine joined it; the tests join real temporary paths.

@@ -35,6 +35,8 @@ public:
     bool flush(std::span<const std::string> paths) override { return m_real.flush(paths); }
     bool deleteFile(std::string_view path) override { return m_real.deleteFile(path); }
     bool createTextFile(std::string_view path) override { return m_real.createTextFile(path); }
+    std::optional<std::string> scriptText(std::string_view text) override { return m_real.scriptText(text); }
+    std::optional<std::string> identity(std::string_view path) override { return m_real.identity(path); }
     std::optional<std::string> readTextFile(std::string_view path) override {
         return m_real.readTextFile(path);
     }

@@ -75,6 +75,13 @@ public:
     bool appendLines(std::string_view path, std::span<const std::string> lines) override {
         return !intercept("appendLines", path) && real().appendLines(path, lines);
     }
+    std::optional<std::string> scriptText(std::string_view text) override { return real().scriptText(text); }
+    std::optional<std::string> identity(std::string_view path) override {
+        if (intercept("identity", path)) {
+            return std::nullopt;
+        }
+        return real().identity(path);
+    }
 
     // Log entries that change something on disk, in order, with every temporary name written "~temp".
     std::vector<std::string> effects() const {
@@ -83,7 +90,8 @@ public:
         for (const std::string& entry : log) {
             if (!entry.starts_with("fileExists") && !entry.starts_with("folderExists") &&
                 !entry.starts_with("attributes") && !entry.starts_with("readTextFile") &&
-                !entry.starts_with("flush") && !entry.starts_with("sameFile")) {
+                !entry.starts_with("flush") && !entry.starts_with("sameFile") &&
+                !entry.starts_with("identity")) {
                 out.push_back(std::regex_replace(entry, temporary, "~temp"));
             }
         }

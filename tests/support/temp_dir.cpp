@@ -47,18 +47,18 @@ TempDir::~TempDir() {
 }
 
 fs::path TempDir::write(std::string_view relative, std::string_view content) const {
-    const fs::path target = m_path / fs::path(relative);
+    const fs::path target = m_path / utf8Path(relative);
     fs::create_directories(target.parent_path());
     writeFile(target, content);
     return target;
 }
 
 std::string TempDir::read(std::string_view relative) const {
-    return readFile(m_path / fs::path(relative));
+    return readFile(m_path / utf8Path(relative));
 }
 
 bool TempDir::exists(std::string_view relative) const {
-    return fs::exists(m_path / fs::path(relative));
+    return fs::exists(m_path / utf8Path(relative));
 }
 
 void writeFile(const fs::path& path, std::string_view content) {

@@ -26,6 +26,11 @@ private:
     std::filesystem::path m_path;
 };
 
+// A path from UTF-8 text on every host (a plain std::string is read in the ANSI code page on Windows).
+inline std::filesystem::path utf8Path(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 void writeFile(const std::filesystem::path& path, std::string_view content);
 std::string readFile(const std::filesystem::path& path);
 

@@ -2,6 +2,7 @@
 
 #include "../temporary_name.hpp"
 #include "../text_codec.hpp"
+#include "code_page.hpp"
 
 #include <algorithm>
 #include <array>
@@ -314,18 +315,21 @@ bool PosixFileSystem::deleteFile(std::string_view path) {
 
 bool PosixFileSystem::createTextFile(std::string_view path) {
     const std::string native = nativePath(path);
-    const auto st = statPath(native);
-    if (st && (S_ISDIR(st->st_mode) || isReadOnly(*st))) {
+    if (native.empty()) {
         return false;
     }
-    Fd fd(openRetrying(native, O_WRONLY | O_CREAT | O_TRUNC, 0644));
+    // O_EXCL: a file that is there, or appears meanwhile, is never emptied; it may be a running script.
+    Fd fd(openRetrying(native, O_WRONLY | O_CREAT | O_EXCL, 0644));
     if (!fd.valid()) {
         return false;
     }
-    if (!st) {
-        m_paths.noteCreated(native);
+    m_paths.noteCreated(native);
+    if (!fd.close()) {
+        ::unlink(native.c_str());
+        m_paths.noteRemoved(native);
+        return false;
     }
-    return fd.close();
+    return true;
 }
 
 std::optional<std::string> PosixFileSystem::readTextFile(std::string_view path) {
@@ -369,10 +373,32 @@ bool PosixFileSystem::appendLines(std::string_view path, std::span<const std::st
     }
     std::string text;
     for (const std::string& line : lines) {
-        text += line;
+        const auto bytes = toCodePageExactly(line, m_scriptCodePage);
+        if (!bytes) {
+            return false;
+        }
+        text += *bytes;
         text += "\r\n";
     }
     return writeAll(fd.get(), text.data(), text.size()) && fd.close();
+}
+
+std::optional<std::string> PosixFileSystem::scriptText(std::string_view text) {
+    const auto bytes = toCodePageExactly(text, m_scriptCodePage);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return fromCodePage(*bytes, m_scriptCodePage);
+}
+
+std::optional<std::string> PosixFileSystem::identity(std::string_view path) {
+    const auto st = find(path).status;
+    if (!st) {
+        return std::nullopt;
+    }
+    // A new file may get a freed inode number again; its change time, to the nanosecond, tells it apart.
+    return std::to_string(st->st_dev) + ":" + std::to_string(st->st_ino) + ":" +
+           std::to_string(st->st_ctim.tv_sec) + "." + std::to_string(st->st_ctim.tv_nsec);
 }
 
 } // namespace hotfix

@@ -15,10 +15,16 @@ namespace hotfix {
 // Paths are found as Wine finds them in the prefix (see PathResolver).
 class PosixFileSystem final : public FileSystem {
 public:
-    // Without a prefix only Z: (the root folder) and POSIX paths lead anywhere.
-    PosixFileSystem() = default;
+    // Without a prefix only Z: (the root folder) and POSIX paths lead anywhere. Scripts are written in the
+    // OEM code page Wine's cmd reads them in (WinePrefix::codePages), or in the one given.
+    PosixFileSystem()
+        : PosixFileSystem(WinePrefix()) {}
     explicit PosixFileSystem(WinePrefix prefix)
-        : m_paths(std::move(prefix)) {}
+        : m_scriptCodePage(prefix.codePages().oem)
+        , m_paths(std::move(prefix)) {}
+    PosixFileSystem(WinePrefix prefix, unsigned scriptCodePage)
+        : m_scriptCodePage(scriptCodePage)
+        , m_paths(std::move(prefix)) {}
 
     bool fileExists(std::string_view path) override;
     bool folderExists(std::string_view path) override;
@@ -35,6 +41,8 @@ public:
     bool createTextFile(std::string_view path) override;
     std::optional<std::string> readTextFile(std::string_view path) override;
     bool appendLines(std::string_view path, std::span<const std::string> lines) override;
+    std::optional<std::string> scriptText(std::string_view text) override;
+    std::optional<std::string> identity(std::string_view path) override;
 
     // Where a Windows-style path lies on this machine.
     std::string nativePath(std::string_view path) { return m_paths.nativePath(path); }
@@ -50,6 +58,7 @@ private:
     // Copies into a new file at the native path target, removing it again when the copy breaks off.
     bool copy(std::string_view from, const std::string& target);
 
+    unsigned m_scriptCodePage;
     PathResolver m_paths;
 };
 

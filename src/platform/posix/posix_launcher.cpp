@@ -48,14 +48,16 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
     return out;
 }
 
-// Starts the program with no terminal, no input and none of the installer's other files, in a session of
-// its own, with the signals a program expects at its start. The process id, or -1.
-pid_t spawnDetached(std::vector<std::string> arguments, std::vector<std::string> environment) {
+// Starts the program in folder, with no terminal, no input and none of the installer's other files, in a
+// session of its own, with the signals a program expects at its start. The process id, or -1.
+pid_t spawnDetached(std::vector<std::string> arguments, std::vector<std::string> environment,
+                    const std::string& folder) {
     std::vector<char*> argv = pointersTo(arguments);
     std::vector<char*> envp = pointersTo(environment);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
@@ -117,11 +119,16 @@ bool PosixProcessLauncher::startScript(const std::string& scriptPath, ExitHandle
         return false;
     }
     const std::string native = m_paths.nativePath(scriptPath);
-    const auto scriptForWine = native.empty() ? std::nullopt : prefix.windowsPath(native);
-    if (!scriptForWine) {
+    const auto slash = native.rfind('/');
+    if (native.empty() || slash == std::string::npos || slash + 1 == native.size() ||
+        !prefix.windowsPath(native)) {
         return false;
     }
-    std::vector<std::string> arguments{m_wine, "cmd", "/c", *scriptForWine};
+    // cmd gets the script's bare name in the script's folder: a folder's "&", "(", ")" or "%" never reaches
+    // its command line, where cmd would act on them. The names the engine gives scripts need no quoting.
+    std::string folder = slash == 0 ? std::string("/") : native.substr(0, slash);
+    // /d: no AutoRun command runs first, which might change the working folder.
+    std::vector<std::string> arguments{m_wine, "cmd", "/d", "/c", native.substr(slash + 1)};
     std::vector<std::string> environment = scriptEnvironment(prefix.folder());
 
     // The thread exists before the process does, so that a process once started always has its waiter.
@@ -129,8 +136,9 @@ bool PosixProcessLauncher::startScript(const std::string& scriptPath, ExitHandle
     std::future<bool> startResult = started.get_future();
     try {
         std::thread([arguments = std::move(arguments), environment = std::move(environment),
-                     onExit = std::move(onExit), post = m_post, started = std::move(started)]() mutable {
-            const pid_t pid = spawnDetached(std::move(arguments), std::move(environment));
+                     folder = std::move(folder), onExit = std::move(onExit), post = m_post,
+                     started = std::move(started)]() mutable {
+            const pid_t pid = spawnDetached(std::move(arguments), std::move(environment), folder);
             started.set_value(pid > 0);
             if (pid <= 0) {
                 return;

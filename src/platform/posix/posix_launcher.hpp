@@ -8,8 +8,8 @@
 
 namespace hotfix {
 
-// Runs a registration script through Wine's own command interpreter, "wine cmd /c <script>", with the
-// script named as Wine names it and WINEPREFIX set to the prefix. The installer does not wait: a thread of
+// Runs a registration script through Wine's own command interpreter, "wine cmd /d /c <script's name>" in the
+// script's folder, with WINEPREFIX set to the prefix. The installer does not wait: a thread of
 // the launcher waits for the interpreter and then hands onExit to the poster (or runs it itself when there is
 // none). The interpreter runs in a session of its own, without the installer's terminal, and is never
 // stopped by the launcher, so it goes on when the installer closes.

@@ -1,6 +1,7 @@
 #include "wine_prefix.hpp"
 
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
@@ -65,7 +66,69 @@ std::optional<std::string> relativeBelow(const std::string& path, const std::str
     return std::nullopt;
 }
 
+std::string_view environmentText(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// What setlocale(LC_CTYPE, nullptr) reports after setlocale(LC_ALL, ""), without changing this process's
+// locale: the environment's choice when the C library knows every category it names, otherwise "C".
+std::string unixCtypeLocale() {
+    const locale_t all = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
+    if (all == static_cast<locale_t>(nullptr)) {
+        return "C";
+    }
+    ::freelocale(all);
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        if (const std::string_view value = environmentText(name); !value.empty()) {
+            return std::string(value);
+        }
+    }
+    return "C";
+}
+
 } // namespace
+
+std::string wineSystemLocale(std::string_view lcAll, std::string_view unixCtype) {
+    std::string_view name = unixCtype;
+    if (name.empty() || name == "C") {
+        name = lcAll;
+        if (name.empty()) {
+            return {};
+        }
+    }
+    const std::size_t separator = name.find_first_of("_.@");
+    if (separator == std::string_view::npos) {
+        return name == "POSIX" || name == "C" ? "en-US" : std::string(name);
+    }
+    const std::string_view language = name.substr(0, separator);
+    std::string_view country;
+    std::string_view rest = name.substr(separator);
+    if (rest.front() == '_') {
+        rest.remove_prefix(1);
+        const std::size_t end = rest.find_first_of(".@");
+        country = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    }
+    if (!rest.empty() && rest.front() == '.') {
+        const std::size_t at = rest.find('@');
+        rest = at == std::string_view::npos ? std::string_view() : rest.substr(at);
+    }
+    std::string out(language);
+    if (!rest.empty()) {
+        const std::string_view modifier = rest.substr(1);
+        if (modifier == "latin") {
+            out += "-Latn";
+        } else if (modifier != "euro") {
+            return {};
+        }
+    }
+    if (!country.empty()) {
+        out += '-';
+        out += country;
+    }
+    return out;
+}
 
 WinePrefix::WinePrefix(std::string folder)
     : m_folder(std::move(folder)) {
@@ -88,6 +151,10 @@ bool WinePrefix::exists() const {
 
 std::string WinePrefix::systemRegPath() const {
     return m_folder.empty() ? std::string() : m_folder + "/system.reg";
+}
+
+CodePages WinePrefix::codePages() const {
+    return codePagesOfLocale(wineSystemLocale(environmentText("LC_ALL"), unixCtypeLocale()));
 }
 
 bool WinePrefix::hasDosDevices() const {

@@ -288,9 +288,17 @@ bool Win32FileSystem::createTextFile(std::string_view path) {
     if (!native || isReadOnly(*native)) {
         return false;
     }
-    Handle file(::CreateFileW(native->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    // CREATE_NEW: a file that is there, or appears meanwhile, is never emptied; it may be a running script.
+    Handle file(::CreateFileW(native->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.valid() && file.close();
+    if (!file.valid()) {
+        return false;
+    }
+    if (!file.close()) {
+        ::DeleteFileW(native->c_str());
+        return false;
+    }
+    return true;
 }
 
 std::optional<std::string> Win32FileSystem::readTextFile(std::string_view path) {
@@ -332,15 +340,49 @@ bool Win32FileSystem::appendLines(std::string_view path, std::span<const std::st
     std::string text;
     for (const std::string& line : lines) {
         const auto wide = widen(line);
-        if (!wide) {
+        const auto bytes = wide ? toCodePageExactly(*wide, CP_OEMCP) : std::nullopt;
+        if (!bytes) {
             return false;
         }
-        text += toCodePage(*wide, CP_OEMCP);
+        text += *bytes;
         text += "\r\n";
     }
     Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid() && writeAll(file.get(), text) && file.close();
+}
+
+std::optional<std::string> Win32FileSystem::scriptText(std::string_view text) {
+    const auto wide = widen(text);
+    const auto bytes = wide ? toCodePageExactly(*wide, CP_OEMCP) : std::nullopt;
+    if (!bytes) {
+        return std::nullopt;
+    }
+    // What cmd makes of the bytes when it reads the line.
+    std::string readBack = narrow(fromCodePage(*bytes, CP_OEMCP));
+    if (readBack != text) {
+        return std::nullopt;
+    }
+    return readBack;
+}
+
+std::optional<std::string> Win32FileSystem::identity(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    if (!native) {
+        return std::nullopt;
+    }
+    Handle file(::CreateFileW(native->c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+        return std::nullopt;
+    }
+    // The file index may be given to a new file again where the file system keeps no sequence number in it;
+    // the creation time tells such a file apart.
+    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+           std::to_string(info.nFileIndexLow) + ":" + std::to_string(info.ftCreationTime.dwHighDateTime) +
+           ":" + std::to_string(info.ftCreationTime.dwLowDateTime);
 }
 
 } // namespace hotfix::win32

@@ -7,7 +7,8 @@ namespace hotfix::win32 {
 
 // The installer's file work through the wide Windows file calls. Paths are mapped by PathMapper; 8-bit
 // files are read in the ANSI code page (UTF-8 kept as it is) and scripts written in the OEM code page,
-// which is the one cmd reads batch files in.
+// which is the one cmd reads batch files in, exactly: without best fit, so that no character turns into
+// another one that cmd would act on.
 class Win32FileSystem final : public FileSystem {
 public:
     explicit Win32FileSystem(SystemFolders folders);
@@ -27,6 +28,8 @@ public:
     bool createTextFile(std::string_view path) override;
     std::optional<std::string> readTextFile(std::string_view path) override;
     bool appendLines(std::string_view path, std::span<const std::string> lines) override;
+    std::optional<std::string> scriptText(std::string_view text) override;
+    std::optional<std::string> identity(std::string_view path) override;
 
 private:
     PathMapper m_paths;

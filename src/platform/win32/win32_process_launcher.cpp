@@ -30,8 +30,17 @@ Win32ProcessLauncher::~Win32ProcessLauncher() {
     }
 }
 
-std::wstring Win32ProcessLauncher::commandLine(const std::wstring& interpreter, const std::wstring& script) {
-    return L"\"" + interpreter + L"\" /s /c \"\"" + script + L"\"\"";
+Win32ProcessLauncher::Start Win32ProcessLauncher::startOf(const std::wstring& interpreter,
+                                                          const std::wstring& script) {
+    // /d: no AutoRun command of the machine or user runs first, which might change the working folder.
+    const std::wstring interpreterText = L"\"" + interpreter + L"\" /d /s /c \"\"";
+    const auto separator = script.rfind(L'\\');
+    if (script.starts_with(L"\\\\") || separator == std::wstring::npos) {
+        return {interpreterText + script + L"\"\"", {}};
+    }
+    // "C:\Register.bat" runs in "C:\", the root, which needs its separator.
+    const std::wstring folder = script.substr(0, separator == 2 ? 3 : separator);
+    return {interpreterText + script.substr(separator + 1) + L"\"\"", folder};
 }
 
 bool Win32ProcessLauncher::startScript(const std::string& scriptPath, ExitHandler onExit) {
@@ -42,7 +51,7 @@ bool Win32ProcessLauncher::startScript(const std::string& scriptPath, ExitHandle
     if (!wideScript) {
         return false;
     }
-    std::wstring commandText = commandLine(m_interpreter, collapseSeparators(*wideScript));
+    Start start = startOf(m_interpreter, collapseSeparators(*wideScript));
 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -50,8 +59,9 @@ bool Win32ProcessLauncher::startScript(const std::string& scriptPath, ExitHandle
     startup.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION process{};
     // A console of its own: the window style applies to it, and the script outlives the installer.
-    if (!::CreateProcessW(m_interpreter.c_str(), commandText.data(), nullptr, nullptr, FALSE,
-                          CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &process)) {
+    if (!::CreateProcessW(m_interpreter.c_str(), start.commandLine.data(), nullptr, nullptr, FALSE,
+                          CREATE_NEW_CONSOLE, nullptr, start.folder.empty() ? nullptr : start.folder.c_str(),
+                          &startup, &process)) {
         return false;
     }
     ::CloseHandle(process.hThread);

@@ -23,9 +23,16 @@ public:
 
     bool startScript(const std::string& scriptPath, ExitHandler onExit) override;
 
-    // The command line that runs script: the interpreter and the script each quoted, so that blanks in the
-    // program folder are no trouble; /s makes cmd take the script's quotes exactly as given.
-    static std::wstring commandLine(const std::wstring& interpreter, const std::wstring& script);
+    // How the interpreter is started on a script: in the script's folder, with the script's bare name on the
+    // command line, quoted, so that no "&", "(", ")" or "%" of the folder reaches cmd's command line, where
+    // cmd would act on them; /s makes cmd take the quotes exactly as given, /d skips AutoRun commands. A
+    // network folder cannot be cmd's working folder; there the command line names the whole path and the
+    // folder is left empty.
+    struct Start {
+        std::wstring commandLine;
+        std::wstring folder;
+    };
+    static Start startOf(const std::wstring& interpreter, const std::wstring& script);
 
 private:
     struct Running {

@@ -109,7 +109,7 @@ TEST_F(PosixFileSystemTest, failingCopiesReportFailure) {
     EXPECT_FALSE(files.copyFile(winPath(dir, "folder"), winPath(dir, "b.dll")));
 }
 
-TEST_F(PosixFileSystemTest, textFilesAreCreatedEmptiedAppendedAndRead) {
+TEST_F(PosixFileSystemTest, textFilesAreCreatedOnlyNewAppendedAndRead) {
     const std::string script = winPath(dir, "Register.bat");
     EXPECT_FALSE(files.appendLines(script, std::vector<std::string>{"cd\\"}));
     ASSERT_TRUE(files.createTextFile(script));
@@ -120,12 +120,55 @@ TEST_F(PosixFileSystemTest, textFilesAreCreatedEmptiedAppendedAndRead) {
     EXPECT_EQ(dir.read("Register.bat"), "cd\\\r\nC:\r\nregsvr32 a.dll\r\n");
     EXPECT_EQ(files.readTextFile(script), "cd\\\r\nC:\r\nregsvr32 a.dll\r\n");
 
-    ASSERT_TRUE(files.createTextFile(script));
-    EXPECT_EQ(dir.read("Register.bat"), "");
-    EXPECT_EQ(files.readTextFile(script), "");
+    // A script that is there may be running: it is neither emptied nor written over.
+    EXPECT_FALSE(files.createTextFile(script));
+    EXPECT_EQ(dir.read("Register.bat"), "cd\\\r\nC:\r\nregsvr32 a.dll\r\n");
     EXPECT_TRUE(files.deleteFile(script));
     EXPECT_FALSE(files.fileExists(script));
     EXPECT_FALSE(files.deleteFile(script));
+}
+
+// Wine's cmd reads a script in the OEM code page of its locale; best fit would turn U+FF06 into "&" and
+// U+FF02 into a quote mark, and "ł" into "l".
+TEST_F(PosixFileSystemTest, scriptsAreWrittenExactlyInTheInterpretersCodePageOrNotAtAll) {
+    const std::string script = winPath(dir, "Register.bat");
+    const std::string cafe = "cd C:\\Caf\xC3\xA9\\";
+    const std::string lSlash = "\xC5\x82"
+                               "ib.dll";
+    PosixFileSystem us(WinePrefix(), 437);
+    ASSERT_TRUE(us.createTextFile(script));
+    ASSERT_TRUE(us.appendLines(script, std::vector<std::string>{cafe}));
+    EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\n");
+    const std::vector<std::string> refusedTexts{"x\xEF\xBC\x86"
+                                                "calc.dll",
+                                                "q\xEF\xBC\x82"
+                                                "x.dll",
+                                                lSlash, "\xE2\x84\xA6"};
+    for (const std::string& refused : refusedTexts) {
+        SCOPED_TRACE(refused);
+        EXPECT_EQ(us.scriptText(refused), std::nullopt);
+        EXPECT_FALSE(us.appendLines(script, std::vector<std::string>{"a", refused}));
+    }
+    EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\n");
+    EXPECT_EQ(us.scriptText(cafe), cafe);
+
+    PosixFileSystem centralEurope(WinePrefix(), 852);
+    EXPECT_EQ(centralEurope.scriptText(lSlash), lSlash);
+    // A code page the C library lacks takes plain ASCII only.
+    PosixFileSystem unknown(WinePrefix(), 1);
+    EXPECT_EQ(unknown.scriptText("a.dll"), "a.dll");
+    EXPECT_EQ(unknown.scriptText(cafe), std::nullopt);
+}
+
+TEST_F(PosixFileSystemTest, identityTellsFilesApartNotSpellings) {
+    dir.write("a.txt", "a");
+    const auto first = files.identity(winPath(dir, "a.txt"));
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(files.identity(winPath(dir, "A.TXT")), first);
+    ASSERT_TRUE(files.deleteFile(winPath(dir, "a.txt")));
+    EXPECT_EQ(files.identity(winPath(dir, "a.txt")), std::nullopt);
+    dir.write("a.txt", "a");
+    EXPECT_NE(files.identity(winPath(dir, "a.txt")), first);
 }
 
 TEST_F(PosixFileSystemTest, unreadableTextGivesNothing) {

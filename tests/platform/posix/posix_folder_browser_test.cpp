@@ -123,5 +123,53 @@ TEST(WinePrefixLocation, followsWineprefixThenHome) {
     }
 }
 
+// The locale Wine takes from the Unix one, and the code pages Windows gives it; cmd reads scripts in the OEM
+// one. The last column is what setlocale(LC_CTYPE) reports: "C" when the C library lacks the locale.
+TEST(WineCodePages, followTheLocaleWineDerivesFromTheEnvironment) {
+    struct Row {
+        std::string_view lcAll;
+        std::string_view unixCtype;
+        std::string_view locale;
+        CodePages pages;
+    };
+    const Row rows[] = {
+        {"", "C", "", {1252, 437}},
+        {"", "POSIX", "en-US", {1252, 437}},
+        {"", "C.UTF-8", "C", {1252, 437}},
+        {"", "en_US.UTF-8", "en-US", {1252, 437}},
+        {"", "en_GB.UTF-8", "en-GB", {1252, 850}},
+        {"", "de_DE.UTF-8@euro", "de-DE", {1252, 850}},
+        {"", "pl_PL.UTF-8", "pl-PL", {1250, 852}},
+        {"", "sr_RS@latin", "sr-Latn-RS", {1250, 852}},
+        {"", "sr_RS", "sr-RS", {1251, 855}},
+        {"", "ru_RU.KOI8-R", "ru-RU", {1251, 866}},
+        {"", "ja_JP.UTF-8", "ja-JP", {932, 932}},
+        {"", "zh_TW.UTF-8", "zh-TW", {950, 950}},
+        {"", "en_US@nonsense", "", {1252, 437}},
+        // A locale the C library lacks: Wine reads LC_ALL itself.
+        {"ru_RU.UTF-8", "C", "ru-RU", {1251, 866}},
+        {"el_GR.UTF-8", "el_GR.UTF-8", "el-GR", {1253, 737}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.lcAll) + " / " + std::string(row.unixCtype));
+        const std::string locale = wineSystemLocale(row.lcAll, row.unixCtype);
+        EXPECT_EQ(locale, row.locale);
+        EXPECT_EQ(codePagesOfLocale(locale), row.pages);
+    }
+}
+
+// What this process's environment gives, through the same rules, for a locale that no C library has.
+TEST(WineCodePages, prefixReadsTheInstallersEnvironment) {
+    const char* saved = std::getenv("LC_ALL");
+    const std::string savedText = saved != nullptr ? saved : "";
+    ::setenv("LC_ALL", "tr_TR.NO-SUCH-CHARSET", 1);
+    EXPECT_EQ(WinePrefix().codePages(), (CodePages{1254, 857}));
+    if (saved != nullptr) {
+        ::setenv("LC_ALL", savedText.c_str(), 1);
+    } else {
+        ::unsetenv("LC_ALL");
+    }
+}
+
 } // namespace
 } // namespace hotfix

@@ -41,16 +41,17 @@ protected:
         dir.write("prefix/drive_c/Patch Folder/Register.bat", "cd\\\r\n");
         // It gives up after a minute, so that a failing test leaves nothing running.
         const fs::path wine = dir.write(
-            "bin/wine", "#!/bin/sh\n"
-                        "d='" +
-                            dir.str() +
-                            "'\n"
-                            "n=0\n"
-                            "while [ ! -e \"$d/go\" ] && [ $n -lt 3000 ]; do\n"
-                            "    sleep 0.02; n=$((n + 1))\n"
-                            "done\n"
-                            "{ printf '%s\\n' \"$@\"; printf '%s\\n' \"$WINEPREFIX\"; } > \"$d/args.tmp\"\n"
-                            "mv \"$d/args.tmp\" \"$d/args\"\n");
+            "bin/wine",
+            "#!/bin/sh\n"
+            "d='" +
+                dir.str() +
+                "'\n"
+                "n=0\n"
+                "while [ ! -e \"$d/go\" ] && [ $n -lt 3000 ]; do\n"
+                "    sleep 0.02; n=$((n + 1))\n"
+                "done\n"
+                "{ printf '%s\\n' \"$@\"; printf '%s\\n' \"$WINEPREFIX\" \"$PWD\"; } > \"$d/args.tmp\"\n"
+                "mv \"$d/args.tmp\" \"$d/args\"\n");
         fs::permissions(wine, fs::perms::owner_all);
         wineProgram = wine.string();
     }
@@ -74,21 +75,20 @@ TEST_F(LauncherTest, runsTheScriptThroughWineCmdWithoutWaiting) {
     letWineGo();
     ASSERT_TRUE(ui.runNext());
     EXPECT_TRUE(ended) << "the exit handler must come after the interpreter has ended";
-    EXPECT_EQ(dir.read("args"), "cmd\n/c\nC:\\Patch Folder\\Register.bat\n" + dir.str() + "/prefix\n");
+    // The bare name in the script's folder: no character of the folder reaches cmd's command line.
+    EXPECT_EQ(dir.read("args"), "cmd\n/d\n/c\nRegister.bat\n" + dir.str() + "/prefix\n" + dir.str() +
+                                    "/prefix/drive_c/Patch Folder\n");
 }
 
-TEST_F(LauncherTest, scriptsOutsideTheDrivesOfCGoThroughZ) {
+TEST_F(LauncherTest, scriptsOutsideTheDrivesOfCRunInTheirFolderAsFound) {
     PostBox ui;
     PosixProcessLauncher launcher(prefix(), wineProgram, ui.poster());
-    dir.write("package/Register.bat", "");
-    ASSERT_TRUE(launcher.startScript(dir.str() + "/package\\\\register.BAT", [] {}));
+    dir.write("Patch & Fix (2) 100%OS%/Register_2.bat", "");
+    ASSERT_TRUE(launcher.startScript(dir.str() + "/patch & fix (2) 100%OS%\\\\register_2.BAT", [] {}));
     letWineGo();
     ASSERT_TRUE(ui.runNext());
-    std::string expected = "Z:";
-    for (const char c : dir.str() + "/package/Register.bat") {
-        expected.push_back(c == '/' ? '\\' : c);
-    }
-    EXPECT_EQ(dir.read("args").substr(0, dir.read("args").find('\n', 7)), "cmd\n/c\n" + expected);
+    EXPECT_EQ(dir.read("args"), "cmd\n/d\n/c\nRegister_2.bat\n" + dir.str() + "/prefix\n" + dir.str() +
+                                    "/Patch & Fix (2) 100%OS%\n");
 }
 
 TEST_F(LauncherTest, withoutAPosterTheHandlerRunsOnTheWaitingThread) {

@@ -39,7 +39,8 @@ std::string findOnPath(std::string_view name) {
     return {};
 }
 
-int runProgram(const std::vector<std::string>& arguments) {
+int runProgram(const std::vector<std::string>& arguments, const std::string& folder,
+               const std::string& output) {
     std::vector<std::string> copies = arguments;
     std::vector<char*> argv;
     for (std::string& argument : copies) {
@@ -49,8 +50,12 @@ int runProgram(const std::vector<std::string>& arguments) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.empty() ? "/dev/null" : output.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    if (!folder.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    }
     pid_t pid = -1;
     const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -73,6 +78,12 @@ void WineEnvironment::SetUp() {
                         "' on the PATH); install the Debian packages wine and wine64 to run this test";
             return;
         }
+    }
+    if (const char* given = std::getenv("HOTFIX_WINE_TEST_PREFIX"); given != nullptr && *given != '\0') {
+        g_prefix = given;
+        ::setenv("WINEPREFIX", g_prefix.c_str(), 1);
+        g_missing.clear();
+        return;
     }
     std::string pattern = (fs::temp_directory_path() / "hotfix-wine-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {

@@ -11,11 +11,14 @@ namespace hotfix::test {
 // The first executable of that name on the PATH; empty when there is none.
 std::string findOnPath(std::string_view name);
 
-// Runs a program to its end, its output thrown away; its exit status, or -1 when it did not exit normally.
-int runProgram(const std::vector<std::string>& arguments);
+// Runs a program to its end in folder (the current one when empty), its output and errors written to the
+// file output (thrown away when empty); its exit status, or -1 when it did not exit normally.
+int runProgram(const std::vector<std::string>& arguments, const std::string& folder = {},
+               const std::string& output = {});
 
 // A throw-away Wine prefix shared by every test of one executable, made once: creating one takes Wine a
-// while. WINEPREFIX points at it for the whole process, so the platform's own factories find it.
+// while. WINEPREFIX points at it for the whole process, so the platform's own factories find it. A process
+// that a test starts as a second installer gets the prefix in HOTFIX_WINE_TEST_PREFIX and uses it as it is.
 class WineEnvironment final : public ::testing::Environment {
 public:
     void SetUp() override;

@@ -158,18 +158,42 @@ TEST_F(Win32FileSystemTest, pathsLongerThanMaxPathWork) {
     EXPECT_FALSE(files->fileExists(file));
 }
 
-TEST_F(Win32FileSystemTest, scriptsAreWrittenInTheOemCodePage) {
+// cmd reads a batch file in the OEM code page. Best fit would turn U+FF06 into "&", U+FF02 into a quote
+// mark and "ł" into "l" there; a script holds a character exactly or not at all.
+TEST_F(Win32FileSystemTest, scriptsAreWrittenExactlyInTheOemCodePageOrNotAtAll) {
     const std::string script = winPath(dir, "Register.bat");
     ASSERT_TRUE(files->createTextFile(script));
-    ASSERT_TRUE(
-        files->appendLines(script, std::vector<std::string>{"cd C:\\Caf\xC3\xA9\\", "regsvr32 a.dll"}));
-    const std::string bytes = dir.read("Register.bat");
+    // A script that is there may be running: it is never emptied.
+    EXPECT_FALSE(files->createTextFile(script));
+    const std::string cafe = "cd C:\\Caf\xC3\xA9\\";
+    ASSERT_TRUE(files->appendLines(script, std::vector<std::string>{cafe, "regsvr32 a.dll"}));
     const UINT oem = ::GetOEMCP();
     if (oem != 437 && oem != 850) {
         GTEST_SKIP() << "OEM code page " << oem;
     }
-    // cmd reads a batch file in the OEM code page, where e-acute is 0x82 (0xE9 in the ANSI one).
-    EXPECT_EQ(bytes, "cd C:\\Caf\x82\\\r\nregsvr32 a.dll\r\n");
+    // e-acute is 0x82 in the OEM code page (0xE9 in the ANSI one).
+    EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\nregsvr32 a.dll\r\n");
+    EXPECT_EQ(files->scriptText(cafe), cafe);
+    for (const std::string refused : {"x\xEF\xBC\x86"
+                                      "calc.dll",
+                                      "q\xEF\xBC\x82"
+                                      "x.dll",
+                                      "\xC5\x82"
+                                      "ib.dll"}) {
+        SCOPED_TRACE(refused);
+        EXPECT_EQ(files->scriptText(refused), std::nullopt);
+        EXPECT_FALSE(files->appendLines(script, std::vector<std::string>{"a", refused}));
+    }
+    EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\nregsvr32 a.dll\r\n");
+}
+
+TEST_F(Win32FileSystemTest, identityTellsFilesApartNotSpellings) {
+    dir.write("a.txt", "a");
+    const auto first = files->identity(winPath(dir, "a.txt"));
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(files->identity(winPath(dir, "A.TXT")), first);
+    ASSERT_TRUE(files->deleteFile(winPath(dir, "a.txt")));
+    EXPECT_EQ(files->identity(winPath(dir, "a.txt")), std::nullopt);
 }
 
 TEST_F(Win32FileSystemTest, listFilesAreReadInTheAnsiCodePageUnlessTheyAreUtf8) {

@@ -1,5 +1,6 @@
 #include "platform/platform_services.hpp"
 #include "platform/win32/win32_process_launcher.hpp"
+#include "platform/win32/win32_text.hpp"
 #include "support/temp_dir.hpp"
 #include "win32_test_tools.hpp"
 
@@ -69,20 +70,37 @@ TEST_F(LauncherTest, scriptFileIsRemovedOnlyAfterTheInterpreterHasEnded) {
     EXPECT_FALSE(fs::exists(script));
 }
 
-TEST_F(LauncherTest, interpreterStartsMinimizedWithTheScriptQuoted) {
+TEST_F(LauncherTest, interpreterStartsMinimizedInTheScriptsFolderWithItsNameQuoted) {
     const fs::path probe = test::executableFolder() / "startup_probe.exe";
     const fs::path report = dir.path() / "probe.txt";
     ASSERT_TRUE(::SetEnvironmentVariableW(L"HOTFIX_PROBE_OUTPUT", report.c_str()));
-    const std::string script = (folder() / "Register.bat").string();
+    fs::create_directories(folder());
+    const std::string script = folder().string() + "\\\\Register.bat";
 
     std::atomic<bool> ended{false};
     win32::Win32ProcessLauncher launcher(probe.wstring(), {});
     ASSERT_TRUE(launcher.startScript(script, [&] { ended = true; }));
     ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
 
-    const std::string expected =
-        std::to_string(SW_SHOWMINIMIZED) + "\n\"" + probe.string() + "\" /s /c \"\"" + script + "\"\"\n";
+    const std::string expected = std::to_string(SW_SHOWMINIMIZED) + "\n\"" + probe.string() +
+                                 "\" /d /s /c \"\"Register.bat\"\"\n" + folder().string() + "\n";
     EXPECT_EQ(test::readFile(report), expected);
+}
+
+// No character of the script's folder reaches cmd's command line, where "&", "(", ")", "%" or "!" would make
+// it do other things than run the script; the script runs in its folder, whatever the folder's name.
+TEST_F(LauncherTest, scriptsRunFromFoldersWithAnyLegalName) {
+    for (const std::wstring name : {L"Patch & Fix (2)", L"100%OS% a!b", L"Caf\u00e9 \u0142\uff06"}) {
+        const fs::path scriptFolder = dir.path() / name;
+        fs::create_directories(scriptFolder);
+        test::writeFile(scriptFolder / "Register.bat", "echo ran> ran.txt\r\n");
+        std::atomic<bool> ended{false};
+        auto launcher = makeProcessLauncher();
+        ASSERT_TRUE(launcher->startScript(win32::narrow(scriptFolder.wstring() + L"\\Register.bat"),
+                                          [&] { ended = true; }));
+        ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
+        EXPECT_TRUE(fs::exists(scriptFolder / "ran.txt")) << win32::narrow(name);
+    }
 }
 
 TEST_F(LauncherTest, failedStartIsReportedAndNeverCallsTheHandler) {

@@ -2,6 +2,7 @@
 #include "engine/install_run.hpp"
 #include "engine/messages.hpp"
 #include "platform/platform_services.hpp"
+#include "platform/win32/win32_text.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
@@ -38,7 +39,8 @@ class WatchedLauncher final : public ProcessLauncher {
 public:
     bool startScript(const std::string& scriptPath, ExitHandler onExit) override {
         ++started;
-        return m_real->startScript(scriptPath, [this, onExit = std::move(onExit)] {
+        return m_real->startScript(scriptPath, [this, scriptPath, onExit = std::move(onExit)] {
+            goneAtExit = !fs::exists(test::utf8Path(scriptPath));
             if (onExit) {
                 onExit();
             }
@@ -48,6 +50,7 @@ public:
 
     std::atomic<int> started{0};
     std::atomic<int> ended{0};
+    std::atomic<bool> goneAtExit{false};
 
 private:
     std::unique_ptr<ProcessLauncher> m_real = makeProcessLauncher();
@@ -58,9 +61,10 @@ private:
 TEST(Win32Registration, replacedLibraryIsRegisteredThroughCmdAndRegsvr32) {
     TempDir dir;
     const fs::path fixtures = test::executableFolder();
-    // Blanks in both the program folder and the product root, as in C:\Program Files.
-    const fs::path programFolder = dir.path() / "Hot Fix 1";
-    const fs::path root = dir.path() / "Program Files" / "Vantrel";
+    // Blanks in both the program folder and the product root, as in C:\Program Files; characters that cmd
+    // acts on in the program folder, and a library folder whose name is not ASCII.
+    const fs::path programFolder = dir.path() / L"Hot Fix & 100%OS% (2)!";
+    const fs::path root = dir.path() / "Program Files" / L"Vantrel Caf\u00e9";
     fs::create_directories(programFolder / "Setup" / "Vtrl" / "Common");
     fs::create_directories(root / "Common");
     test::writeFile(programFolder / "Setup" / "InstallPatch.BLR", "Common\\comfix.dll");
@@ -76,9 +80,9 @@ TEST(Win32Registration, replacedLibraryIsRegisteredThroughCmdAndRegsvr32) {
     auto files = makeFileSystem();
     test::RecordingMsgBox boxes;
     WatchedLauncher launcher;
-    const EngineServices services{programFolder.string(), *files, boxes, launcher};
+    const EngineServices services{win32::narrow(programFolder.wstring()), *files, boxes, launcher};
     test::FakeInstallerWindow window;
-    window.TxtPath = root.string();
+    window.TxtPath = win32::narrow(root.wstring());
     window.TxtWinPath = (dir.path() / "WINNT").string();
     window.chkRegisterDlls = true;
     window.chkShowAfterReg = false; // regsvr32 /s: no box waits for a person
@@ -93,6 +97,8 @@ TEST(Win32Registration, replacedLibraryIsRegisteredThroughCmdAndRegsvr32) {
     EXPECT_EQ(registeredText(L"Build"), L"2");
     EXPECT_EQ(registeredText(nullptr), (root / "Common" / "comfix.dll").wstring());
     EXPECT_TRUE(fs::exists(root / "Common" / "comfix.dll_backup"));
+    // The script removed itself, before the installer learnt that its interpreter had ended.
+    EXPECT_TRUE(launcher.goneAtExit);
     EXPECT_FALSE(fs::exists(programFolder / "Register.bat"));
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kClassKey);
 }
