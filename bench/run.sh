@@ -18,6 +18,11 @@ for program in "$build"/bench/bench_*; do
     (( PIPESTATUS[0] == 0 )) || failed=1
 done
 
+# The whole installer process against the shell commands a technician could use instead (hyperfine).
+echo "== install_vs_cp_backup.sh"
+"$(dirname "$0")/install_vs_cp_backup.sh" "$build" 2>&1 | tee -a "$results"
+(( PIPESTATUS[0] == 0 )) || failed=1
+
 echo
 echo "Ratios (time measured / time of its baseline) on $(uname -m), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'):"
 grep '^ratio ' "$results" | sed 's/^ratio //'
