@@ -9,8 +9,9 @@
 namespace hotfix {
 
 // Files being written get a name of this form beside their final place, so that a file cut short never
-// carries a name anybody relies on, and one left by a crash is recognisable as ours.
-inline constexpr std::string_view kTemporaryPrefix = "~hotfix-";
+// carries a name anybody relies on, and one left by a crash is recognisable as ours. The commas keep it
+// apart from every listed file: a list entry cannot hold one.
+inline constexpr std::string_view kTemporaryPrefix = "~hotfix,";
 inline constexpr std::string_view kTemporarySuffix = ".tmp";
 
 // A new temporary name in the folder of path (Windows-style, "\" or "/" separated). The random part is
@@ -28,7 +29,7 @@ inline std::string temporaryNameBeside(std::string_view path) {
     for (int shift = 60; shift >= 0; shift -= 4) {
         name += kHex[(processPart >> shift) & 0xF];
     }
-    name += '-';
+    name += ',';
     name += std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
     name += kTemporarySuffix;
     return name;

@@ -93,10 +93,12 @@ TEST(TemporaryNames, areRecognisableAndNeverRepeat) {
     const std::string first = temporaryNameBeside("C:\\Vantrel\\\\bin\\a.dll");
     const std::string second = temporaryNameBeside("C:\\Vantrel\\\\bin\\a.dll");
     EXPECT_NE(first, second);
-    EXPECT_TRUE(first.starts_with("C:\\Vantrel\\\\bin\\~hotfix-"));
+    EXPECT_TRUE(first.starts_with("C:\\Vantrel\\\\bin\\~hotfix,"));
     EXPECT_TRUE(isTemporaryName(first.substr(first.rfind('\\') + 1)));
     EXPECT_FALSE(isTemporaryName("a.dll"));
-    EXPECT_TRUE(temporaryNameBeside("/opt/root/a.dll").starts_with("/opt/root/~hotfix-"));
+    // A list entry cannot hold a comma, so no listed file can ever bear a temporary name.
+    EXPECT_NE(first.substr(first.rfind('\\')).find(','), std::string::npos);
+    EXPECT_TRUE(temporaryNameBeside("/opt/root/a.dll").starts_with("/opt/root/~hotfix,"));
 }
 
 } // namespace

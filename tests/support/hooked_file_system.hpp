@@ -85,7 +85,7 @@ public:
 
     // Log entries that change something on disk, in order, with every temporary name written "~temp".
     std::vector<std::string> effects() const {
-        static const std::regex temporary(R"(~hotfix-[0-9a-f]+-[0-9]+\.tmp)");
+        static const std::regex temporary(R"(~hotfix,[0-9a-f]+,[0-9]+\.tmp)");
         std::vector<std::string> out;
         for (const std::string& entry : log) {
             if (!entry.starts_with("fileExists") && !entry.starts_with("folderExists") &&
