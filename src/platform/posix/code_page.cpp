@@ -38,11 +38,33 @@ bool matches(std::string_view locale, std::string_view prefix) {
     return locale.starts_with(prefix) && (locale.size() == prefix.size() || locale[prefix.size()] == '-');
 }
 
+// An iconv conversion, closed when it goes.
+class Converter {
+public:
+    Converter(const char* to, const char* from)
+        : m_handle(::iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid()) {
+            ::iconv_close(m_handle);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // iconv_open reports failure as (iconv_t)-1.
+    bool valid() const { return reinterpret_cast<std::intptr_t>(m_handle) != -1; }
+    iconv_t get() const { return m_handle; }
+
+private:
+    iconv_t m_handle;
+};
+
+constexpr std::size_t kIconvFailed = static_cast<std::size_t>(-1);
+
 // One iconv conversion of the whole text; nothing when iconv cannot convert every byte.
 std::optional<std::string> convert(std::string_view text, const char* to, const char* from) {
-    const iconv_t converter = ::iconv_open(to, from);
-    // iconv_open reports failure as (iconv_t)-1.
-    if (reinterpret_cast<std::intptr_t>(converter) == -1) {
+    const Converter converter(to, from);
+    if (!converter.valid()) {
         return std::nullopt;
     }
     std::string out(text.size() * 4 + 4, '\0');
@@ -51,9 +73,11 @@ std::optional<std::string> convert(std::string_view text, const char* to, const 
     std::size_t inLeft = in.size();
     char* outBytes = out.data();
     std::size_t outLeft = out.size();
-    const std::size_t result = ::iconv(converter, &inBytes, &inLeft, &outBytes, &outLeft);
-    ::iconv_close(converter);
-    if (result == static_cast<std::size_t>(-1) || inLeft != 0) {
+    if (::iconv(converter.get(), &inBytes, &inLeft, &outBytes, &outLeft) == kIconvFailed || inLeft != 0) {
+        return std::nullopt;
+    }
+    // The converters of 1255 and 1258 hold a letter back in case an accent follows; the end lets it out.
+    if (::iconv(converter.get(), nullptr, nullptr, &outBytes, &outLeft) == kIconvFailed) {
         return std::nullopt;
     }
     out.resize(out.size() - outLeft);
