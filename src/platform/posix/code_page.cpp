@@ -1,6 +1,9 @@
 #include "code_page.hpp"
 
+#include "../text_codec.hpp"
+
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <iconv.h>
 
@@ -131,6 +134,75 @@ std::optional<std::string> fromCodePage(std::string_view bytes, unsigned codePag
     }
     const std::string name = iconvName(codePage);
     return convert(bytes, "UTF-8", name.c_str());
+}
+
+bool knowsCodePage(unsigned codePage) {
+    const std::string name = iconvName(codePage);
+    return Converter("UTF-8", name.c_str()).valid() && Converter(name.c_str(), "UTF-8").valid();
+}
+
+std::optional<std::string> fromCodePageKeepingEveryByte(std::string_view bytes, unsigned codePage) {
+    if (isAscii(bytes)) {
+        return std::string(bytes);
+    }
+    const std::string name = iconvName(codePage);
+    const Converter converter("UTF-8", name.c_str());
+    if (!converter.valid()) {
+        return std::nullopt;
+    }
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    std::array<char, 4096> chunk{};
+    // Converts until the input ends or a byte begins no character (true then); without input, lets out
+    // what the converter holds back.
+    const auto run = [&](char** in, std::size_t* inLeft) {
+        for (;;) {
+            char* outBytes = chunk.data();
+            std::size_t outLeft = chunk.size();
+            const std::size_t result = ::iconv(converter.get(), in, inLeft, &outBytes, &outLeft);
+            const int error = errno;
+            out.append(chunk.data(), outBytes);
+            if (result != kIconvFailed || error != E2BIG) {
+                return result == kIconvFailed;
+            }
+        }
+    };
+    // iconv takes its input through a char** but only reads it.
+    char* inBytes = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        if (run(&inBytes, &inLeft) && inLeft > 0) {
+            // A letter held back for an accent comes before the byte.
+            run(nullptr, nullptr);
+            appendUtf8(out, static_cast<unsigned char>(*inBytes));
+            ++inBytes;
+            --inLeft;
+        }
+    }
+    run(nullptr, nullptr);
+    return out;
+}
+
+std::optional<std::string> toCodePageOrQuestionMarks(std::string_view utf8, unsigned codePage) {
+    if (auto whole = toCodePageExactly(utf8, codePage)) {
+        return whole;
+    }
+    if (!knowsCodePage(codePage)) {
+        return std::nullopt;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t codePoint = 0;
+        const std::size_t length = decodeUtf8At(utf8, i, codePoint);
+        if (length == 0) {
+            out.push_back('?');
+            ++i;
+            continue;
+        }
+        out += toCodePageExactly(utf8.substr(i, length), codePage).value_or("?");
+        i += length;
+    }
+    return out;
 }
 
 } // namespace hotfix
