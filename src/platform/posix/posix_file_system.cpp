@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <set>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
