@@ -21,7 +21,7 @@ namespace {
 constexpr std::string_view kProgramFolder = "C:\\Patch";
 constexpr std::string_view kListPath = "C:\\Patch\\Setup\\InstallPatch.BLR";
 
-// Holds the one list file in memory, decoded as the platform decodes 8-bit text.
+// Holds the one list file in memory, decoded as the platform decodes 8-bit text under a western locale.
 class ListFileOnly final : public FileSystem {
 public:
     explicit ListFileOnly(std::string_view bytes)

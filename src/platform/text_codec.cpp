@@ -152,13 +152,4 @@ std::string_view withoutByteOrderMark(std::string_view bytes) {
     return bytes.starts_with(kMark) ? bytes.substr(kMark.size()) : bytes;
 }
 
-void decodeEightBitTextInPlace(std::string& bytes) {
-    if (const std::size_t mark = bytes.size() - withoutByteOrderMark(bytes).size(); mark > 0) {
-        bytes.erase(0, mark);
-    }
-    if (!isValidUtf8(bytes)) {
-        bytes = windows1252ToUtf8(bytes);
-    }
-}
-
 } // namespace hotfix

@@ -29,7 +29,5 @@ std::string_view withoutByteOrderMark(std::string_view bytes);
 // 8-bit text of unknown origin: kept as it is when it is valid UTF-8, otherwise read as Windows-1252; a
 // leading byte-order mark is dropped.
 std::string decodeEightBitText(std::string_view bytes);
-// The same, without a copy where the bytes are UTF-8 already.
-void decodeEightBitTextInPlace(std::string& bytes);
 
 } // namespace hotfix

@@ -1,6 +1,9 @@
 #include "code_page.hpp"
 
+#include "../text_codec.hpp"
+
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <iconv.h>
 
@@ -38,11 +41,33 @@ bool matches(std::string_view locale, std::string_view prefix) {
     return locale.starts_with(prefix) && (locale.size() == prefix.size() || locale[prefix.size()] == '-');
 }
 
+// An iconv conversion, closed when it goes.
+class Converter {
+public:
+    Converter(const char* to, const char* from)
+        : m_handle(::iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid()) {
+            ::iconv_close(m_handle);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // iconv_open reports failure as (iconv_t)-1.
+    bool valid() const { return reinterpret_cast<std::intptr_t>(m_handle) != -1; }
+    iconv_t get() const { return m_handle; }
+
+private:
+    iconv_t m_handle;
+};
+
+constexpr std::size_t kIconvFailed = static_cast<std::size_t>(-1);
+
 // One iconv conversion of the whole text; nothing when iconv cannot convert every byte.
 std::optional<std::string> convert(std::string_view text, const char* to, const char* from) {
-    const iconv_t converter = ::iconv_open(to, from);
-    // iconv_open reports failure as (iconv_t)-1.
-    if (reinterpret_cast<std::intptr_t>(converter) == -1) {
+    const Converter converter(to, from);
+    if (!converter.valid()) {
         return std::nullopt;
     }
     std::string out(text.size() * 4 + 4, '\0');
@@ -51,9 +76,11 @@ std::optional<std::string> convert(std::string_view text, const char* to, const 
     std::size_t inLeft = in.size();
     char* outBytes = out.data();
     std::size_t outLeft = out.size();
-    const std::size_t result = ::iconv(converter, &inBytes, &inLeft, &outBytes, &outLeft);
-    ::iconv_close(converter);
-    if (result == static_cast<std::size_t>(-1) || inLeft != 0) {
+    if (::iconv(converter.get(), &inBytes, &inLeft, &outBytes, &outLeft) == kIconvFailed || inLeft != 0) {
+        return std::nullopt;
+    }
+    // The converters of 1255 and 1258 hold a letter back in case an accent follows; the end lets it out.
+    if (::iconv(converter.get(), nullptr, nullptr, &outBytes, &outLeft) == kIconvFailed) {
         return std::nullopt;
     }
     out.resize(out.size() - outLeft);
@@ -107,6 +134,75 @@ std::optional<std::string> fromCodePage(std::string_view bytes, unsigned codePag
     }
     const std::string name = iconvName(codePage);
     return convert(bytes, "UTF-8", name.c_str());
+}
+
+bool knowsCodePage(unsigned codePage) {
+    const std::string name = iconvName(codePage);
+    return Converter("UTF-8", name.c_str()).valid() && Converter(name.c_str(), "UTF-8").valid();
+}
+
+std::optional<std::string> fromCodePageKeepingEveryByte(std::string_view bytes, unsigned codePage) {
+    if (isAscii(bytes)) {
+        return std::string(bytes);
+    }
+    const std::string name = iconvName(codePage);
+    const Converter converter("UTF-8", name.c_str());
+    if (!converter.valid()) {
+        return std::nullopt;
+    }
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    std::array<char, 4096> chunk{};
+    // Converts until the input ends or a byte begins no character (true then); without input, lets out
+    // what the converter holds back.
+    const auto run = [&](char** in, std::size_t* inLeft) {
+        for (;;) {
+            char* outBytes = chunk.data();
+            std::size_t outLeft = chunk.size();
+            const std::size_t result = ::iconv(converter.get(), in, inLeft, &outBytes, &outLeft);
+            const int error = errno;
+            out.append(chunk.data(), outBytes);
+            if (result != kIconvFailed || error != E2BIG) {
+                return result == kIconvFailed;
+            }
+        }
+    };
+    // iconv takes its input through a char** but only reads it.
+    char* inBytes = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        if (run(&inBytes, &inLeft) && inLeft > 0) {
+            // A letter held back for an accent comes before the byte.
+            run(nullptr, nullptr);
+            appendUtf8(out, static_cast<unsigned char>(*inBytes));
+            ++inBytes;
+            --inLeft;
+        }
+    }
+    run(nullptr, nullptr);
+    return out;
+}
+
+std::optional<std::string> toCodePageOrQuestionMarks(std::string_view utf8, unsigned codePage) {
+    if (auto whole = toCodePageExactly(utf8, codePage)) {
+        return whole;
+    }
+    if (!knowsCodePage(codePage)) {
+        return std::nullopt;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t codePoint = 0;
+        const std::size_t length = decodeUtf8At(utf8, i, codePoint);
+        if (length == 0) {
+            out.push_back('?');
+            ++i;
+            continue;
+        }
+        out += toCodePageExactly(utf8.substr(i, length), codePage).value_or("?");
+        i += length;
+    }
+    return out;
 }
 
 } // namespace hotfix

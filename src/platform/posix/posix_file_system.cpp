@@ -358,7 +358,13 @@ std::optional<std::string> PosixFileSystem::readTextFile(std::string_view path) 
         filled += static_cast<std::size_t>(got);
     }
     bytes.resize(filled);
-    decodeEightBitTextInPlace(bytes);
+    if (const std::size_t mark = bytes.size() - withoutByteOrderMark(bytes).size(); mark > 0) {
+        bytes.erase(0, mark);
+    }
+    // Notepad saves UTF-8 nowadays, kept without a copy; anything else is in the workstation's code page.
+    if (!isValidUtf8(bytes)) {
+        bytes = m_listCodePage.toUtf8(bytes);
+    }
     return bytes;
 }
 

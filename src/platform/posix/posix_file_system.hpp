@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../file_system.hpp"
+#include "ansi_code_page.hpp"
 #include "path_resolver.hpp"
 
 #include <optional>
@@ -15,15 +16,16 @@ namespace hotfix {
 // Paths are found as Wine finds them in the prefix (see PathResolver).
 class PosixFileSystem final : public FileSystem {
 public:
-    // Without a prefix only Z: (the root folder) and POSIX paths lead anywhere. Scripts are written in the
-    // OEM code page Wine's cmd reads them in (WinePrefix::codePages), or in the one given.
+    // Without a prefix only Z: (the root folder) and POSIX paths lead anywhere. The code pages are those of
+    // the programs Wine runs (WinePrefix::codePages), or the ones given: a list file that is not UTF-8 is
+    // read in the ANSI one, scripts are written in the OEM one, in which Wine's cmd reads them.
     PosixFileSystem()
         : PosixFileSystem(WinePrefix()) {}
-    explicit PosixFileSystem(WinePrefix prefix)
-        : m_scriptCodePage(prefix.codePages().oem)
-        , m_paths(std::move(prefix)) {}
-    PosixFileSystem(WinePrefix prefix, unsigned scriptCodePage)
-        : m_scriptCodePage(scriptCodePage)
+    explicit PosixFileSystem(const WinePrefix& prefix)
+        : PosixFileSystem(prefix, prefix.codePages()) {}
+    PosixFileSystem(WinePrefix prefix, CodePages codePages)
+        : m_listCodePage(AnsiCodePage::numbered(codePages.ansi))
+        , m_scriptCodePage(codePages.oem)
         , m_paths(std::move(prefix)) {}
 
     bool fileExists(std::string_view path) override;
@@ -58,6 +60,7 @@ private:
     // Copies into a new file at the native path target, removing it again when the copy breaks off.
     bool copy(std::string_view from, const std::string& target);
 
+    AnsiCodePage m_listCodePage;
     unsigned m_scriptCodePage;
     PathResolver m_paths;
 };

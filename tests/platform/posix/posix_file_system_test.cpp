@@ -1,4 +1,5 @@
 #include "platform/posix/posix_file_system.hpp"
+#include "scoped_environment.hpp"
 #include "support/temp_dir.hpp"
 
 #include <fcntl.h>
@@ -135,7 +136,7 @@ TEST_F(PosixFileSystemTest, scriptsAreWrittenExactlyInTheInterpretersCodePageOrN
     const std::string cafe = "cd C:\\Caf\xC3\xA9\\";
     const std::string lSlash = "\xC5\x82"
                                "ib.dll";
-    PosixFileSystem us(WinePrefix(), 437);
+    PosixFileSystem us(WinePrefix(), {1252, 437});
     ASSERT_TRUE(us.createTextFile(script));
     ASSERT_TRUE(us.appendLines(script, std::vector<std::string>{cafe}));
     EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\n");
@@ -152,12 +153,51 @@ TEST_F(PosixFileSystemTest, scriptsAreWrittenExactlyInTheInterpretersCodePageOrN
     EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\n");
     EXPECT_EQ(us.scriptText(cafe), cafe);
 
-    PosixFileSystem centralEurope(WinePrefix(), 852);
+    PosixFileSystem centralEurope(WinePrefix(), {1250, 852});
     EXPECT_EQ(centralEurope.scriptText(lSlash), lSlash);
+    // Vietnamese: the converter holds the last letter back until the text ends.
+    PosixFileSystem vietnam(WinePrefix(), {1258, 1258});
+    EXPECT_EQ(vietnam.scriptText("\xC4\x82n.dll"), "\xC4\x82n.dll");
     // A code page the C library lacks takes plain ASCII only.
-    PosixFileSystem unknown(WinePrefix(), 1);
+    PosixFileSystem unknown(WinePrefix(), {1252, 1});
     EXPECT_EQ(unknown.scriptText("a.dll"), "a.dll");
     EXPECT_EQ(unknown.scriptText(cafe), std::nullopt);
+}
+
+// A list file made on a Cyrillic workstation: "Программа\ядро.dll" in Windows-1251, with 0x98, which 1251
+// leaves undefined, in the name.
+constexpr std::string_view kCyrillicList = "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0\\\xFF\xE4\x98\xF0\xEE.dll";
+
+TEST_F(PosixFileSystemTest, listFilesThatAreNotUtf8AreReadInTheLocalesAnsiCodePage) {
+    dir.write("cyrillic.BLR", kCyrillicList);
+    dir.write("utf8.BLR", "\xEF\xBB\xBF\xD0\xAF\\a.dll");
+    const std::string cyrillic = winPath(dir, "cyrillic.BLR");
+    const std::string cyrillicAsUtf8 = "\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC"
+                                       "\xD0\xB0\\\xD1\x8F\xD0\xB4\xC2\x98\xD1\x80\xD0\xBE.dll";
+    const std::string westernAsUtf8 = "\xC3\x8F\xC3\xB0\xC3\xAE\xC3\xA3\xC3\xB0\xC3\xA0\xC3\xAC\xC3\xAC"
+                                      "\xC3\xA0\\\xC3\xBF\xC3\xA4\xCB\x9C\xC3\xB0\xC3\xAE.dll";
+    {
+        // Whether or not the C library has the locale, Wine takes Russian from it.
+        const test::ScopedEnvironment russian("LC_ALL", "ru_RU.UTF-8");
+        PosixFileSystem russianFiles{WinePrefix()};
+        EXPECT_EQ(russianFiles.readTextFile(cyrillic), cyrillicAsUtf8);
+        EXPECT_EQ(russianFiles.readTextFile(winPath(dir, "utf8.BLR")), "\xD0\xAF\\a.dll");
+    }
+    {
+        const test::ScopedEnvironment german("LC_ALL", "de_DE.UTF-8");
+        EXPECT_EQ(PosixFileSystem{WinePrefix()}.readTextFile(cyrillic), westernAsUtf8);
+    }
+    // A code page the C library cannot convert falls back to Windows-1252.
+    EXPECT_EQ(PosixFileSystem(WinePrefix(), {1, 437}).readTextFile(cyrillic), westernAsUtf8);
+
+    // Japanese: 0x5C ends the pair of "表", so it is no separator; a broken pair keeps its byte.
+    dir.write("japanese.BLR", "\x95\x5C\\a\x83.dll");
+    EXPECT_EQ(PosixFileSystem(WinePrefix(), {932, 932}).readTextFile(winPath(dir, "japanese.BLR")),
+              "\xE8\xA1\xA8\\a\xC2\x83.dll");
+    // Hebrew: a letter held back for a point still comes before the undefined byte after it.
+    dir.write("hebrew.BLR", "\xE9\xFF\\a.dll");
+    EXPECT_EQ(PosixFileSystem(WinePrefix(), {1255, 862}).readTextFile(winPath(dir, "hebrew.BLR")),
+              "\xD7\x99\xC3\xBF\\a.dll");
 }
 
 TEST_F(PosixFileSystemTest, identityTellsFilesApartNotSpellings) {

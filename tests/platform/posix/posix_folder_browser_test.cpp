@@ -1,5 +1,6 @@
 #include "platform/posix/posix_folder_browser.hpp"
 #include "platform/posix/wine_prefix.hpp"
+#include "scoped_environment.hpp"
 #include "support/temp_dir.hpp"
 
 #include <cstdlib>
@@ -160,15 +161,8 @@ TEST(WineCodePages, followTheLocaleWineDerivesFromTheEnvironment) {
 
 // What this process's environment gives, through the same rules, for a locale that no C library has.
 TEST(WineCodePages, prefixReadsTheInstallersEnvironment) {
-    const char* saved = std::getenv("LC_ALL");
-    const std::string savedText = saved != nullptr ? saved : "";
-    ::setenv("LC_ALL", "tr_TR.NO-SUCH-CHARSET", 1);
+    const test::ScopedEnvironment turkish("LC_ALL", "tr_TR.NO-SUCH-CHARSET");
     EXPECT_EQ(WinePrefix().codePages(), (CodePages{1254, 857}));
-    if (saved != nullptr) {
-        ::setenv("LC_ALL", savedText.c_str(), 1);
-    } else {
-        ::unsetenv("LC_ALL");
-    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "platform/posix/system_reg.hpp"
 #include "platform/posix/wine_prefix.hpp"
 #include "platform/reg_module.hpp"
+#include "scoped_environment.hpp"
 #include "support/temp_dir.hpp"
 
 #include <array>
@@ -96,6 +97,8 @@ protected:
         return out;
     }
 
+    // Texts come out in the locale's ANSI code page; these tests expect a western one.
+    const test::ScopedEnvironment westernLocale{"LC_ALL", "en_US.UTF-8"};
     TempDir dir;
     std::optional<PosixRegistry> registry;
     bool found = false;
@@ -205,6 +208,21 @@ TEST_F(PosixRegistryTest, readRegValueReadsTheFileAsTheReaderPromises) {
     // One start reads the file once: what Wine writes later is not seen.
     dir.write("system.reg", kSystemReg);
     EXPECT_EQ(read("Software\\Vantrel Software", "Junk"), "C:\\Vantrel");
+}
+
+TEST_F(PosixRegistryTest, aCyrillicLocaleCountsOneByteALetterAndLacksWesternAccents) {
+    const test::ScopedEnvironment russian("LC_ALL", "ru_RU.UTF-8");
+    std::string letters;
+    std::string expected;
+    for (int i = 0; i < 1023; ++i) {
+        letters += "\\x416";
+        expected += "\xD0\x96";
+    }
+    write("WINE REGISTRY Version 2\n[Software\\\\Vantrel Software]\n\"Fits\"=\"" + letters +
+          "\"\n\"Accent\"=\"caf\\xe9\"\n");
+    EXPECT_EQ(query("Software\\Vantrel Software", "Fits").data.size(), 1024u);
+    EXPECT_EQ(read("Software\\Vantrel Software", "Fits"), expected);
+    EXPECT_EQ(read("Software\\Vantrel Software", "Accent"), "caf?");
 }
 
 TEST_F(PosixRegistryTest, the32BitViewComesFirstAndThePlainKeyServesWhatItLacks) {
