@@ -97,7 +97,17 @@ void checkPaths(std::string_view root, const std::string& name, const std::strin
     require(folder.ends_with(dropped), "the head rule only drops the folder's head");
     require(dropped.size() == folder.size() || dropped.starts_with('\\'),
             "a folder without its head begins with a separator");
-    require(destination == concat({root, "\\", dropped, name}), "destination is root, \\, folder, name");
+    // The join begins with two separators, a network path, only where the root itself does.
+    std::string joined = concat({root, "\\", dropped, name});
+    const auto separator = [](char c) {
+        return c == '\\' || c == '/';
+    };
+    if (!(root.size() >= 2 && separator(root[0]) && separator(root[1])) && joined.size() >= 2 &&
+        separator(joined[0]) && separator(joined[1])) {
+        joined.erase(0, std::min(joined.find_first_not_of("\\/"), joined.size()) - 1);
+        joined.front() = '\\';
+    }
+    require(destination == joined, "destination is root, \\, folder, name");
     require(SourcePath(kProgramFolder, Side::Product, folder, name) ==
                 concat({kProgramFolder, "\\Setup\\Vtrl\\", folder, name}),
             "source keeps the folder as listed");
