@@ -98,7 +98,7 @@ void checkPaths(std::string_view root, const std::string& name, const std::strin
     require(dropped.size() == folder.size() || dropped.starts_with('\\'),
             "a folder without its head begins with a separator");
     // The join begins with two separators, a network path, only where the root itself does.
-    std::string joined = concat({root, "\\", dropped, name});
+    std::string joined = concat({root, "\\", dropped});
     const auto separator = [](char c) {
         return c == '\\' || c == '/';
     };
@@ -107,6 +107,7 @@ void checkPaths(std::string_view root, const std::string& name, const std::strin
         joined.erase(0, std::min(joined.find_first_not_of("\\/"), joined.size()) - 1);
         joined.front() = '\\';
     }
+    joined += name;
     require(destination == joined, "destination is root, \\, folder, name");
     require(SourcePath(kProgramFolder, Side::Product, folder, name) ==
                 concat({kProgramFolder, "\\Setup\\Vtrl\\", folder, name}),
