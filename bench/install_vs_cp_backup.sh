@@ -29,12 +29,21 @@ done
 
 cat >"$work/cp-backup.sh" <<SCRIPT
 #!/bin/sh
+# From inside each folder: coreutils 9.1 puts the backup of a file in another folder into the working one.
 for folder in \$(seq 0 19); do
-    cp --backup=simple --suffix=_backup "$work/package/Setup/Vtrl/f\$folder/"* "$work/root/f\$folder/"
+    cd "$work/root/f\$folder" && cp --backup=simple --suffix=_backup "$work/package/Setup/Vtrl/f\$folder/"* .
 done
 SCRIPT
 chmod +x "$work/cp-backup.sh"
 reset="rm -rf '$work/root' && cp -a '$work/pristine' '$work/root' && sync"
+
+# Both commands must leave the same files: each new file in place and its original beside it.
+for command in "$probe $work/package $work/root" "$work/cp-backup.sh"; do
+    eval "$reset"
+    (cd "$work" && $command)
+    backups=$(find "$work/root" -name '*_backup' | wc -l)
+    [[ $backups -eq 2000 ]] || { echo "'$command' left $backups backups in the workstation" >&2; exit 1; }
+done
 
 hyperfine --style basic --warmup 1 --runs 10 --prepare "$reset" --export-json "$work/times.json" \
     -n install "$probe '$work/package' '$work/root'" \
