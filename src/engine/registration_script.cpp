@@ -66,24 +66,15 @@ std::vector<std::string> registrationLines(bool firstLibrary, std::string_view s
     const std::string library = concat({silentSwitch, quotedIfNeeded(name, true)});
     // A failed drive or folder change sets the exit code to 1 in Windows' and Wine's cmd alike; "&&" after
     // a failed cd runs its command all the same in Wine's. "(call )" sets the exit code to 0.
-    std::vector<std::string> lines;
-    if (firstLibrary) {
-        lines = {"pushd \\",
-                 drive,
-                 change,
-                 "if not errorlevel 1 (",
-                 "regsvr32 -u " + library,
-                 "regsvr32 " + library,
-                 ")"};
-    } else {
-        lines = {"(call )",
-                 drive,
-                 change,
-                 "if not errorlevel 1 (",
-                 "regsvr32 -u  " + library,
-                 "regsvr32    " + library,
-                 ")"};
-    }
+    // The first library's block also goes to the drive's root; a further one clears the exit code instead.
+    // The blanks after regsvr32 differ between the two blocks and are kept as they always were.
+    std::vector<std::string> lines = {firstLibrary ? "pushd \\" : "(call )",
+                                      drive,
+                                      change,
+                                      "if not errorlevel 1 (",
+                                      (firstLibrary ? "regsvr32 -u " : "regsvr32 -u  ") + library,
+                                      (firstLibrary ? "regsvr32 " : "regsvr32    ") + library,
+                                      ")"};
     for (std::string& line : lines) {
         line = doublePercent(std::move(line));
     }
