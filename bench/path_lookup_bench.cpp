@@ -8,7 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 // New files in one folder, named with the folder spelt in another case than on disk, as a list file may
@@ -90,4 +90,4 @@ const bool kRatio = (bench::reportRatio("BM_NewFilesInOneFolder/10000/min_time:2
                      true);
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

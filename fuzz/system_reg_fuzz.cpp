@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 void require(bool holds, const char* what) {
@@ -126,12 +126,12 @@ void readTwice(const std::string& file) {
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Bytes, whatever their value, are read as chars.
     const std::string file(reinterpret_cast<const char*>(data), size);
-    hotfix::readTwice(file);
-    hotfix::indexAgreesWithReading(file);
+    hotfix::posix::readTwice(file);
+    hotfix::posix::indexAgreesWithReading(file);
     return 0;
 }

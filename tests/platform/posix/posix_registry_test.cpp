@@ -1,8 +1,8 @@
 #include "platform/posix/posix_registry.hpp"
+#include "platform/posix/scoped_environment.hpp"
 #include "platform/posix/system_reg.hpp"
 #include "platform/posix/wine_prefix.hpp"
 #include "platform/reg_module.hpp"
-#include "scoped_environment.hpp"
 #include "support/temp_dir.hpp"
 
 #include <array>
@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 using namespace std::string_literals;
@@ -367,4 +367,4 @@ TEST(SystemRegFuzz, mutatedFilesNeverBreakTheReader) {
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

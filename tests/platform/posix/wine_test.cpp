@@ -6,13 +6,13 @@
 #include "engine/registration_script.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/posix/posix_file_system.hpp"
+#include "platform/posix/post_box.hpp"
+#include "platform/posix/wine_environment.hpp"
 #include "platform/reg_module.hpp"
-#include "post_box.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
-#include "wine_environment.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -21,7 +21,7 @@
 
 #include <gtest/gtest.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 namespace fs = std::filesystem;
@@ -470,4 +470,4 @@ TEST_F(WineScriptTest, twoInstallerProcessesNeverRewriteARunningScript) {
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

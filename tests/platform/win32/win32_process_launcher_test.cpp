@@ -1,8 +1,8 @@
 #include "platform/platform_services.hpp"
 #include "platform/win32/win32_process_launcher.hpp"
+#include "platform/win32/win32_test_tools.hpp"
 #include "platform/win32/win32_text.hpp"
 #include "support/temp_dir.hpp"
-#include "win32_test_tools.hpp"
 
 #include <atomic>
 #include <mutex>

@@ -1,7 +1,7 @@
 #include "platform/platform_services.hpp"
 #include "platform/reg_module.hpp"
 #include "platform/win32/win32_registry.hpp"
-#include "win32_test_tools.hpp"
+#include "platform/win32/win32_test_tools.hpp"
 
 #include <algorithm>
 #include <cctype>

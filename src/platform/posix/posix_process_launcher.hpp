@@ -1,12 +1,12 @@
 #pragma once
 
-#include "../platform_services.hpp"
-#include "../process_launcher.hpp"
-#include "path_resolver.hpp"
+#include "platform/platform_services.hpp"
+#include "platform/posix/posix_path_resolver.hpp"
+#include "platform/process_launcher.hpp"
 
 #include <string>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 // Runs a registration script through Wine's own command interpreter, "wine cmd /d /c <script's name>" in the
 // script's folder, with WINEPREFIX set to the prefix. The installer does not wait: a thread of
@@ -28,9 +28,9 @@ public:
     static std::string findWine();
 
 private:
-    PathResolver m_paths;
+    PosixPathResolver m_paths;
     std::string m_wine;
     CallbackPoster m_post;
 };
 
-} // namespace hotfix
+} // namespace hotfix::posix

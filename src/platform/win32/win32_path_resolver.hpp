@@ -23,10 +23,15 @@ std::wstring collapseSeparators(std::wstring_view path);
 // The command interpreter that runs registration scripts: the 32-bit one where files go to SysWOW64.
 std::wstring commandInterpreter(const SystemFolders& folders);
 
+// A full path in the "\\?\" form, which lifts the length limit ("\\?\UNC\server\share" for a network path).
+std::wstring withLongPrefix(std::wstring_view fullPath);
+// A path as Windows hands it out, without that form, for showing it or for a program's command line.
+std::wstring withoutLongPrefix(std::wstring path);
+
 // Turns the engine's UTF-8, Windows-style paths into paths for the wide file calls.
-class PathMapper {
+class Win32PathResolver {
 public:
-    explicit PathMapper(SystemFolders folders);
+    explicit Win32PathResolver(SystemFolders folders);
 
     // The full path, separators collapsed, redirected as the file-system redirector redirects a 32-bit
     // program, and in the "\\?\" form when it is too long for the ordinary one. Nothing when the text is

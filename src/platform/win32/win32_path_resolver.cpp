@@ -1,6 +1,6 @@
-#include "win32_paths.hpp"
+#include "platform/win32/win32_path_resolver.hpp"
 
-#include "win32_text.hpp"
+#include "platform/win32/win32_text.hpp"
 
 #include <array>
 #include <windows.h>
@@ -72,13 +72,7 @@ std::wstring fullPath(const std::wstring& path) {
 }
 
 std::wstring longForm(const std::wstring& path) {
-    if (path.size() < MAX_PATH) {
-        return path;
-    }
-    if (path.starts_with(L"\\\\")) {
-        return std::wstring(kLongUncPrefix) + path.substr(2);
-    }
-    return std::wstring(kLongPrefix) + path;
+    return path.size() < MAX_PATH ? path : withLongPrefix(path);
 }
 
 } // namespace
@@ -128,7 +122,24 @@ std::wstring commandInterpreter(const SystemFolders& folders) {
     return (folders.wow64.empty() ? folders.system : folders.wow64) + L"\\cmd.exe";
 }
 
-PathMapper::PathMapper(SystemFolders folders)
+std::wstring withLongPrefix(std::wstring_view fullPath) {
+    if (fullPath.starts_with(L"\\\\")) {
+        return std::wstring(kLongUncPrefix).append(fullPath.substr(2));
+    }
+    return std::wstring(kLongPrefix).append(fullPath);
+}
+
+std::wstring withoutLongPrefix(std::wstring path) {
+    if (path.starts_with(kLongUncPrefix)) {
+        return L"\\\\" + path.substr(kLongUncPrefix.size());
+    }
+    if (path.starts_with(kLongPrefix)) {
+        path.erase(0, kLongPrefix.size());
+    }
+    return path;
+}
+
+Win32PathResolver::Win32PathResolver(SystemFolders folders)
     : m_folders{withoutClosingSeparator(std::move(folders.system)),
                 withoutClosingSeparator(std::move(folders.wow64))} {
     // A 32-bit program reaches the real System32 as <Windows folder>\Sysnative.
@@ -138,7 +149,7 @@ PathMapper::PathMapper(SystemFolders folders)
     }
 }
 
-std::optional<std::wstring> PathMapper::toFullPath(std::string_view path) const {
+std::optional<std::wstring> Win32PathResolver::toFullPath(std::string_view path) const {
     auto wide = widen(path);
     if (!wide) {
         return std::nullopt;
@@ -155,7 +166,7 @@ std::optional<std::wstring> PathMapper::toFullPath(std::string_view path) const 
     return redirect(fullPath(collapseSeparators(*wide)));
 }
 
-std::optional<std::wstring> PathMapper::toNative(std::string_view path) const {
+std::optional<std::wstring> Win32PathResolver::toNative(std::string_view path) const {
     auto full = toFullPath(path);
     if (!full || full->starts_with(kLongPrefix) || full->starts_with(kDevicePrefix)) {
         return full;
@@ -163,7 +174,7 @@ std::optional<std::wstring> PathMapper::toNative(std::string_view path) const {
     return longForm(*full);
 }
 
-std::wstring PathMapper::redirect(std::wstring path) const {
+std::wstring Win32PathResolver::redirect(std::wstring path) const {
     if (m_folders.wow64.empty()) {
         return path;
     }

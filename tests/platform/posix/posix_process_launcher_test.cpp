@@ -1,5 +1,5 @@
-#include "platform/posix/posix_launcher.hpp"
-#include "post_box.hpp"
+#include "platform/posix/posix_process_launcher.hpp"
+#include "platform/posix/post_box.hpp"
 #include "support/temp_dir.hpp"
 
 #include <chrono>
@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 namespace fs = std::filesystem;
@@ -158,4 +158,4 @@ TEST(FindWine, looksThroughThePath) {
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

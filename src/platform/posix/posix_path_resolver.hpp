@@ -1,6 +1,6 @@
 #pragma once
 
-#include "wine_prefix.hpp"
+#include "platform/posix/wine_prefix.hpp"
 
 #include <ctime>
 #include <mutex>
@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 // "\" and "/" both separate, and a run of them is one separator: "/opt/root\\bin\a.dll" is
 // /opt/root/bin/a.dll.
@@ -26,9 +26,9 @@ std::string toPosixPath(std::string_view windowsStylePath);
 // folder again for each of them. A listing is read again when the folder's modification time changes;
 // changes this object makes itself are recorded through noteCreated and noteRemoved instead. The listings
 // are guarded, so that a script's exit handler may remove its file from another thread.
-class PathResolver {
+class PosixPathResolver {
 public:
-    explicit PathResolver(WinePrefix prefix = {});
+    explicit PosixPathResolver(WinePrefix prefix = {});
 
     // Empty when the path can lie nowhere (a drive letter the prefix does not have).
     std::string nativePath(std::string_view path);
@@ -66,4 +66,4 @@ private:
     std::unordered_map<std::string, Listing> m_listings;
 };
 
-} // namespace hotfix
+} // namespace hotfix::posix

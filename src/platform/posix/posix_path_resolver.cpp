@@ -1,21 +1,18 @@
-#include "path_resolver.hpp"
+#include "platform/posix/posix_path_resolver.hpp"
 
-#include "unicode_text.hpp"
+#include "platform/ascii.hpp"
+#include "platform/posix/unicode_text.hpp"
 
 #include <algorithm>
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace {
 
 // Enough for the folders one install touches; past it the oldest knowledge is simply dropped.
 constexpr std::size_t kMaxListings = 256;
-
-bool isLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 bool entryExists(const std::string& path) {
     struct stat st {};
@@ -77,12 +74,12 @@ std::string toPosixPath(std::string_view windowsStylePath) {
     return out;
 }
 
-PathResolver::PathResolver(WinePrefix prefix)
+PosixPathResolver::PosixPathResolver(WinePrefix prefix)
     : m_prefix(std::move(prefix)) {}
 
-std::string PathResolver::spelledPath(std::string_view path) const {
-    if (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') {
-        const auto root = m_prefix.driveRoot(path[0]);
+std::string PosixPathResolver::spelledPath(std::string_view path) const {
+    if (path.size() >= 2 && isAsciiLetter(path[0]) && path[1] == ':') {
+        const auto root = m_prefix.driveFolder(path[0]);
         if (!root) {
             return {};
         }
@@ -93,18 +90,18 @@ std::string PathResolver::spelledPath(std::string_view path) const {
     return toPosixPath(path);
 }
 
-std::string PathResolver::nativePath(std::string_view path) {
+std::string PosixPathResolver::nativePath(std::string_view path) {
     return resolveCase(spelledPath(path));
 }
 
-std::string PathResolver::resolveCase(const std::string& posixPath) {
+std::string PosixPathResolver::resolveCase(const std::string& posixPath) {
     if (posixPath.empty() || entryExists(posixPath)) {
         return posixPath;
     }
     return resolveMissing(posixPath);
 }
 
-std::string PathResolver::resolveMissing(const std::string& posixPath) {
+std::string PosixPathResolver::resolveMissing(const std::string& posixPath) {
     if (posixPath.empty()) {
         return posixPath;
     }
@@ -175,7 +172,7 @@ std::string PathResolver::resolveMissing(const std::string& posixPath) {
     return current;
 }
 
-PathResolver::Listing* PathResolver::currentListing(const std::string& folder) {
+PosixPathResolver::Listing* PosixPathResolver::currentListing(const std::string& folder) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         m_listings.erase(folder);
@@ -212,7 +209,8 @@ PathResolver::Listing* PathResolver::currentListing(const std::string& folder) {
     return &m_listings.insert_or_assign(folder, std::move(listing)).first->second;
 }
 
-std::optional<std::string> PathResolver::matchInFolder(const std::string& folder, std::string_view name) {
+std::optional<std::string> PosixPathResolver::matchInFolder(const std::string& folder,
+                                                            std::string_view name) {
     const std::lock_guard lock(m_mutex);
     Listing* listing = currentListing(folder);
     if (listing == nullptr) {
@@ -228,7 +226,7 @@ std::optional<std::string> PathResolver::matchInFolder(const std::string& folder
 // The installer's own change to a folder it has a listing of: the listing is updated in place and keeps
 // counting as current.
 template <typename Change>
-void PathResolver::updateListing(const std::string& nativePath, Change change) {
+void PosixPathResolver::updateListing(const std::string& nativePath, Change change) {
     const auto [folderPart, name] = splitLast(nativePath);
     const std::string folder = folderForListing(folderPart);
     const std::lock_guard lock(m_mutex);
@@ -241,13 +239,13 @@ void PathResolver::updateListing(const std::string& nativePath, Change change) {
     it->second.changedByUs = true;
 }
 
-void PathResolver::noteCreated(const std::string& nativePath) {
+void PosixPathResolver::noteCreated(const std::string& nativePath) {
     updateListing(nativePath, [](auto& names, const std::string& key, const std::string& name) {
         addName(names[key], name);
     });
 }
 
-void PathResolver::noteRemoved(const std::string& nativePath) {
+void PosixPathResolver::noteRemoved(const std::string& nativePath) {
     updateListing(nativePath, [](auto& names, const std::string& key, const std::string& name) {
         const auto entry = names.find(key);
         if (entry != names.end()) {
@@ -259,4 +257,4 @@ void PathResolver::noteRemoved(const std::string& nativePath) {
     });
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix

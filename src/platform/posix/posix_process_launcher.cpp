@@ -1,4 +1,4 @@
-#include "posix_launcher.hpp"
+#include "platform/posix/posix_process_launcher.hpp"
 
 #include <array>
 #include <cerrno>
@@ -17,7 +17,7 @@
 
 extern char** environ;
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace {
 
@@ -161,4 +161,4 @@ bool PosixProcessLauncher::startScript(const std::string& scriptPath, ExitHandle
     return startResult.get();
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix
