@@ -279,29 +279,37 @@ protected:
     std::unique_ptr<WatchedLauncher> launcher;
 };
 
+struct PackageFolder {
+    const char* name;
+    const char* libraryFolder; // below C:\windows, apart for each case: the prefix serves every case
+};
+
+class WineScriptFolders : public WineScriptTest, public ::testing::WithParamInterface<PackageFolder> {};
+
 // cmd is started on the script's bare name in its folder: no character of the package folder reaches its
 // command line. The library's folder is not ASCII; the script reaches it in cmd's code page.
-TEST_F(WineScriptTest, scriptsRunFromPackageFoldersWithAnyLegalNameInTheLibrarysExactFolder) {
+TEST_P(WineScriptFolders, scriptsRunFromPackageFoldersWithAnyLegalNameInTheLibrarysExactFolder) {
     HOTFIX_REQUIRE_WINE();
-    const std::string cafe = "Caf\xC3\xA9";
-    if (!scriptCanHold(cafe)) {
+    const std::string folder = GetParam().libraryFolder;
+    if (!scriptCanHold(folder)) {
         GTEST_SKIP() << "the locale's OEM code page has no e-acute";
     }
-    const std::vector<std::string> packages{"Patch & Fix (2)", "100%OS% a!b", "Caf\xC3\xA9 \xC5\x82 (x)"};
-    for (std::size_t i = 0; i < packages.size(); ++i) {
-        SCOPED_TRACE(packages[i]);
-        boxes.shown.clear();
-        const std::string folder = cafe + " " + std::to_string(i);
-        test::writeFile(made(windows() / test::utf8Path(folder) / "regsvr32.bat"), kRecorder);
-        install(packages[i], {{folder, "w.dll"}});
-        ASSERT_EQ(boxes.shown.size(), 1U);
-        EXPECT_EQ(boxes.shown.back(), messages::hotFixApplied()) << boxes.shown.back().prompt;
-        EXPECT_EQ(test::readFile(windows() / test::utf8Path(folder) / "proof.txt"),
-                  "-u /s w.dll\r\n/s w.dll\r\n");
-        // The recorder took the script's end away; the installer removed the file once cmd had ended.
-        EXPECT_FALSE(fs::exists(driveC() / test::utf8Path(packages[i]) / "RegisterWin.bat"));
-    }
+    const std::string package = GetParam().name;
+    test::writeFile(made(windows() / test::utf8Path(folder) / "regsvr32.bat"), kRecorder);
+    install(package, {{folder, "w.dll"}});
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown.back(), messages::hotFixApplied()) << boxes.shown.back().prompt;
+    EXPECT_EQ(test::readFile(windows() / test::utf8Path(folder) / "proof.txt"),
+              "-u /s w.dll\r\n/s w.dll\r\n");
+    // The recorder took the script's end away; the installer removed the file once cmd had ended.
+    EXPECT_FALSE(fs::exists(driveC() / test::utf8Path(package) / "RegisterWin.bat"));
 }
+
+INSTANTIATE_TEST_SUITE_P(LegalNames, WineScriptFolders,
+                         ::testing::Values(PackageFolder{"Patch & Fix (2)", "Caf\xC3\xA9 0"},
+                                           PackageFolder{"100%OS% a!b", "Caf\xC3\xA9 1"},
+                                           PackageFolder{"Caf\xC3\xA9 \xC5\x82 (x)", "Caf\xC3\xA9 2"}),
+                         [](const auto& param) { return "package" + std::to_string(param.index); });
 
 // Best fit would write "a&calc&.dll", and cmd would run calc; such a name, or a folder outside the code
 // page, is replaced but not registered, and the run fails.
