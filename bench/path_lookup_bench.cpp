@@ -1,3 +1,4 @@
+#include "platform/ascii.hpp"
 #include "platform/posix/posix_file_system.hpp"
 #include "support/ratio.hpp"
 #include "support/temp_dir.hpp"
@@ -27,7 +28,7 @@ void BM_NewFilesInOneFolder(benchmark::State& state) {
         std::filesystem::create_directory(dir.path() / folderName);
         std::string folder = dir.str() + "\\";
         for (const char c : folderName) {
-            folder.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+            folder.push_back(asciiUpper(c));
         }
         state.ResumeTiming();
 

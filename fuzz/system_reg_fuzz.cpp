@@ -33,11 +33,14 @@ bool isText(std::uint32_t type) {
     return type == 1 || type == 2 || type == 7;
 }
 
+// Which sections' values a reading asks for.
+enum class Wanted { EveryKey, EveryOtherKey };
+
 class Checker final : public SystemRegVisitor {
 public:
-    Checker(std::size_t dataLimit, bool everyOtherKey, int valueBudget)
+    Checker(std::size_t dataLimit, Wanted wanted, int valueBudget)
         : m_dataLimit(dataLimit)
-        , m_everyOtherKey(everyOtherKey)
+        , m_everyOtherKey(wanted == Wanted::EveryOtherKey)
         , m_valueBudget(valueBudget) {}
 
     bool key(std::string_view path) override {
@@ -163,19 +166,19 @@ void readThroughTheRegistry(const std::string& file) {
 void readThreeTimes(const std::string& file) {
     {
         std::istringstream in(file);
-        Checker checker(kSystemRegDataLimit, false, 1 << 30);
+        Checker checker(kSystemRegDataLimit, Wanted::EveryKey, 1 << 30);
         readSystemReg(in, checker);
     }
     {
         std::istringstream in(file);
         constexpr std::size_t kSmallLimit = 7;
-        Checker checker(kSmallLimit, true, 50);
+        Checker checker(kSmallLimit, Wanted::EveryOtherKey, 50);
         readSystemReg(in, checker, kSmallLimit);
     }
     {
         std::istringstream in(file);
         const std::size_t limit = 1 + file.size() % 64;
-        Checker checker(limit, false, 1 << 30);
+        Checker checker(limit, Wanted::EveryKey, 1 << 30);
         readSystemReg(in, checker, limit);
     }
 }

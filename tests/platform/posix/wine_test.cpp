@@ -4,6 +4,7 @@
 #include "engine/install_run.hpp"
 #include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
+#include "platform/ascii.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/post_box.hpp"
@@ -14,7 +15,6 @@
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -398,9 +398,7 @@ TEST_F(WineScriptTest, aScriptRemovesItselfWithoutAnErrorMessage) {
     const std::string output = (fs::path(WineEnvironment::prefix()) / "self-removal.txt").string();
     EXPECT_EQ(test::runProgram({"wine", "cmd", "/c", "Register.bat"}, package.string(), output), 0);
     EXPECT_FALSE(fs::exists(package / "Register.bat"));
-    std::string said = test::readFile(output);
-    std::transform(said.begin(), said.end(), said.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    const std::string said = asciiLowered(test::readFile(output));
     EXPECT_EQ(said.find("not found"), std::string::npos) << said;
     EXPECT_EQ(said.find("cannot"), std::string::npos) << said;
     EXPECT_TRUE(boxes.shown.empty());
