@@ -190,7 +190,7 @@ struct SimpleEscape {
 };
 
 // The escapes that stand for one control character each.
-constexpr auto kSimpleEscapes = std::to_array<SimpleEscape>({
+constexpr std::array<SimpleEscape, 8> kSimpleEscapes = {{
     {'a', 7},
     {'b', 8},
     {'t', 9},
@@ -199,7 +199,7 @@ constexpr auto kSimpleEscapes = std::to_array<SimpleEscape>({
     {'f', 12},
     {'r', 13},
     {'e', 27},
-});
+}};
 
 // The escape whose character (after the "\") is line[pos]; pos ends past it.
 void readEscape(std::string_view line, std::size_t& pos, std::u16string& units) {
