@@ -45,6 +45,22 @@ std::pair<std::string, std::string> splitLast(const std::string& path) {
     return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
 }
 
+// The names of a path, without the empty ones that separators at its start or end, or in a run, leave.
+std::vector<std::string_view> namesOf(std::string_view path) {
+    std::vector<std::string_view> names;
+    while (!path.empty()) {
+        const auto slash = path.find('/');
+        if (slash != 0) {
+            names.push_back(path.substr(0, slash));
+        }
+        if (slash == std::string_view::npos) {
+            break;
+        }
+        path.remove_prefix(slash + 1);
+    }
+    return names;
+}
+
 void addName(std::vector<std::string>& names, const std::string& name) {
     const auto at = std::lower_bound(names.begin(), names.end(), name);
     if (at == names.end() || *at != name) {
@@ -106,30 +122,12 @@ std::string PosixPathResolver::resolveMissing(const std::string& posixPath) {
         return posixPath;
     }
     // Most names that do not exist as spelled lie in a folder that does: one look at its listing answers.
-    if (const auto [folder, name] = splitLast(posixPath); !name.empty()) {
-        const std::lock_guard lock(m_mutex);
-        if (Listing* listing = currentListing(folderForListing(folder))) {
-            const auto it = listing->names.find(foldCase(name));
-            if (it == listing->names.end() || it->second.empty()) {
-                return posixPath;
-            }
-            return joined(folder, it->second.front());
-        }
+    if (auto found = lookUpInListedFolder(posixPath)) {
+        return std::move(*found);
     }
     const bool absolute = posixPath.front() == '/';
     const bool trailingSlash = posixPath.size() > 1 && posixPath.back() == '/';
-    std::vector<std::string_view> parts;
-    std::string_view rest = posixPath;
-    while (!rest.empty()) {
-        const auto slash = rest.find('/');
-        if (slash != 0) {
-            parts.push_back(rest.substr(0, slash));
-        }
-        if (slash == std::string_view::npos) {
-            break;
-        }
-        rest.remove_prefix(slash + 1);
-    }
+    const std::vector<std::string_view> parts = namesOf(posixPath);
     if (parts.empty()) {
         return posixPath;
     }
@@ -170,6 +168,23 @@ std::string PosixPathResolver::resolveMissing(const std::string& posixPath) {
         current.push_back('/');
     }
     return current;
+}
+
+std::optional<std::string> PosixPathResolver::lookUpInListedFolder(const std::string& posixPath) {
+    const auto [folder, name] = splitLast(posixPath);
+    if (name.empty()) {
+        return std::nullopt;
+    }
+    const std::lock_guard lock(m_mutex);
+    const Listing* listing = currentListing(folderForListing(folder));
+    if (listing == nullptr) {
+        return std::nullopt;
+    }
+    const auto it = listing->names.find(foldCase(name));
+    if (it == listing->names.end() || it->second.empty()) {
+        return posixPath;
+    }
+    return joined(folder, it->second.front());
 }
 
 PosixPathResolver::Listing* PosixPathResolver::currentListing(const std::string& folder) {

@@ -55,6 +55,8 @@ private:
     };
 
     std::string resolveCase(const std::string& posixPath);
+    // The answer for a path whose folder exists and has a current listing; nothing for any other path.
+    std::optional<std::string> lookUpInListedFolder(const std::string& posixPath);
     // The entry of folder that matches name ignoring case.
     std::optional<std::string> matchInFolder(const std::string& folder, std::string_view name);
     Listing* currentListing(const std::string& folder);
