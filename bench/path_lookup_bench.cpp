@@ -1,3 +1,4 @@
+#include "platform/ascii.hpp"
 #include "platform/posix/posix_file_system.hpp"
 #include "support/ratio.hpp"
 #include "support/temp_dir.hpp"
@@ -8,7 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 // New files in one folder, named with the folder spelt in another case than on disk, as a list file may
@@ -27,7 +28,7 @@ void BM_NewFilesInOneFolder(benchmark::State& state) {
         std::filesystem::create_directory(dir.path() / folderName);
         std::string folder = dir.str() + "\\";
         for (const char c : folderName) {
-            folder.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+            folder.push_back(asciiUpper(c));
         }
         state.ResumeTiming();
 
@@ -90,4 +91,4 @@ const bool kRatio = (bench::reportRatio("BM_NewFilesInOneFolder/10000/min_time:2
                      true);
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

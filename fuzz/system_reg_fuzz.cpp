@@ -1,18 +1,25 @@
-// Any bytes as a Wine registry file, read by readSystemReg twice: once as the registry reader reads it, once
-// with a small data limit, values wanted only for every other key and reading stopped early, so that the
-// truncating, skipping and stopping paths are reached as well. Its index must find the same sections.
+// Any bytes as a Wine registry file, read by readSystemReg three times: once as the registry reader reads it,
+// once with a small data limit, values wanted only for every other key and reading stopped early, so that the
+// truncating, skipping and stopping paths are reached as well, and once with a limit that varies with the
+// input. Its index must find the same sections, and the registry on the file, links followed, must read
+// values from it without failing.
 
+#include "platform/posix/posix_registry.hpp"
 #include "platform/posix/system_reg.hpp"
+#include "platform/posix/wine_prefix.hpp"
+#include "platform/reg_module.hpp"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 void require(bool holds, const char* what) {
@@ -26,11 +33,14 @@ bool isText(std::uint32_t type) {
     return type == 1 || type == 2 || type == 7;
 }
 
+// Which sections' values a reading asks for.
+enum class Wanted { EveryKey, EveryOtherKey };
+
 class Checker final : public SystemRegVisitor {
 public:
-    Checker(std::size_t dataLimit, bool everyOtherKey, int valueBudget)
+    Checker(std::size_t dataLimit, Wanted wanted, int valueBudget)
         : m_dataLimit(dataLimit)
-        , m_everyOtherKey(everyOtherKey)
+        , m_everyOtherKey(wanted == Wanted::EveryOtherKey)
         , m_valueBudget(valueBudget) {}
 
     bool key(std::string_view path) override {
@@ -111,27 +121,76 @@ void indexAgreesWithReading(const std::string& file) {
     }
 }
 
-void readTwice(const std::string& file) {
+std::string makePrefixFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/system_reg_fuzz.XXXXXX";
+    require(::mkdtemp(pattern.data()) != nullptr, "a temporary prefix folder can be made");
+    return pattern;
+}
+
+void removePrefixFolder();
+
+// A folder of this process's own that stands for a Wine prefix; the input becomes its system.reg.
+const std::string& prefixFolder() {
+    static const std::string folder = makePrefixFolder();
+    // Registered once the folder's name exists, so that it is removed before the name goes.
+    static const bool removedAtExit = std::atexit(removePrefixFolder) == 0;
+    (void)removedAtExit;
+    return folder;
+}
+
+void removePrefixFolder() {
+    ::rmdir(prefixFolder().c_str());
+}
+
+// The registry reads the file as the installer does: keys opened through links, values of every kind.
+void readThroughTheRegistry(const std::string& file) {
+    const std::string path = prefixFolder() + "/system.reg";
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(file.data(), static_cast<std::streamsize>(file.size()));
+        require(out.good(), "the input can be written as system.reg");
+    }
+    PosixRegistry registry{WinePrefix(prefixFolder())};
+    for (const char* key : {"System\\CurrentControlSet\\Control\\Session Manager",
+                            "Software\\Vantrel Software", "", "Software"}) {
+        for (const char* name : {"QXINSTALLDIR", "Pending"}) {
+            std::string value;
+            RegModule::ReadRegValue(registry, RegistryApi::kLocalMachine, key, name, value);
+        }
+    }
+    ::unlink(path.c_str());
+}
+
+void readThreeTimes(const std::string& file) {
     {
         std::istringstream in(file);
-        Checker checker(kSystemRegDataLimit, false, 1 << 30);
+        Checker checker(kSystemRegDataLimit, Wanted::EveryKey, 1 << 30);
         readSystemReg(in, checker);
     }
     {
         std::istringstream in(file);
         constexpr std::size_t kSmallLimit = 7;
-        Checker checker(kSmallLimit, true, 50);
+        Checker checker(kSmallLimit, Wanted::EveryOtherKey, 50);
         readSystemReg(in, checker, kSmallLimit);
+    }
+    {
+        std::istringstream in(file);
+        const std::size_t limit = 1 + file.size() % 64;
+        Checker checker(limit, Wanted::EveryKey, 1 << 30);
+        readSystemReg(in, checker, limit);
     }
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Bytes, whatever their value, are read as chars.
     const std::string file(reinterpret_cast<const char*>(data), size);
-    hotfix::readTwice(file);
-    hotfix::indexAgreesWithReading(file);
+    hotfix::posix::readThreeTimes(file);
+    hotfix::posix::indexAgreesWithReading(file);
+    hotfix::posix::readThroughTheRegistry(file);
     return 0;
 }

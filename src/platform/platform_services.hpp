@@ -1,9 +1,9 @@
 #pragma once
 
-#include "file_system.hpp"
-#include "folder_browser.hpp"
-#include "process_launcher.hpp"
-#include "registry.hpp"
+#include "platform/file_system.hpp"
+#include "platform/folder_browser.hpp"
+#include "platform/process_launcher.hpp"
+#include "platform/registry.hpp"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "reg_module.hpp"
+#include "platform/reg_module.hpp"
 
 #include <algorithm>
 #include <array>

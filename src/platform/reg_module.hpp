@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registry.hpp"
+#include "platform/registry.hpp"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "text_codec.hpp"
+#include "platform/text_codec.hpp"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@ namespace hotfix {
 namespace {
 
 // Code points of the bytes 0x80 to 0x9F in Windows-1252.
-constexpr std::array<char16_t, 32> kHighControls = {
+constexpr std::array<char16_t, 32> kCodePointsOf80To9F = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
@@ -112,7 +112,7 @@ std::string windows1252ToUtf8(std::string_view bytes) {
         if (byte < 0x80) {
             out.push_back(c);
         } else if (byte < 0xA0) {
-            appendUtf8(out, kHighControls[byte - 0x80u]);
+            appendUtf8(out, kCodePointsOf80To9F[byte - 0x80u]);
         } else {
             appendUtf8(out, byte);
         }
@@ -133,10 +133,11 @@ std::string utf8ToWindows1252(std::string_view utf8) {
             out.push_back(static_cast<char>(codePoint));
         } else {
             const auto* const high =
-                std::find_if(kHighControls.begin(), kHighControls.end(),
+                std::find_if(kCodePointsOf80To9F.begin(), kCodePointsOf80To9F.end(),
                              [codePoint](char16_t unit) { return char32_t{unit} == codePoint; });
-            out.push_back(
-                high == kHighControls.end() ? '?' : static_cast<char>(0x80 + (high - kHighControls.begin())));
+            out.push_back(high == kCodePointsOf80To9F.end()
+                              ? '?'
+                              : static_cast<char>(0x80 + (high - kCodePointsOf80To9F.begin())));
         }
     }
     return out;

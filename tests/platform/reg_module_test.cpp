@@ -1,9 +1,6 @@
 #include "platform/reg_module.hpp"
+#include "support/fake_registry.hpp"
 
-#include <algorithm>
-#include <cstring>
-#include <map>
-#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,67 +12,22 @@ constexpr std::uint32_t kLocalMachine = 0x80000002u;
 constexpr std::string_view kKey = "SOFTWARE\\Vantrel Software";
 constexpr std::string_view kName = "QXINSTALLDIR";
 
-// A registry that holds one key with values given byte for byte, and records how it is used.
-class FakeRegistry final : public RegistryApi {
-public:
-    struct Value {
-        std::uint32_t type = 1;
-        std::string bytes;
-    };
-
-    long openKey(std::uint32_t rootKey, std::string_view keyPath, std::uint32_t access, Key& key) override {
-        accesses.push_back(access);
-        if (rootKey != kLocalMachine || keyPath != kKey) {
-            return kFileNotFound;
-        }
-        key = 7;
-        ++openKeys;
-        return kSuccess;
-    }
-
-    long queryValue(Key key, std::string_view valueName, std::uint32_t& type, std::span<std::byte> buffer,
-                    std::uint32_t& size) override {
-        EXPECT_EQ(key, Key{7});
-        EXPECT_EQ(size, 1024u);
-        EXPECT_EQ(buffer.size(), 1024u);
-        const auto it = values.find(std::string(valueName));
-        if (it == values.end()) {
-            return kFileNotFound;
-        }
-        type = it->second.type;
-        if (it->second.bytes.size() > size) {
-            size = static_cast<std::uint32_t>(it->second.bytes.size());
-            return kMoreData;
-        }
-        std::memcpy(buffer.data(), it->second.bytes.data(), it->second.bytes.size());
-        size = static_cast<std::uint32_t>(it->second.bytes.size());
-        return kSuccess;
-    }
-
-    void closeKey(Key key) override {
-        EXPECT_EQ(key, Key{7});
-        --openKeys;
-    }
-
-    std::string decodeText(std::string_view bytes) override { return "decoded:" + std::string(bytes); }
-
-    std::map<std::string, Value> values;
-    std::vector<std::uint32_t> accesses;
-    int openKeys = 0;
-};
-
 class ReadRegValueTest : public ::testing::Test {
 protected:
+    ReadRegValueTest() { registry.decodedPrefix = "decoded:"; }
+
     // The value's text after a read that starts from "before", and the read's result.
     std::pair<bool, std::string> read(std::uint32_t type, std::string bytes, std::string before = "before") {
-        registry.values[std::string(kName)] = {type, std::move(bytes)};
+        registry.setBytes(std::string(kKey), std::string(kName), type, std::move(bytes));
+        registry.capacities.clear();
         std::string text = std::move(before);
         const bool result = RegModule::ReadRegValue(registry, kLocalMachine, kKey, kName, text);
         EXPECT_EQ(registry.openKeys, 0) << "the key must be closed again";
+        EXPECT_EQ(registry.capacities, std::vector<std::uint32_t>{1024}) << "one query with the whole buffer";
         return {result, text};
     }
 
-    FakeRegistry registry;
+    test::FakeRegistry registry;
 };
 
 TEST_F(ReadRegValueTest, textEndsAtItsFirstZeroByte) {

@@ -1,10 +1,10 @@
-#include "ansi_code_page.hpp"
+#include "platform/posix/ansi_code_page.hpp"
 
-#include "../text_codec.hpp"
-#include "code_page.hpp"
-#include "wine_prefix.hpp"
+#include "platform/posix/code_page.hpp"
+#include "platform/posix/wine_prefix.hpp"
+#include "platform/text_codec.hpp"
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace {
 
@@ -41,4 +41,4 @@ std::string AnsiCodePage::toUtf8(std::string_view bytes) const {
     return windows1252ToUtf8(bytes);
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix

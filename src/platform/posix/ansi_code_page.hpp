@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 class WinePrefix;
 
@@ -31,4 +31,4 @@ private:
     unsigned m_number;
 };
 
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,13 +1,13 @@
-#include "code_page.hpp"
+#include "platform/posix/code_page.hpp"
 
-#include "../text_codec.hpp"
+#include "platform/text_codec.hpp"
 
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <iconv.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace {
 
@@ -205,4 +205,4 @@ std::optional<std::string> toCodePageOrQuestionMarks(std::string_view utf8, unsi
     return out;
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 // The two 8-bit code pages of a Windows system: ANSI for files and the registry's text, OEM for the console
 // and the batch files cmd reads.
@@ -37,4 +37,4 @@ std::optional<std::string> fromCodePageKeepingEveryByte(std::string_view bytes, 
 // entry points hand texts out. Nothing when the C library does not know the code page.
 std::optional<std::string> toCodePageOrQuestionMarks(std::string_view utf8, unsigned codePage);
 
-} // namespace hotfix
+} // namespace hotfix::posix

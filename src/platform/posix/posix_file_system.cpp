@@ -1,8 +1,8 @@
-#include "posix_file_system.hpp"
+#include "platform/posix/posix_file_system.hpp"
 
-#include "../temporary_name.hpp"
-#include "../text_codec.hpp"
-#include "code_page.hpp"
+#include "platform/posix/code_page.hpp"
+#include "platform/temporary_name.hpp"
+#include "platform/text_codec.hpp"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace {
 
@@ -407,4 +407,4 @@ std::optional<std::string> PosixFileSystem::identity(std::string_view path) {
            std::to_string(st->st_ctim.tv_sec) + "." + std::to_string(st->st_ctim.tv_nsec);
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "../file_system.hpp"
-#include "ansi_code_page.hpp"
-#include "path_resolver.hpp"
+#include "platform/file_system.hpp"
+#include "platform/posix/ansi_code_page.hpp"
+#include "platform/posix/posix_path_resolver.hpp"
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 // Files as Windows' own file services treat them, on a POSIX file system: read-only is the missing owner
 // write bit, and a read-only file is neither overwritten nor deleted until its attributes are cleared.
-// Paths are found as Wine finds them in the prefix (see PathResolver).
+// Paths are found as Wine finds them in the prefix (see PosixPathResolver).
 class PosixFileSystem final : public FileSystem {
 public:
     // Without a prefix only Z: (the root folder) and POSIX paths lead anywhere. The code pages are those of
@@ -62,7 +62,7 @@ private:
 
     AnsiCodePage m_listCodePage;
     unsigned m_scriptCodePage;
-    PathResolver m_paths;
+    PosixPathResolver m_paths;
 };
 
-} // namespace hotfix
+} // namespace hotfix::posix

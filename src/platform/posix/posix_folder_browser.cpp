@@ -1,22 +1,15 @@
-#include "posix_folder_browser.hpp"
+#include "platform/posix/posix_folder_browser.hpp"
 
-#include "unicode_text.hpp"
+#include "platform/ascii.hpp"
+#include "platform/posix/unicode_text.hpp"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-char upper(char letter) {
-    return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
-}
-
-} // namespace
 
 PosixFolderBrowser::PosixFolderBrowser(WinePrefix prefix)
     : m_paths(std::move(prefix)) {}
@@ -30,7 +23,7 @@ std::vector<Drive> PosixFolderBrowser::drives() {
 }
 
 std::optional<DriveError> PosixFolderBrowser::checkDrive(char letter) {
-    letter = upper(letter);
+    letter = asciiUpper(letter);
     for (const WinePrefix::DriveLink& link : m_paths.prefix().drives()) {
         std::error_code error;
         if (link.letter == letter && fs::is_directory(link.root, error)) {
@@ -81,4 +74,4 @@ std::string PosixFolderBrowser::currentFolder() {
     return out;
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix

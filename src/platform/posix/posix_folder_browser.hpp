@@ -1,9 +1,9 @@
 #pragma once
 
-#include "../folder_browser.hpp"
-#include "path_resolver.hpp"
+#include "platform/folder_browser.hpp"
+#include "platform/posix/posix_path_resolver.hpp"
 
-namespace hotfix {
+namespace hotfix::posix {
 
 // The prefix's drives and folders for the folder picker. Hidden folders (a leading ".", as Wine marks
 // them) are not offered.
@@ -19,7 +19,7 @@ public:
     std::string currentFolder() override;
 
 private:
-    PathResolver m_paths;
+    PosixPathResolver m_paths;
 };
 
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,9 +1,9 @@
-#include "../platform_services.hpp"
-#include "posix_file_system.hpp"
-#include "posix_folder_browser.hpp"
-#include "posix_launcher.hpp"
-#include "posix_registry.hpp"
-#include "wine_prefix.hpp"
+#include "platform/platform_services.hpp"
+#include "platform/posix/posix_file_system.hpp"
+#include "platform/posix/posix_folder_browser.hpp"
+#include "platform/posix/posix_process_launcher.hpp"
+#include "platform/posix/posix_registry.hpp"
+#include "platform/posix/wine_prefix.hpp"
 
 #include <filesystem>
 #include <system_error>
@@ -11,20 +11,20 @@
 namespace hotfix {
 
 std::unique_ptr<FileSystem> makeFileSystem() {
-    return std::make_unique<PosixFileSystem>(WinePrefix::fromEnvironment());
+    return std::make_unique<posix::PosixFileSystem>(posix::WinePrefix::fromEnvironment());
 }
 
 std::unique_ptr<RegistryApi> makeRegistry() {
-    return std::make_unique<PosixRegistry>(WinePrefix::fromEnvironment());
+    return std::make_unique<posix::PosixRegistry>(posix::WinePrefix::fromEnvironment());
 }
 
 std::unique_ptr<FolderBrowser> makeFolderBrowser() {
-    return std::make_unique<PosixFolderBrowser>(WinePrefix::fromEnvironment());
+    return std::make_unique<posix::PosixFolderBrowser>(posix::WinePrefix::fromEnvironment());
 }
 
 std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post) {
-    return std::make_unique<PosixProcessLauncher>(WinePrefix::fromEnvironment(),
-                                                  PosixProcessLauncher::findWine(), std::move(post));
+    return std::make_unique<posix::PosixProcessLauncher>(
+        posix::WinePrefix::fromEnvironment(), posix::PosixProcessLauncher::findWine(), std::move(post));
 }
 
 std::string programFolder() {

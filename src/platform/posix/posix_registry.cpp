@@ -1,9 +1,10 @@
-#include "posix_registry.hpp"
+#include "platform/posix/posix_registry.hpp"
 
-#include "../text_codec.hpp"
-#include "system_reg.hpp"
-#include "unicode_text.hpp"
-#include "wine_prefix.hpp"
+#include "platform/ascii.hpp"
+#include "platform/posix/system_reg.hpp"
+#include "platform/posix/unicode_text.hpp"
+#include "platform/posix/wine_prefix.hpp"
+#include "platform/text_codec.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace {
 
@@ -35,7 +36,7 @@ void appendNormalizedKeyPath(std::string& out, std::string_view path) {
     const std::size_t start = out.size();
     for (const char c : path) {
         if (c != '\\') {
-            out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+            out.push_back(asciiLower(c));
         } else if (out.size() > start && out.back() != '\\') {
             out.push_back(c);
         }
@@ -87,12 +88,7 @@ public:
         if (!m_isLink || value.type != kLinkType || foldCase(name) != kLinkValueName) {
             return true;
         }
-        std::u16string units;
-        for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
-            units.push_back(static_cast<char16_t>(static_cast<unsigned char>(value.data[i]) |
-                                                  (static_cast<unsigned char>(value.data[i + 1]) << 8)));
-        }
-        const std::string target = foldCase(utf16ToUtf8(units));
+        const std::string target = foldCase(utf16BytesToUtf8(value.data));
         std::optional<std::string> to;
         if (target.starts_with(kMachineRoot)) {
             to = normalizedKeyPath(std::string_view(target).substr(kMachineRoot.size()));
@@ -317,4 +313,4 @@ std::string PosixRegistry::decodeText(std::string_view bytes) {
     return m_codePage.toUtf8(bytes);
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix

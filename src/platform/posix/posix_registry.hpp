@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../registry.hpp"
-#include "ansi_code_page.hpp"
-#include "system_reg.hpp"
+#include "platform/posix/ansi_code_page.hpp"
+#include "platform/posix/system_reg.hpp"
+#include "platform/registry.hpp"
 
 #include <cstdint>
 #include <map>
@@ -12,7 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 class WinePrefix;
 
@@ -75,4 +75,4 @@ private:
     Key m_nextKey = 1;
 };
 
-} // namespace hotfix
+} // namespace hotfix::posix

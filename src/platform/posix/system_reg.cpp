@@ -1,15 +1,16 @@
-#include "system_reg.hpp"
+#include "platform/posix/system_reg.hpp"
 
-#include "../text_codec.hpp"
-#include "unicode_text.hpp"
+#include "platform/posix/unicode_text.hpp"
+#include "platform/text_codec.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <streambuf>
 #include <vector>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace {
 
@@ -140,14 +141,101 @@ public:
     }
 };
 
-void appendCodePoint(std::u16string& units, char32_t codePoint) {
-    if (codePoint > 0xFFFF) {
-        codePoint -= 0x10000;
-        units.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-        units.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
-    } else {
-        units.push_back(static_cast<char16_t>(codePoint));
+void skipBlanks(std::string_view text, std::size_t& pos) {
+    while (pos < text.size() && isBlankChar(text[pos])) {
+        ++pos;
     }
+}
+
+// Up to maxDigits hexadecimal digits from text[pos] on, pos moved past them; nothing when none is there.
+// Every number of the file is read by it: \x escapes, hex bytes, dword values and type numbers.
+std::optional<std::uint32_t> readHexDigits(std::string_view text, std::size_t& pos, int maxDigits) {
+    std::uint32_t value = 0;
+    int digits = 0;
+    for (; digits < maxDigits && pos < text.size(); ++digits, ++pos) {
+        const int digit = hexDigit(text[pos]);
+        if (digit < 0) {
+            break;
+        }
+        value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A 32-bit number of one to eight hexadecimal digits; nothing when a ninth follows, which would not fit.
+std::optional<std::uint32_t> readHexNumber(std::string_view text, std::size_t& pos) {
+    const auto number = readHexDigits(text, pos, 8);
+    if (number && pos < text.size() && hexDigit(text[pos]) >= 0) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// The type N of "str(N):" and "hex(N):", from its first digit on; pos ends past the colon.
+std::optional<std::uint32_t> readValueType(std::string_view text, std::size_t& pos) {
+    const auto type = readHexNumber(text, pos);
+    if (!type || !text.substr(pos).starts_with("):")) {
+        return std::nullopt;
+    }
+    pos += 2;
+    return type;
+}
+
+struct SimpleEscape {
+    char name;
+    char16_t unit;
+};
+
+// The escapes that stand for one control character each.
+constexpr std::array<SimpleEscape, 8> kSimpleEscapes = {{
+    {'a', 7},
+    {'b', 8},
+    {'t', 9},
+    {'n', 10},
+    {'v', 11},
+    {'f', 12},
+    {'r', 13},
+    {'e', 27},
+}};
+
+// The escape whose character (after the "\") is line[pos]; pos ends past it.
+void readEscape(std::string_view line, std::size_t& pos, std::u16string& units) {
+    const char escape = line[pos++];
+    const auto* simple = std::find_if(kSimpleEscapes.begin(), kSimpleEscapes.end(),
+                                      [escape](const SimpleEscape& entry) { return entry.name == escape; });
+    if (simple != kSimpleEscapes.end()) {
+        units.push_back(simple->unit);
+    } else if (escape == 'x') {
+        const auto value = readHexDigits(line, pos, 4);
+        units.push_back(value ? static_cast<char16_t>(*value) : u'x');
+    } else if (escape >= '0' && escape <= '7') {
+        auto value = static_cast<unsigned>(escape - '0');
+        for (int digits = 1; digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7';
+             ++digits) {
+            value = value * 8 + static_cast<unsigned>(line[pos++] - '0');
+        }
+        units.push_back(static_cast<char16_t>(value));
+    } else if (static_cast<unsigned char>(escape) < 0x80) {
+        units.push_back(static_cast<char16_t>(escape));
+    } else {
+        --pos; // a backslash before a raw non-ASCII byte escapes nothing
+    }
+}
+
+// A character past ASCII written as it is: UTF-8, or one Windows-1252 byte where the bytes are not UTF-8.
+void readRawCharacter(std::string_view line, std::size_t& pos, std::u16string& units) {
+    char32_t codePoint = 0;
+    std::size_t length = decodeUtf8At(line, pos, codePoint);
+    if (length == 0) {
+        const std::string asUtf8 = windows1252ToUtf8(line.substr(pos, 1));
+        decodeUtf8At(asUtf8, 0, codePoint);
+        length = 1;
+    }
+    appendUtf16(units, codePoint);
+    pos += length;
 }
 
 // Reads a quoted text whose opening character is before pos, up to the unescaped closing character.
@@ -160,80 +248,17 @@ bool readQuoted(std::string_view line, std::size_t& pos, char closing, std::u16s
             ++pos;
             return true;
         }
-        if (c == '\\' && pos + 1 < line.size()) {
-            const char escape = line[pos + 1];
-            pos += 2;
-            switch (escape) {
-            case 'a':
-                units.push_back(7);
-                break;
-            case 'b':
-                units.push_back(8);
-                break;
-            case 't':
-                units.push_back(9);
-                break;
-            case 'n':
-                units.push_back(10);
-                break;
-            case 'v':
-                units.push_back(11);
-                break;
-            case 'f':
-                units.push_back(12);
-                break;
-            case 'r':
-                units.push_back(13);
-                break;
-            case 'e':
-                units.push_back(27);
-                break;
-            case 'x': {
-                unsigned value = 0;
-                int digits = 0;
-                while (digits < 4 && pos < line.size() && hexDigit(line[pos]) >= 0) {
-                    value = value * 16 + static_cast<unsigned>(hexDigit(line[pos]));
-                    ++pos;
-                    ++digits;
-                }
-                units.push_back(digits == 0 ? u'x' : static_cast<char16_t>(value));
-                break;
-            }
-            default:
-                if (escape >= '0' && escape <= '7') {
-                    unsigned value = static_cast<unsigned>(escape - '0');
-                    for (int digits = 1;
-                         digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits) {
-                        value = value * 8 + static_cast<unsigned>(line[pos] - '0');
-                        ++pos;
-                    }
-                    units.push_back(static_cast<char16_t>(value));
-                } else if (static_cast<unsigned char>(escape) < 0x80) {
-                    units.push_back(static_cast<char16_t>(escape));
-                } else {
-                    --pos; // a backslash before a raw non-ASCII byte escapes nothing
-                }
-                break;
-            }
-            continue;
-        }
         if (c == '\\') {
-            return false;
-        }
-        if (static_cast<unsigned char>(c) < 0x80) {
+            if (++pos == line.size()) {
+                return false;
+            }
+            readEscape(line, pos, units);
+        } else if (static_cast<unsigned char>(c) < 0x80) {
             units.push_back(static_cast<char16_t>(c));
             ++pos;
-            continue;
+        } else {
+            readRawCharacter(line, pos, units);
         }
-        char32_t codePoint = 0;
-        std::size_t length = decodeUtf8At(line, pos, codePoint);
-        if (length == 0) {
-            const std::string asUtf8 = windows1252ToUtf8(line.substr(pos, 1));
-            decodeUtf8At(asUtf8, 0, codePoint);
-            length = 1;
-        }
-        appendCodePoint(units, codePoint);
-        pos += length;
     }
     return false;
 }
@@ -265,17 +290,10 @@ void convertTextBytes(SystemRegValue& value) {
     if (!isTextType(value.type) || value.size != value.data.size()) {
         return;
     }
-    std::u16string units;
-    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
-        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(value.data[i]) |
-                                              (static_cast<unsigned char>(value.data[i + 1]) << 8)));
-    }
-    value.data = utf16ToUtf8(units);
+    value.data = utf16BytesToUtf8(value.data);
     value.size = value.data.size();
 }
 
-// Bytes written as two hexadecimal digits each, separated by commas; a line ending in "\" goes on in the
-// next one. False for data that is not such a list.
 // Passes over the continuation lines of a value that is not wanted.
 void skipContinuation(LineSource& lines, std::string_view line) {
     std::string next;
@@ -289,52 +307,46 @@ void skipContinuation(LineSource& lines, std::string_view line) {
     }
 }
 
+enum class HexLine { Ends, GoesOn, Broken };
+
+// One line of a byte list: two hexadecimal digits a byte, separated by commas, the line perhaps ending in
+// "\" to go on in the next one. Its bytes are appended to value.
+HexLine readHexLine(std::string_view text, SystemRegValue& value, std::size_t limit) {
+    std::size_t pos = 0;
+    for (;;) {
+        skipBlanks(text, pos);
+        if (pos == text.size()) {
+            return HexLine::Ends;
+        }
+        if (text[pos] == '\\') {
+            return trimmedEnd(text.substr(pos + 1)).empty() ? HexLine::GoesOn : HexLine::Broken;
+        }
+        const auto byte = readHexDigits(text, pos, 2);
+        if (!byte) {
+            return HexLine::Broken;
+        }
+        const auto out = static_cast<char>(*byte);
+        appendLimited(value, std::string_view(&out, 1), limit);
+        skipBlanks(text, pos);
+        if (pos < text.size() && text[pos] == ',') {
+            ++pos;
+        } else if (pos < text.size() && text[pos] != '\\') {
+            return HexLine::Broken;
+        }
+    }
+}
+
+// A byte list from first on, over the lines its "\" ends join. False for data that is not such a list.
 bool readHexData(LineSource& lines, std::string_view first, SystemRegValue& value, std::size_t limit) {
     std::string storage;
     std::string_view text = first;
-    const auto giveUp = [&lines](std::string_view current) {
-        skipContinuation(lines, current);
-        return false;
-    };
     for (;;) {
-        std::size_t pos = 0;
-        bool goesOn = false;
-        while (!goesOn) {
-            while (pos < text.size() && isBlankChar(text[pos])) {
-                ++pos;
-            }
-            if (pos == text.size()) {
-                return true;
-            }
-            if (text[pos] == '\\') {
-                if (!trimmedEnd(text.substr(pos + 1)).empty()) {
-                    return giveUp(text);
-                }
-                goesOn = true;
-                continue;
-            }
-            int digits = 0;
-            unsigned byte = 0;
-            while (digits < 2 && pos < text.size() && hexDigit(text[pos]) >= 0) {
-                byte = byte * 16 + static_cast<unsigned>(hexDigit(text[pos]));
-                ++pos;
-                ++digits;
-            }
-            if (digits == 0) {
-                return giveUp(text);
-            }
-            const char out = static_cast<char>(byte);
-            appendLimited(value, std::string_view(&out, 1), limit);
-            while (pos < text.size() && isBlankChar(text[pos])) {
-                ++pos;
-            }
-            if (pos < text.size() && text[pos] == ',') {
-                ++pos;
-            } else if (pos < text.size() && text[pos] != '\\') {
-                return giveUp(text);
-            }
+        const HexLine read = readHexLine(text, value, limit);
+        if (read == HexLine::Broken) {
+            skipContinuation(lines, text);
+            return false;
         }
-        if (!lines.next(storage)) {
+        if (read == HexLine::Ends || !lines.next(storage)) {
             return true;
         }
         if (startsEntry(storage)) {
@@ -345,87 +357,73 @@ bool readHexData(LineSource& lines, std::string_view first, SystemRegValue& valu
     }
 }
 
-std::optional<std::uint32_t> readTypeNumber(std::string_view text, std::size_t& pos) {
-    std::uint32_t type = 0;
-    int digits = 0;
-    while (pos < text.size() && hexDigit(text[pos]) >= 0) {
-        if (++digits > 8) {
-            return std::nullopt;
+// "text" or str(N):"text".
+bool readTextData(std::string_view data, SystemRegValue& value, std::size_t limit) {
+    std::size_t at = 0;
+    value.type = kText;
+    if (data.starts_with("str(")) {
+        at = 4;
+        const auto type = readValueType(data, at);
+        if (!type) {
+            return false;
         }
-        type = type * 16 + static_cast<std::uint32_t>(hexDigit(text[pos]));
-        ++pos;
+        value.type = *type;
     }
-    if (digits == 0 || pos >= text.size() || text[pos] != ')') {
-        return std::nullopt;
+    if (at >= data.size() || data[at] != '"') {
+        return false;
     }
-    ++pos;
-    return type;
+    ++at;
+    std::u16string units;
+    if (!readQuoted(data, at, '"', units)) {
+        return false;
+    }
+    setStringData(units, value, limit);
+    return true;
+}
+
+// dword:N, stored low byte first.
+bool readNumberData(std::string_view data, SystemRegValue& value, std::size_t limit) {
+    std::size_t at = std::string_view("dword:").size();
+    const auto number = readHexNumber(data, at);
+    if (!number || !trimmedEnd(data.substr(at)).empty()) {
+        return false;
+    }
+    value.type = kNumber;
+    const char bytes[4] = {static_cast<char>(*number & 0xFF), static_cast<char>((*number >> 8) & 0xFF),
+                           static_cast<char>((*number >> 16) & 0xFF), static_cast<char>(*number >> 24)};
+    appendLimited(value, std::string_view(bytes, 4), limit);
+    return true;
+}
+
+// hex:bytes or hex(N):bytes.
+bool readBinaryData(LineSource& lines, std::string_view data, SystemRegValue& value, std::size_t limit) {
+    value.type = kBinary;
+    std::size_t at = 4;
+    if (data[3] == '(') {
+        const auto type = readValueType(data, at);
+        if (!type) {
+            skipContinuation(lines, data);
+            return false;
+        }
+        value.type = *type;
+    }
+    if (!readHexData(lines, data.substr(at), value, limit)) {
+        return false;
+    }
+    convertTextBytes(value);
+    return true;
 }
 
 // The data after "name=". False for data that cannot be read; the value is then left out.
-bool readData(LineSource& lines, std::string_view line, std::size_t pos, SystemRegValue& value,
-              std::size_t limit) {
-    const std::string_view data = line.substr(pos);
-    std::size_t at = 0;
+bool readData(LineSource& lines, std::string_view data, SystemRegValue& value, std::size_t limit) {
     if (data.starts_with("\"") || data.starts_with("str(")) {
-        value.type = kText;
-        if (data.starts_with("str(")) {
-            at = 4;
-            const auto type = readTypeNumber(data, at);
-            if (!type || at >= data.size() || data[at] != ':') {
-                return false;
-            }
-            value.type = *type;
-            ++at;
-        }
-        if (at >= data.size() || data[at] != '"') {
-            return false;
-        }
-        ++at;
-        std::u16string units;
-        if (!readQuoted(data, at, '"', units)) {
-            return false;
-        }
-        setStringData(units, value, limit);
-        return true;
+        return readTextData(data, value, limit);
     }
     if (data.starts_with("dword:")) {
-        at = 6;
-        std::uint32_t number = 0;
-        int digits = 0;
-        while (at < data.size() && hexDigit(data[at]) >= 0) {
-            if (++digits > 8) {
-                return false;
-            }
-            number = number * 16 + static_cast<std::uint32_t>(hexDigit(data[at]));
-            ++at;
-        }
-        if (digits == 0 || !trimmedEnd(data.substr(at)).empty()) {
-            return false;
-        }
-        value.type = kNumber;
-        const char bytes[4] = {static_cast<char>(number & 0xFF), static_cast<char>((number >> 8) & 0xFF),
-                               static_cast<char>((number >> 16) & 0xFF), static_cast<char>(number >> 24)};
-        appendLimited(value, std::string_view(bytes, 4), limit);
-        return true;
+        return readNumberData(data, value, limit);
     }
     if (data.starts_with("hex:") || data.starts_with("hex(")) {
-        value.type = kBinary;
-        at = 4;
-        if (data[3] == '(') {
-            const auto type = readTypeNumber(data, at);
-            if (!type || at >= data.size() || data[at] != ':') {
-                skipContinuation(lines, data);
-                return false;
-            }
-            value.type = *type;
-            ++at;
-        }
-        if (!readHexData(lines, data.substr(at), value, limit)) {
-            return false;
-        }
-        convertTextBytes(value);
-        return true;
+        return readBinaryData(lines, data, value, limit);
     }
     skipContinuation(lines, data);
     return false;
@@ -460,17 +458,35 @@ bool isLinkMark(std::string_view line) {
     return trimmedEnd(line) == "#link";
 }
 
+// A value's line, "name"=data or @=data, handed to the visitor when it can be read. False when the
+// visitor stops the reading.
+bool readValueLine(LineSource& lines, std::string_view line, SystemRegVisitor& visitor,
+                   std::size_t dataLimit) {
+    std::u16string name;
+    std::size_t pos = 1;
+    if (line.front() == '"' && !readQuoted(line, pos, '"', name)) {
+        skipContinuation(lines, line);
+        return true;
+    }
+    skipBlanks(line, pos);
+    if (pos >= line.size() || line[pos] != '=') {
+        skipContinuation(lines, line);
+        return true;
+    }
+    ++pos;
+    skipBlanks(line, pos);
+    SystemRegValue value;
+    return !readData(lines, line.substr(pos), value, dataLimit) || visitor.value(utf16ToUtf8(name), value);
+}
+
 void readSections(LineSource& lines, SystemRegVisitor& visitor, std::size_t dataLimit) {
     std::string line;
     std::string path;
     bool inKey = false;
     bool wanted = false;
     while (lines.next(line)) {
-        if (line.empty()) {
-            continue;
-        }
-        switch (line.front()) {
-        case '[': {
+        const char first = line.empty() ? '\0' : line.front();
+        if (first == '[') {
             inKey = sectionKey(line, path);
             wanted = false;
             if (inKey) {
@@ -479,44 +495,16 @@ void readSections(LineSource& lines, SystemRegVisitor& visitor, std::size_t data
                 }
                 wanted = visitor.wantsValues();
             }
-            break;
-        }
-        case '#':
+        } else if (first == '#') {
             if (inKey && isLinkMark(line)) {
                 visitor.link();
             }
-            break;
-        case '"':
-        case '@': {
+        } else if (first == '"' || first == '@') {
             if (!wanted) {
                 skipContinuation(lines, line);
-                break;
-            }
-            std::u16string name;
-            std::size_t pos = 1;
-            if (line.front() == '"' && !readQuoted(line, pos, '"', name)) {
-                skipContinuation(lines, line);
-                break;
-            }
-            while (pos < line.size() && isBlankChar(line[pos])) {
-                ++pos;
-            }
-            if (pos >= line.size() || line[pos] != '=') {
-                skipContinuation(lines, line);
-                break;
-            }
-            ++pos;
-            while (pos < line.size() && isBlankChar(line[pos])) {
-                ++pos;
-            }
-            SystemRegValue value;
-            if (readData(lines, line, pos, value, dataLimit) && !visitor.value(utf16ToUtf8(name), value)) {
+            } else if (!readValueLine(lines, line, visitor, dataLimit)) {
                 return;
             }
-            break;
-        }
-        default:
-            break;
         }
     }
 }
@@ -574,4 +562,4 @@ void readSystemRegFrom(std::string_view file, std::size_t offset, SystemRegVisit
     readSections(lines, visitor, dataLimit);
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix

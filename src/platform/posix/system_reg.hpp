@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 // One value of a Wine registry file as RegQueryValueExA hands it out: the texts of types 1, 2 and 7 in
 // UTF-8 (the ANSI code page of this backend) with their closing zero byte, everything else as stored.
@@ -58,4 +58,4 @@ bool indexSystemReg(std::string_view file, SystemRegIndexVisitor& visitor);
 void readSystemRegFrom(std::string_view file, std::size_t offset, SystemRegVisitor& visitor,
                        std::size_t dataLimit = kSystemRegDataLimit);
 
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,10 +1,11 @@
-#include "unicode_text.hpp"
+#include "platform/posix/unicode_text.hpp"
 
-#include "../text_codec.hpp"
+#include "platform/ascii.hpp"
+#include "platform/text_codec.hpp"
 
 #include <cstddef>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace {
 
@@ -39,6 +40,26 @@ std::string utf16ToUtf8(std::u16string_view units) {
     return out;
 }
 
+std::string utf16BytesToUtf8(std::string_view bytes) {
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                              (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    }
+    return utf16ToUtf8(units);
+}
+
+void appendUtf16(std::u16string& units, char32_t codePoint) {
+    if (codePoint > 0xFFFF) {
+        codePoint -= 0x10000;
+        units.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+        units.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+    } else {
+        units.push_back(static_cast<char16_t>(codePoint));
+    }
+}
+
 std::string foldCase(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
@@ -46,7 +67,7 @@ std::string foldCase(std::string_view utf8) {
     while (i < utf8.size()) {
         const char c = utf8[i];
         if (static_cast<unsigned char>(c) < 0x80) {
-            out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+            out.push_back(asciiLower(c));
             ++i;
             continue;
         }
@@ -63,4 +84,4 @@ std::string foldCase(std::string_view utf8) {
     return out;
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,4 +1,6 @@
-#include "wine_prefix.hpp"
+#include "platform/posix/wine_prefix.hpp"
+
+#include "platform/ascii.hpp"
 
 #include <algorithm>
 #include <clocale>
@@ -9,23 +11,11 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-char upper(char letter) {
-    return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
-}
-
-char lower(char letter) {
-    return letter >= 'A' && letter <= 'Z' ? static_cast<char>(letter - 'A' + 'a') : letter;
-}
-
-bool isLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 std::string homeFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
@@ -174,11 +164,11 @@ std::vector<WinePrefix::DriveLink> WinePrefix::drives() const {
          it.increment(error)) {
         const std::string name = it->path().filename().string();
         // "c:" is a drive; "c::" (the raw device) and "com1" are not.
-        if (name.size() == 2 && isLetter(name[0]) && name[1] == ':') {
+        if (name.size() == 2 && isAsciiLetter(name[0]) && name[1] == ':') {
             std::string link = devices;
             link += '/';
             link += name;
-            out.push_back({upper(name[0]), std::move(link)});
+            out.push_back({asciiUpper(name[0]), std::move(link)});
         }
     }
     std::sort(out.begin(), out.end(),
@@ -190,16 +180,16 @@ std::vector<WinePrefix::DriveLink> WinePrefix::drives() const {
     return out;
 }
 
-std::optional<std::string> WinePrefix::driveRoot(char letter) const {
-    if (!isLetter(letter)) {
+std::optional<std::string> WinePrefix::driveFolder(char letter) const {
+    if (!isAsciiLetter(letter)) {
         return std::nullopt;
     }
     if (!hasDosDevices()) {
-        return upper(letter) == 'Z' ? std::optional<std::string>("/") : std::nullopt;
+        return asciiUpper(letter) == 'Z' ? std::optional<std::string>("/") : std::nullopt;
     }
     // Wine names the links in lower case; a letter without a link has no root, so that nothing is ever
     // created in dosdevices itself.
-    for (const char spelling : {lower(letter), upper(letter)}) {
+    for (const char spelling : {asciiLower(letter), asciiUpper(letter)}) {
         std::string link = m_folder + "/dosdevices/" + spelling + ":";
         struct stat st {};
         if (::lstat(link.c_str(), &st) == 0) {
@@ -242,4 +232,4 @@ std::optional<std::string> WinePrefix::windowsPath(const std::string& nativePath
     return out;
 }
 
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "code_page.hpp"
+#include "platform/posix/code_page.hpp"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace hotfix {
+namespace hotfix::posix {
 
 // The system locale Wine derives from the Unix locale at every start of a program: LC_ALL when the C library
 // settles on "C" for LC_CTYPE (unixCtype, as setlocale(LC_CTYPE) reports it after setlocale(LC_ALL, "")),
@@ -46,9 +46,9 @@ public:
     // The drives, by letter. A link whose target is missing is still a drive: its device is unavailable.
     // Without a dosdevices folder the only drive is Z:, mapped to "/", as Wine maps it by default.
     std::vector<DriveLink> drives() const;
-    // Where "<letter>:\" lies (the drive's link, which may point nowhere); nothing for a letter that is no
-    // drive.
-    std::optional<std::string> driveRoot(char letter) const;
+    // The Unix folder that stands for "<letter>:\": the drive's link in dosdevices, which may point nowhere;
+    // nothing for a letter that is no drive.
+    std::optional<std::string> driveFolder(char letter) const;
 
     // The name Wine gives a native path: the drive whose folder holds it (the deepest one when several
     // do) followed by the rest with "\" separators; nothing when no drive holds it.
@@ -60,4 +60,4 @@ private:
     std::string m_folder;
 };
 
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,8 +1,8 @@
-#include "win32_file_system.hpp"
+#include "platform/win32/win32_file_system.hpp"
 
-#include "../temporary_name.hpp"
-#include "../text_codec.hpp"
-#include "win32_text.hpp"
+#include "platform/temporary_name.hpp"
+#include "platform/text_codec.hpp"
+#include "platform/win32/win32_text.hpp"
 
 #include <windows.h>
 

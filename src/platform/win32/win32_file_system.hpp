@@ -1,11 +1,11 @@
 #pragma once
 
-#include "../file_system.hpp"
-#include "win32_paths.hpp"
+#include "platform/file_system.hpp"
+#include "platform/win32/win32_path_resolver.hpp"
 
 namespace hotfix::win32 {
 
-// The installer's file work through the wide Windows file calls. Paths are mapped by PathMapper; 8-bit
+// The installer's file work through the wide Windows file calls. Paths are mapped by Win32PathResolver; 8-bit
 // files are read in the ANSI code page (UTF-8 kept as it is) and scripts written in the OEM code page,
 // which is the one cmd reads batch files in, exactly: without best fit, so that no character turns into
 // another one that cmd would act on.
@@ -32,7 +32,7 @@ public:
     std::optional<std::string> identity(std::string_view path) override;
 
 private:
-    PathMapper m_paths;
+    Win32PathResolver m_paths;
 };
 
 } // namespace hotfix::win32

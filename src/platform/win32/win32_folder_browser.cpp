@@ -1,9 +1,9 @@
-#include "win32_folder_browser.hpp"
+#include "platform/win32/win32_folder_browser.hpp"
 
-#include "win32_text.hpp"
+#include "platform/ascii.hpp"
+#include "platform/win32/win32_text.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <shlwapi.h>
 #include <windows.h>
 
@@ -14,7 +14,8 @@ namespace {
 constexpr int kDeviceUnavailable = 68;
 constexpr std::string_view kDeviceUnavailableText = "Device unavailable";
 
-std::wstring driveRoot(char letter) {
+// "C:\" for the wide calls.
+std::wstring wideRootOf(char letter) {
     return std::wstring{static_cast<wchar_t>(letter), L':', L'\\'};
 }
 
@@ -45,13 +46,13 @@ std::vector<Drive> Win32FolderBrowser::drives() {
 }
 
 std::optional<DriveError> Win32FolderBrowser::checkDrive(char letter) {
-    const auto upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    const char upper = asciiUpper(letter);
     const DriveError unavailable{kDeviceUnavailable, std::string(kDeviceUnavailableText)};
     if (upper < 'A' || upper > 'Z' || (::GetLogicalDrives() & (1u << (upper - 'A'))) == 0) {
         return unavailable;
     }
     const NoCriticalErrorBoxes quiet;
-    if (!::GetVolumeInformationW(driveRoot(upper).c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr,
+    if (!::GetVolumeInformationW(wideRootOf(upper).c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr,
                                  0)) {
         return unavailable;
     }
@@ -107,12 +108,7 @@ std::string Win32FolderBrowser::currentFolder() {
     std::wstring folder(needed, L'\0');
     const DWORD length = ::GetCurrentDirectoryW(needed, folder.data());
     folder.resize(length < needed ? length : 0);
-    if (folder.starts_with(L"\\\\?\\UNC\\")) {
-        folder = L"\\\\" + folder.substr(8);
-    } else if (folder.starts_with(L"\\\\?\\")) {
-        folder.erase(0, 4);
-    }
-    return narrow(folder);
+    return narrow(withoutLongPrefix(std::move(folder)));
 }
 
 } // namespace hotfix::win32

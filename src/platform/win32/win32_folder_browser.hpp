@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../folder_browser.hpp"
-#include "win32_paths.hpp"
+#include "platform/folder_browser.hpp"
+#include "platform/win32/win32_path_resolver.hpp"
 
 namespace hotfix::win32 {
 
@@ -16,7 +16,7 @@ public:
     std::string currentFolder() override;
 
 private:
-    PathMapper m_paths{SystemFolders{}};
+    Win32PathResolver m_paths{SystemFolders{}};
 };
 
 } // namespace hotfix::win32

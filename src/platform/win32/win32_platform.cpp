@@ -1,17 +1,27 @@
-#include "../platform_services.hpp"
-#include "win32_file_system.hpp"
-#include "win32_folder_browser.hpp"
-#include "win32_paths.hpp"
-#include "win32_process_launcher.hpp"
-#include "win32_registry.hpp"
-#include "win32_text.hpp"
+#include "platform/platform_services.hpp"
+#include "platform/win32/win32_file_system.hpp"
+#include "platform/win32/win32_folder_browser.hpp"
+#include "platform/win32/win32_path_resolver.hpp"
+#include "platform/win32/win32_process_launcher.hpp"
+#include "platform/win32/win32_registry.hpp"
+#include "platform/win32/win32_text.hpp"
 
 #include <windows.h>
 
 namespace hotfix {
 
+namespace {
+
+// Looked up once: the file system and the launcher must agree on them, and they do not change.
+const win32::SystemFolders& systemFolders() {
+    static const win32::SystemFolders folders = win32::detectSystemFolders();
+    return folders;
+}
+
+} // namespace
+
 std::unique_ptr<FileSystem> makeFileSystem() {
-    return std::make_unique<win32::Win32FileSystem>(win32::detectSystemFolders());
+    return std::make_unique<win32::Win32FileSystem>(systemFolders());
 }
 
 std::unique_ptr<RegistryApi> makeRegistry() {
@@ -23,8 +33,8 @@ std::unique_ptr<FolderBrowser> makeFolderBrowser() {
 }
 
 std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post) {
-    return std::make_unique<win32::Win32ProcessLauncher>(
-        win32::commandInterpreter(win32::detectSystemFolders()), std::move(post));
+    return std::make_unique<win32::Win32ProcessLauncher>(win32::commandInterpreter(systemFolders()),
+                                                         std::move(post));
 }
 
 std::string programFolder() {
@@ -40,11 +50,7 @@ std::string programFolder() {
         }
         path.resize(path.size() * 2);
     }
-    if (path.starts_with(L"\\\\?\\UNC\\")) {
-        path = L"\\\\" + path.substr(8);
-    } else if (path.starts_with(L"\\\\?\\")) {
-        path.erase(0, 4);
-    }
+    path = win32::withoutLongPrefix(std::move(path));
     const auto separator = path.find_last_of(L"\\/");
     path.resize(separator == std::wstring::npos ? 0 : separator);
     return win32::narrow(path);

@@ -1,7 +1,7 @@
-#include "win32_process_launcher.hpp"
+#include "platform/win32/win32_process_launcher.hpp"
 
-#include "win32_paths.hpp"
-#include "win32_text.hpp"
+#include "platform/win32/win32_path_resolver.hpp"
+#include "platform/win32/win32_text.hpp"
 
 #include <algorithm>
 #include <windows.h>

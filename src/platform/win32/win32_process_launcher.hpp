@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../platform_services.hpp"
-#include "../process_launcher.hpp"
+#include "platform/platform_services.hpp"
+#include "platform/process_launcher.hpp"
 
 #include <mutex>
 #include <string>

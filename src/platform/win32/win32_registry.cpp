@@ -1,6 +1,6 @@
-#include "win32_registry.hpp"
+#include "platform/win32/win32_registry.hpp"
 
-#include "win32_text.hpp"
+#include "platform/win32/win32_text.hpp"
 
 #include <algorithm>
 #include <windows.h>

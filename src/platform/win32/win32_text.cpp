@@ -1,4 +1,4 @@
-#include "win32_text.hpp"
+#include "platform/win32/win32_text.hpp"
 
 #include <climits>
 #include <windows.h>

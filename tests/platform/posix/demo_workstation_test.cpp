@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 namespace fs = std::filesystem;
@@ -72,4 +72,4 @@ TEST_F(DemoWorkstationTest, aHotFixInstallsOnTheDemoWorkstation) {
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,5 +1,5 @@
 #include "platform/posix/posix_file_system.hpp"
-#include "scoped_environment.hpp"
+#include "platform/posix/scoped_environment.hpp"
 #include "support/temp_dir.hpp"
 
 #include <fcntl.h>
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 namespace fs = std::filesystem;
@@ -307,4 +307,4 @@ TEST(PosixFileSystemWithoutPrefix, onlyZLeadsAnywhere) {
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,6 +1,6 @@
 #include "platform/posix/posix_folder_browser.hpp"
+#include "platform/posix/scoped_environment.hpp"
 #include "platform/posix/wine_prefix.hpp"
-#include "scoped_environment.hpp"
 #include "support/temp_dir.hpp"
 
 #include <cstdlib>
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 namespace fs = std::filesystem;
@@ -103,8 +103,8 @@ TEST_F(PrefixTest, withoutAPrefixTheOnlyDriveIsZOnTheRootFolder) {
     EXPECT_FALSE(missing.exists());
     ASSERT_EQ(missing.drives().size(), 1u);
     EXPECT_EQ(missing.drives().front().letter, 'Z');
-    EXPECT_EQ(missing.driveRoot('z'), "/");
-    EXPECT_EQ(missing.driveRoot('C'), std::nullopt);
+    EXPECT_EQ(missing.driveFolder('z'), "/");
+    EXPECT_EQ(missing.driveFolder('C'), std::nullopt);
     EXPECT_EQ(missing.windowsPath("/usr/bin"), "Z:\\usr\\bin");
     EXPECT_TRUE(prefix.exists());
 }
@@ -166,4 +166,4 @@ TEST(WineCodePages, prefixReadsTheInstallersEnvironment) {
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

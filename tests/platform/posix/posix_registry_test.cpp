@@ -1,18 +1,17 @@
 #include "platform/posix/posix_registry.hpp"
+#include "platform/posix/scoped_environment.hpp"
 #include "platform/posix/system_reg.hpp"
 #include "platform/posix/wine_prefix.hpp"
 #include "platform/reg_module.hpp"
-#include "scoped_environment.hpp"
 #include "support/temp_dir.hpp"
 
 #include <array>
 #include <optional>
-#include <random>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 using namespace std::string_literals;
@@ -301,70 +300,5 @@ TEST_F(PosixRegistryTest, hugeFilesAndValuesAreReadWithinBounds) {
     EXPECT_EQ(query("Software\\Vantrel Software", "QXINSTALLDIR").data, "C:\\Vantrel\0"s);
 }
 
-// Collects everything a file yields, so that a mutated file is read through every path of the reader.
-class Collector final : public SystemRegVisitor {
-public:
-    bool key(std::string_view path) override {
-        keys += path.size() + 1;
-        return true;
-    }
-    void link() override { ++links; }
-    bool wantsValues() const override { return true; }
-    bool value(std::string_view name, const SystemRegValue& value) override {
-        EXPECT_LE(value.data.size(), value.size);
-        bytes += name.size() + value.data.size();
-        return true;
-    }
-    std::size_t keys = 0;
-    std::size_t links = 0;
-    std::size_t bytes = 0;
-};
-
-TEST(SystemRegFuzz, mutatedFilesNeverBreakTheReader) {
-    std::mt19937 random(20050501);
-    const std::string alphabet = "\\\"[]@=:,#;()\n\r \t0123456789abcdefxhstrwod\x80\xc3\xe9\xff";
-    const std::string original(kSystemReg);
-    TempDir dir;
-    for (int round = 0; round < 4000; ++round) {
-        std::string text = original;
-        const int edits = 1 + static_cast<int>(random() % 12);
-        for (int edit = 0; edit < edits && !text.empty(); ++edit) {
-            const std::size_t at = random() % text.size();
-            const char c = alphabet[random() % alphabet.size()];
-            switch (random() % 5) {
-            case 0:
-                text[at] = c;
-                break;
-            case 1:
-                text.insert(at, 1, c);
-                break;
-            case 2:
-                text.erase(at, 1 + random() % 8);
-                break;
-            case 3:
-                text.resize(at);
-                break;
-            default:
-                text.insert(at, text.substr(random() % text.size(), random() % 64));
-                break;
-            }
-        }
-        std::istringstream in(text);
-        Collector collector;
-        readSystemReg(in, collector, 1 + random() % 64);
-        // Now and then the whole registry on the file, links included.
-        if (round % 20 == 0) {
-            dir.write("system.reg", text);
-            PosixRegistry registry{WinePrefix(dir.str())};
-            for (const char* key : {"System\\CurrentControlSet\\Control\\Session Manager",
-                                    "Software\\Vantrel Software", "", "Software"}) {
-                std::string value;
-                RegModule::ReadRegValue(registry, kLocalMachine, key, "QXINSTALLDIR", value);
-                RegModule::ReadRegValue(registry, kLocalMachine, key, "Pending", value);
-            }
-        }
-    }
-}
-
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -17,7 +17,7 @@
 
 // A file system that really runs out of space partway through a write: what the kernel leaves behind, not
 // what a fake thinks it would.
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 namespace fs = std::filesystem;
@@ -135,4 +135,4 @@ TEST_F(SmallDisk, installThatRunsOutOfSpaceKeepsEveryFileWholeAndSaysSo) {
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

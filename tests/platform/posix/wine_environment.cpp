@@ -1,4 +1,4 @@
-#include "wine_environment.hpp"
+#include "platform/posix/wine_environment.hpp"
 
 #include <cstdlib>
 #include <fcntl.h>

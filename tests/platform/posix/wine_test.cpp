@@ -4,24 +4,24 @@
 #include "engine/install_run.hpp"
 #include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
+#include "platform/ascii.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/posix/posix_file_system.hpp"
+#include "platform/posix/post_box.hpp"
+#include "platform/posix/wine_environment.hpp"
 #include "platform/reg_module.hpp"
-#include "post_box.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
-#include "wine_environment.hpp"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
 #include <gtest/gtest.h>
 
-namespace hotfix {
+namespace hotfix::posix {
 namespace {
 
 namespace fs = std::filesystem;
@@ -279,29 +279,37 @@ protected:
     std::unique_ptr<WatchedLauncher> launcher;
 };
 
+struct PackageFolder {
+    const char* name;
+    const char* libraryFolder; // below C:\windows, apart for each case: the prefix serves every case
+};
+
+class WineScriptFolders : public WineScriptTest, public ::testing::WithParamInterface<PackageFolder> {};
+
 // cmd is started on the script's bare name in its folder: no character of the package folder reaches its
 // command line. The library's folder is not ASCII; the script reaches it in cmd's code page.
-TEST_F(WineScriptTest, scriptsRunFromPackageFoldersWithAnyLegalNameInTheLibrarysExactFolder) {
+TEST_P(WineScriptFolders, scriptsRunFromPackageFoldersWithAnyLegalNameInTheLibrarysExactFolder) {
     HOTFIX_REQUIRE_WINE();
-    const std::string cafe = "Caf\xC3\xA9";
-    if (!scriptCanHold(cafe)) {
+    const std::string folder = GetParam().libraryFolder;
+    if (!scriptCanHold(folder)) {
         GTEST_SKIP() << "the locale's OEM code page has no e-acute";
     }
-    const std::vector<std::string> packages{"Patch & Fix (2)", "100%OS% a!b", "Caf\xC3\xA9 \xC5\x82 (x)"};
-    for (std::size_t i = 0; i < packages.size(); ++i) {
-        SCOPED_TRACE(packages[i]);
-        boxes.shown.clear();
-        const std::string folder = cafe + " " + std::to_string(i);
-        test::writeFile(made(windows() / test::utf8Path(folder) / "regsvr32.bat"), kRecorder);
-        install(packages[i], {{folder, "w.dll"}});
-        ASSERT_EQ(boxes.shown.size(), 1U);
-        EXPECT_EQ(boxes.shown.back(), messages::hotFixApplied()) << boxes.shown.back().prompt;
-        EXPECT_EQ(test::readFile(windows() / test::utf8Path(folder) / "proof.txt"),
-                  "-u /s w.dll\r\n/s w.dll\r\n");
-        // The recorder took the script's end away; the installer removed the file once cmd had ended.
-        EXPECT_FALSE(fs::exists(driveC() / test::utf8Path(packages[i]) / "RegisterWin.bat"));
-    }
+    const std::string package = GetParam().name;
+    test::writeFile(made(windows() / test::utf8Path(folder) / "regsvr32.bat"), kRecorder);
+    install(package, {{folder, "w.dll"}});
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown.back(), messages::hotFixApplied()) << boxes.shown.back().prompt;
+    EXPECT_EQ(test::readFile(windows() / test::utf8Path(folder) / "proof.txt"),
+              "-u /s w.dll\r\n/s w.dll\r\n");
+    // The recorder took the script's end away; the installer removed the file once cmd had ended.
+    EXPECT_FALSE(fs::exists(driveC() / test::utf8Path(package) / "RegisterWin.bat"));
 }
+
+INSTANTIATE_TEST_SUITE_P(LegalNames, WineScriptFolders,
+                         ::testing::Values(PackageFolder{"Patch & Fix (2)", "Caf\xC3\xA9 0"},
+                                           PackageFolder{"100%OS% a!b", "Caf\xC3\xA9 1"},
+                                           PackageFolder{"Caf\xC3\xA9 \xC5\x82 (x)", "Caf\xC3\xA9 2"}),
+                         [](const auto& param) { return "package" + std::to_string(param.index); });
 
 // Best fit would write "a&calc&.dll", and cmd would run calc; such a name, or a folder outside the code
 // page, is replaced but not registered, and the run fails.
@@ -390,9 +398,7 @@ TEST_F(WineScriptTest, aScriptRemovesItselfWithoutAnErrorMessage) {
     const std::string output = (fs::path(WineEnvironment::prefix()) / "self-removal.txt").string();
     EXPECT_EQ(test::runProgram({"wine", "cmd", "/c", "Register.bat"}, package.string(), output), 0);
     EXPECT_FALSE(fs::exists(package / "Register.bat"));
-    std::string said = test::readFile(output);
-    std::transform(said.begin(), said.end(), said.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    const std::string said = asciiLowered(test::readFile(output));
     EXPECT_EQ(said.find("not found"), std::string::npos) << said;
     EXPECT_EQ(said.find("cannot"), std::string::npos) << said;
     EXPECT_TRUE(boxes.shown.empty());
@@ -470,4 +476,4 @@ TEST_F(WineScriptTest, twoInstallerProcessesNeverRewriteARunningScript) {
 }
 
 } // namespace
-} // namespace hotfix
+} // namespace hotfix::posix

@@ -1,8 +1,8 @@
 #include "platform/platform_services.hpp"
 #include "platform/win32/win32_file_system.hpp"
-#include "platform/win32/win32_paths.hpp"
+#include "platform/win32/win32_path_resolver.hpp"
+#include "platform/win32/win32_test_tools.hpp"
 #include "support/temp_dir.hpp"
-#include "win32_test_tools.hpp"
 
 #include <windows.h>
 
@@ -220,7 +220,7 @@ TEST(Win32Paths, runsCollapseButANetworkPathKeepsItsLeadingPair) {
     EXPECT_EQ(win32::collapseSeparators(L"C:\\a\\\\b//c\\/d\\"), L"C:\\a\\b\\c\\d\\");
     EXPECT_EQ(win32::collapseSeparators(L"\\\\server\\\\share\\a"), L"\\\\server\\share\\a");
 
-    const win32::PathMapper paths{SystemFolders{L"C:\\windows\\system32", L""}};
+    const win32::Win32PathResolver paths{SystemFolders{L"C:\\windows\\system32", L""}};
     EXPECT_EQ(paths.toNative("C:\\a\\\\b"), L"C:\\a\\b");
     const std::string name(300, 'x');
     EXPECT_EQ(paths.toNative("\\\\server\\share\\\\" + name),

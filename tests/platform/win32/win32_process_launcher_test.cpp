@@ -1,8 +1,8 @@
 #include "platform/platform_services.hpp"
 #include "platform/win32/win32_process_launcher.hpp"
+#include "platform/win32/win32_test_tools.hpp"
 #include "platform/win32/win32_text.hpp"
 #include "support/temp_dir.hpp"
-#include "win32_test_tools.hpp"
 
 #include <atomic>
 #include <mutex>
@@ -87,21 +87,25 @@ TEST_F(LauncherTest, interpreterStartsMinimizedInTheScriptsFolderWithItsNameQuot
     EXPECT_EQ(test::readFile(report), expected);
 }
 
+class LauncherFolders : public LauncherTest, public ::testing::WithParamInterface<const wchar_t*> {};
+
 // No character of the script's folder reaches cmd's command line, where "&", "(", ")", "%" or "!" would make
 // it do other things than run the script; the script runs in its folder, whatever the folder's name.
-TEST_F(LauncherTest, scriptsRunFromFoldersWithAnyLegalName) {
-    for (const std::wstring name : {L"Patch & Fix (2)", L"100%OS% a!b", L"Caf\u00e9 \u0142\uff06"}) {
-        const fs::path scriptFolder = dir.path() / name;
-        fs::create_directories(scriptFolder);
-        test::writeFile(scriptFolder / "Register.bat", "echo ran> ran.txt\r\n");
-        std::atomic<bool> ended{false};
-        auto launcher = makeProcessLauncher();
-        ASSERT_TRUE(launcher->startScript(win32::narrow(scriptFolder.wstring() + L"\\Register.bat"),
-                                          [&] { ended = true; }));
-        ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
-        EXPECT_TRUE(fs::exists(scriptFolder / "ran.txt")) << win32::narrow(name);
-    }
+TEST_P(LauncherFolders, scriptsRunFromFoldersWithAnyLegalName) {
+    const fs::path scriptFolder = dir.path() / GetParam();
+    fs::create_directories(scriptFolder);
+    test::writeFile(scriptFolder / "Register.bat", "echo ran> ran.txt\r\n");
+    std::atomic<bool> ended{false};
+    auto launcher = makeProcessLauncher();
+    ASSERT_TRUE(launcher->startScript(win32::narrow(scriptFolder.wstring() + L"\\Register.bat"),
+                                      [&] { ended = true; }));
+    ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
+    EXPECT_TRUE(fs::exists(scriptFolder / "ran.txt"));
 }
+
+INSTANTIATE_TEST_SUITE_P(LegalNames, LauncherFolders,
+                         ::testing::Values(L"Patch & Fix (2)", L"100%OS% a!b", L"Caf\u00e9 \u0142\uff06"),
+                         [](const auto& param) { return "folder" + std::to_string(param.index); });
 
 TEST_F(LauncherTest, failedStartIsReportedAndNeverCallsTheHandler) {
     std::atomic<bool> called{false};

@@ -2,11 +2,11 @@
 #include "engine/install_run.hpp"
 #include "engine/messages.hpp"
 #include "platform/platform_services.hpp"
+#include "platform/win32/win32_test_tools.hpp"
 #include "platform/win32/win32_text.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
-#include "win32_test_tools.hpp"
 
 #include <atomic>
 #include <windows.h>

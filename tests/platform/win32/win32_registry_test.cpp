@@ -1,10 +1,9 @@
+#include "platform/ascii.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/reg_module.hpp"
 #include "platform/win32/win32_registry.hpp"
-#include "win32_test_tools.hpp"
+#include "platform/win32/win32_test_tools.hpp"
 
-#include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <windows.h>
 
@@ -143,11 +142,9 @@ TEST_F(RegistryReaderTest, theWindowsRootOfAFreshPrefixIsFound) {
     if (inView32 == ERROR_SUCCESS) {
         GTEST_SKIP() << "this Windows keeps SystemRoot in the 32-bit view too";
     }
-    std::string root = read("SystemRoot", kCurrentVersion);
+    const std::string root = read("SystemRoot", kCurrentVersion);
     EXPECT_TRUE(found);
-    std::transform(root.begin(), root.end(), root.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    EXPECT_EQ(root, "c:\\windows");
+    EXPECT_EQ(asciiLowered(root), "c:\\windows");
 }
 
 TEST_F(RegistryReaderTest, keysAreOpenedForReadingOnly) {

@@ -1,4 +1,4 @@
-#include "win32_test_tools.hpp"
+#include "platform/win32/win32_test_tools.hpp"
 
 #include <array>
 #include <thread>

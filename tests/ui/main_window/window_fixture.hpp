@@ -2,8 +2,8 @@
 
 #include "platform/folder_browser.hpp"
 #include "platform/platform_services.hpp"
-#include "platform/registry.hpp"
 #include "support/fake_launcher.hpp"
+#include "support/fake_registry.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
 #include "ui/main_window/focus_flags.hpp"
@@ -23,27 +23,6 @@ namespace hotfix::test {
 
 // The one application object of a test process; never destroyed, as Qt wants it to outlive every widget.
 QApplication& testApplication();
-
-// Text values under HKEY_LOCAL_MACHINE, as the registry would give them.
-class FakeRegistry final : public RegistryApi {
-public:
-    void set(const std::string& key, const std::string& value, const std::string& text) {
-        m_keys[key][value] = text;
-    }
-
-    long openKey(std::uint32_t rootKey, std::string_view keyPath, std::uint32_t access, Key& key) override;
-    long queryValue(Key key, std::string_view valueName, std::uint32_t& type, std::span<std::byte> buffer,
-                    std::uint32_t& size) override;
-    void closeKey(Key key) override;
-    std::string decodeText(std::string_view bytes) override { return std::string(bytes); }
-
-    int openKeys = 0;
-
-private:
-    std::map<std::string, std::map<std::string, std::string>, std::less<>> m_keys;
-    std::map<Key, std::string> m_open;
-    Key m_next = 1;
-};
 
 class MemorySettings final : public SettingsStore {
 public:
