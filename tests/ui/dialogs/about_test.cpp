@@ -1,5 +1,5 @@
-#include "modal.hpp"
 #include "ui/dialogs/frm_about.hpp"
+#include "ui/dialogs/modal.hpp"
 #include "ui/main_window/window_fixture.hpp"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
-#include "modal.hpp"
 #include "platform/folder_browser.hpp"
 #include "support/recording_msg_box.hpp"
-#include "ui/dialogs/dir_list_box.hpp"
 #include "ui/dialogs/frm_select_dir.hpp"
+#include "ui/dialogs/modal.hpp"
 #include "ui/main_window/focus_flags.hpp"
 #include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/dir_list_box.hpp"
 
 #include <map>
 
@@ -63,8 +63,9 @@ protected:
 
     FrmSelectDir& picker() {
         if (!m_picker) {
-            m_picker = std::make_unique<FrmSelectDir>(SelectDirLinks{
-                mainWindow, *TxtPath, *TxtWinPath, pathFlag, winFlag, folders, msgBox, settings, "D:\\Fix"});
+            m_picker = std::make_unique<FrmSelectDir>(
+                RootBoxes{mainWindow, *TxtPath, *TxtWinPath, pathFlag, winFlag},
+                SelectDirServices{folders, msgBox, settings, "D:\\Fix"});
         }
         return *m_picker;
     }

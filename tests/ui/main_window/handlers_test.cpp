@@ -1,8 +1,8 @@
-#include "box_answerer.hpp"
-#include "ui/main_window/frame.hpp"
-#include "ui/main_window/list_box.hpp"
+#include "ui/main_window/box_answerer.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/frame.hpp"
+#include "ui/widgets/list_box.hpp"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "ui/main_window/frame.hpp"
-#include "ui/main_window/list_box.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/frame.hpp"
+#include "ui/widgets/list_box.hpp"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "box_answerer.hpp"
+#include "ui/main_window/box_answerer.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
 
 #include <QPushButton>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "ui/main_window/frame.hpp"
-#include "ui/main_window/list_box.hpp"
 #include "ui/main_window/qt_settings_store.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/frame.hpp"
+#include "ui/widgets/list_box.hpp"
 
 #include <QLineEdit>
 #include <QRadioButton>
