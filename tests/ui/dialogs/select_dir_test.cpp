@@ -122,7 +122,7 @@ private:
     std::unique_ptr<FrmSelectDir> m_picker;
 };
 
-TEST_F(SelectDirTest, caption_followsTheFocusFlagsAndStaysWhenNeitherIsSet) {
+TEST_F(SelectDirTest, captionFollowsTheFocusFlagsAndStaysWhenNeitherIsSet) {
     std::vector<QString> captions;
     const auto note = [&captions](FrmSelectDir& dialog) {
         captions.push_back(dialog.windowTitle());
@@ -143,7 +143,7 @@ TEST_F(SelectDirTest, caption_followsTheFocusFlagsAndStaysWhenNeitherIsSet) {
                                               QStringLiteral(" Select Windows Root Folder ")}));
 }
 
-TEST_F(SelectDirTest, ok_putsTheFolderIntoTheRootThatHadTheFocus_andSavesOnlyTheProductRoot) {
+TEST_F(SelectDirTest, okPutsTheFolderIntoTheRootThatHadTheFocusAndSavesOnlyTheProductRoot) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
         open("C:\\Program Files\\Vantrel");
@@ -173,7 +173,7 @@ TEST_F(SelectDirTest, ok_putsTheFolderIntoTheRootThatHadTheFocus_andSavesOnlyThe
     EXPECT_EQ(savedSetting(), "C:\\Program Files\\Vantrel");
 }
 
-TEST_F(SelectDirTest, chosenFolder_isTheOneOpenedLast_notTheOneHighlighted) {
+TEST_F(SelectDirTest, chosenFolderIsTheOneOpenedLastNotTheOneHighlighted) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
         open("C:\\Program Files\\Vantrel");
@@ -187,7 +187,7 @@ TEST_F(SelectDirTest, chosenFolder_isTheOneOpenedLast_notTheOneHighlighted) {
     EXPECT_EQ(TxtPath->text(), QStringLiteral("C:\\Program Files\\Vantrel\\help"));
 }
 
-TEST_F(SelectDirTest, folderList_showsThePathDownThenTheSubfolders_andARootEndsInABackslash) {
+TEST_F(SelectDirTest, folderListShowsThePathDownThenTheSubfoldersAndARootEndsInABackslash) {
     pathFlag = true;
     DirListBox& list = *picker().DirSelect;
     std::vector<std::string> rows;
@@ -205,7 +205,7 @@ TEST_F(SelectDirTest, folderList_showsThePathDownThenTheSubfolders_andARootEndsI
     EXPECT_EQ(TxtPath->text(), QStringLiteral("C:\\"));
 }
 
-TEST_F(SelectDirTest, cancelEscAndCloseBox_changeNothing_andOnlyTheCloseBoxEndsThePicker) {
+TEST_F(SelectDirTest, cancelEscAndCloseBoxChangeNothingAndOnlyTheCloseBoxEndsThePicker) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
         open("C:\\Program Files\\Vantrel");
@@ -223,7 +223,7 @@ TEST_F(SelectDirTest, cancelEscAndCloseBox_changeNothing_andOnlyTheCloseBoxEndsT
     EXPECT_TRUE(settings.values.empty());
 }
 
-TEST_F(SelectDirTest, driveAndFolder_areKeptFromOneOpeningToTheNext) {
+TEST_F(SelectDirTest, driveAndFolderAreKeptFromOneOpeningToTheNext) {
     openAnd([this](FrmSelectDir& dialog) {
         selectDrive('D');
         open("D:\\Tools");
@@ -236,13 +236,13 @@ TEST_F(SelectDirTest, driveAndFolder_areKeptFromOneOpeningToTheNext) {
     });
 }
 
-TEST_F(SelectDirTest, startedFromANetworkShare_opensOnTheFirstDriveWithBothListsAgreeing) {
+TEST_F(SelectDirTest, startedFromANetworkShareOpensOnTheFirstDriveWithBothListsAgreeing) {
     folders.current = "\\\\server\\fixes\\2005";
     EXPECT_EQ(picker().DriveSelect->currentText(), QStringLiteral("C:"));
     EXPECT_EQ(picker().DirSelect->path(), "C:\\");
 }
 
-TEST_F(SelectDirTest, unavailableDrive_isReportedAndTheDriveListGoesBackToTheFolderListsDrive) {
+TEST_F(SelectDirTest, unavailableDriveIsReportedAndTheDriveListGoesBackToTheFolderListsDrive) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
         open("C:\\Program Files\\Vantrel");
@@ -260,7 +260,7 @@ TEST_F(SelectDirTest, unavailableDrive_isReportedAndTheDriveListGoesBackToTheFol
     EXPECT_EQ(TxtPath->text(), QStringLiteral("C:\\Program Files\\Vantrel"));
 }
 
-TEST_F(SelectDirTest, driveChange_movesTheFolderList_andOtherFailuresAreIgnored) {
+TEST_F(SelectDirTest, driveChangeMovesTheFolderListAndOtherFailuresAreIgnored) {
     selectDrive('D');
     EXPECT_EQ(picker().DirSelect->path(), "D:\\");
     EXPECT_EQ(picker().DirSelect->rowPath(1), "D:\\Tools");
@@ -275,7 +275,7 @@ TEST_F(SelectDirTest, driveChange_movesTheFolderList_andOtherFailuresAreIgnored)
     EXPECT_EQ(picker().DirSelect->path(), "C:\\Program Files");
 }
 
-TEST_F(SelectDirTest, firstPlace_isCentredVerticallyAndLeftOfTheRightEdgeByHalfOfBothWidths) {
+TEST_F(SelectDirTest, firstPlaceIsCentredVerticallyAndLeftOfTheRightEdgeByHalfOfBothWidths) {
     const QPoint placed = picker().pos();
     picker().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker()));
@@ -317,7 +317,7 @@ protected:
     }
 };
 
-TEST_F(BrowseTest, picker_keepsItsStateBetweenOpenings_untilItsCloseBoxEndsIt) {
+TEST_F(BrowseTest, pickerKeepsItsStateBetweenOpeningsUntilItsCloseBoxEndsIt) {
     TxtPathHadFocus = true;
     QPoint firstPlace;
     browse([&firstPlace](FrmSelectDir& dialog) {

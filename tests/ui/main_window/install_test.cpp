@@ -37,7 +37,7 @@ protected:
     QtMsgBox box;
 };
 
-TEST_F(InstallTest, installButton_replacesAndBacksUp_thenAsksToClose_noKeepsTheWindow) {
+TEST_F(InstallTest, installButtonReplacesAndBacksUpThenAsksToCloseAndNoKeepsTheWindow) {
     answerer.answerNext(QMessageBox::Ok);
     answerer.answerNext(QMessageBox::No);
     install();
@@ -58,7 +58,7 @@ TEST_F(InstallTest, installButton_replacesAndBacksUp_thenAsksToClose_noKeepsTheW
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST_F(InstallTest, failedInstall_saysSo_andLeavesTheInstalledFiles) {
+TEST_F(InstallTest, failedInstallSaysSoAndLeavesTheInstalledFiles) {
     std::filesystem::remove(package.path() / "Setup/Vtrl/Vantrel/bin/engine.dll");
     install();
 
@@ -69,7 +69,7 @@ TEST_F(InstallTest, failedInstall_saysSo_andLeavesTheInstalledFiles) {
     EXPECT_EQ(endRequests, 0);
 }
 
-TEST_F(InstallTest, dateSuffix_tickedBeforeTheInstall_namesTheBackup) {
+TEST_F(InstallTest, dateSuffixTickedBeforeTheInstallNamesTheBackup) {
     answerer.answerNext(QMessageBox::Ok);
     answerer.answerNext(QMessageBox::Yes);
     now = {2005, 5, 1, 14, 59};
@@ -104,7 +104,7 @@ private:
     bool m_slowed = false;
 };
 
-TEST_F(InstallTest, longInstall_showsHowManyFilesAreDone) {
+TEST_F(InstallTest, longInstallShowsHowManyFilesAreDone) {
     package.write("Setup/InstallPatch.BLR",
                   "Vantrel\\bin\\engine.dll, Vantrel\\bin\\notes.txt, Vantrel\\bin\\more.txt");
     package.write("Setup/Vtrl/Vantrel/bin/more.txt", "more");
