@@ -21,6 +21,28 @@ const char* const kNotice = "This installer belongs to Vantrel Software.\r\n\r\n
                             "Designed and developed at Vantrel.\r\n\r\n"
                             "Write to us: hotfix@vantrel.example";
 
+// Where the named face is missing, a Times-like serif keeps the title in its box.
+QFont titleFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"),
+                      QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif")});
+    font.setStyleHint(QFont::Serif);
+    font.setPointSizeF(13.5);
+    return font;
+}
+
+// The calligraphic face is narrow; a narrow italic stands in for it, or the version would not fit.
+QFont versionFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Monotype Corsiva"), QStringLiteral("Z003"),
+                      QStringLiteral("URW Chancery L"), QStringLiteral("Liberation Serif"),
+                      QStringLiteral("Times New Roman")});
+    font.setStyleHint(QFont::Cursive);
+    font.setPointSizeF(9.0);
+    font.setItalic(true);
+    return font;
+}
+
 } // namespace
 
 frmAbout::frmAbout(QWidget* parent)
@@ -48,24 +70,10 @@ frmAbout::frmAbout(QWidget* parent)
         makeLabel(this, "lblDisclaimer", QStringLiteral("Warning: ..."), twipsRect(135, 2265, 2430, 345));
     lblTitle =
         makeLabel(this, "lblTitle", QStringLiteral("Patch Installer"), twipsRect(1770, 240, 2445, 360));
-    // Where the named face is missing, a Times-like serif keeps the title in its box.
-    QFont titleFont;
-    titleFont.setFamilies({QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"),
-                           QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif")});
-    titleFont.setStyleHint(QFont::Serif);
-    titleFont.setPointSizeF(13.5);
-    lblTitle->setFont(titleFont);
+    lblTitle->setFont(titleFont());
     lblVersion = makeLabel(this, "lblVersion", QStringLiteral("Version : 2005.05.01"),
                            twipsRect(1770, 660, 1605, 225));
-    // The calligraphic face is narrow; a narrow italic stands in for it, or the version would not fit.
-    QFont versionFont;
-    versionFont.setFamilies({QStringLiteral("Monotype Corsiva"), QStringLiteral("Z003"),
-                             QStringLiteral("URW Chancery L"), QStringLiteral("Liberation Serif"),
-                             QStringLiteral("Times New Roman")});
-    versionFont.setStyleHint(QFont::Cursive);
-    versionFont.setPointSizeF(9.0);
-    versionFont.setItalic(true);
-    lblVersion->setFont(versionFont);
+    lblVersion->setFont(versionFont());
 
     Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));

@@ -46,6 +46,17 @@ FrmSelectDir::FrmSelectDir(RootBoxes roots, SelectDirServices services)
     setTabOrder(DirSelect, CmdOk);
     setTabOrder(CmdOk, CmdCancel);
 
+    startAtTheCurrentFolder();
+
+    // Connected only now: the opening drive is not a change.
+    connect(DriveSelect, &QComboBox::currentIndexChanged, this, &FrmSelectDir::DriveSelect_Change);
+    connect(CmdOk, &QPushButton::clicked, this, &FrmSelectDir::cmdOK_Click);
+    connect(CmdCancel, &QPushButton::clicked, this, &FrmSelectDir::CmdCancel_Click);
+
+    Form_Load();
+}
+
+void FrmSelectDir::startAtTheCurrentFolder() {
     for (const Drive& drive : m_services.browser.drives()) {
         DriveSelect->addItem(QString::fromStdString(drive.root.substr(0, 2)),
                              QChar::fromLatin1(drive.letter));
@@ -61,13 +72,6 @@ FrmSelectDir::FrmSelectDir(RootBoxes roots, SelectDirServices services)
     if (!DirSelect->path().empty()) {
         selectDrive(DirSelect->path()[0]);
     }
-
-    // Connected only now: the opening drive is not a change.
-    connect(DriveSelect, &QComboBox::currentIndexChanged, this, &FrmSelectDir::DriveSelect_Change);
-    connect(CmdOk, &QPushButton::clicked, this, &FrmSelectDir::cmdOK_Click);
-    connect(CmdCancel, &QPushButton::clicked, this, &FrmSelectDir::CmdCancel_Click);
-
-    Form_Load();
 }
 
 void FrmSelectDir::Form_Load() {

@@ -63,6 +63,8 @@ protected:
 
 private:
     void Form_Load();
+    // Both lists at the process's current drive and folder.
+    void startAtTheCurrentFolder();
     void selectDrive(char letter);
     char selectedDrive() const;
     // The folder the list shows for a drive it moves to: the process's current folder on that drive, or
