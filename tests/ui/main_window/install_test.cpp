@@ -4,6 +4,8 @@
 #include "ui/main_window/window_fixture.hpp"
 #include "ui/widgets/list_box.hpp"
 
+#include <chrono>
+
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QProgressDialog>
