@@ -1,5 +1,6 @@
 #include "messages.hpp"
 
+#include "platform/folder_browser.hpp"
 #include "text.hpp"
 
 namespace hotfix::messages {
@@ -41,6 +42,17 @@ MsgBoxRequest couldNotWriteScript(std::string_view scriptPath) {
 
 MsgBoxRequest couldNotStart(std::string_view scriptPath) {
     return errorBox(concat({" File ''", scriptPath, "'' could not be started"}));
+}
+
+MsgBoxRequest driveError(int number, std::string_view description) {
+    const std::string title = number == kDeviceUnavailable ? std::string(kDeviceUnavailableText)
+                                                           : "Error " + std::to_string(number);
+    return {concat({"Error Number :", std::to_string(number), "\r\nDescription : ", description}),
+            MsgButtons::Ok, MsgIcon::Critical, title};
+}
+
+std::string filesDone(int done, int total) {
+    return std::to_string(done) + " of " + std::to_string(total) + " files done";
 }
 
 MsgBoxRequest cannotRegister(std::string_view destination) {

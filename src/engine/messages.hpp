@@ -51,4 +51,16 @@ MsgBoxRequest couldNotWriteScript(std::string_view scriptPath);
 MsgBoxRequest couldNotStart(std::string_view scriptPath);
 MsgBoxRequest cannotRegister(std::string_view destination);
 
+// The main window's close confirmation.
+inline MsgBoxRequest confirmClose() {
+    return {"Are you sure, You want to close Installer", MsgButtons::YesNo, MsgIcon::Information,
+            std::string("Close HotFix Installer")};
+}
+
+// A drive the folder picker cannot open, titled with the runtime's standard text for the error's number.
+MsgBoxRequest driveError(int number, std::string_view description);
+
+// How far a long install has come.
+std::string filesDone(int done, int total);
+
 } // namespace hotfix::messages

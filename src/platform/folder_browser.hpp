@@ -14,9 +14,13 @@ struct Drive {
 
 // Why a drive cannot be opened, as the classic drive list reported it.
 struct DriveError {
-    int number = 0; // 68: device unavailable
+    int number = 0;
     std::string description;
 };
+
+// The error of a drive that has no medium, and the runtime's standard text for it.
+inline constexpr int kDeviceUnavailable = 68;
+inline constexpr const char* kDeviceUnavailableText = "Device unavailable";
 
 // Drives and folders for the folder picker, named Windows-style ("C:\", "C:\Program Files").
 class FolderBrowser {

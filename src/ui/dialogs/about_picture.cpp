@@ -1,7 +1,7 @@
 // The about box's picture: a cog with a sticking plaster across it, and the words HOT FIX, on an evening
 // blue. Drawn here rather than shipped as a file, so the artwork stays reviewable as code.
 
-#include "frm_about.hpp"
+#include "ui/dialogs/frm_about.hpp"
 
 #include <QFont>
 #include <QLinearGradient>

@@ -1,6 +1,9 @@
-#include "frm_about.hpp"
+#include "ui/dialogs/frm_about.hpp"
 
-#include "window_placement.hpp"
+#include "ui/dialogs/window_placement.hpp"
+#include "ui/widgets/label.hpp"
+#include "ui/widgets/twips.hpp"
+#include "ui/widgets/window_flags.hpp"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -18,13 +21,26 @@ const char* const kNotice = "This installer belongs to Vantrel Software.\r\n\r\n
                             "Designed and developed at Vantrel.\r\n\r\n"
                             "Write to us: hotfix@vantrel.example";
 
-QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect place) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(place);
-    return label;
+// Where the named face is missing, a Times-like serif keeps the title in its box.
+QFont titleFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"),
+                      QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif")});
+    font.setStyleHint(QFont::Serif);
+    font.setPointSizeF(13.5);
+    return font;
+}
+
+// The calligraphic face is narrow; a narrow italic stands in for it, or the version would not fit.
+QFont versionFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Monotype Corsiva"), QStringLiteral("Z003"),
+                      QStringLiteral("URW Chancery L"), QStringLiteral("Liberation Serif"),
+                      QStringLiteral("Times New Roman")});
+    font.setStyleHint(QFont::Cursive);
+    font.setPointSizeF(9.0);
+    font.setItalic(true);
+    return font;
 }
 
 } // namespace
@@ -33,8 +49,7 @@ frmAbout::frmAbout(QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral(" About Patch Installer"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(fixedWindowFlags(Qt::Dialog));
     setFixedSize(twipsRect(0, 0, 4980, 2685).size());
     QPalette colours = palette();
     colours.setColor(QPalette::Window, QColor::fromRgb(kBackColor));
@@ -48,29 +63,17 @@ frmAbout::frmAbout(QWidget* parent)
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::frmAbout_cmdOK_Click);
 
-    lblDescription = addLabel(this, "lblDescription", QStringLiteral("a"), twipsRect(1050, 1005, 3765, 1170));
+    lblDescription =
+        makeLabel(this, "lblDescription", QStringLiteral("a"), twipsRect(1050, 1005, 3765, 1170));
     lblDescription->setWordWrap(true);
     lblDisclaimer =
-        addLabel(this, "lblDisclaimer", QStringLiteral("Warning: ..."), twipsRect(135, 2265, 2430, 345));
-    lblTitle = addLabel(this, "lblTitle", QStringLiteral("Patch Installer"), twipsRect(1770, 240, 2445, 360));
-    // Where the named face is missing, a Times-like serif keeps the title in its box.
-    QFont titleFont;
-    titleFont.setFamilies({QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"),
-                           QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif")});
-    titleFont.setStyleHint(QFont::Serif);
-    titleFont.setPointSizeF(13.5);
-    lblTitle->setFont(titleFont);
-    lblVersion =
-        addLabel(this, "lblVersion", QStringLiteral("Version : 2005.05.01"), twipsRect(1770, 660, 1605, 225));
-    // The calligraphic face is narrow; a narrow italic stands in for it, or the version would not fit.
-    QFont versionFont;
-    versionFont.setFamilies({QStringLiteral("Monotype Corsiva"), QStringLiteral("Z003"),
-                             QStringLiteral("URW Chancery L"), QStringLiteral("Liberation Serif"),
-                             QStringLiteral("Times New Roman")});
-    versionFont.setStyleHint(QFont::Cursive);
-    versionFont.setPointSizeF(9.0);
-    versionFont.setItalic(true);
-    lblVersion->setFont(versionFont);
+        makeLabel(this, "lblDisclaimer", QStringLiteral("Warning: ..."), twipsRect(135, 2265, 2430, 345));
+    lblTitle =
+        makeLabel(this, "lblTitle", QStringLiteral("Patch Installer"), twipsRect(1770, 240, 2445, 360));
+    lblTitle->setFont(titleFont());
+    lblVersion = makeLabel(this, "lblVersion", QStringLiteral("Version : 2005.05.01"),
+                           twipsRect(1770, 660, 1605, 225));
+    lblVersion->setFont(versionFont());
 
     Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));

@@ -1,8 +1,8 @@
-#include "frm_read_me.hpp"
+#include "ui/dialogs/frm_read_me.hpp"
 
-#include "window_placement.hpp"
-
-#include <cmath>
+#include "ui/dialogs/window_placement.hpp"
+#include "ui/widgets/twips.hpp"
+#include "ui/widgets/window_flags.hpp"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,18 +17,6 @@
 
 namespace hotfix {
 
-namespace {
-
-float toTwips(int pixels) {
-    return static_cast<float>(pixels) * static_cast<float>(kTwipsPerPixel);
-}
-
-int toPixels(float twips) {
-    return static_cast<int>(std::lround(twips / static_cast<float>(kTwipsPerPixel)));
-}
-
-} // namespace
-
 FrmReadMe::FrmReadMe(QWidget& mainWindow, QCheckBox& chkReadMe, const QString& programFolder)
     : QWidget(nullptr)
     , openExternal([](const QUrl& url) { QDesktopServices::openUrl(url); })
@@ -39,8 +27,7 @@ FrmReadMe::FrmReadMe(QWidget& mainWindow, QCheckBox& chkReadMe, const QString& p
     setWindowTitle(QStringLiteral(" Hot Fix Read Me"));
     // A plain window, not a dialog: a dialog without an owner is still kept above the program's other
     // windows by some window managers, and this one has no owner.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(fixedWindowFlags(Qt::Window));
     setFixedSize(twipsRect(0, 0, 6120, 8190).size());
 
     WebBrowser1 = new QTextBrowser(this);

@@ -1,10 +1,13 @@
-#include "frm_select_dir.hpp"
+#include "ui/dialogs/frm_select_dir.hpp"
 
-#include "dir_list_box.hpp"
+#include "engine/messages.hpp"
 #include "platform/folder_browser.hpp"
 #include "platform/msg_box.hpp"
+#include "ui/dialogs/window_placement.hpp"
 #include "ui/settings_store.hpp"
-#include "window_placement.hpp"
+#include "ui/widgets/dir_list_box.hpp"
+#include "ui/widgets/twips.hpp"
+#include "ui/widgets/window_flags.hpp"
 
 #include <string>
 #include <utility>
@@ -17,31 +20,19 @@
 
 namespace hotfix {
 
-namespace {
-
-// The title of an error's box: the runtime's standard text for its number.
-std::string standardErrorText(int number) {
-    if (number == FrmSelectDir::kDeviceUnavailable) {
-        return "Device unavailable";
-    }
-    return "Error " + std::to_string(number);
-}
-
-} // namespace
-
-FrmSelectDir::FrmSelectDir(SelectDirLinks links)
-    : QDialog(&links.mainWindow)
-    , m_links(std::move(links)) {
+FrmSelectDir::FrmSelectDir(RootBoxes roots, SelectDirServices services)
+    : QDialog(&roots.mainWindow)
+    , m_roots(roots)
+    , m_services(std::move(services)) {
     setObjectName(QStringLiteral("FrmSelectDir"));
     setWindowTitle(QStringLiteral(" Select Directory"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(fixedWindowFlags(Qt::Dialog));
     setFixedSize(twipsRect(0, 0, 3765, 4800).size());
 
     DriveSelect = new QComboBox(this);
     DriveSelect->setObjectName(QStringLiteral("DriveSelect"));
     DriveSelect->setGeometry(twipsRect(120, 240, 3495, 315));
-    DirSelect = new DirListBox(m_links.browser, this);
+    DirSelect = new DirListBox(m_services.browser, this);
     DirSelect->setObjectName(QStringLiteral("DirSelect"));
     DirSelect->setGeometry(twipsRect(120, 720, 3495, 3240));
     CmdOk = new QPushButton(QStringLiteral("&Ok"), this);
@@ -55,21 +46,7 @@ FrmSelectDir::FrmSelectDir(SelectDirLinks links)
     setTabOrder(DirSelect, CmdOk);
     setTabOrder(CmdOk, CmdCancel);
 
-    for (const Drive& drive : m_links.browser.drives()) {
-        DriveSelect->addItem(QString::fromStdString(drive.root.substr(0, 2)),
-                             QChar::fromLatin1(drive.letter));
-    }
-    std::string start = m_links.browser.currentFolder();
-    const std::string startRoot = driveRoot(start);
-    if ((startRoot.empty() || DriveSelect->findData(QChar::fromLatin1(startRoot[0])) < 0) &&
-        DriveSelect->count() > 0) {
-        // A current folder on no listed drive (a network share) would leave the two lists disagreeing.
-        start = driveFolder(DriveSelect->itemData(0).toChar().toLatin1());
-    }
-    DirSelect->setPath(start);
-    if (!DirSelect->path().empty()) {
-        selectDrive(DirSelect->path()[0]);
-    }
+    startAtTheCurrentFolder();
 
     // Connected only now: the opening drive is not a change.
     connect(DriveSelect, &QComboBox::currentIndexChanged, this, &FrmSelectDir::DriveSelect_Change);
@@ -79,8 +56,26 @@ FrmSelectDir::FrmSelectDir(SelectDirLinks links)
     Form_Load();
 }
 
+void FrmSelectDir::startAtTheCurrentFolder() {
+    for (const Drive& drive : m_services.browser.drives()) {
+        DriveSelect->addItem(QString::fromStdString(drive.root.substr(0, 2)),
+                             QChar::fromLatin1(drive.letter));
+    }
+    std::string start = m_services.browser.currentFolder();
+    const std::string startRoot = driveRootOfPath(start);
+    if ((startRoot.empty() || DriveSelect->findData(QChar::fromLatin1(startRoot[0])) < 0) &&
+        DriveSelect->count() > 0) {
+        // A current folder on no listed drive (a network share) would leave the two lists disagreeing.
+        start = driveFolder(DriveSelect->itemData(0).toChar().toLatin1());
+    }
+    DirSelect->setPath(start);
+    if (!DirSelect->path().empty()) {
+        selectDrive(DirSelect->path()[0]);
+    }
+}
+
 void FrmSelectDir::Form_Load() {
-    const QWidget& main = m_links.mainWindow;
+    const QWidget& main = m_roots.mainWindow;
     const QScreen* screen = main.screen();
     if (screen == nullptr) {
         return;
@@ -89,9 +84,9 @@ void FrmSelectDir::Form_Load() {
 }
 
 void FrmSelectDir::showModal() {
-    if (m_links.TxtPathHadFocus) {
+    if (m_roots.TxtPathHadFocus) {
         setWindowTitle(QStringLiteral(" Select Vantrel Root Folder "));
-    } else if (m_links.TxtWinPathHadFocus) {
+    } else if (m_roots.TxtWinPathHadFocus) {
         setWindowTitle(QStringLiteral(" Select Windows Root Folder "));
     }
     m_closedByCloseBox = false;
@@ -103,21 +98,19 @@ void FrmSelectDir::DriveSelect_Change() {
     if (letter == '\0') {
         return;
     }
-    if (const auto error = m_links.browser.checkDrive(letter)) {
+    if (const auto error = m_services.browser.checkDrive(letter)) {
         if (error->number != kDeviceUnavailable) {
             // Any other failure is passed over: the drive list keeps the new drive, the folder list its
             // folder.
             return;
         }
-        m_links.msgBox.show(
-            {"Error Number :" + std::to_string(error->number) + "\r\nDescription : " + error->description,
-             MsgButtons::Ok, MsgIcon::Critical, standardErrorText(error->number)});
+        m_services.msgBox.show(messages::driveError(error->number, error->description));
         // Back to the folder list's drive, which raises this change once more for a drive that works.
         selectDrive(DirSelect->path().empty() ? '\0' : DirSelect->path()[0]);
         return;
     }
     // Going back to the drive the list already shows keeps its folder.
-    if (driveRoot(DirSelect->path()) != driveRoot(std::string{letter, ':'})) {
+    if (driveRootOfPath(DirSelect->path()) != driveRootOfPath(std::string{letter, ':'})) {
         DirSelect->setPath(driveFolder(letter));
     }
 }
@@ -125,16 +118,17 @@ void FrmSelectDir::DriveSelect_Change() {
 void FrmSelectDir::cmdOK_Click() {
     const std::string folder = DirSelect->path();
     const QString text = QString::fromStdString(folder);
-    if (m_links.TxtPathHadFocus) {
-        m_links.TxtPath.setText(text);
+    if (m_roots.TxtPathHadFocus) {
+        m_roots.TxtPath.setText(text);
     }
-    if (m_links.TxtWinPathHadFocus) {
-        m_links.TxtWinPath.setText(text);
+    if (m_roots.TxtWinPathHadFocus) {
+        m_roots.TxtWinPath.setText(text);
     }
     hide();
     // The setting is what start-up offers as the product-family root: a Windows root has no place in it.
-    if (m_links.TxtPathHadFocus) {
-        m_links.settings.SaveSetting(m_links.programFolder, "PatchVantrel", "FrmInstallPatchTxtPath", folder);
+    if (m_roots.TxtPathHadFocus) {
+        m_services.settings.SaveSetting(m_services.programFolder, kRootSetting.section, kRootSetting.key,
+                                        folder);
     }
 }
 
@@ -162,8 +156,8 @@ char FrmSelectDir::selectedDrive() const {
 
 std::string FrmSelectDir::driveFolder(char letter) const {
     const std::string root{letter, ':', '\\'};
-    const std::string current = m_links.browser.currentFolder();
-    return driveRoot(current) == root ? current : root;
+    const std::string current = m_services.browser.currentFolder();
+    return driveRootOfPath(current) == root ? current : root;
 }
 
 } // namespace hotfix

@@ -15,14 +15,17 @@ class FolderBrowser;
 class MsgBox;
 class SettingsStore;
 
-// What the folder picker reads and changes outside itself: the main window's root boxes and the focus
-// flags that say which of them it edits, the saved setting, the drives and folders, the message box.
-struct SelectDirLinks {
+// The main window's two root boxes, which the picker fills, and the focus flags that say which one it fills.
+struct RootBoxes {
     QWidget& mainWindow;
     QLineEdit& TxtPath;
     QLineEdit& TxtWinPath;
     const bool& TxtPathHadFocus;
     const bool& TxtWinPathHadFocus;
+};
+
+// What the picker reaches the machine through: the drives and folders, the message box, the saved setting.
+struct SelectDirServices {
     FolderBrowser& browser;
     MsgBox& msgBox;
     SettingsStore& settings;
@@ -37,7 +40,7 @@ class FrmSelectDir final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit FrmSelectDir(SelectDirLinks links);
+    FrmSelectDir(RootBoxes roots, SelectDirServices services);
 
     // Sets the caption from the focus flags and shows the picker modally; returns once it is hidden or
     // closed.
@@ -53,8 +56,6 @@ public:
     QPushButton* CmdOk = nullptr;
     QPushButton* CmdCancel = nullptr;
 
-    static constexpr int kDeviceUnavailable = 68;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     // Esc cancels, as Cancel does.
@@ -62,13 +63,16 @@ protected:
 
 private:
     void Form_Load();
+    // Both lists at the process's current drive and folder.
+    void startAtTheCurrentFolder();
     void selectDrive(char letter);
     char selectedDrive() const;
     // The folder the list shows for a drive it moves to: the process's current folder on that drive, or
     // its root.
     std::string driveFolder(char letter) const;
 
-    SelectDirLinks m_links;
+    RootBoxes m_roots;
+    SelectDirServices m_services;
     bool m_closedByCloseBox = false;
 };
 

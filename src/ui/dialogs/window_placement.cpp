@@ -1,14 +1,10 @@
-#include "window_placement.hpp"
+#include "ui/dialogs/window_placement.hpp"
 
 #include <cmath>
 
 #include <QWidget>
 
 namespace hotfix {
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel};
-}
 
 QSize outerSize(const QWidget& window, const QWidget& shownWindow) {
     if (window.isVisible()) {

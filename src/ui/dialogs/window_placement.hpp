@@ -10,11 +10,6 @@ class QWidget;
 
 namespace hotfix {
 
-// Window geometry is laid out in twips; one logical pixel is 15 of them.
-inline constexpr int kTwipsPerPixel = 15;
-
-QRect twipsRect(int left, int top, int width, int height);
-
 // A window's outer size, frame and title bar included. A window that has never been shown has no frame
 // yet; the frame of a window that is on screen stands in for it.
 QSize outerSize(const QWidget& window, const QWidget& shownWindow);

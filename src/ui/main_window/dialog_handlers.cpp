@@ -1,13 +1,13 @@
 // The handlers of the main window that open the other windows: the folder picker, the read-me viewer
 // and the about box.
 
-#include "focus_flags.hpp"
-#include "frm_install_patch.hpp"
-#include "program_icon.hpp"
-#include "taskbar_button.hpp"
 #include "ui/dialogs/frm_about.hpp"
 #include "ui/dialogs/frm_read_me.hpp"
 #include "ui/dialogs/frm_select_dir.hpp"
+#include "ui/main_window/focus_flags.hpp"
+#include "ui/main_window/frm_install_patch.hpp"
+#include "ui/main_window/program_icon.hpp"
+#include "ui/main_window/taskbar_button.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -24,9 +24,9 @@ void FrmInstallPatch::cmdBrowse_Click() {
     // The picker lives on between openings as a child of this window, unless its close box ended it.
     auto* picker = findChild<FrmSelectDir*>(QString(), Qt::FindDirectChildrenOnly);
     if (picker == nullptr) {
-        picker = new FrmSelectDir({*this, *TxtPath, *TxtWinPath, TxtPathHadFocus, TxtWinPathHadFocus,
-                                   m_services.folderBrowser, m_services.msgBox, m_services.settings,
-                                   m_services.programFolder});
+        picker = new FrmSelectDir(
+            {*this, *TxtPath, *TxtWinPath, TxtPathHadFocus, TxtWinPathHadFocus},
+            {m_services.folderBrowser, m_services.msgBox, m_services.settings, m_services.programFolder});
     }
     picker->showModal();
     if (picker->closedByCloseBox()) {

@@ -2,32 +2,33 @@
 
 #include "engine/install_run.hpp"
 #include "engine/installer_window.hpp"
-#include "main_window_services.hpp"
+#include "ui/main_window/main_window_services.hpp"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <QDialog>
-#include <QElapsedTimer>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QProgressDialog;
 class QPushButton;
 class QRadioButton;
 
 namespace hotfix {
 
 class Frame;
+class InstallProgress;
 class ListBox;
 
 // The installer's main window. Controls and handlers carry the names the installer has always used; the
-// install engine reads and drives the window through InstallerWindow.
+// install engine reads and drives the window through InstallerWindow. Its parts, one job to a file:
+// main_window_layout.cpp makes the controls, frm_install_patch.cpp wires their events to the handlers,
+// form_load.cpp fills the window at start-up, control_handlers.cpp and dialog_handlers.cpp answer the
+// controls, hover.cpp highlights the control under the pointer, install_handler.cpp runs an install,
+// close_confirmation.cpp asks before the program ends, and installer_window_view.cpp is the engine's view.
 class FrmInstallPatch final : public QDialog, public InstallerWindow {
     Q_OBJECT
 
@@ -48,7 +49,7 @@ public:
     void OptWindows_Click();
     void TxtPath_GotFocus();
     void TxtWinPath_GotFocus();
-    // The handlers that open the other windows (dialog_handlers.cpp).
+    // The handlers that open the other windows.
     void cmdBrowse_Click();
     void chkReadMe_Click();
     void cmdAbout_Click();
@@ -81,9 +82,7 @@ public:
     InstallState& installState() override { return m_installState; }
     void installProgress(int done, int total) override;
 
-    const MainWindowServices& services() const { return m_services; }
-
-    // The controls, in tab order, then the labels and frames.
+    // The controls; main_window_layout.cpp gives their tab order.
     QLineEdit* TxtPath = nullptr;
     QPushButton* cmdBrowse = nullptr;
     QLineEdit* TxtWinPath = nullptr;
@@ -128,8 +127,15 @@ private:
         std::vector<std::string> folders;
     };
 
+    // A control that the pointer highlights, and its handler.
+    struct HoverTarget {
+        QWidget* control;
+        void (FrmInstallPatch::*onMouseMove)();
+    };
+
     void createControls();
     void connectHandlers();
+    void updateOptionTabStops();
     void highlight(QWidget* control);
     bool askToClose();
     void endProgram();
@@ -138,16 +144,14 @@ private:
     void loadList(Side side);
 
     MainWindowServices m_services;
-    EngineServices m_engine;
+    EngineServices m_engineServices;
     InstallState m_installState;
-    // The ten controls that the pointer highlights, in the order ResetForeColors paints them.
-    std::array<QWidget*, 10> m_highlightable{};
-    std::vector<std::pair<QObject*, void (FrmInstallPatch::*)()>> m_moveHandlers;
+    // In tab order, which is also the order ResetForeColors paints them in.
+    std::vector<HoverTarget> m_hoverTargets;
     // While a list file is read, its items are gathered here and handed to the list boxes at once.
     PendingList* m_pending = nullptr;
     bool m_ending = false;
-    QElapsedTimer m_installTime;
-    std::unique_ptr<QProgressDialog> m_progress;
+    std::unique_ptr<InstallProgress> m_progress;
     // The read-me viewer (dialog_handlers.cpp). It has no owner window, so this window keeps it; declared
     // last so that it goes first, while the rest of the window is still whole.
     std::unique_ptr<QWidget> m_readMe;

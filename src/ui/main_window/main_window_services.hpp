@@ -2,6 +2,7 @@
 
 #include "engine/date_suffix.hpp"
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -29,8 +30,11 @@ struct MainWindowServices {
     SettingsStore& settings;
     ProcessLauncher& launcher;
     FolderBrowser& folderBrowser;
+    // The date and time that a date suffix is made of.
     std::function<LocalDateTime()> clock = localNow;
     std::function<void()> endProgram = endProgramNow;
+    // Measures how long an install has run; it never goes back, whatever the user does to the date.
+    std::function<std::chrono::steady_clock::time_point()> steadyClock = std::chrono::steady_clock::now;
 };
 
 } // namespace hotfix

@@ -1,14 +1,14 @@
-#include "program_icon.hpp"
+#include "ui/main_window/program_icon.hpp"
 
 #include <QPixmap>
 
 namespace {
-#include "icon/hotfix-16-24bit.xpm"
-#include "icon/hotfix-16-4bit.xpm"
-#include "icon/hotfix-16-8bit.xpm"
-#include "icon/hotfix-32-24bit.xpm"
-#include "icon/hotfix-32-4bit.xpm"
-#include "icon/hotfix-32-8bit.xpm"
+#include "ui/main_window/icon/hotfix-16-24bit.xpm"
+#include "ui/main_window/icon/hotfix-16-4bit.xpm"
+#include "ui/main_window/icon/hotfix-16-8bit.xpm"
+#include "ui/main_window/icon/hotfix-32-24bit.xpm"
+#include "ui/main_window/icon/hotfix-32-4bit.xpm"
+#include "ui/main_window/icon/hotfix-32-8bit.xpm"
 } // namespace
 
 namespace hotfix {

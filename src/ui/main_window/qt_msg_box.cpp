@@ -1,4 +1,4 @@
-#include "qt_msg_box.hpp"
+#include "ui/main_window/qt_msg_box.hpp"
 
 #include <QMessageBox>
 

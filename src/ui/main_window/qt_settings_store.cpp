@@ -1,4 +1,4 @@
-#include "qt_settings_store.hpp"
+#include "ui/main_window/qt_settings_store.hpp"
 
 #include <QSettings>
 

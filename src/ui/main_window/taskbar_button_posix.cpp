@@ -1,4 +1,4 @@
-#include "taskbar_button.hpp"
+#include "ui/main_window/taskbar_button.hpp"
 
 namespace hotfix {
 

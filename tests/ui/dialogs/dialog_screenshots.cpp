@@ -3,12 +3,12 @@
 // writes dialog-select-dir.png, dialog-read-me.png and dialog-about.png there.
 
 #include "platform/folder_browser.hpp"
-#include "ui/dialogs/dir_list_box.hpp"
 #include "ui/dialogs/frm_about.hpp"
 #include "ui/dialogs/frm_read_me.hpp"
 #include "ui/dialogs/frm_select_dir.hpp"
 #include "ui/main_window/focus_flags.hpp"
 #include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/dir_list_box.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +68,8 @@ public:
         SampleFolders sample;
         hotfix::TxtPathHadFocus = true;
         hotfix::FrmSelectDir picker({*window, *window->TxtPath, *window->TxtWinPath, hotfix::TxtPathHadFocus,
-                                     hotfix::TxtWinPathHadFocus, sample, msgBox, settings, package.str()});
+                                     hotfix::TxtWinPathHadFocus},
+                                    {sample, msgBox, settings, package.str()});
         picker.DirSelect->setCurrentRow(picker.DirSelect->count() - 3);
         picker.show();
         QTest::qWait(50);

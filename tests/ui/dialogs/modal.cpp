@@ -1,4 +1,4 @@
-#include "modal.hpp"
+#include "ui/dialogs/modal.hpp"
 
 #include <memory>
 

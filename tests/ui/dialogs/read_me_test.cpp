@@ -21,7 +21,7 @@ constexpr float kViewerHeight = 8640.0F;
 constexpr float kMainWidth = 7125.0F;
 constexpr float kLimit = kScreenWidth - (kMainWidth + kViewerWidth); // 1995
 
-TEST(ReadMePlacementTest, viewerTouchesTheRightEdge_andTheMainWindowMovesOnlyFromTheLimitRightwards) {
+TEST(ReadMePlacementTest, viewerTouchesTheRightEdgeAndTheMainWindowMovesOnlyFromTheLimitRightwards) {
     const auto at = [](float mainLeft) {
         return readMePlacement(kScreenWidth, kScreenHeight, kViewerWidth, kViewerHeight, kMainWidth,
                                mainLeft);
@@ -41,7 +41,7 @@ TEST(ReadMePlacementTest, viewerTouchesTheRightEdge_andTheMainWindowMovesOnlyFro
     EXPECT_FALSE(at(-3000.0F).mainLeft.has_value());
 }
 
-TEST(ReadMePlacementTest, narrowScreen_pushesTheMainWindowPastTheLeftEdge_unclamped) {
+TEST(ReadMePlacementTest, narrowScreenPushesTheMainWindowPastTheLeftEdgeUnclamped) {
     const ReadMePlacement place =
         readMePlacement(9600.0F, 7200.0F, kViewerWidth, kViewerHeight, kMainWidth, 0.0F);
     EXPECT_EQ(place.viewerLeft, 3360.0F);
@@ -85,7 +85,7 @@ protected:
     QRect screen;
 };
 
-TEST_F(ReadMeTest, ticking_showsTheViewerBeside_andClearingPutsTheMainWindowBackAndHidesIt) {
+TEST_F(ReadMeTest, tickingShowsTheViewerBesideAndClearingPutsTheMainWindowBackAndHidesIt) {
     window->move(screen.x() + 160, screen.y() + 90);
     const QPoint before = window->pos();
     window->chkReadMe->setChecked(true);
@@ -108,7 +108,7 @@ TEST_F(ReadMeTest, ticking_showsTheViewerBeside_andClearingPutsTheMainWindowBack
     EXPECT_TRUE(shown->isLoaded());
 }
 
-TEST_F(ReadMeTest, mainWindowLeftOfTheLimit_staysWhereItIs) {
+TEST_F(ReadMeTest, mainWindowLeftOfTheLimitStaysWhereItIs) {
     const QPoint farLeft(mainMovedLeft() - 50, screen.y() + 40);
     window->move(farLeft);
     window->chkReadMe->setChecked(true);
@@ -117,7 +117,7 @@ TEST_F(ReadMeTest, mainWindowLeftOfTheLimit_staysWhereItIs) {
     EXPECT_EQ(window->pos(), farLeft);
 }
 
-TEST_F(ReadMeTest, closingTheViewer_clearsTheBoxAndPutsTheMainWindowBack) {
+TEST_F(ReadMeTest, closingTheViewerClearsTheBoxAndPutsTheMainWindowBack) {
     const QPoint before = window->pos();
     window->chkReadMe->setChecked(true);
     ASSERT_NE(viewer(), nullptr);
@@ -130,7 +130,7 @@ TEST_F(ReadMeTest, closingTheViewer_clearsTheBoxAndPutsTheMainWindowBack) {
     EXPECT_TRUE(msgBox.shown.empty());
 }
 
-TEST_F(ReadMeTest, page_isReadAgainFromItsStartAtEveryShow) {
+TEST_F(ReadMeTest, pageIsReadAgainFromItsStartAtEveryShow) {
     std::string longPage = "<h1>First</h1>";
     for (int line = 0; line < 200; ++line) {
         longPage += "<p>line " + std::to_string(line) + "</p>";
@@ -155,7 +155,7 @@ TEST_F(ReadMeTest, page_isReadAgainFromItsStartAtEveryShow) {
     EXPECT_EQ(scroll->value(), 0);
 }
 
-TEST_F(ReadMeTest, missingPage_showsAnEmptyViewerAndNoMessage) {
+TEST_F(ReadMeTest, missingPageShowsAnEmptyViewerAndNoMessage) {
     window->chkReadMe->setChecked(true);
     ASSERT_NE(viewer(), nullptr);
     EXPECT_TRUE(viewer()->isVisible());
@@ -163,7 +163,7 @@ TEST_F(ReadMeTest, missingPage_showsAnEmptyViewerAndNoMessage) {
     EXPECT_TRUE(msgBox.shown.empty());
 }
 
-TEST_F(ReadMeTest, comingBackFromTheMainWindow_placesTheViewerAgain) {
+TEST_F(ReadMeTest, comingBackFromTheMainWindowPlacesTheViewerAgain) {
     package.write("readme.htm", "<h1>Notes</h1>");
     window->chkReadMe->setChecked(true);
     FrmReadMe* shown = viewer();
@@ -185,7 +185,7 @@ TEST_F(ReadMeTest, comingBackFromTheMainWindow_placesTheViewerAgain) {
     EXPECT_EQ(shown->pos(), screen.topLeft() + QPoint(5, 5));
 }
 
-TEST_F(ReadMeTest, linkToAnotherPage_goesToTheSystemBrowser_andTheViewerKeepsTheReadMe) {
+TEST_F(ReadMeTest, linkToAnotherPageGoesToTheSystemBrowserAndTheViewerKeepsTheReadMe) {
     package.write("readme.htm", "<h1>Notes</h1><a href=\"other.htm\">more</a>");
     window->chkReadMe->setChecked(true);
     ASSERT_NE(viewer(), nullptr);

@@ -1,10 +1,10 @@
-#include "modal.hpp"
 #include "platform/folder_browser.hpp"
 #include "support/recording_msg_box.hpp"
-#include "ui/dialogs/dir_list_box.hpp"
 #include "ui/dialogs/frm_select_dir.hpp"
+#include "ui/dialogs/modal.hpp"
 #include "ui/main_window/focus_flags.hpp"
 #include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/dir_list_box.hpp"
 
 #include <map>
 
@@ -63,8 +63,9 @@ protected:
 
     FrmSelectDir& picker() {
         if (!m_picker) {
-            m_picker = std::make_unique<FrmSelectDir>(SelectDirLinks{
-                mainWindow, *TxtPath, *TxtWinPath, pathFlag, winFlag, folders, msgBox, settings, "D:\\Fix"});
+            m_picker = std::make_unique<FrmSelectDir>(
+                RootBoxes{mainWindow, *TxtPath, *TxtWinPath, pathFlag, winFlag},
+                SelectDirServices{folders, msgBox, settings, "D:\\Fix"});
         }
         return *m_picker;
     }
@@ -121,7 +122,7 @@ private:
     std::unique_ptr<FrmSelectDir> m_picker;
 };
 
-TEST_F(SelectDirTest, caption_followsTheFocusFlagsAndStaysWhenNeitherIsSet) {
+TEST_F(SelectDirTest, captionFollowsTheFocusFlagsAndStaysWhenNeitherIsSet) {
     std::vector<QString> captions;
     const auto note = [&captions](FrmSelectDir& dialog) {
         captions.push_back(dialog.windowTitle());
@@ -142,7 +143,7 @@ TEST_F(SelectDirTest, caption_followsTheFocusFlagsAndStaysWhenNeitherIsSet) {
                                               QStringLiteral(" Select Windows Root Folder ")}));
 }
 
-TEST_F(SelectDirTest, ok_putsTheFolderIntoTheRootThatHadTheFocus_andSavesOnlyTheProductRoot) {
+TEST_F(SelectDirTest, okPutsTheFolderIntoTheRootThatHadTheFocusAndSavesOnlyTheProductRoot) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
         open("C:\\Program Files\\Vantrel");
@@ -172,7 +173,7 @@ TEST_F(SelectDirTest, ok_putsTheFolderIntoTheRootThatHadTheFocus_andSavesOnlyThe
     EXPECT_EQ(savedSetting(), "C:\\Program Files\\Vantrel");
 }
 
-TEST_F(SelectDirTest, chosenFolder_isTheOneOpenedLast_notTheOneHighlighted) {
+TEST_F(SelectDirTest, chosenFolderIsTheOneOpenedLastNotTheOneHighlighted) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
         open("C:\\Program Files\\Vantrel");
@@ -186,7 +187,7 @@ TEST_F(SelectDirTest, chosenFolder_isTheOneOpenedLast_notTheOneHighlighted) {
     EXPECT_EQ(TxtPath->text(), QStringLiteral("C:\\Program Files\\Vantrel\\help"));
 }
 
-TEST_F(SelectDirTest, folderList_showsThePathDownThenTheSubfolders_andARootEndsInABackslash) {
+TEST_F(SelectDirTest, folderListShowsThePathDownThenTheSubfoldersAndARootEndsInABackslash) {
     pathFlag = true;
     DirListBox& list = *picker().DirSelect;
     std::vector<std::string> rows;
@@ -204,7 +205,7 @@ TEST_F(SelectDirTest, folderList_showsThePathDownThenTheSubfolders_andARootEndsI
     EXPECT_EQ(TxtPath->text(), QStringLiteral("C:\\"));
 }
 
-TEST_F(SelectDirTest, cancelEscAndCloseBox_changeNothing_andOnlyTheCloseBoxEndsThePicker) {
+TEST_F(SelectDirTest, cancelEscAndCloseBoxChangeNothingAndOnlyTheCloseBoxEndsThePicker) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
         open("C:\\Program Files\\Vantrel");
@@ -222,7 +223,7 @@ TEST_F(SelectDirTest, cancelEscAndCloseBox_changeNothing_andOnlyTheCloseBoxEndsT
     EXPECT_TRUE(settings.values.empty());
 }
 
-TEST_F(SelectDirTest, driveAndFolder_areKeptFromOneOpeningToTheNext) {
+TEST_F(SelectDirTest, driveAndFolderAreKeptFromOneOpeningToTheNext) {
     openAnd([this](FrmSelectDir& dialog) {
         selectDrive('D');
         open("D:\\Tools");
@@ -235,13 +236,13 @@ TEST_F(SelectDirTest, driveAndFolder_areKeptFromOneOpeningToTheNext) {
     });
 }
 
-TEST_F(SelectDirTest, startedFromANetworkShare_opensOnTheFirstDriveWithBothListsAgreeing) {
+TEST_F(SelectDirTest, startedFromANetworkShareOpensOnTheFirstDriveWithBothListsAgreeing) {
     folders.current = "\\\\server\\fixes\\2005";
     EXPECT_EQ(picker().DriveSelect->currentText(), QStringLiteral("C:"));
     EXPECT_EQ(picker().DirSelect->path(), "C:\\");
 }
 
-TEST_F(SelectDirTest, unavailableDrive_isReportedAndTheDriveListGoesBackToTheFolderListsDrive) {
+TEST_F(SelectDirTest, unavailableDriveIsReportedAndTheDriveListGoesBackToTheFolderListsDrive) {
     pathFlag = true;
     openAnd([this](FrmSelectDir& dialog) {
         open("C:\\Program Files\\Vantrel");
@@ -259,7 +260,7 @@ TEST_F(SelectDirTest, unavailableDrive_isReportedAndTheDriveListGoesBackToTheFol
     EXPECT_EQ(TxtPath->text(), QStringLiteral("C:\\Program Files\\Vantrel"));
 }
 
-TEST_F(SelectDirTest, driveChange_movesTheFolderList_andOtherFailuresAreIgnored) {
+TEST_F(SelectDirTest, driveChangeMovesTheFolderListAndOtherFailuresAreIgnored) {
     selectDrive('D');
     EXPECT_EQ(picker().DirSelect->path(), "D:\\");
     EXPECT_EQ(picker().DirSelect->rowPath(1), "D:\\Tools");
@@ -274,7 +275,7 @@ TEST_F(SelectDirTest, driveChange_movesTheFolderList_andOtherFailuresAreIgnored)
     EXPECT_EQ(picker().DirSelect->path(), "C:\\Program Files");
 }
 
-TEST_F(SelectDirTest, firstPlace_isCentredVerticallyAndLeftOfTheRightEdgeByHalfOfBothWidths) {
+TEST_F(SelectDirTest, firstPlaceIsCentredVerticallyAndLeftOfTheRightEdgeByHalfOfBothWidths) {
     const QPoint placed = picker().pos();
     picker().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker()));
@@ -316,7 +317,7 @@ protected:
     }
 };
 
-TEST_F(BrowseTest, picker_keepsItsStateBetweenOpenings_untilItsCloseBoxEndsIt) {
+TEST_F(BrowseTest, pickerKeepsItsStateBetweenOpeningsUntilItsCloseBoxEndsIt) {
     TxtPathHadFocus = true;
     QPoint firstPlace;
     browse([&firstPlace](FrmSelectDir& dialog) {

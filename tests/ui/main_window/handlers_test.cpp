@@ -1,8 +1,8 @@
-#include "box_answerer.hpp"
-#include "ui/main_window/frame.hpp"
-#include "ui/main_window/list_box.hpp"
+#include "ui/main_window/box_answerer.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/frame.hpp"
+#include "ui/widgets/list_box.hpp"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -39,10 +39,13 @@ void moveOver(QWidget* control, QPoint at = {-1, -1}) {
     QApplication::processEvents();
 }
 
-TEST_F(HandlersTest, dateSuffix_comesFromTheClockWhenTicked_andTheCaptionComesBackWhenCleared) {
+TEST_F(HandlersTest, dateSuffixComesFromTheClockWhenTickedAndTheCaptionComesBackWhenCleared) {
     FrmInstallPatch& w = open();
+    showAndActivate();
 
-    w.ChkAppedToFile->setChecked(true);
+    // A user's click runs the handler as setting the value from code does.
+    QTest::mouseClick(w.ChkAppedToFile, Qt::LeftButton);
+    EXPECT_TRUE(w.ChkAppedToFile->isChecked());
     EXPECT_EQ(w.ChkAppedToFile->text(), "-2005.5.1.9.7");
     EXPECT_FALSE(w.txtAppendToFile->isEnabled());
     EXPECT_EQ(w.txtAppendToFile->text(), "backup");
@@ -63,15 +66,7 @@ TEST_F(HandlersTest, dateSuffix_comesFromTheClockWhenTicked_andTheCaptionComesBa
     EXPECT_EQ(w.ChkAppedToFile->text(), "-2005.1.1.0.0");
 }
 
-TEST_F(HandlersTest, dateSuffix_followsAUsersClick) {
-    FrmInstallPatch& w = open();
-    showAndActivate();
-    QTest::mouseClick(w.ChkAppedToFile, Qt::LeftButton);
-    EXPECT_EQ(w.ChkAppedToFile->text(), "-2005.5.1.9.7");
-    EXPECT_FALSE(w.txtAppendToFile->isEnabled());
-}
-
-TEST_F(HandlersTest, hover_movesTheHighlight_andOnlyTheBareSurfaceClearsIt) {
+TEST_F(HandlersTest, hoverMovesTheHighlightAndOnlyTheBareSurfaceClearsIt) {
     writeLists("bin\\a.dll", "sys\\b.dll");
     FrmInstallPatch& w = open();
     showAndActivate();
@@ -109,7 +104,7 @@ TEST_F(HandlersTest, hover_movesTheHighlight_andOnlyTheBareSurfaceClearsIt) {
     EXPECT_FALSE(w.HighlightOn);
 }
 
-TEST_F(HandlersTest, hover_ignoresADisabledControl) {
+TEST_F(HandlersTest, hoverIgnoresADisabledControl) {
     writeLists(nullptr, "sys\\b.dll");
     FrmInstallPatch& w = open();
     showAndActivate();
@@ -118,7 +113,7 @@ TEST_F(HandlersTest, hover_ignoresADisabledControl) {
     EXPECT_EQ(blueControls(w), QStringList{"TxtWinPath"});
 }
 
-TEST_F(HandlersTest, closeButton_noChangesNothing_yesEndsTheProgram) {
+TEST_F(HandlersTest, closeButtonAsksFirstAndOnlyYesEndsTheProgram) {
     writeLists("bin\\a.dll", nullptr);
     FrmInstallPatch& w = open();
     showAndActivate();
@@ -142,7 +137,7 @@ TEST_F(HandlersTest, closeButton_noChangesNothing_yesEndsTheProgram) {
     EXPECT_EQ(endRequests, 1);
 }
 
-TEST_F(HandlersTest, closeBox_asksOnce_noKeepsTheWindowOpen) {
+TEST_F(HandlersTest, closeBoxAsksOnceAndNoKeepsTheWindowOpen) {
     FrmInstallPatch& w = open();
     showAndActivate();
 
@@ -162,7 +157,7 @@ TEST_F(HandlersTest, closeBox_asksOnce_noKeepsTheWindowOpen) {
     EXPECT_EQ(msgBox.shown.size(), 2U);
 }
 
-TEST_F(HandlersTest, closeBoxYes_endsTheEventLoopWithoutAskingAgain) {
+TEST_F(HandlersTest, closeBoxYesEndsTheEventLoopWithoutAskingAgain) {
     BoxAnswerer answerer;
     answerer.answerNext(QMessageBox::Yes);
     QtMsgBox realBox;
@@ -179,7 +174,7 @@ TEST_F(HandlersTest, closeBoxYes_endsTheEventLoopWithoutAskingAgain) {
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(HandlersTest, options_switchTheVisibleLists) {
+TEST_F(HandlersTest, optionsSwitchTheVisibleLists) {
     writeLists("bin\\a.dll", "sys\\b.dll");
     FrmInstallPatch& w = open();
     showAndActivate();
@@ -200,7 +195,7 @@ TEST_F(HandlersTest, options_switchTheVisibleLists) {
     EXPECT_FALSE(w.OptWindows->isChecked());
 }
 
-TEST_F(HandlersTest, focusFlags_nameTheRootBoxFocusedLast) {
+TEST_F(HandlersTest, focusFlagsNameTheRootBoxFocusedLast) {
     writeLists("bin\\a.dll", "sys\\b.dll");
     FrmInstallPatch& w = open();
     EXPECT_FALSE(TxtPathHadFocus);

@@ -1,10 +1,10 @@
-#include "box_answerer.hpp"
 #include "support/forwarding_file_system.hpp"
-#include "ui/main_window/list_box.hpp"
+#include "ui/main_window/box_answerer.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/list_box.hpp"
 
-#include <thread>
+#include <chrono>
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -39,7 +39,7 @@ protected:
     QtMsgBox box;
 };
 
-TEST_F(InstallTest, installButton_replacesAndBacksUp_thenAsksToClose_noKeepsTheWindow) {
+TEST_F(InstallTest, installButtonReplacesAndBacksUpThenAsksToCloseAndNoKeepsTheWindow) {
     answerer.answerNext(QMessageBox::Ok);
     answerer.answerNext(QMessageBox::No);
     install();
@@ -60,7 +60,7 @@ TEST_F(InstallTest, installButton_replacesAndBacksUp_thenAsksToClose_noKeepsTheW
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST_F(InstallTest, failedInstall_saysSo_andLeavesTheInstalledFiles) {
+TEST_F(InstallTest, failedInstallSaysSoAndLeavesTheInstalledFiles) {
     std::filesystem::remove(package.path() / "Setup/Vtrl/Vantrel/bin/engine.dll");
     install();
 
@@ -71,7 +71,7 @@ TEST_F(InstallTest, failedInstall_saysSo_andLeavesTheInstalledFiles) {
     EXPECT_EQ(endRequests, 0);
 }
 
-TEST_F(InstallTest, dateSuffix_tickedBeforeTheInstall_namesTheBackup) {
+TEST_F(InstallTest, dateSuffixTickedBeforeTheInstallNamesTheBackup) {
     answerer.answerNext(QMessageBox::Ok);
     answerer.answerNext(QMessageBox::Yes);
     now = {2005, 5, 1, 14, 59};
@@ -87,31 +87,37 @@ TEST_F(InstallTest, dateSuffix_tickedBeforeTheInstall_namesTheBackup) {
 }
 
 // The real file system, with one slow copy: the first file takes longer than a user waits without news.
+// The time passes on the window's steady clock, not on the test's.
 class SlowFirstCopy final : public test::ForwardingFileSystem {
 public:
-    using ForwardingFileSystem::ForwardingFileSystem;
+    SlowFirstCopy(FileSystem& real, std::chrono::steady_clock::time_point& now)
+        : ForwardingFileSystem(real)
+        , m_now(now) {}
     bool copyFileToNew(std::string_view from, std::string_view to) override {
         if (!m_slowed) {
             m_slowed = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+            m_now += std::chrono::milliseconds(1100);
         }
         return real().copyFileToNew(from, to);
     }
 
 private:
+    std::chrono::steady_clock::time_point& m_now;
     bool m_slowed = false;
 };
 
-TEST_F(InstallTest, longInstall_showsHowManyFilesAreDone) {
+TEST_F(InstallTest, longInstallShowsHowManyFilesAreDone) {
     package.write("Setup/InstallPatch.BLR",
                   "Vantrel\\bin\\engine.dll, Vantrel\\bin\\notes.txt, Vantrel\\bin\\more.txt");
     package.write("Setup/Vtrl/Vantrel/bin/more.txt", "more");
-    SlowFirstCopy slow(*fs);
-    window = std::make_unique<FrmInstallPatch>(MainWindowServices{
-        package.str(), slow, box, registry, settings, launcher, folders, [this] { return now; },
-        [this] {
-            ++endRequests;
-        }});
+    std::chrono::steady_clock::time_point steadyNow;
+    SlowFirstCopy slow(*fs, steadyNow);
+    window = std::make_unique<FrmInstallPatch>(
+        MainWindowServices{package.str(), slow, box, registry, settings, launcher, folders,
+                           [this] { return now; }, [this] { ++endRequests; },
+                           [&steadyNow] {
+                               return steadyNow;
+                           }});
     window->Form_Load();
     box.setOwner(window.get());
     showAndActivate();

@@ -1,6 +1,6 @@
-#include "ui/main_window/frame.hpp"
-#include "ui/main_window/list_box.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/frame.hpp"
+#include "ui/widgets/list_box.hpp"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -25,7 +25,7 @@ QStringList tabWalk(QWidget* start, int steps) {
     return visited;
 }
 
-TEST_F(LayoutTest, createdWindow_showsProductFrameAndDefaults) {
+TEST_F(LayoutTest, createdWindowShowsProductFrameAndDefaults) {
     writeLists("bin\\a.dll", "sys\\b.dll");
     FrmInstallPatch& w = open();
 
@@ -63,7 +63,7 @@ TEST_F(LayoutTest, createdWindow_showsProductFrameAndDefaults) {
     EXPECT_EQ(w.LstWinInstFilePath->geometry(), QRect(128, 16, 169, 197));
 }
 
-TEST_F(LayoutTest, firstShow_isCentred_withTheProgramIcon_andFocusesTxtPath) {
+TEST_F(LayoutTest, firstShowIsCentredWithTheProgramIconAndFocusesTxtPath) {
     writeLists("bin\\a.dll", "sys\\b.dll");
     open();
     showAndActivate();
@@ -76,7 +76,7 @@ TEST_F(LayoutTest, firstShow_isCentred_withTheProgramIcon_andFocusesTxtPath) {
     EXPECT_FALSE(TxtWinPathHadFocus);
 }
 
-TEST_F(LayoutTest, tab_visitsControlsInOrder_skippingHiddenFrameAndUnselectedOption) {
+TEST_F(LayoutTest, tabVisitsControlsInOrderSkippingHiddenFrameAndUnselectedOption) {
     writeLists("bin\\a.dll", "sys\\b.dll");
     FrmInstallPatch& w = open();
     showAndActivate();
@@ -95,7 +95,7 @@ TEST_F(LayoutTest, tab_visitsControlsInOrder_skippingHiddenFrameAndUnselectedOpt
     EXPECT_EQ(tabWalk(w.TxtPath, 15), common + windowsSide);
 }
 
-TEST_F(LayoutTest, tab_skipsDisabledSide) {
+TEST_F(LayoutTest, tabSkipsDisabledSide) {
     writeLists(nullptr, "sys\\b.dll");
     FrmInstallPatch& w = open();
     showAndActivate();
@@ -107,7 +107,7 @@ TEST_F(LayoutTest, tab_skipsDisabledSide) {
     EXPECT_TRUE(visited.contains("OptWindows"));
 }
 
-TEST_F(LayoutTest, accessKeys_activateTheirControls) {
+TEST_F(LayoutTest, accessKeysActivateTheirControls) {
     FrmInstallPatch& w = open();
     showAndActivate();
 
@@ -136,7 +136,7 @@ TEST_F(LayoutTest, accessKeys_activateTheirControls) {
     QTRY_VERIFY(w.chkReadMe->isChecked());
 }
 
-TEST_F(LayoutTest, enter_installsFromATextBox_butPressesAFocusedButton_andEscDoesNothing) {
+TEST_F(LayoutTest, enterInstallsFromATextBoxButPressesAFocusedButtonAndEscDoesNothing) {
     FrmInstallPatch& w = open();
     showAndActivate();
 

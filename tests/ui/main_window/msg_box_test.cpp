@@ -1,6 +1,6 @@
-#include "box_answerer.hpp"
+#include "ui/main_window/box_answerer.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
 
 #include <QPushButton>
 #include <QTest>
@@ -14,7 +14,7 @@ protected:
     QtMsgBox box;
 };
 
-TEST_F(MsgBoxTest, boxWithoutTitle_showsPatch_andItsTextAsPlainText) {
+TEST_F(MsgBoxTest, boxWithoutTitleShowsPatchAndItsTextAsPlainText) {
     testApplication();
     const MsgResult result = box.show(
         {"<b>Folder</b> ''bin''\r\nDescription : gone", MsgButtons::Ok, MsgIcon::None, std::nullopt});
@@ -29,7 +29,7 @@ TEST_F(MsgBoxTest, boxWithoutTitle_showsPatch_andItsTextAsPlainText) {
     EXPECT_EQ(seen.modality, Qt::ApplicationModal);
 }
 
-TEST_F(MsgBoxTest, buttonsIconsAndDefaults_areThoseAskedFor) {
+TEST_F(MsgBoxTest, buttonsIconsAndDefaultsAreThoseAskedFor) {
     testApplication();
     answerer.answerNext(QMessageBox::No);
     EXPECT_EQ(box.show({"Are you sure", MsgButtons::YesNo, MsgIcon::Information, std::string("Close")}),
@@ -51,7 +51,7 @@ TEST_F(MsgBoxTest, buttonsIconsAndDefaults_areThoseAskedFor) {
     EXPECT_EQ(answerer.seen[3].title, "Error");
 }
 
-TEST_F(MsgBoxTest, openBox_blocksTheMainWindow) {
+TEST_F(MsgBoxTest, openBoxBlocksTheMainWindow) {
     open(&box);
     box.setOwner(window.get());
     showAndActivate();

@@ -1,7 +1,7 @@
-#include "ui/main_window/frame.hpp"
-#include "ui/main_window/list_box.hpp"
 #include "ui/main_window/qt_settings_store.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
+#include "ui/widgets/frame.hpp"
+#include "ui/widgets/list_box.hpp"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -27,7 +27,7 @@ void PrintTo(const RootCase& rootCase, std::ostream* out) {
 
 class RootsTest : public WindowTest, public ::testing::WithParamInterface<RootCase> {};
 
-TEST_P(RootsTest, rootsComeFromTheRegistry_thenTheSavedSetting_thenTheFixedFolder) {
+TEST_P(RootsTest, rootsComeFromTheRegistryThenTheSavedSettingThenTheFixedFolder) {
     const RootCase& c = GetParam();
     if (c.productRoot != nullptr) {
         registry.set(kProductKey, "QXINSTALLDIR", c.productRoot);
@@ -66,13 +66,13 @@ INSTANTIATE_TEST_SUITE_P(
         RootCase{"nothingAtAll", nullptr, nullptr, nullptr, nullptr, "C:\\Program Files\\Vantrel", ""}),
     [](const ::testing::TestParamInfo<RootCase>& param) { return std::string(param.param.name); });
 
-TEST_F(StartupTest, registryRoot_leavesTheSavedSettingUnread) {
+TEST_F(StartupTest, registryRootLeavesTheSavedSettingUnread) {
     registry.set(kProductKey, "QXINSTALLDIR", "D:\\Vantrel");
     open();
     EXPECT_EQ(settings.reads, 0);
 }
 
-TEST_F(StartupTest, lists_fillBothSidesInFileOrder) {
+TEST_F(StartupTest, listsFillBothSidesInFileOrder) {
     writeLists("Vantrel\\bin\\a.dll, Common\\b.dll,\\readme.txt", "system32\\c.dll");
     FrmInstallPatch& w = open();
     ASSERT_EQ(w.itemCount(Side::Product), 3);
@@ -87,7 +87,7 @@ TEST_F(StartupTest, lists_fillBothSidesInFileOrder) {
               "system32\\");
 }
 
-TEST_F(StartupTest, missingListFile_disablesItsSide_andTheWindowStillOpensOnTheProductFrame) {
+TEST_F(StartupTest, missingListFileDisablesItsSideAndTheWindowStillOpensOnTheProductFrame) {
     writeLists(nullptr, "system32\\c.dll");
     FrmInstallPatch& w = open();
     EXPECT_FALSE(w.TxtPath->isEnabled());
@@ -99,7 +99,7 @@ TEST_F(StartupTest, missingListFile_disablesItsSide_andTheWindowStillOpensOnTheP
     EXPECT_TRUE(msgBox.shown.empty());
 }
 
-TEST_F(StartupTest, emptyListFile_keepsItsSideEnabled) {
+TEST_F(StartupTest, emptyListFileKeepsItsSideEnabled) {
     writeLists("", "");
     FrmInstallPatch& w = open();
     EXPECT_TRUE(w.TxtPath->isEnabled());
@@ -107,7 +107,7 @@ TEST_F(StartupTest, emptyListFile_keepsItsSideEnabled) {
     EXPECT_EQ(w.itemCount(Side::Product), 0);
 }
 
-TEST_F(StartupTest, badListEntry_isReportedBeforeTheWindowShows) {
+TEST_F(StartupTest, badListEntryIsReportedBeforeTheWindowShows) {
     writeLists("bin\\a.dll, nofolder.dll", nullptr);
     FrmInstallPatch& w = open();
     EXPECT_EQ(msgBox.prompts(), std::vector<std::string>{"error"});
@@ -115,7 +115,7 @@ TEST_F(StartupTest, badListEntry_isReportedBeforeTheWindowShows) {
     EXPECT_EQ(w.itemCount(Side::Product), 1);
 }
 
-TEST(SettingsStoreTest, savedValue_isReadBackExactlyByALaterRun) {
+TEST(SettingsStoreTest, savedValueIsReadBackExactlyByALaterRun) {
     TempDir folder;
     const QString file = QString::fromStdString(folder.str() + "/settings.ini");
     const std::string value = "  D:\\Tools\\Suite; a=b, \"c\" \xC3\xBC  ";
@@ -131,7 +131,7 @@ TEST(SettingsStoreTest, savedValue_isReadBackExactlyByALaterRun) {
     EXPECT_EQ(later.GetSetting("C:\\Patch/2005", "PatchVantrel", "Other"), "");
 }
 
-TEST(SettingsStoreTest, applicationSeparators_doNotSplitIntoGroups) {
+TEST(SettingsStoreTest, applicationSeparatorsDoNotSplitIntoGroups) {
     EXPECT_EQ(QtSettingsStore::settingPath("/opt/patch\\x%y", "PatchVantrel", "FrmInstallPatchTxtPath"),
               "%2Fopt%2Fpatch%5Cx%25y/PatchVantrel/FrmInstallPatchTxtPath");
 }

@@ -1,4 +1,4 @@
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
 
 #include <QTest>
 

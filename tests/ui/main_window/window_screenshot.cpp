@@ -2,7 +2,7 @@
 //   hotfix_window_screenshot <out.png> [--hover TxtWinPath] [--windows]
 
 #include "support/temp_dir.hpp"
-#include "window_fixture.hpp"
+#include "ui/main_window/window_fixture.hpp"
 
 #include <cstdio>
 #include <cstdlib>

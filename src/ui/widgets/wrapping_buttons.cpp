@@ -1,4 +1,4 @@
-#include "wrapping_buttons.hpp"
+#include "ui/widgets/wrapping_buttons.hpp"
 
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>

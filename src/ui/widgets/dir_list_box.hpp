@@ -41,6 +41,6 @@ private:
 };
 
 // The root of a path's drive ("C:\"), or empty when the path names no drive.
-std::string driveRoot(const std::string& path);
+std::string driveRootOfPath(const std::string& path);
 
 } // namespace hotfix

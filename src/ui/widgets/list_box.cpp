@@ -1,4 +1,4 @@
-#include "list_box.hpp"
+#include "ui/widgets/list_box.hpp"
 
 namespace hotfix {
 

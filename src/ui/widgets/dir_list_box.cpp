@@ -1,4 +1,4 @@
-#include "dir_list_box.hpp"
+#include "ui/widgets/dir_list_box.hpp"
 
 #include "platform/folder_browser.hpp"
 
@@ -61,7 +61,7 @@ std::string joinFolder(const std::string& folder, const std::string& name) {
 
 } // namespace
 
-std::string driveRoot(const std::string& path) {
+std::string driveRootOfPath(const std::string& path) {
     if (path.size() < 2 || path[1] != ':') {
         return {};
     }
@@ -83,7 +83,7 @@ DirListBox::DirListBox(FolderBrowser& browser, QWidget* parent)
 
 void DirListBox::setPath(const std::string& folder) {
     // Kept in one spelling: drive letter upper case, one "\" between names, none at the end but a root's.
-    const std::string root = driveRoot(folder);
+    const std::string root = driveRootOfPath(folder);
     m_path = root;
     for (const std::string& name : splitFolders(folder, root.size())) {
         m_path = joinFolder(m_path, name);
@@ -123,7 +123,7 @@ void DirListBox::fill() {
         row->setData(kDepthRole, depth);
     };
 
-    const std::string root = driveRoot(m_path);
+    const std::string root = driveRootOfPath(m_path);
     if (root.empty()) {
         return;
     }

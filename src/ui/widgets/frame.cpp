@@ -1,4 +1,4 @@
-#include "frame.hpp"
+#include "ui/widgets/frame.hpp"
 
 #include <utility>
 
