@@ -30,7 +30,7 @@ std::optional<DriveError> PosixFolderBrowser::checkDrive(char letter) {
             return std::nullopt;
         }
     }
-    return DriveError{kDeviceUnavailable, "Device unavailable"};
+    return DriveError{kDeviceUnavailable, kDeviceUnavailableText};
 }
 
 std::vector<std::string> PosixFolderBrowser::subfolders(const std::string& folder) {

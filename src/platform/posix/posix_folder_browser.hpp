@@ -9,8 +9,6 @@ namespace hotfix::posix {
 // them) are not offered.
 class PosixFolderBrowser final : public FolderBrowser {
 public:
-    static constexpr int kDeviceUnavailable = 68;
-
     explicit PosixFolderBrowser(WinePrefix prefix);
 
     std::vector<Drive> drives() override;

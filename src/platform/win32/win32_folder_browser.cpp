@@ -11,9 +11,6 @@ namespace hotfix::win32 {
 
 namespace {
 
-constexpr int kDeviceUnavailable = 68;
-constexpr std::string_view kDeviceUnavailableText = "Device unavailable";
-
 // "C:\" for the wide calls.
 std::wstring wideRootOf(char letter) {
     return std::wstring{static_cast<wchar_t>(letter), L':', L'\\'};
@@ -47,7 +44,7 @@ std::vector<Drive> Win32FolderBrowser::drives() {
 
 std::optional<DriveError> Win32FolderBrowser::checkDrive(char letter) {
     const char upper = asciiUpper(letter);
-    const DriveError unavailable{kDeviceUnavailable, std::string(kDeviceUnavailableText)};
+    const DriveError unavailable{kDeviceUnavailable, kDeviceUnavailableText};
     if (upper < 'A' || upper > 'Z' || (::GetLogicalDrives() & (1u << (upper - 'A'))) == 0) {
         return unavailable;
     }

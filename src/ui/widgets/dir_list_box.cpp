@@ -1,8 +1,8 @@
 #include "ui/widgets/dir_list_box.hpp"
 
+#include "platform/ascii.hpp"
 #include "platform/folder_browser.hpp"
 
-#include <cctype>
 #include <vector>
 
 #include <QKeyEvent>
@@ -65,7 +65,7 @@ std::string driveRootOfPath(const std::string& path) {
     if (path.size() < 2 || path[1] != ':') {
         return {};
     }
-    const auto letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+    const auto letter = asciiUpper(path[0]);
     return std::string{letter, ':', '\\'};
 }
 
