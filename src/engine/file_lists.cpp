@@ -1,18 +1,15 @@
-#include "file_lists.hpp"
+#include "engine/file_lists.hpp"
 
+#include "engine/messages.hpp"
+#include "engine/text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
-#include "text.hpp"
 
 #include <algorithm>
 
 namespace hotfix {
 
 namespace {
-
-void showBadEntry(MsgBox& msgBox) {
-    msgBox.show({"error", MsgButtons::Ok, MsgIcon::None, std::nullopt});
-}
 
 bool isSeparator(char c) {
     return c == '\\' || c == '/';
@@ -66,8 +63,7 @@ bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink)
     const std::optional<std::string> content =
         context.fs.fileExists(path) ? context.fs.readTextFile(path) : std::nullopt;
     if (!content) {
-        context.msgBox.show(
-            {concat({"File ''", path, "'' could not be read"}), MsgButtons::Ok, MsgIcon::Critical, "Error"});
+        context.msgBox.show(messages::listFileUnreadable(path));
         return false;
     }
     const std::string_view text = *content;
@@ -81,14 +77,14 @@ bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink)
             text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         const std::size_t slash = entry.rfind('\\');
         if (slash == std::string_view::npos) {
-            showBadEntry(context.msgBox);
+            context.msgBox.show(messages::badListEntry());
         } else {
             const std::string_view name = trimEntry(entry.substr(slash + 1));
             const std::string_view folder = trimEntry(entry.substr(0, slash + 1));
             // No Windows file name holds a control character (a NUL would cut every path built from it),
             // and a device name names no file.
             if (holdsControlCharacter(name) || holdsControlCharacter(folder) || isDeviceName(name)) {
-                showBadEntry(context.msgBox);
+                context.msgBox.show(messages::badListEntry());
             } else {
                 sink.addListItem(side, std::string(name), std::string(folder));
             }

@@ -1,10 +1,10 @@
-#include "file_replacement.hpp"
+#include "engine/file_replacement.hpp"
 
-#include "file_lists.hpp"
-#include "messages.hpp"
-
-#include <platform/msg_box.hpp>
-#include <platform/temporary_name.hpp>
+#include "engine/file_lists.hpp"
+#include "engine/install_checks.hpp"
+#include "engine/messages.hpp"
+#include "platform/msg_box.hpp"
+#include "platform/temporary_name.hpp"
 
 namespace hotfix {
 
@@ -35,11 +35,6 @@ std::optional<std::string> freeBackupName(FileSystem& fs, const std::string& wan
 
 std::string parentFolder(std::string_view path) {
     return std::string(path.substr(0, path.rfind('\\') + 1));
-}
-
-void switchToDateSuffix(InstallerWindow& window) {
-    window.tickAppendDate();
-    window.installState().BackupSuffix = window.appendDateCaption();
 }
 
 // A temporary file is ours alone, so its marks may go to get it removed.
@@ -275,6 +270,21 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
         return false;
     }
     return true;
+}
+
+FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services) {
+    const ListedFile file = listedFileAt(side, index, window, services.programFolder);
+    auto staged = StageListedFile(file, window, services);
+    if (const auto* outcome = std::get_if<FileOutcome>(&staged)) {
+        return *outcome;
+    }
+    FileOutcome result = FileOutcome::Failed;
+    ReplacementBatch batch(services);
+    batch.add(std::get<StagedFile>(std::move(staged)));
+    if (!batch.commit([&](const ListedFile&, FileOutcome outcome) { result = outcome; })) {
+        result = FileOutcome::Failed;
+    }
+    return result;
 }
 
 } // namespace hotfix

@@ -1,6 +1,6 @@
-#include "messages.hpp"
+#include "engine/messages.hpp"
 
-#include "text.hpp"
+#include "engine/text.hpp"
 
 namespace hotfix::messages {
 
@@ -11,6 +11,10 @@ MsgBoxRequest folderNotAvailable(std::string_view head, std::string_view program
         tail = end == FolderMessageEnd::Checks ? "\\Setup\\Othr\\''" : "\\Setup\\Othr\\ ''";
     }
     return errorBox(concat({"Folder ''", head, "'' is not avaialble at ''", programFolder, tail}));
+}
+
+MsgBoxRequest listFileUnreadable(std::string_view path) {
+    return errorBox(concat({"File ''", path, "'' could not be read"}));
 }
 
 MsgBoxRequest fileNotAvailable(std::string_view name, std::string_view programFolder, Side side,

@@ -1,3 +1,4 @@
+#include "engine/file_replacement.hpp"
 #include "install_fixture.hpp"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,7 @@
 #include "frm_install_patch.hpp"
 
 #include "engine/file_lists.hpp"
+#include "engine/messages.hpp"
 #include "engine/text.hpp"
 #include "focus_flags.hpp"
 #include "frame.hpp"
@@ -165,7 +166,7 @@ void FrmInstallPatch::createControls() {
     Frame1 = place(new Frame(QStringLiteral("Suffix  Old Files with"), this), "Frame1",
                    twips(120, 840, 4575, 1095));
     txtAppendToFile = makeTextBox(Frame1, "txtAppendToFile", "backup", twips(1320, 360, 3135, 285));
-    ChkAppedToFile = place(new WrappingCheckBox(QString::fromLatin1(kAppendDateCaption), Frame1),
+    ChkAppedToFile = place(new WrappingCheckBox(QString::fromLatin1(messages::kAppendDateCaption), Frame1),
                            "ChkAppedToFile", twips(1320, 720, 3015, 195));
     chkRegisterDlls = place(new WrappingCheckBox(QStringLiteral("Register Dll's automatically"), this),
                             "chkRegisterDlls", twips(4800, 960, 2175, 255));
@@ -406,7 +407,7 @@ void FrmInstallPatch::ChkAppedToFile_Click() {
         ChkAppedToFile->setText(toQt(dateSuffix(m_services.clock())));
         txtAppendToFile->setEnabled(false);
     } else {
-        ChkAppedToFile->setText(QString::fromLatin1(kAppendDateCaption));
+        ChkAppedToFile->setText(QString::fromLatin1(messages::kAppendDateCaption));
         txtAppendToFile->setEnabled(true);
     }
 }
