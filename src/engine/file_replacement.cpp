@@ -81,6 +81,26 @@ void discardStaged(FileSystem& fs, const StagedFile& staged) {
     }
 }
 
+// The backup is the installed file itself under a second name: no copy of its bytes, and its marks and times
+// stay as they were. Where the file system has no such names, a copy waits beside it. False when neither
+// could be made.
+bool stageBackup(FileSystem& fs, const std::string& installed, StagedFile& staged) {
+    switch (fs.linkFile(installed, staged.backup)) {
+    case FileSystem::LinkResult::Linked:
+        return true;
+    case FileSystem::LinkResult::Unsupported:
+        staged.backupTemporary = temporaryNameBeside(installed);
+        if (fs.copyFileToNew(installed, staged.backupTemporary)) {
+            return true;
+        }
+        removeTemporary(fs, staged.backupTemporary);
+        return false;
+    case FileSystem::LinkResult::Failed:
+        return false;
+    }
+    return false;
+}
+
 // Nothing when the new file is staged; otherwise its final outcome.
 std::optional<FileOutcome> stageNewFile(const ListedFile& file, StagedFile& staged, InstallerWindow& window,
                                         const EngineServices& services) {
@@ -150,19 +170,7 @@ std::variant<FileOutcome, StagedFile> StageListedFile(const ListedFile& file, In
         return FileOutcome::Failed;
     }
 
-    // The backup is the installed file itself under a second name: no copy of its bytes, and its marks and
-    // times stay as they were. Where the file system has no such names, a copy waits beside it.
-    switch (fs.linkFile(file.destination, staged.backup)) {
-    case FileSystem::LinkResult::Linked:
-        break;
-    case FileSystem::LinkResult::Unsupported:
-        staged.backupTemporary = temporaryNameBeside(file.destination);
-        if (fs.copyFileToNew(file.destination, staged.backupTemporary)) {
-            break;
-        }
-        removeTemporary(fs, staged.backupTemporary);
-        [[fallthrough]];
-    case FileSystem::LinkResult::Failed:
+    if (!stageBackup(fs, file.destination, staged)) {
         services.msgBox.show(messages::couldNotBackUp(file.destination, staged.backup));
         return FileOutcome::Failed;
     }
