@@ -1,4 +1,4 @@
-#include "date_suffix.hpp"
+#include "engine/date_suffix.hpp"
 
 namespace hotfix {
 

@@ -15,6 +15,4 @@ struct LocalDateTime {
 // "-" year "." month "." day "." hour "." minute, without leading zeros: -2005.5.1.9.7
 std::string dateSuffix(const LocalDateTime& when);
 
-inline constexpr const char* kAppendDateCaption = "Suffix Today's Date to Old Files";
-
 } // namespace hotfix

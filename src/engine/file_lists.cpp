@@ -1,18 +1,15 @@
-#include "file_lists.hpp"
+#include "engine/file_lists.hpp"
 
+#include "engine/messages.hpp"
+#include "engine/text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
-#include "text.hpp"
 
 #include <algorithm>
 
 namespace hotfix {
 
 namespace {
-
-void showBadEntry(MsgBox& msgBox) {
-    msgBox.show({"error", MsgButtons::Ok, MsgIcon::None, std::nullopt});
-}
 
 bool isSeparator(char c) {
     return c == '\\' || c == '/';
@@ -55,6 +52,25 @@ bool holdsControlCharacter(std::string_view text) {
     return false;
 }
 
+// Gives the sink the item an entry names, split at its last "\", or shows a box for an entry that names no
+// file.
+void readEntry(Side side, std::string_view entry, MsgBox& msgBox, FileListSink& sink) {
+    const std::size_t slash = entry.rfind('\\');
+    if (slash == std::string_view::npos) {
+        msgBox.show(messages::badListEntry());
+        return;
+    }
+    const std::string_view name = trimEntry(entry.substr(slash + 1));
+    const std::string_view folder = trimEntry(entry.substr(0, slash + 1));
+    // No Windows file name holds a control character (a NUL would cut every path built from it), and a
+    // device name names no file.
+    if (holdsControlCharacter(name) || holdsControlCharacter(folder) || isDeviceName(name)) {
+        msgBox.show(messages::badListEntry());
+        return;
+    }
+    sink.addListItem(side, std::string(name), std::string(folder));
+}
+
 } // namespace
 
 bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink) {
@@ -66,8 +82,7 @@ bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink)
     const std::optional<std::string> content =
         context.fs.fileExists(path) ? context.fs.readTextFile(path) : std::nullopt;
     if (!content) {
-        context.msgBox.show(
-            {concat({"File ''", path, "'' could not be read"}), MsgButtons::Ok, MsgIcon::Critical, "Error"});
+        context.msgBox.show(messages::listFileUnreadable(path));
         return false;
     }
     const std::string_view text = *content;
@@ -79,20 +94,7 @@ bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink)
         const std::size_t comma = text.find(',', start);
         const std::string_view entry = trimEntry(
             text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        const std::size_t slash = entry.rfind('\\');
-        if (slash == std::string_view::npos) {
-            showBadEntry(context.msgBox);
-        } else {
-            const std::string_view name = trimEntry(entry.substr(slash + 1));
-            const std::string_view folder = trimEntry(entry.substr(0, slash + 1));
-            // No Windows file name holds a control character (a NUL would cut every path built from it),
-            // and a device name names no file.
-            if (holdsControlCharacter(name) || holdsControlCharacter(folder) || isDeviceName(name)) {
-                showBadEntry(context.msgBox);
-            } else {
-                sink.addListItem(side, std::string(name), std::string(folder));
-            }
-        }
+        readEntry(side, entry, context.msgBox, sink);
         if (comma == std::string_view::npos) {
             break;
         }

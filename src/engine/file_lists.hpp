@@ -1,6 +1,6 @@
 #pragma once
 
-#include "side.hpp"
+#include "engine/side.hpp"
 
 #include <string>
 #include <string_view>

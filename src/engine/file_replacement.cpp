@@ -1,10 +1,10 @@
-#include "file_replacement.hpp"
+#include "engine/file_replacement.hpp"
 
-#include "file_lists.hpp"
-#include "messages.hpp"
-
-#include <platform/msg_box.hpp>
-#include <platform/temporary_name.hpp>
+#include "engine/file_lists.hpp"
+#include "engine/install_checks.hpp"
+#include "engine/messages.hpp"
+#include "platform/msg_box.hpp"
+#include "platform/temporary_name.hpp"
 
 namespace hotfix {
 
@@ -35,11 +35,6 @@ std::optional<std::string> freeBackupName(FileSystem& fs, const std::string& wan
 
 std::string parentFolder(std::string_view path) {
     return std::string(path.substr(0, path.rfind('\\') + 1));
-}
-
-void switchToDateSuffix(InstallerWindow& window) {
-    window.tickAppendDate();
-    window.installState().BackupSuffix = window.appendDateCaption();
 }
 
 // A temporary file is ours alone, so its marks may go to get it removed.
@@ -84,6 +79,26 @@ void discardStaged(FileSystem& fs, const StagedFile& staged) {
     } else if (!staged.backup.empty()) {
         removeBackupName(fs, staged.backup, staged.file.destination, staged.originalMarks);
     }
+}
+
+// The backup is the installed file itself under a second name: no copy of its bytes, and its marks and times
+// stay as they were. Where the file system has no such names, a copy waits beside it. False when neither
+// could be made.
+bool stageBackup(FileSystem& fs, const std::string& installed, StagedFile& staged) {
+    switch (fs.linkFile(installed, staged.backup)) {
+    case FileSystem::LinkResult::Linked:
+        return true;
+    case FileSystem::LinkResult::Unsupported:
+        staged.backupTemporary = temporaryNameBeside(installed);
+        if (fs.copyFileToNew(installed, staged.backupTemporary)) {
+            return true;
+        }
+        removeTemporary(fs, staged.backupTemporary);
+        return false;
+    case FileSystem::LinkResult::Failed:
+        return false;
+    }
+    return false;
 }
 
 // Nothing when the new file is staged; otherwise its final outcome.
@@ -155,19 +170,7 @@ std::variant<FileOutcome, StagedFile> StageListedFile(const ListedFile& file, In
         return FileOutcome::Failed;
     }
 
-    // The backup is the installed file itself under a second name: no copy of its bytes, and its marks and
-    // times stay as they were. Where the file system has no such names, a copy waits beside it.
-    switch (fs.linkFile(file.destination, staged.backup)) {
-    case FileSystem::LinkResult::Linked:
-        break;
-    case FileSystem::LinkResult::Unsupported:
-        staged.backupTemporary = temporaryNameBeside(file.destination);
-        if (fs.copyFileToNew(file.destination, staged.backupTemporary)) {
-            break;
-        }
-        removeTemporary(fs, staged.backupTemporary);
-        [[fallthrough]];
-    case FileSystem::LinkResult::Failed:
+    if (!stageBackup(fs, file.destination, staged)) {
         services.msgBox.show(messages::couldNotBackUp(file.destination, staged.backup));
         return FileOutcome::Failed;
     }
@@ -275,6 +278,21 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
         return false;
     }
     return true;
+}
+
+FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services) {
+    const ListedFile file = listedFileAt(side, index, window, services.programFolder);
+    auto staged = StageListedFile(file, window, services);
+    if (const auto* outcome = std::get_if<FileOutcome>(&staged)) {
+        return *outcome;
+    }
+    FileOutcome result = FileOutcome::Failed;
+    ReplacementBatch batch(services);
+    batch.add(std::get<StagedFile>(std::move(staged)));
+    if (!batch.commit([&](const ListedFile&, FileOutcome outcome) { result = outcome; })) {
+        result = FileOutcome::Failed;
+    }
+    return result;
 }
 
 } // namespace hotfix

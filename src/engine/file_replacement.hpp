@@ -1,10 +1,12 @@
 #pragma once
 
-#include "install_run.hpp"
+#include "engine/engine_services.hpp"
+#include "engine/installer_window.hpp"
+#include "engine/side.hpp"
+#include "platform/file_system.hpp"
 
 #include <functional>
 #include <optional>
-#include <platform/file_system.hpp>
 #include <string>
 #include <unordered_set>
 #include <variant>
@@ -67,5 +69,8 @@ private:
     std::vector<StagedFile> m_staged;
     std::unordered_set<std::string> m_destinations;
 };
+
+// Backs up and replaces (or adds) item index of a side, on its own.
+FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services);
 
 } // namespace hotfix

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "file_lists.hpp"
-#include "side.hpp"
+#include "engine/file_lists.hpp"
+#include "engine/side.hpp"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "messages.hpp"
+#include "engine/messages.hpp"
 
+#include "engine/text.hpp"
 #include "platform/folder_browser.hpp"
-#include "text.hpp"
 
 namespace hotfix::messages {
 
@@ -12,6 +12,10 @@ MsgBoxRequest folderNotAvailable(std::string_view head, std::string_view program
         tail = end == FolderMessageEnd::Checks ? "\\Setup\\Othr\\''" : "\\Setup\\Othr\\ ''";
     }
     return errorBox(concat({"Folder ''", head, "'' is not avaialble at ''", programFolder, tail}));
+}
+
+MsgBoxRequest listFileUnreadable(std::string_view path) {
+    return errorBox(concat({"File ''", path, "'' could not be read"}));
 }
 
 MsgBoxRequest fileNotAvailable(std::string_view name, std::string_view programFolder, Side side,

@@ -1,13 +1,16 @@
 #pragma once
 
-#include "side.hpp"
+#include "engine/side.hpp"
+#include "platform/msg_box.hpp"
 
-#include <platform/msg_box.hpp>
 #include <string>
 #include <string_view>
 
 // The installer's own texts, with their titles and styles, in one place.
 namespace hotfix::messages {
+
+// ChkAppedToFile's caption while it is not ticked; ticked, it shows the date suffix that backups take.
+inline constexpr const char* kAppendDateCaption = "Suffix Today's Date to Old Files";
 
 inline MsgBoxRequest errorBox(std::string prompt) {
     return {std::move(prompt), MsgButtons::Ok, MsgIcon::Critical, std::string("Error")};
@@ -36,11 +39,17 @@ inline MsgBoxRequest wrongRoot(Side side) {
                                           : "Please provide the correct Windows Root Path");
 }
 
+// An entry of a list file that names no file: untitled, and without an icon.
+inline MsgBoxRequest badListEntry() {
+    return {"error", MsgButtons::Ok, MsgIcon::None, std::nullopt};
+}
+
 // The checks and the run end this message differently on the Windows side; both are kept as they were.
 enum class FolderMessageEnd { Checks, Run };
 
 MsgBoxRequest folderNotAvailable(std::string_view head, std::string_view programFolder, Side side,
                                  FolderMessageEnd end);
+MsgBoxRequest listFileUnreadable(std::string_view path);
 MsgBoxRequest fileNotAvailable(std::string_view name, std::string_view programFolder, Side side,
                                std::string_view folder);
 MsgBoxRequest couldNotBackUp(std::string_view destination, std::string_view backup);

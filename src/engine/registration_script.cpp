@@ -1,14 +1,14 @@
-#include "registration_script.hpp"
+#include "engine/registration_script.hpp"
 
-#include "install_run.hpp"
-#include "messages.hpp"
-#include "text.hpp"
+#include "engine/engine_services.hpp"
+#include "engine/messages.hpp"
+#include "engine/text.hpp"
+#include "platform/file_system.hpp"
+#include "platform/msg_box.hpp"
+#include "platform/process_launcher.hpp"
 
 #include <algorithm>
 #include <optional>
-#include <platform/file_system.hpp>
-#include <platform/msg_box.hpp>
-#include <platform/process_launcher.hpp>
 
 namespace hotfix {
 
@@ -17,13 +17,16 @@ namespace {
 // Characters that make cmd do more than take a word as it stands.
 constexpr std::string_view kCmdSpecial = "&|<>^%(),;=!";
 
-bool needsQuotes(std::string_view text, bool blankCounts) {
+// cd takes the rest of its line as the folder; elsewhere a blank ends a word.
+enum class Blanks { NeedQuotes, AreFine };
+
+bool needsQuotes(std::string_view text, Blanks blanks) {
     return text.find_first_of(kCmdSpecial) != std::string_view::npos ||
-           (blankCounts && text.find(' ') != std::string_view::npos);
+           (blanks == Blanks::NeedQuotes && text.find(' ') != std::string_view::npos);
 }
 
-std::string quotedIfNeeded(std::string_view text, bool blankCounts) {
-    return needsQuotes(text, blankCounts) ? concat({"\"", text, "\""}) : std::string(text);
+std::string quotedIfNeeded(std::string_view text, Blanks blanks) {
+    return needsQuotes(text, blanks) ? concat({"\"", text, "\""}) : std::string(text);
 }
 
 // cmd expands %...% even inside quotes; a doubled "%" stands for itself in a script.
@@ -59,11 +62,12 @@ bool isLibrary(std::string_view name) {
     return lower == "dll";
 }
 
-std::vector<std::string> registrationLines(bool firstLibrary, std::string_view silentSwitch,
+std::vector<std::string> registrationLines(LibraryInScript place, std::string_view silentSwitch,
                                            std::string_view name, std::string_view destinationFolder) {
-    const std::string drive = quotedIfNeeded(destinationFolder.substr(0, 2), true);
-    const std::string change = "cd " + quotedIfNeeded(destinationFolder, false);
-    const std::string library = concat({silentSwitch, quotedIfNeeded(name, true)});
+    const bool firstLibrary = place == LibraryInScript::First;
+    const std::string drive = quotedIfNeeded(destinationFolder.substr(0, 2), Blanks::NeedQuotes);
+    const std::string change = "cd " + quotedIfNeeded(destinationFolder, Blanks::AreFine);
+    const std::string library = concat({silentSwitch, quotedIfNeeded(name, Blanks::NeedQuotes)});
     // A failed drive or folder change sets the exit code to 1 in Windows' and Wine's cmd alike; "&&" after
     // a failed cd runs its command all the same in Wine's. "(call )" sets the exit code to 0.
     // The first library's block also goes to the drive's root; a further one clears the exit code instead.
@@ -124,14 +128,14 @@ bool RegistrationScript::AddLibrary(std::string_view name, std::string_view dest
         m_services.msgBox.show(messages::cannotRegister(concat({destinationFolder, name})));
         return false;
     }
-    const bool first = !m_started;
-    if (first) {
+    const LibraryInScript place = m_started ? LibraryInScript::Further : LibraryInScript::First;
+    if (!m_started) {
         m_started = true;
         m_writeFailed = !create();
     }
     if (!m_writeFailed) {
         m_writeFailed =
-            !fs.appendLines(m_path, registrationLines(first, m_silentSwitch, *nameText, *folderText));
+            !fs.appendLines(m_path, registrationLines(place, m_silentSwitch, *nameText, *folderText));
     }
     return !m_writeFailed;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "side.hpp"
+#include "engine/side.hpp"
 
 #include <string>
 #include <string_view>
@@ -10,12 +10,15 @@ namespace hotfix {
 
 struct EngineServices;
 
+// Where a library's lines stand in its script.
+enum class LibraryInScript { First, Further };
+
 // The lines that unregister and register one library, for the command interpreter. Its two regsvr32 lines
 // run only when the change to the library's drive and folder worked, so that they never act on a library
 // of that name elsewhere. The first library of a script also remembers the folder the script was started
 // in (pushd), where the script removes itself at its end; every further one first clears the exit code
 // that the lines before it left.
-std::vector<std::string> registrationLines(bool firstLibrary, std::string_view silentSwitch,
+std::vector<std::string> registrationLines(LibraryInScript place, std::string_view silentSwitch,
                                            std::string_view name, std::string_view destinationFolder);
 
 // A script's last line: back to its own folder, remove its file, and end the interpreter before it would

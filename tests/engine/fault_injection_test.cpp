@@ -27,9 +27,9 @@ const std::string kFailed = " HotFix Failed, Please try again  ";
 
 struct PackageItem {
     Side side;
-    std::string_view folder;    // as listed
-    std::string_view name;      // as listed
-    std::string_view installed; // below the side's root, "/"-separated; empty for a new file
+    std::string_view folder;         // as listed
+    std::string_view name;           // as listed
+    std::string_view installed = {}; // below the side's root, "/"-separated; empty for a new file
     bool readOnly = false;
 };
 
@@ -37,27 +37,43 @@ struct PackageItem {
 // with blanks, items whose folder head repeats the root's last folder name, a file in the root, and a new
 // file whose folder the workstation does not have (passed over).
 constexpr PackageItem kItems[] = {
-    {Side::Product, "bin\\", "core.dll", "bin/core.dll"},
-    {Side::Product, "bin\\", "report.exe", "bin/report.exe"},
-    {Side::Product, "bin\\", "locked.dat", "bin/locked.dat", true},
-    {Side::Product, "bin\\", "plugin.dll", ""},
-    {Side::Product, "Common Files\\", "shared lib.dll", "Common Files/shared lib.dll"},
-    {Side::Product, "Common Files\\", "notes.txt", ""},
-    {Side::Product, "Vantrel\\lib\\", "MYDLL", "lib/MYDLL"},
-    {Side::Product, "Vantrel\\lib\\", "engine.cfg", ""},
-    {Side::Product, "\\", "suite.ini", "suite.ini"},
-    {Side::Product, "data\\", "catalog.dat", "data/catalog.dat"},
-    {Side::Product, "extras\\", "optional.txt", ""},
-    {Side::Windows, "system32\\", "kernel.dll", "system32/kernel.dll"},
-    {Side::Windows, "system32\\", "driver.DLL", "system32/driver.DLL", true},
-    {Side::Windows, "system32\\", "new32.dll", ""},
-    {Side::Windows, "WINNT\\fonts\\", "serif.ttf", "fonts/serif.ttf"},
-    {Side::Windows, "Program Files\\Shared Tools\\", "tool box.dll",
-     "Program Files/Shared Tools/tool box.dll"},
-    {Side::Windows, "inf\\", "setup.inf", "inf/setup.inf"},
-    {Side::Windows, "inf\\", "extra.inf", ""},
-    {Side::Windows, "system32\\drivers\\", "net.sys", "system32/drivers/net.sys"},
-    {Side::Windows, "help\\", "readme.hlp", "help/readme.hlp"},
+    {.side = Side::Product, .folder = "bin\\", .name = "core.dll", .installed = "bin/core.dll"},
+    {.side = Side::Product, .folder = "bin\\", .name = "report.exe", .installed = "bin/report.exe"},
+    {.side = Side::Product,
+     .folder = "bin\\",
+     .name = "locked.dat",
+     .installed = "bin/locked.dat",
+     .readOnly = true},
+    {.side = Side::Product, .folder = "bin\\", .name = "plugin.dll"},
+    {.side = Side::Product,
+     .folder = "Common Files\\",
+     .name = "shared lib.dll",
+     .installed = "Common Files/shared lib.dll"},
+    {.side = Side::Product, .folder = "Common Files\\", .name = "notes.txt"},
+    {.side = Side::Product, .folder = "Vantrel\\lib\\", .name = "MYDLL", .installed = "lib/MYDLL"},
+    {.side = Side::Product, .folder = "Vantrel\\lib\\", .name = "engine.cfg"},
+    {.side = Side::Product, .folder = "\\", .name = "suite.ini", .installed = "suite.ini"},
+    {.side = Side::Product, .folder = "data\\", .name = "catalog.dat", .installed = "data/catalog.dat"},
+    {.side = Side::Product, .folder = "extras\\", .name = "optional.txt"},
+    {.side = Side::Windows, .folder = "system32\\", .name = "kernel.dll", .installed = "system32/kernel.dll"},
+    {.side = Side::Windows,
+     .folder = "system32\\",
+     .name = "driver.DLL",
+     .installed = "system32/driver.DLL",
+     .readOnly = true},
+    {.side = Side::Windows, .folder = "system32\\", .name = "new32.dll"},
+    {.side = Side::Windows, .folder = "WINNT\\fonts\\", .name = "serif.ttf", .installed = "fonts/serif.ttf"},
+    {.side = Side::Windows,
+     .folder = "Program Files\\Shared Tools\\",
+     .name = "tool box.dll",
+     .installed = "Program Files/Shared Tools/tool box.dll"},
+    {.side = Side::Windows, .folder = "inf\\", .name = "setup.inf", .installed = "inf/setup.inf"},
+    {.side = Side::Windows, .folder = "inf\\", .name = "extra.inf"},
+    {.side = Side::Windows,
+     .folder = "system32\\drivers\\",
+     .name = "net.sys",
+     .installed = "system32/drivers/net.sys"},
+    {.side = Side::Windows, .folder = "help\\", .name = "readme.hlp", .installed = "help/readme.hlp"},
 };
 
 struct Scenario {
@@ -92,6 +108,32 @@ std::string nativeString(const std::string& path) {
     return test::FaultInjectingFileSystem::nativePath(path).lexically_normal().string();
 }
 
+std::string newContent(const PackageItem& item) {
+    return "new " + std::string(item.name) + " of the hot fix";
+}
+
+std::string sideRoot(Side side) {
+    return side == Side::Product ? "Vantrel/" : "WINNT/";
+}
+
+// Every file below a folder, by its path below it, with its content.
+std::map<std::string, std::string> filesBelow(const fs::path& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            out[fs::relative(entry.path(), folder).generic_string()] = test::readFile(entry.path());
+        }
+    }
+    return out;
+}
+
+// The package folder's files but its scripts, which come and go with the runs.
+std::map<std::string, std::string> packageFiles(const fs::path& package) {
+    std::map<std::string, std::string> out = filesBelow(package);
+    std::erase_if(out, [](const auto& entry) { return entry.first.ends_with(".bat"); });
+    return out;
+}
+
 // What was on the workstation and in the program folder before a run.
 struct Snapshot {
     std::map<std::string, std::string> files;
@@ -110,19 +152,7 @@ public:
         window.TxtWinPath = (machine.path() / "WINNT").string();
         window.chkRegisterDlls = scenario.registerDlls;
         for (const PackageItem& item : kItems) {
-            window.addListItem(item.side, std::string(item.name), std::string(item.folder));
-            const std::string packageFolder = item.side == Side::Product ? "Setup/Vtrl/" : "Setup/Othr/";
-            package.write(packageFolder + posixRelative(item.folder) + std::string(item.name),
-                          "new " + std::string(item.name) + " of the hot fix");
-            if (!item.installed.empty()) {
-                const fs::path path = machine.write(sideRoot(item.side) + std::string(item.installed),
-                                                    "installed " + std::string(item.name));
-                if (item.readOnly) {
-                    fs::permissions(path,
-                                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                                    fs::perm_options::remove);
-                }
-            }
+            putInPlace(item);
         }
         if (scenario.earlierLeftovers) {
             machine.write("Vantrel/data/catalog.dat_backup", "catalog.dat of an earlier hot fix");
@@ -142,26 +172,13 @@ public:
         launcher.endAll();
     }
 
-    // Every file below a folder, by its path below it, with its content.
-    static std::map<std::string, std::string> filesBelow(const fs::path& folder) {
-        std::map<std::string, std::string> out;
-        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-            if (entry.is_regular_file()) {
-                out[fs::relative(entry.path(), folder).generic_string()] = test::readFile(entry.path());
-            }
-        }
-        return out;
-    }
     std::map<std::string, std::string> files() const { return filesBelow(machine.path()); }
 
     // Each listed destination by its path below the machine folder, with its package file's content.
     std::map<std::string, std::string> listedDestinations() const {
         std::map<std::string, std::string> out;
         for (const PackageItem& item : kItems) {
-            const std::string root = item.side == Side::Product ? window.TxtPath : window.TxtWinPath;
-            const fs::path path = nativeString(DestinationPath(root, item.folder, item.name));
-            out[fs::relative(path, machine.path()).generic_string()] =
-                "new " + std::string(item.name) + " of the hot fix";
+            out[fs::relative(destinationOf(item), machine.path()).generic_string()] = newContent(item);
         }
         return out;
     }
@@ -170,8 +187,7 @@ public:
     std::vector<std::string> listedFiles() const {
         std::vector<std::string> out;
         for (const PackageItem& item : kItems) {
-            const std::string root = item.side == Side::Product ? window.TxtPath : window.TxtWinPath;
-            const fs::path path = nativeString(DestinationPath(root, item.folder, item.name));
+            const fs::path path = destinationOf(item);
             out.push_back(fs::is_regular_file(path) ? test::readFile(path) : "<none>");
         }
         return out;
@@ -187,13 +203,7 @@ public:
         return out;
     }
 
-    Snapshot snapshot() const {
-        std::map<std::string, std::string> inPackage = filesBelow(package.path());
-        std::erase_if(inPackage, [](const auto& entry) { return entry.first.ends_with(".bat"); });
-        return {files(), std::move(inPackage), scriptsLeft()};
-    }
-
-    static std::string sideRoot(Side side) { return side == Side::Product ? "Vantrel/" : "WINNT/"; }
+    Snapshot snapshot() const { return {files(), packageFiles(package.path()), scriptsLeft()}; }
 
     test::TempDir package;
     test::TempDir machine;
@@ -204,6 +214,28 @@ public:
     test::FakeLauncher launcher;
     test::FakeInstallerWindow window;
     EngineServices services{package.str(), fs, boxes, launcher};
+
+private:
+    // Lists the item, puts its new version into the package and its installed version on the workstation.
+    void putInPlace(const PackageItem& item) {
+        window.addListItem(item.side, std::string(item.name), std::string(item.folder));
+        const std::string packageFolder = item.side == Side::Product ? "Setup/Vtrl/" : "Setup/Othr/";
+        package.write(packageFolder + posixRelative(item.folder) + std::string(item.name), newContent(item));
+        if (item.installed.empty()) {
+            return;
+        }
+        const fs::path path = machine.write(sideRoot(item.side) + std::string(item.installed),
+                                            "installed " + std::string(item.name));
+        if (item.readOnly) {
+            fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            fs::perm_options::remove);
+        }
+    }
+
+    fs::path destinationOf(const PackageItem& item) const {
+        const std::string root = item.side == Side::Product ? window.TxtPath : window.TxtWinPath;
+        return nativeString(DestinationPath(root, item.folder, item.name));
+    }
 };
 
 // The installed file that a new file beside it backs up: the listed destination whose name its name
@@ -227,14 +259,8 @@ bool sameFile(const fs::path& a, const fs::path& b) {
     return fs::equivalent(a, b, error);
 }
 
-// What a run broke of the promises a hot fix makes, in words; empty when it kept them all. Every file on
-// the workstation must be accounted for: an earlier file byte for byte as it was, or a listed one as its
-// package file; a new file is a listed one as its package file, or a backup holding byte for byte what the
-// file it backs up held before, in a file of its own. Anything else (a temporary or half-written file) is a
-// fault, and so is a package file changed or a script left behind.
-std::vector<std::string> brokenPromises(const Workstation& ws, const Snapshot& before,
-                                        const std::vector<std::string>& cleanListed) {
-    std::vector<std::string> broken;
+// An earlier file must be byte for byte as it was, or a listed one as its package file.
+void checkEarlierFiles(const Workstation& ws, const Snapshot& before, std::vector<std::string>& broken) {
     const auto after = ws.files();
     const auto listed = ws.listedDestinations();
     for (const auto& [path, content] : before.files) {
@@ -246,7 +272,13 @@ std::vector<std::string> brokenPromises(const Workstation& ws, const Snapshot& b
             broken.push_back(path + " holds '" + now->second + "'");
         }
     }
-    for (const auto& [path, content] : after) {
+}
+
+// A new file is a listed one as its package file, or a backup holding byte for byte what the file it backs
+// up held before, in a file of its own. Anything else (a temporary or half-written file) is a fault.
+void checkNewFiles(const Workstation& ws, const Snapshot& before, std::vector<std::string>& broken) {
+    const auto listed = ws.listedDestinations();
+    for (const auto& [path, content] : ws.files()) {
         if (before.files.contains(path)) {
             continue;
         }
@@ -269,11 +301,12 @@ std::vector<std::string> brokenPromises(const Workstation& ws, const Snapshot& b
             broken.push_back("backup " + path + " shares its file with " + *original);
         }
     }
-    auto package = Workstation::filesBelow(ws.package.path());
-    std::erase_if(package, [](const auto& entry) { return entry.first.ends_with(".bat"); });
-    if (package != before.package) {
-        broken.push_back("changed the package folder");
-    }
+}
+
+// The run closes with its message, which claims success only where every listed file is as a clean run left
+// it; every other box is an error box.
+void checkMessages(const Workstation& ws, const std::vector<std::string>& cleanListed,
+                   std::vector<std::string>& broken) {
     const auto& boxes = ws.boxes.shown;
     if (boxes.empty() || (boxes.back().prompt != kSuccess && boxes.back().prompt != kFailed)) {
         broken.push_back("no closing message");
@@ -295,6 +328,20 @@ std::vector<std::string> brokenPromises(const Workstation& ws, const Snapshot& b
                              "' without the stop icon");
         }
     }
+}
+
+// What a run broke of the promises a hot fix makes, in words; empty when it kept them all: every file on the
+// workstation accounted for, the package folder as it was, no script of this run left behind and the truth
+// told.
+std::vector<std::string> brokenPromises(const Workstation& ws, const Snapshot& before,
+                                        const std::vector<std::string>& cleanListed) {
+    std::vector<std::string> broken;
+    checkEarlierFiles(ws, before, broken);
+    checkNewFiles(ws, before, broken);
+    if (packageFiles(ws.package.path()) != before.package) {
+        broken.push_back("changed the package folder");
+    }
+    checkMessages(ws, cleanListed, broken);
     for (const std::string& script : ws.scriptsLeft()) {
         if (std::find(before.scripts.begin(), before.scripts.end(), script) == before.scripts.end()) {
             broken.push_back("left the script " + script);

@@ -8,14 +8,29 @@
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
 namespace hotfix::test {
 
+// A "/"-separated relative path as a list file writes it.
+inline std::string toBackslashes(std::string_view path) {
+    std::string out(path);
+    std::replace(out.begin(), out.end(), '/', '\\');
+    return out;
+}
+
+// Where an item's new version lies below the program folder ("/"-separated).
+inline std::string packageRelative(Side side, std::string_view folder, std::string_view name) {
+    return std::string(side == Side::Product ? "Setup/Vtrl/" : "Setup/Othr/") + std::string(folder) +
+           std::string(name);
+}
+
 // A package folder and a workstation with a product root "Vantrel" and a Windows root "WINNT", on real
 // temporary folders, driven through the platform's file system with a fake window, launcher and boxes.
+// Folders are given relative to a root or to the side's package folder, "/"-separated and ending in "/".
 class InstallFixture : public ::testing::Test {
 protected:
     InstallFixture() {
@@ -28,17 +43,10 @@ protected:
         };
     }
 
-    std::filesystem::path productRoot() const { return machine.path() / "Vantrel"; }
-    std::filesystem::path windowsRoot() const { return machine.path() / "WINNT"; }
-    std::filesystem::path root(Side side) const {
-        return side == Side::Product ? productRoot() : windowsRoot();
-    }
-    std::string programFolder() const { return package.str(); }
-    std::string packageFolder(Side side) const {
-        return package.str() + (side == Side::Product ? "\\Setup\\Vtrl\\" : "\\Setup\\Othr\\");
-    }
+    void install() { RunInstall(window, services); }
+    std::vector<std::string> prompts() const { return boxes.prompts(); }
 
-    // Lists a file and puts its new version into the package ("folder/" relative, "/" separated).
+    // The package: a listed file with its new version, or without one.
     void listed(Side side, std::string_view folder, std::string_view name, std::string_view newContent) {
         window.addListItem(side, std::string(name), toBackslashes(folder));
         package.write(packageRelative(side, folder, name), newContent);
@@ -47,6 +55,11 @@ protected:
         window.addListItem(side, std::string(name), toBackslashes(folder));
         std::filesystem::create_directories(package.path() / packageRelative(side, folder, ""));
     }
+    std::filesystem::path packageFile(Side side, std::string_view folder, std::string_view name) const {
+        return package.path() / packageRelative(side, folder, name);
+    }
+
+    // The workstation, by paths relative to a side's root.
     std::filesystem::path installed(Side side, std::string_view relative, std::string_view content) {
         const auto path = root(side) / utf8Path(relative);
         std::filesystem::create_directories(path.parent_path());
@@ -59,32 +72,21 @@ protected:
     bool existsAt(Side side, std::string_view relative) const {
         return std::filesystem::exists(root(side) / utf8Path(relative));
     }
-    std::filesystem::path packageFile(Side side, std::string_view folder, std::string_view name) const {
-        return package.path() / packageRelative(side, folder, name);
-    }
 
+    // Paths as the engine spells them.
+    std::string programFolder() const { return package.str(); }
+    std::string packageFolder(Side side) const {
+        return package.str() + (side == Side::Product ? "\\Setup\\Vtrl\\" : "\\Setup\\Othr\\");
+    }
     // The path the engine builds for an item of the fixture (root, "\", folder as listed, name).
     std::string destination(Side side, std::string_view folder, std::string_view name) const {
         return root(side).string() + "\\" + toBackslashes(folder) + std::string(name);
     }
 
-    void install() { RunInstall(window, services); }
-
-    std::vector<std::string> prompts() const { return boxes.prompts(); }
-
-    static std::string toBackslashes(std::string_view path) {
-        std::string out(path);
-        for (char& c : out) {
-            if (c == '/') {
-                c = '\\';
-            }
-        }
-        return out;
-    }
-
-    static std::string packageRelative(Side side, std::string_view folder, std::string_view name) {
-        return std::string(side == Side::Product ? "Setup/Vtrl/" : "Setup/Othr/") + std::string(folder) +
-               std::string(name);
+    std::filesystem::path productRoot() const { return machine.path() / "Vantrel"; }
+    std::filesystem::path windowsRoot() const { return machine.path() / "WINNT"; }
+    std::filesystem::path root(Side side) const {
+        return side == Side::Product ? productRoot() : windowsRoot();
     }
 
     TempDir package;

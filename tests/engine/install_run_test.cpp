@@ -1,3 +1,4 @@
+#include "engine/file_replacement.hpp"
 #include "install_fixture.hpp"
 
 #include <gmock/gmock.h>
@@ -116,7 +117,7 @@ TEST_P(PackageFolderGone, afterTheChecksSkipsThatSideWithItsOwnMessage) {
     int seen = 0;
     fs.before = [&](std::string_view op, std::string_view path) {
         if (op == "folderExists" && path == checked && ++seen == 2) {
-            std::filesystem::remove_all(package.path() / packageRelative(gone, head, ""));
+            std::filesystem::remove_all(package.path() / test::packageRelative(gone, head, ""));
         }
     };
 
@@ -367,49 +368,58 @@ TEST_F(InstallRun, rootSetToThePackageFolderNeverDestroysThePackageFile) {
                                          errorBox(kFailed)));
 }
 
-TEST_F(InstallRun, failedStepOfAReplacementLeavesTheInstalledFileAsItWasAndNoBackupOrTemporaryBehind) {
-    struct Case {
-        std::string_view failing;
-        std::string_view box;
+// Which box a failed step of a replacement gives.
+enum class StepBox { CouldNotBackUp, CouldNotReplace, CouldNotFlush };
+
+struct FailedStep {
+    std::string_view operation;
+    StepBox box;
+};
+
+class FailedReplacementStep : public test::InstallFixture,
+                              public ::testing::WithParamInterface<FailedStep> {};
+
+TEST_P(FailedReplacementStep, leavesTheInstalledFileAsItWasAndNoBackupOrTemporaryBehind) {
+    listed(Side::Product, "bin/", "a.dll", "new");
+    const auto file = installed(Side::Product, "bin/a.dll", "old");
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    const std::string dest = destination(Side::Product, "bin/", "a.dll");
+    const auto before = real->attributes(dest);
+    fs.failWhen = [](std::string_view op, std::string_view) {
+        return op == GetParam().operation;
     };
-    const Case cases[] = {
-        {"linkFile", "backedUp"},
-        {"copyFileToNew", "replaced"},
-        {"moveFileOver", "replaced"},
-        {"flush", "flushed"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.failing);
-        window = test::FakeInstallerWindow();
-        window.TxtPath = productRoot().string();
-        boxes.shown.clear();
-        test::removeTree(productRoot());
-        std::filesystem::remove_all(package.path() / "Setup");
-        listed(Side::Product, "bin/", "a.dll", "new");
-        const auto file = installed(Side::Product, "bin/a.dll", "old");
-        std::filesystem::permissions(file, std::filesystem::perms::owner_read);
-        const std::string dest = destination(Side::Product, "bin/", "a.dll");
-        const auto before = real->attributes(dest);
-        fs.failWhen = [&](std::string_view op, std::string_view) {
-            return op == c.failing;
-        };
-        install();
-        fs.failWhen = nullptr;
-        EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "old");
-        EXPECT_EQ(real->attributes(dest), before);
-        // Nothing else is left in the folder: no backup of a file that was not replaced, no temporary file.
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(productRoot() / "bin"),
-                                std::filesystem::directory_iterator()),
-                  1);
-        const std::string box =
-            c.box == "backedUp" ? " File ''" + dest + "'' could not be backed up to ''" + dest + "_backup''"
-            : c.box == "flushed"
-                ? " Files in ''" + productRoot().string() + "\\bin\\'' could not be written to the disk"
-                : " File ''" + dest + "'' could not be replaced from ''" + packageFolder(Side::Product) +
-                      "bin\\a.dll''";
-        EXPECT_THAT(boxes.shown, ElementsAre(errorBox(box), errorBox(kFailed)));
+
+    install();
+
+    EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "old");
+    EXPECT_EQ(real->attributes(dest), before);
+    // Nothing else is left in the folder: no backup of a file that was not replaced, no temporary file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(productRoot() / "bin"),
+                            std::filesystem::directory_iterator()),
+              1);
+    std::string box;
+    switch (GetParam().box) {
+    case StepBox::CouldNotBackUp:
+        box = " File ''" + dest + "'' could not be backed up to ''" + dest + "_backup''";
+        break;
+    case StepBox::CouldNotReplace:
+        box = " File ''" + dest + "'' could not be replaced from ''" + packageFolder(Side::Product) +
+              "bin\\a.dll''";
+        break;
+    case StepBox::CouldNotFlush:
+        box = " Files in ''" + productRoot().string() + "\\bin\\'' could not be written to the disk";
+        break;
     }
+    EXPECT_THAT(boxes.shown, ElementsAre(errorBox(box), errorBox(kFailed)));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    EachStep, FailedReplacementStep,
+    ::testing::Values(FailedStep{.operation = "linkFile", .box = StepBox::CouldNotBackUp},
+                      FailedStep{.operation = "copyFileToNew", .box = StepBox::CouldNotReplace},
+                      FailedStep{.operation = "moveFileOver", .box = StepBox::CouldNotReplace},
+                      FailedStep{.operation = "flush", .box = StepBox::CouldNotFlush}),
+    [](const auto& row) { return std::string(row.param.operation); });
 
 TEST_F(InstallRun, failedCopyOfANewFileIsNoLongerSilent) {
     listed(Side::Product, "bin/", "a.dll", "new a");
@@ -428,28 +438,26 @@ TEST_F(InstallRun, failedCopyOfANewFileIsNoLongerSilent) {
     EXPECT_FALSE(existsAt(Side::Product, "bin/b.dll"));
 }
 
-TEST_F(InstallRun, scriptThatCannotBeWrittenIsNotStarted) {
-    for (const std::string failing : {"createTextFile", "appendLines"}) {
-        SCOPED_TRACE(failing);
-        boxes.shown.clear();
-        launcher.started.clear();
-        std::filesystem::remove_all(windowsRoot());
-        window = test::FakeInstallerWindow();
-        window.TxtWinPath = windowsRoot().string();
-        listed(Side::Windows, "system32/", "c.dll", "new c");
-        installed(Side::Windows, "system32/c.dll", "old c");
-        fs.failWhen = [&](std::string_view op, std::string_view) {
-            return op == failing;
-        };
-        install();
-        fs.failWhen = nullptr;
-        EXPECT_TRUE(launcher.started.empty());
-        EXPECT_FALSE(package.exists("RegisterWin.bat"));
-        EXPECT_THAT(boxes.shown, ElementsAre(errorBox(" File ''" + programFolder() +
-                                                      "\\RegisterWin.bat'' could not be written"),
-                                             errorBox(kFailed)));
-    }
+class UnwritableScript : public test::InstallFixture,
+                         public ::testing::WithParamInterface<std::string_view> {};
+
+TEST_P(UnwritableScript, isReportedAndNotStarted) {
+    listed(Side::Windows, "system32/", "c.dll", "new c");
+    installed(Side::Windows, "system32/c.dll", "old c");
+    fs.failWhen = [](std::string_view op, std::string_view) {
+        return op == GetParam();
+    };
+    install();
+    EXPECT_TRUE(launcher.started.empty());
+    EXPECT_FALSE(package.exists("RegisterWin.bat"));
+    EXPECT_THAT(boxes.shown, ElementsAre(errorBox(" File ''" + programFolder() +
+                                                  "\\RegisterWin.bat'' could not be written"),
+                                         errorBox(kFailed)));
 }
+
+INSTANTIATE_TEST_SUITE_P(CreatedOrAppended, UnwritableScript,
+                         ::testing::Values("createTextFile", "appendLines"),
+                         [](const auto& row) { return std::string(row.param); });
 
 TEST_F(InstallRun, blankRootIsReportedByTheChecks) {
     listed(Side::Product, "bin/", "a.dll", "new a");
@@ -463,23 +471,22 @@ TEST_F(InstallRun, blankRootIsReportedByTheChecks) {
     EXPECT_THAT(fs.effects(), IsEmpty());
 }
 
-TEST_F(InstallRun, suffixThatCannotNameAFileFailsTheChecks) {
+class SuffixThatCannotNameAFile : public test::InstallFixture,
+                                  public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SuffixThatCannotNameAFile, failsTheChecksAndTouchesNothing) {
     listed(Side::Product, "bin/", "a.dll", "new a");
     installed(Side::Product, "bin/a.dll", "old a");
-    for (const char* suffix : {"a:b", "x\\y", "a/b", "q?", "star*", "\"", "<", ">", "|"}) {
-        SCOPED_TRACE(suffix);
-        boxes.shown.clear();
-        window = test::FakeInstallerWindow();
-        window.TxtPath = productRoot().string();
-        window.addListItem(Side::Product, "a.dll", "bin\\");
-        window.txtAppendToFile = suffix;
-        install();
-        EXPECT_FALSE(window.state.ChecksPassed);
-        EXPECT_THAT(prompts(),
-                    ElementsAre("Please Provide Backup Name in Text Box OR Select Check Box", kFailed));
-    }
+    window.txtAppendToFile = GetParam();
+    install();
+    EXPECT_FALSE(window.state.ChecksPassed);
+    EXPECT_THAT(prompts(),
+                ElementsAre("Please Provide Backup Name in Text Box OR Select Check Box", kFailed));
     EXPECT_THAT(fs.effects(), IsEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(EachBadCharacter, SuffixThatCannotNameAFile,
+                         ::testing::Values("a:b", "x\\y", "a/b", "q?", "star*", "\"", "<", ">", "|"));
 
 // Two installers share nothing but the package folder: a second one, in another process or on another
 // machine, or this one run again, writes its own script beside one that may still run (here or elsewhere),

@@ -50,36 +50,37 @@ TEST(RegistrationLines, nineLineExampleIsWrittenByteForByte) {
 }
 
 TEST(RegistrationLines, emptySilentSwitchShowsRegsvr32Messages) {
-    EXPECT_THAT(registrationLines(true, "", "a.dll", "C:\\X\\"),
+    EXPECT_THAT(registrationLines(LibraryInScript::First, "", "a.dll", "C:\\X\\"),
                 ElementsAre("pushd \\", "C:", "cd C:\\X\\", "if not errorlevel 1 (", "regsvr32 -u a.dll",
                             "regsvr32 a.dll", ")"));
-    EXPECT_THAT(registrationLines(false, "", "b.DLL", "C:\\X\\"),
+    EXPECT_THAT(registrationLines(LibraryInScript::Further, "", "b.DLL", "C:\\X\\"),
                 ElementsAre("(call )", "C:", "cd C:\\X\\", "if not errorlevel 1 (", "regsvr32 -u  b.DLL",
                             "regsvr32    b.DLL", ")"));
 }
 
 TEST(RegistrationLines, namesThatCmdWouldReadAsCommandsAreQuoted) {
-    EXPECT_THAT(registrationLines(false, "/s ", "my lib.dll", "C:\\A B\\"),
+    EXPECT_THAT(registrationLines(LibraryInScript::Further, "/s ", "my lib.dll", "C:\\A B\\"),
                 ElementsAre("(call )", "C:", "cd C:\\A B\\", "if not errorlevel 1 (",
                             "regsvr32 -u  /s \"my lib.dll\"", "regsvr32    /s \"my lib.dll\"", ")"));
-    EXPECT_THAT(registrationLines(false, "", "x&calc.dll", "C:\\R&D (new)\\"),
+    EXPECT_THAT(registrationLines(LibraryInScript::Further, "", "x&calc.dll", "C:\\R&D (new)\\"),
                 ElementsAre("(call )", "C:", "cd \"C:\\R&D (new)\\\"", "if not errorlevel 1 (",
                             "regsvr32 -u  \"x&calc.dll\"", "regsvr32    \"x&calc.dll\"", ")"));
     // ")" would also end the block the lines stand in.
     for (const char special : std::string_view("|<>^(),;=!")) {
         const std::string name = std::string("a") + special + "b.dll";
-        EXPECT_EQ(registrationLines(false, "", name, "C:\\")[4], "regsvr32 -u  \"" + name + "\"");
+        EXPECT_EQ(registrationLines(LibraryInScript::Further, "", name, "C:\\")[4],
+                  "regsvr32 -u  \"" + name + "\"");
     }
 }
 
 TEST(RegistrationLines, percentSignsAreDoubledEverywhere) {
-    EXPECT_THAT(registrationLines(true, "", "100%.dll", "C:\\%PATH%\\"),
+    EXPECT_THAT(registrationLines(LibraryInScript::First, "", "100%.dll", "C:\\%PATH%\\"),
                 ElementsAre("pushd \\", "C:", "cd \"C:\\%%PATH%%\\\"", "if not errorlevel 1 (",
                             "regsvr32 -u \"100%%.dll\"", "regsvr32 \"100%%.dll\"", ")"));
 }
 
 TEST(RegistrationLines, oddRootsGiveAQuotedDriveLineRatherThanACommand) {
-    EXPECT_EQ(registrationLines(true, "", "a.dll", "&x\\bin\\")[1], "\"&x\"");
+    EXPECT_EQ(registrationLines(LibraryInScript::First, "", "a.dll", "&x\\bin\\")[1], "\"&x\"");
 }
 
 TEST(RegistrationLines, quoteMarksAndLineBreaksCannotBeWritten) {

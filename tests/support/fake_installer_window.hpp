@@ -2,6 +2,7 @@
 
 #include "engine/date_suffix.hpp"
 #include "engine/installer_window.hpp"
+#include "engine/messages.hpp"
 
 #include <array>
 #include <functional>
@@ -58,7 +59,7 @@ public:
     std::string txtAppendToFile = "backup";
     bool txtAppendToFileEnabled = true;
     bool ChkAppedToFile = false;
-    std::string appendDateCaptionText = kAppendDateCaption;
+    std::string appendDateCaptionText = messages::kAppendDateCaption;
     bool chkRegisterDlls = false;
     bool chkShowAfterReg = false;
     bool chkCloseAfterInstallation = true;

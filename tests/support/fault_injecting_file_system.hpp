@@ -2,8 +2,10 @@
 
 #include "forwarding_file_system.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,32 +47,10 @@ public:
     // The first operation that was made to fail, as "operation path", or nothing.
     const std::optional<std::string>& firstFailure() const { return m_firstFailure; }
 
-    bool fileExists(std::string_view path) override {
-        return !failsNow("fileExists", path, false) && real().fileExists(path);
-    }
-    bool folderExists(std::string_view path) override {
-        return !failsNow("folderExists", path, false) && real().folderExists(path);
-    }
-    bool sameFile(std::string_view first, std::string_view second) override {
-        return !failsNow("sameFile", second, false) && real().sameFile(first, second);
-    }
-    std::optional<FileAttributes> attributes(std::string_view path) override {
-        if (failsNow("attributes", path, false)) {
-            return std::nullopt;
-        }
-        return real().attributes(path);
-    }
-    bool setAttributes(std::string_view path, FileAttributes attributes) override {
-        return !failsNow("setAttributes", path, false) && real().setAttributes(path, attributes);
-    }
-    bool clearAttributes(std::string_view path) override {
-        return !failsNow("clearAttributes", path, false) && real().clearAttributes(path);
-    }
-    bool copyFile(std::string_view from, std::string_view to) override {
-        return !failsNow("copyFile", to, true) && real().copyFile(from, to);
-    }
+    // The two calls that leave part of their work behind. Every other call fails whole: a creation that fails
+    // partway leaves nothing, as the backends remove a file they made but could not complete.
     bool copyFileToNew(std::string_view from, std::string_view to) override {
-        if (!failsNow("copyFileToNew", to, true)) {
+        if (!refuses("copyFileToNew", from, to)) {
             return real().copyFileToNew(from, to);
         }
         if (partway() && real().copyFileToNew(from, to)) {
@@ -78,35 +58,8 @@ public:
         }
         return false;
     }
-    LinkResult linkFile(std::string_view existing, std::string_view newName) override {
-        if (failsNow("linkFile", newName, true)) {
-            return LinkResult::Failed;
-        }
-        return real().linkFile(existing, newName);
-    }
-    bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override {
-        return !failsNow("moveFile", to, true) && real().moveFile(from, to, overwrite);
-    }
-    bool flush(std::span<const std::string> paths) override {
-        return !failsNow("flush", paths.empty() ? std::string_view() : paths.front(), true) &&
-               real().flush(paths);
-    }
-    bool deleteFile(std::string_view path) override {
-        return !failsNow("deleteFile", path, false) && real().deleteFile(path);
-    }
-    // A creation that fails partway leaves nothing: the backends remove a file they made but could not
-    // complete.
-    bool createTextFile(std::string_view path) override {
-        return !failsNow("createTextFile", path, true) && real().createTextFile(path);
-    }
-    std::optional<std::string> readTextFile(std::string_view path) override {
-        if (failsNow("readTextFile", path, false)) {
-            return std::nullopt;
-        }
-        return real().readTextFile(path);
-    }
     bool appendLines(std::string_view path, std::span<const std::string> lines) override {
-        if (!failsNow("appendLines", path, true)) {
+        if (!refuses("appendLines", path, {})) {
             return real().appendLines(path, lines);
         }
         if (partway() && real().fileExists(path)) {
@@ -119,15 +72,6 @@ public:
         }
         return false;
     }
-
-    std::optional<std::string> scriptText(std::string_view text) override { return real().scriptText(text); }
-    std::optional<std::string> identity(std::string_view path) override {
-        if (failsNow("identity", path, false)) {
-            return std::nullopt;
-        }
-        return real().identity(path);
-    }
-
     // The host's spelling of a path as the engine joined it; the tests join real temporary paths.
     static std::filesystem::path nativePath(std::string_view path) {
         std::string out(path);
@@ -140,7 +84,16 @@ public:
     }
 
 private:
-    bool failsNow(std::string_view operation, std::string_view path, bool isWrite) {
+    // Calls that write data, which a full disk fails; removing a file or changing its marks needs no space.
+    static bool writesData(std::string_view op) {
+        constexpr std::string_view kWrites[] = {"copyFile",       "copyFileToNew", "linkFile",
+                                                "moveFile",       "moveFileOver",  "flush",
+                                                "createTextFile", "appendLines"};
+        return std::find(std::begin(kWrites), std::end(kWrites), op) != std::end(kWrites);
+    }
+
+    bool refuses(std::string_view op, std::string_view path, std::string_view to) override {
+        const bool isWrite = writesData(op);
         ++m_operations;
         if (isWrite) {
             ++m_writes;
@@ -160,7 +113,7 @@ private:
             break;
         }
         if (fails && !m_firstFailure) {
-            m_firstFailure = std::string(operation) + " " + std::string(path);
+            m_firstFailure = std::string(op) + " " + std::string(to.empty() ? path : to);
         }
         return fails;
     }

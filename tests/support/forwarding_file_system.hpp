@@ -2,50 +2,93 @@
 
 #include "platform/file_system.hpp"
 
+#include <string_view>
+
 namespace hotfix::test {
 
 // Passes every call to a real file system; test variants derive from it and override only what they change.
+// A variant that watches or fails every call overrides refuses(), which each call but scriptText passes.
 class ForwardingFileSystem : public FileSystem {
 public:
     explicit ForwardingFileSystem(FileSystem& real)
         : m_real(real) {}
 
-    bool fileExists(std::string_view path) override { return m_real.fileExists(path); }
-    bool folderExists(std::string_view path) override { return m_real.folderExists(path); }
+    bool fileExists(std::string_view path) override {
+        return !refuses("fileExists", path, {}) && m_real.fileExists(path);
+    }
+    bool folderExists(std::string_view path) override {
+        return !refuses("folderExists", path, {}) && m_real.folderExists(path);
+    }
     bool sameFile(std::string_view first, std::string_view second) override {
-        return m_real.sameFile(first, second);
+        return !refuses("sameFile", first, second) && m_real.sameFile(first, second);
     }
     std::optional<FileAttributes> attributes(std::string_view path) override {
+        if (refuses("attributes", path, {})) {
+            return std::nullopt;
+        }
         return m_real.attributes(path);
     }
     bool setAttributes(std::string_view path, FileAttributes attributes) override {
-        return m_real.setAttributes(path, attributes);
+        return !refuses("setAttributes", path, {}) && m_real.setAttributes(path, attributes);
     }
-    bool clearAttributes(std::string_view path) override { return m_real.clearAttributes(path); }
-    bool copyFile(std::string_view from, std::string_view to) override { return m_real.copyFile(from, to); }
+    bool clearAttributes(std::string_view path) override {
+        return !refuses("clearAttributes", path, {}) && m_real.clearAttributes(path);
+    }
+    bool copyFile(std::string_view from, std::string_view to) override {
+        return !refuses("copyFile", from, to) && m_real.copyFile(from, to);
+    }
     bool copyFileToNew(std::string_view from, std::string_view to) override {
-        return m_real.copyFileToNew(from, to);
+        return !refuses("copyFileToNew", from, to) && m_real.copyFileToNew(from, to);
     }
     LinkResult linkFile(std::string_view existing, std::string_view newName) override {
+        if (refuses("linkFile", existing, newName)) {
+            return LinkResult::Failed;
+        }
         return m_real.linkFile(existing, newName);
     }
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override {
-        return m_real.moveFile(from, to, overwrite);
+        return !refuses(overwrite == Overwrite::Never ? "moveFile" : "moveFileOver", from, to) &&
+               m_real.moveFile(from, to, overwrite);
     }
-    bool flush(std::span<const std::string> paths) override { return m_real.flush(paths); }
-    bool deleteFile(std::string_view path) override { return m_real.deleteFile(path); }
-    bool createTextFile(std::string_view path) override { return m_real.createTextFile(path); }
+    bool flush(std::span<const std::string> paths) override {
+        return !refuses("flush", paths.empty() ? std::string_view() : paths.front(), {}) &&
+               m_real.flush(paths);
+    }
+    bool deleteFile(std::string_view path) override {
+        return !refuses("deleteFile", path, {}) && m_real.deleteFile(path);
+    }
+    bool createTextFile(std::string_view path) override {
+        return !refuses("createTextFile", path, {}) && m_real.createTextFile(path);
+    }
     std::optional<std::string> scriptText(std::string_view text) override { return m_real.scriptText(text); }
-    std::optional<std::string> identity(std::string_view path) override { return m_real.identity(path); }
+    std::optional<std::string> identity(std::string_view path) override {
+        if (refuses("identity", path, {})) {
+            return std::nullopt;
+        }
+        return m_real.identity(path);
+    }
     std::optional<std::string> readTextFile(std::string_view path) override {
+        if (refuses("readTextFile", path, {})) {
+            return std::nullopt;
+        }
         return m_real.readTextFile(path);
     }
     bool appendLines(std::string_view path, std::span<const std::string> lines) override {
-        return m_real.appendLines(path, lines);
+        return !refuses("appendLines", path, {}) && m_real.appendLines(path, lines);
     }
 
 protected:
     FileSystem& real() { return m_real; }
+
+    // Called before a call reaches the real file system, with the operation's name ("moveFileOver" for a
+    // move over an existing file), its path and, for two paths, the second one; true fails the call as the
+    // real one fails, untouched.
+    virtual bool refuses(std::string_view op, std::string_view path, std::string_view to) {
+        (void)op;
+        (void)path;
+        (void)to;
+        return false;
+    }
 
 private:
     FileSystem& m_real;

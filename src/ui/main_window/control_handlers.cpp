@@ -1,6 +1,7 @@
 // The handlers of the check boxes, option buttons and root boxes that change this window only.
 
 #include "engine/date_suffix.hpp"
+#include "engine/messages.hpp"
 #include "ui/main_window/focus_flags.hpp"
 #include "ui/main_window/frm_install_patch.hpp"
 #include "ui/widgets/frame.hpp"
@@ -16,7 +17,7 @@ void FrmInstallPatch::ChkAppedToFile_Click() {
         ChkAppedToFile->setText(QString::fromStdString(dateSuffix(m_services.clock())));
         txtAppendToFile->setEnabled(false);
     } else {
-        ChkAppedToFile->setText(QString::fromLatin1(kAppendDateCaption));
+        ChkAppedToFile->setText(QString::fromLatin1(messages::kAppendDateCaption));
         txtAppendToFile->setEnabled(true);
     }
 }

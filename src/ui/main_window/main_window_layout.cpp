@@ -1,7 +1,7 @@
 // The main window's controls: one row per control, in tab order. The rows make the controls, set the tab
 // order and name the controls that the pointer highlights; nothing else lists the controls.
 
-#include "engine/date_suffix.hpp"
+#include "engine/messages.hpp"
 #include "ui/main_window/frm_install_patch.hpp"
 #include "ui/widgets/frame.hpp"
 #include "ui/widgets/label.hpp"
@@ -65,7 +65,7 @@ constexpr Control kControls[] = {
     {"txtAppendToFile", &Form::txtAppendToFile, &Form::txtAppendToFile_MouseMove,
      Kind::TextBox,    "backup",                                 &Form::Frame1,     {1320, 360,  3135, 285}},
     {"ChkAppedToFile", &Form::ChkAppedToFile, &Form::ChkAppedToFile_MouseMove,
-     Kind::CheckBox,   kAppendDateCaption,                       &Form::Frame1,     {1320, 720,  3015, 195}},
+     Kind::CheckBox,   messages::kAppendDateCaption,             &Form::Frame1,     {1320, 720,  3015, 195}},
     {"chkRegisterDlls", &Form::chkRegisterDlls, &Form::chkRegisterDlls_MouseMove,
      Kind::CheckBox,   "Register Dll's automatically",           kOnWindow,         {4800, 960,  2175, 255}},
     {"chkShowAfterReg", &Form::chkShowAfterReg, &Form::chkShowAfterReg_MouseMove,

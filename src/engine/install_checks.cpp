@@ -1,0 +1,109 @@
+#include "engine/install_checks.hpp"
+
+#include "engine/file_lists.hpp"
+#include "engine/file_replacement.hpp"
+#include "engine/messages.hpp"
+#include "engine/text.hpp"
+#include "platform/file_system.hpp"
+#include "platform/msg_box.hpp"
+
+namespace hotfix {
+
+namespace {
+
+// No backup file can be named with these, and ":" would hide the backup in a stream.
+constexpr std::string_view kBadNameCharacters = "\\/:*?\"<>|";
+
+bool checkSideItems(Side side, InstallerWindow& window, const EngineServices& services) {
+    FileSystem& fs = services.fs;
+    bool passed = true;
+    const int count = window.itemCount(side);
+    for (int i = 0; i < count; ++i) {
+        const ListedFile item = listedFileAt(side, i, window, services.programFolder);
+        const bool installed = fs.fileExists(item.destination);
+        if (fs.fileExists(item.destination + window.installState().BackupSuffix)) {
+            switchToDateSuffix(window);
+        }
+        if (installed && !fs.fileExists(item.source)) {
+            services.msgBox.show(
+                messages::fileNotAvailable(item.name, services.programFolder, side, item.folder));
+            passed = false;
+        }
+    }
+    return passed;
+}
+
+bool checkSide(Side side, InstallerWindow& window, const EngineServices& services) {
+    if (isBlank(window.rootText(side))) {
+        services.msgBox.show(messages::wrongRoot(side));
+        return false;
+    }
+    const std::string head = firstPackageFolderHead(side, window);
+    if (!packageFolderExists(side, head, services)) {
+        services.msgBox.show(messages::folderNotAvailable(head, services.programFolder, side,
+                                                          messages::FolderMessageEnd::Checks));
+        return false;
+    }
+    return checkSideItems(side, window, services);
+}
+
+// Returns whether the suffix settled without a fault.
+bool settleSuffix(InstallerWindow& window, const EngineServices& services) {
+    InstallState& state = window.installState();
+    if (window.appendDateTicked()) {
+        state.BackupSuffix = window.appendDateCaption();
+        return true;
+    }
+    const std::string text = window.appendToFileText();
+    if (isBlank(text)) {
+        // Either button goes on; a later item may still switch to the date suffix.
+        services.msgBox.show(messages::missingSuffix());
+        return true;
+    }
+    if (text.find_first_of(kBadNameCharacters) != std::string::npos) {
+        services.msgBox.show(messages::missingSuffix());
+        return false;
+    }
+    state.BackupSuffix = std::string(trimBlanks("_" + text));
+    return true;
+}
+
+} // namespace
+
+void switchToDateSuffix(InstallerWindow& window) {
+    window.tickAppendDate();
+    window.installState().BackupSuffix = window.appendDateCaption();
+}
+
+std::string firstPackageFolderHead(Side side, const InstallerWindow& window) {
+    const std::string root = window.rootText(side);
+    const std::string folder = window.itemFolder(side, 0);
+    const std::string_view dropped = headDroppedFolder(root, folder);
+    return std::string(dropped.substr(0, dropped.find('\\')));
+}
+
+bool packageFolderExists(Side side, std::string_view head, const EngineServices& services) {
+    const std::string path = concat({services.programFolder, sideInfo(side).packageFolder, head});
+    return services.fs.folderExists(trimBlanks(path));
+}
+
+void ValidateInstall(InstallerWindow& window, const EngineServices& services) {
+    bool allPassed = settleSuffix(window, services);
+    const int productCount = window.itemCount(Side::Product);
+    const int windowsCount = window.itemCount(Side::Windows);
+    if (productCount <= 0 && windowsCount <= 0) {
+        services.msgBox.show(messages::noFileToCopy());
+        return;
+    }
+    for (const Side side : kSides) {
+        if (window.itemCount(side) > 0 && !checkSide(side, window, services)) {
+            allPassed = false;
+        }
+    }
+    window.installState().ChecksPassed = allPassed;
+    if (!allPassed) {
+        services.msgBox.show(messages::hotFixFailed());
+    }
+}
+
+} // namespace hotfix
