@@ -2,6 +2,7 @@
 
 #include "engine/messages.hpp"
 #include "engine/text.hpp"
+#include "platform/ascii.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
 
@@ -13,10 +14,6 @@ namespace {
 
 bool isSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-char asciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 // Windows opens these names as devices in any folder and with any extension: a copy "to" CON.dll writes to

@@ -3,6 +3,7 @@
 #include "engine/file_lists.hpp"
 #include "engine/install_checks.hpp"
 #include "engine/messages.hpp"
+#include "platform/ascii.hpp"
 #include "platform/msg_box.hpp"
 #include "platform/temporary_name.hpp"
 
@@ -192,7 +193,7 @@ std::string ReplacementBatch::folded(std::string_view destination) {
         if (separator && !out.empty() && out.back() == '\\') {
             continue;
         }
-        out += separator ? '\\' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        out += separator ? '\\' : asciiLower(c);
     }
     return out;
 }

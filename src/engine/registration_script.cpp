@@ -3,6 +3,7 @@
 #include "engine/engine_services.hpp"
 #include "engine/messages.hpp"
 #include "engine/text.hpp"
+#include "platform/ascii.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
 #include "platform/process_launcher.hpp"
@@ -56,10 +57,7 @@ bool unsafeForScript(std::string_view text) {
 
 bool isLibrary(std::string_view name) {
     const std::string_view tail = name.size() > 3 ? name.substr(name.size() - 3) : name;
-    std::string lower(tail);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return lower == "dll";
+    return asciiLowered(tail) == "dll";
 }
 
 std::vector<std::string> registrationLines(LibraryInScript place, std::string_view silentSwitch,
