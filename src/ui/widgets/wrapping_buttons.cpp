@@ -1,5 +1,11 @@
 #include "ui/widgets/wrapping_buttons.hpp"
 
+#include <algorithm>
+#include <limits>
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
@@ -47,6 +53,49 @@ void drawCaption(QStylePainter& painter, const QWidget& widget, const QRect& roo
         widget.fontMetrics().elidedText(text, Qt::ElideRight, seen.width(), Qt::TextShowMnemonic), role);
 }
 
+// A check box or an option button may be lower than the style's indicator (the forms were made for a 13
+// pixel one): the indicator shrinks to the control's height, and the gap after it grows by as much, so
+// that the caption stays where the style puts it.
+class FittingIndicatorStyle final : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        switch (metric) {
+        case PM_IndicatorWidth:
+        case PM_IndicatorHeight:
+        case PM_ExclusiveIndicatorWidth:
+        case PM_ExclusiveIndicatorHeight:
+            return std::min(QProxyStyle::pixelMetric(metric, option, widget), room(widget));
+        case PM_CheckBoxLabelSpacing:
+            return QProxyStyle::pixelMetric(metric, option, widget) + cut(PM_IndicatorWidth, option, widget);
+        case PM_RadioButtonLabelSpacing:
+            return QProxyStyle::pixelMetric(metric, option, widget) +
+                   cut(PM_ExclusiveIndicatorWidth, option, widget);
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+
+private:
+    static int room(const QWidget* widget) {
+        return widget != nullptr ? widget->height() : std::numeric_limits<int>::max();
+    }
+    int cut(PixelMetric width, const QStyleOption* option, const QWidget* widget) const {
+        const int full = QProxyStyle::pixelMetric(width, option, widget);
+        return full - std::min(full, room(widget));
+    }
+};
+
+// One style for all such controls, gone with the application. Its base is a style of its own, as a proxy
+// of the application's style would take that style over for every widget.
+QStyle* fittingIndicatorStyle() {
+    static QPointer<QStyle> style;
+    if (style == nullptr) {
+        style = new FittingIndicatorStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
+
 } // namespace
 
 void WrappingPushButton::paintEvent(QPaintEvent* event) {
@@ -87,6 +136,11 @@ void paintIndicatorButton(QAbstractButton& button, const QStyleOptionButton& opt
 
 } // namespace
 
+WrappingCheckBox::WrappingCheckBox(const QString& text, QWidget* parent)
+    : QCheckBox(text, parent) {
+    setStyle(fittingIndicatorStyle());
+}
+
 void WrappingCheckBox::paintEvent(QPaintEvent* event) {
     QStyleOptionButton option;
     initStyleOption(&option);
@@ -96,6 +150,11 @@ void WrappingCheckBox::paintEvent(QPaintEvent* event) {
     }
     paintIndicatorButton(*this, option, QStyle::SE_CheckBoxContents, QStyle::SE_CheckBoxIndicator,
                          QStyle::PE_IndicatorCheckBox);
+}
+
+WrappingRadioButton::WrappingRadioButton(const QString& text, QWidget* parent)
+    : QRadioButton(text, parent) {
+    setStyle(fittingIndicatorStyle());
 }
 
 void WrappingRadioButton::paintEvent(QPaintEvent* event) {

@@ -7,7 +7,8 @@
 namespace hotfix {
 
 // Buttons whose caption breaks into more lines when one line does not fit, as the installer's captions
-// always did. text() stays the caption as set: no line breaks are put into it.
+// always did. text() stays the caption as set: no line breaks are put into it. A check box's or an option
+// button's indicator is never higher than the control.
 class WrappingPushButton final : public QPushButton {
 public:
     using QPushButton::QPushButton;
@@ -18,7 +19,7 @@ protected:
 
 class WrappingCheckBox final : public QCheckBox {
 public:
-    using QCheckBox::QCheckBox;
+    WrappingCheckBox(const QString& text, QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -28,7 +29,7 @@ protected:
 
 class WrappingRadioButton final : public QRadioButton {
 public:
-    using QRadioButton::QRadioButton;
+    WrappingRadioButton(const QString& text, QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
