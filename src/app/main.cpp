@@ -4,6 +4,7 @@
 #include "ui/main_window/qt_msg_box.hpp"
 #include "ui/main_window/qt_settings_store.hpp"
 #include "ui/main_window/taskbar_button.hpp"
+#include "ui/widgets/program_font.hpp"
 
 #include <QApplication>
 
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
     // The program ends only through the close confirmation, never because a window went away.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(hotfix::programIcon());
+    // Tooltips and anything else the toolkit draws on its own use the windows' face too.
+    QApplication::setFont(hotfix::programFont(hotfix::kBaseFontPointSize));
 
     const auto fileSystem = hotfix::makeFileSystem();
     const auto registry = hotfix::makeRegistry();

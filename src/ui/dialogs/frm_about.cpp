@@ -2,6 +2,7 @@
 
 #include "ui/dialogs/window_placement.hpp"
 #include "ui/widgets/label.hpp"
+#include "ui/widgets/program_font.hpp"
 #include "ui/widgets/twips.hpp"
 #include "ui/widgets/window_flags.hpp"
 
@@ -51,6 +52,7 @@ frmAbout::frmAbout(QWidget* parent)
     setWindowTitle(QStringLiteral(" About Patch Installer"));
     setWindowFlags(fixedWindowFlags(Qt::Dialog));
     setFixedSize(twipsRect(0, 0, 4980, 2685).size());
+    setFont(programFont(kBaseFontPointSize));
     QPalette colours = palette();
     colours.setColor(QPalette::Window, QColor::fromRgb(kBackColor));
     setPalette(colours);

@@ -1,6 +1,7 @@
 #include "ui/dialogs/frm_read_me.hpp"
 
 #include "ui/dialogs/window_placement.hpp"
+#include "ui/widgets/program_font.hpp"
 #include "ui/widgets/twips.hpp"
 #include "ui/widgets/window_flags.hpp"
 
@@ -29,6 +30,7 @@ FrmReadMe::FrmReadMe(QWidget& mainWindow, QCheckBox& chkReadMe, const QString& p
     // windows by some window managers, and this one has no owner.
     setWindowFlags(fixedWindowFlags(Qt::Window));
     setFixedSize(twipsRect(0, 0, 6120, 8190).size());
+    setFont(programFont(kBaseFontPointSize));
 
     WebBrowser1 = new QTextBrowser(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));

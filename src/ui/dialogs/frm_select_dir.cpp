@@ -6,6 +6,7 @@
 #include "ui/dialogs/window_placement.hpp"
 #include "ui/settings_store.hpp"
 #include "ui/widgets/dir_list_box.hpp"
+#include "ui/widgets/program_font.hpp"
 #include "ui/widgets/twips.hpp"
 #include "ui/widgets/window_flags.hpp"
 
@@ -28,6 +29,8 @@ FrmSelectDir::FrmSelectDir(RootBoxes roots, SelectDirServices services)
     setWindowTitle(QStringLiteral(" Select Directory"));
     setWindowFlags(fixedWindowFlags(Qt::Dialog));
     setFixedSize(twipsRect(0, 0, 3765, 4800).size());
+    // A window takes no font from the window that owns it.
+    setFont(programFont(kBaseFontPointSize));
 
     DriveSelect = new QComboBox(this);
     DriveSelect->setObjectName(QStringLiteral("DriveSelect"));

@@ -6,6 +6,7 @@
 #include "ui/widgets/frame.hpp"
 #include "ui/widgets/label.hpp"
 #include "ui/widgets/list_box.hpp"
+#include "ui/widgets/program_font.hpp"
 #include "ui/widgets/twips.hpp"
 #include "ui/widgets/wrapping_buttons.hpp"
 
@@ -13,8 +14,6 @@
 #include <limits>
 #include <variant>
 
-#include <QApplication>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -151,29 +150,6 @@ bool takesFocus(Kind kind) {
     return kind != Kind::Label && kind != Kind::Frame;
 }
 
-// The installer's font where the machine has it, else a font of the same width (captions are laid out for
-// it), else the toolkit's own; always at the size asked for.
-QFont dialogFont(qreal pointSize) {
-    static const QString family = [] {
-        // One look at the installed families: asking for each candidate by name makes the font system
-        // resolve it as an alias, which cost more than the rest of the window's start.
-        const QStringList installed = QFontDatabase::families();
-        for (const char* candidate : {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans"}) {
-            if (installed.contains(QLatin1String(candidate), Qt::CaseInsensitive)) {
-                return QString::fromLatin1(candidate);
-            }
-        }
-        return QApplication::font().family();
-    }();
-    QFont font(family);
-    font.setPointSizeF(pointSize);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    font.setUnderline(false);
-    font.setStrikeOut(false);
-    return font;
-}
-
 // The kinds are checked against the members above: the control is of the member's type.
 template <typename Widget>
 void keep(Form& form, MemberOf<Widget> member, QWidget* control) {
@@ -217,7 +193,7 @@ QWidget* makeControl(const Control& row, QWidget* parent) {
 
 void FrmInstallPatch::createControls() {
     setFixedSize(twipsRect(0, 0, 6975, 5400).size());
-    setFont(dialogFont(8.0));
+    setFont(programFont(kBaseFontPointSize));
 
     QWidget* previousStop = nullptr;
     for (const Control& row : kControls) {
@@ -236,9 +212,9 @@ void FrmInstallPatch::createControls() {
         }
     }
 
-    cmdInstallPatch->setFont(dialogFont(12.0));
+    cmdInstallPatch->setFont(programFont(12.0));
     for (QWidget* control : std::initializer_list<QWidget*>{chkReadMe, Label1, lblVtrlPath}) {
-        control->setFont(dialogFont(9.75));
+        control->setFont(programFont(9.75));
     }
     TxtPath->setToolTip(
         QStringLiteral("If the path displayed is not correct, please provide the correct Vantrel Root Path"));

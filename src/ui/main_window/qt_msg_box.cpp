@@ -1,5 +1,7 @@
 #include "ui/main_window/qt_msg_box.hpp"
 
+#include "ui/widgets/program_font.hpp"
+
 #include <QMessageBox>
 
 namespace hotfix {
@@ -69,6 +71,8 @@ MsgResult QtMsgBox::show(const MsgBoxRequest& request) {
                     buttonsOf(request.buttons), parent);
     // Plain text always: a prompt that begins with a tag would otherwise be read as HTML.
     box.setTextFormat(Qt::PlainText);
+    // A box takes no font from its owner.
+    box.setFont(programFont(kBaseFontPointSize));
     box.setDefaultButton(toQt(request.defaultButton()));
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();

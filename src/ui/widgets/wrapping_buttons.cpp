@@ -28,29 +28,23 @@ bool fitsOneLine(const QWidget& widget, const QString& text, const QRect& room) 
     return widget.fontMetrics().boundingRect(room, Qt::TextShowMnemonic, text).width() <= room.width();
 }
 
-// Where the caption does not fit in the control's font, a narrower face of it often does (the layout was made
-// for a narrow bitmap font); where none fits, one line that ends in an ellipsis says more than cut-off lines.
+// Where the caption does not fit one line it breaks into more, in the control's own face; where those do
+// not fit either, one line that ends in an ellipsis says more than cut-off lines.
 void drawCaption(QStylePainter& painter, const QWidget& widget, const QRect& room, int alignment,
                  const QString& text, QPalette::ColorRole role) {
     const int flags = alignment | mnemonicFlag(widget);
-    QFont font = widget.font();
-    for (const int stretch : {int{QFont::Unstretched}, int{QFont::SemiCondensed}, int{QFont::Condensed}}) {
-        font.setStretch(stretch);
-        const QFontMetrics metrics(font);
-        // The last line may lose the bottom of its descenders, as it always could.
-        if (metrics.boundingRect(room, flags | Qt::TextWordWrap, text).height() <=
-            room.height() + metrics.descent()) {
-            painter.setFont(font);
-            painter.drawItemText(room, flags | Qt::TextWordWrap, widget.palette(), widget.isEnabled(), text,
-                                 role);
-            return;
-        }
+    const QFontMetrics metrics = widget.fontMetrics();
+    // The last line may lose the bottom of its descenders, as it always could.
+    if (metrics.boundingRect(room, flags | Qt::TextWordWrap, text).height() <=
+        room.height() + metrics.descent()) {
+        painter.drawItemText(room, flags | Qt::TextWordWrap, widget.palette(), widget.isEnabled(), text,
+                             role);
+        return;
     }
     // A control may reach past its window's edge; the ellipsis goes where the caption is still seen.
     const QRect seen = room.intersected(widget.visibleRegion().boundingRect());
-    painter.drawItemText(
-        room, flags, widget.palette(), widget.isEnabled(),
-        widget.fontMetrics().elidedText(text, Qt::ElideRight, seen.width(), Qt::TextShowMnemonic), role);
+    painter.drawItemText(room, flags, widget.palette(), widget.isEnabled(),
+                         metrics.elidedText(text, Qt::ElideRight, seen.width(), Qt::TextShowMnemonic), role);
 }
 
 // A check box or an option button may be lower than the style's indicator (the forms were made for a 13
@@ -115,7 +109,7 @@ void WrappingPushButton::paintEvent(QPaintEvent* event) {
 namespace {
 
 // A check box or an option button whose caption does not fit one line: its indicator, then its caption
-// wrapped, narrowed or cut.
+// wrapped or cut.
 void paintIndicatorButton(QAbstractButton& button, const QStyleOptionButton& option,
                           QStyle::SubElement contents, QStyle::SubElement indicatorElement,
                           QStyle::PrimitiveElement indicatorPrimitive) {

@@ -57,6 +57,65 @@ protected:
     QtMsgBox box;
 };
 
+// A surface that keeps the font of every text drawn on it.
+class TextFontRecorder final : public QImage {
+public:
+    explicit TextFontRecorder(QSize size)
+        : QImage(size, QImage::Format_ARGB32_Premultiplied) {}
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+    std::vector<std::pair<QString, QFont>> texts() const { return m_engine.texts; }
+
+private:
+    class Engine final : public QPaintEngine {
+    public:
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override {
+            texts.emplace_back(item.text(), item.font());
+        }
+        Type type() const override { return User; }
+
+        std::vector<std::pair<QString, QFont>> texts;
+    };
+
+    mutable Engine m_engine;
+};
+
+// The face a widget is drawn in, as the font system resolved it, and its size.
+QString face(const QWidget& widget) {
+    const QFontInfo info(widget.font());
+    return info.family() + QStringLiteral(" %1pt").arg(widget.font().pointSizeF());
+}
+
+TEST_F(ProgramLookTest, everyWindowAndMessageBoxIsDrawnInTheMainWindowsFace) {
+    QStringList faces;
+    forEachWindow(
+        [&faces](QWidget& shown) { faces << shown.objectName() + QStringLiteral(": ") + face(shown); });
+    answerer.whileOpen([&faces](QMessageBox& shown) { faces << QStringLiteral("box: ") + face(shown); });
+    box.show({"Are you sure", MsgButtons::YesNo, MsgIcon::Information, std::string("Close")});
+
+    ASSERT_EQ(faces.size(), 5);
+    const QString expected = face(*window);
+    for (const QString& seen : faces) {
+        EXPECT_TRUE(seen.endsWith(QStringLiteral(": ") + expected)) << seen.toStdString();
+    }
+}
+
+TEST_F(ProgramLookTest, everyCaptionOfTheMainWindowIsDrawnInItsFamilyAtItsNormalWidth) {
+    TextFontRecorder drawn(window->size());
+    window->render(&drawn);
+    ASSERT_FALSE(drawn.texts().empty());
+    for (const auto& [text, font] : drawn.texts()) {
+        EXPECT_EQ(QFontInfo(font).family(), QFontInfo(window->font()).family()) << text.toStdString();
+        EXPECT_TRUE(font.stretch() == QFont::AnyStretch || font.stretch() == QFont::Unstretched)
+            << text.toStdString() << " at " << font.stretch();
+    }
+}
+
 TEST_F(ProgramLookTest, indicatorsLieWhollyInTheirControlsAndTheCaptionsStayWhereTheStylePutsThem) {
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         const bool option = qobject_cast<QRadioButton*>(button) != nullptr;
