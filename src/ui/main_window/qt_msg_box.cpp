@@ -2,6 +2,7 @@
 
 #include "ui/widgets/program_font.hpp"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace hotfix {
@@ -59,11 +60,30 @@ MsgResult fallbackAnswer(MsgButtons buttons) {
     return MsgResult::Ok;
 }
 
+// The window the user works in: the owner, or a dialog open modally over it (the folder picker), which
+// the owner cannot be used through. A box over a window that is not on screen yet (start-up) would open
+// in the screen's corner: such a box has no parent.
+QWidget* boxParent(QWidget* owner) {
+    if (owner == nullptr || !owner->isVisible()) {
+        return nullptr;
+    }
+    QWidget* const modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible()) {
+        return owner;
+    }
+    // isAncestorOf stops at a window's edge, and the dialog is a window of its own.
+    for (const QWidget* up = modal->parentWidget(); up != nullptr; up = up->parentWidget()) {
+        if (up == owner) {
+            return modal;
+        }
+    }
+    return owner;
+}
+
 } // namespace
 
 MsgResult QtMsgBox::show(const MsgBoxRequest& request) {
-    // A box over a window that is not on screen yet (start-up) would open in the screen's corner.
-    QWidget* parent = m_owner && m_owner->isVisible() ? m_owner.data() : nullptr;
+    QWidget* const parent = boxParent(m_owner);
     QString prompt = QString::fromStdString(request.prompt);
     prompt.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 

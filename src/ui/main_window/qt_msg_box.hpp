@@ -11,7 +11,7 @@ namespace hotfix {
 // in its place.
 class QtMsgBox final : public MsgBox {
 public:
-    // The box stands over owner while owner is on screen.
+    // The box stands over owner while owner is on screen, or over a dialog open modally over owner.
     explicit QtMsgBox(QWidget* owner = nullptr)
         : m_owner(owner) {}
     void setOwner(QWidget* owner) { m_owner = owner; }

@@ -2,7 +2,9 @@
 #include "support/recording_msg_box.hpp"
 #include "ui/dialogs/frm_select_dir.hpp"
 #include "ui/dialogs/modal.hpp"
+#include "ui/main_window/box_answerer.hpp"
 #include "ui/main_window/focus_flags.hpp"
+#include "ui/main_window/qt_msg_box.hpp"
 #include "ui/main_window/window_fixture.hpp"
 #include "ui/widgets/dir_list_box.hpp"
 
@@ -65,7 +67,7 @@ protected:
         if (!m_picker) {
             m_picker = std::make_unique<FrmSelectDir>(
                 RootBoxes{mainWindow, *TxtPath, *TxtWinPath, pathFlag, winFlag},
-                SelectDirServices{folders, msgBox, settings, "D:\\Fix"});
+                SelectDirServices{folders, *pickerBox, settings, "D:\\Fix"});
         }
         return *m_picker;
     }
@@ -116,6 +118,7 @@ protected:
     bool winFlag = false;
     FakeFolders folders;
     RecordingMsgBox msgBox;
+    MsgBox* pickerBox = &msgBox;
     MemorySettings settings;
 
 private:
@@ -258,6 +261,29 @@ TEST_F(SelectDirTest, unavailableDriveIsReportedAndTheDriveListGoesBackToTheFold
     // The second change, back to C:, keeps the folder the user had opened.
     EXPECT_EQ(picker().DirSelect->path(), "C:\\Program Files\\Vantrel");
     EXPECT_EQ(TxtPath->text(), QStringLiteral("C:\\Program Files\\Vantrel"));
+}
+
+TEST_F(SelectDirTest, unavailableDriveIsReportedInABoxCentredOnThePickerNotOnTheMainWindow) {
+    // The program's own box, owned by the main window as the program's boxes are.
+    QtMsgBox realBox(&mainWindow);
+    pickerBox = &realBox;
+    BoxAnswerer answerer;
+    QPoint boxCentre;
+    QPoint pickerCentre;
+    openAnd([&](FrmSelectDir& dialog) {
+        answerer.whileOpen([&](QMessageBox& shown) {
+            boxCentre = shown.frameGeometry().center();
+            pickerCentre = dialog.frameGeometry().center();
+        });
+        selectDrive('Z');
+        dialog.CmdCancel->click();
+    });
+
+    ASSERT_EQ(answerer.seen.size(), 1U);
+    EXPECT_EQ(answerer.seen[0].text, QStringLiteral("Error Number :68\nDescription : Device unavailable"));
+    EXPECT_LE((boxCentre - pickerCentre).manhattanLength(), 2);
+    // The two windows stand apart, so a box centred on the main window would be far from the picker's centre.
+    EXPECT_GT((mainWindow.frameGeometry().center() - pickerCentre).manhattanLength(), 40);
 }
 
 TEST_F(SelectDirTest, driveChangeMovesTheFolderListAndOtherFailuresAreIgnored) {
