@@ -12,6 +12,12 @@ namespace hotfix::messages {
 // ChkAppedToFile's caption while it is not ticked; ticked, it shows the date suffix that backups take.
 inline constexpr const char* kAppendDateCaption = "Suffix Today's Date to Old Files";
 
+// What a screen reader calls the controls that have no caption and no label: the picker's two lists, the
+// about box's picture.
+inline constexpr const char* kDriveListName = "Drive";
+inline constexpr const char* kFolderListName = "Folder";
+inline constexpr const char* kAboutPictureName = "HOT FIX";
+
 inline MsgBoxRequest errorBox(std::string prompt) {
     return {std::move(prompt), MsgButtons::Ok, MsgIcon::Critical, std::string("Error")};
 }

@@ -1,5 +1,6 @@
 #include "ui/dialogs/frm_about.hpp"
 
+#include "engine/messages.hpp"
 #include "ui/dialogs/window_placement.hpp"
 #include "ui/widgets/label.hpp"
 #include "ui/widgets/program_font.hpp"
@@ -84,6 +85,7 @@ frmAbout::frmAbout(QWidget* parent)
     Picture1->setLineWidth(2);
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Picture1->setPixmap(QPixmap::fromImage(aboutPicture()));
+    Picture1->setAccessibleName(QString::fromLatin1(messages::kAboutPictureName));
     // The picture box takes the focus after the button, as it always has.
     Picture1->setFocusPolicy(Qt::TabFocus);
     setTabOrder(cmdOK, Picture1);

@@ -35,6 +35,8 @@ FrmReadMe::FrmReadMe(QWidget& mainWindow, QCheckBox& chkReadMe, const QString& p
     WebBrowser1 = new QTextBrowser(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(twipsRect(0, 0, 6135, 8175));
+    // The page is named by the window's caption.
+    WebBrowser1->setAccessibleName(windowTitle().trimmed());
     // Links to other pages go to the system's browser; this window shows the read-me only.
     WebBrowser1->setOpenLinks(false);
     connect(WebBrowser1, &QTextBrowser::anchorClicked, this, &FrmReadMe::linkClicked);

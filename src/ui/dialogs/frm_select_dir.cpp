@@ -35,9 +35,11 @@ FrmSelectDir::FrmSelectDir(RootBoxes roots, SelectDirServices services)
     DriveSelect = new QComboBox(this);
     DriveSelect->setObjectName(QStringLiteral("DriveSelect"));
     DriveSelect->setGeometry(twipsRect(120, 240, 3495, 315));
+    DriveSelect->setAccessibleName(QString::fromLatin1(messages::kDriveListName));
     DirSelect = new DirListBox(m_services.browser, this);
     DirSelect->setObjectName(QStringLiteral("DirSelect"));
     DirSelect->setGeometry(twipsRect(120, 720, 3495, 3240));
+    DirSelect->setAccessibleName(QString::fromLatin1(messages::kFolderListName));
     CmdOk = new QPushButton(QStringLiteral("&Ok"), this);
     CmdOk->setObjectName(QStringLiteral("CmdOk"));
     CmdOk->setGeometry(twipsRect(360, 4200, 1215, 495));

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 #include <variant>
 
 #include <QLabel>
@@ -43,6 +44,9 @@ struct Control {
     // The frame that holds the control.
     MemberOf<Frame> container;
     TwipsPlace place;
+    // For a control without a caption (a text box, a list box), the row whose caption names it to a screen
+    // reader: its label, or the frame that holds it.
+    const char* namedBy = nullptr;
 };
 
 constexpr MemberOf<Frame> kOnWindow = nullptr;
@@ -53,16 +57,20 @@ constexpr MemberOf<Frame> kOnWindow = nullptr;
 constexpr Control kControls[] = {
     // name, member, hover handler (nullptr: none)
     // kind            caption                                   container          left   top   width  height
+    // the label or frame that names a text box or a list box
     {"TxtPath", &Form::TxtPath, &Form::TxtPath_MouseMove,
-     Kind::TextBox,    "C:\\",                                   kOnWindow,         {1440, 120,  4575, 285}},
+     Kind::TextBox,    "C:\\",                                   kOnWindow,         {1440, 120,  4575, 285},
+     "lblVtrlPath"},
     {"cmdBrowse", &Form::cmdBrowse, nullptr,
      Kind::Button,     "&Browse",                                kOnWindow,         {6120, 240,  795,  390}},
     {"TxtWinPath", &Form::TxtWinPath, &Form::TxtWinPath_MouseMove,
-     Kind::TextBox,    "C:\\",                                   kOnWindow,         {1440, 480,  4575, 285}},
+     Kind::TextBox,    "C:\\",                                   kOnWindow,         {1440, 480,  4575, 285},
+     "Label1"},
     {"Frame1", &Form::Frame1, nullptr,
      Kind::Frame,      "Suffix  Old Files with",                 kOnWindow,         {120,  840,  4575, 1095}},
     {"txtAppendToFile", &Form::txtAppendToFile, &Form::txtAppendToFile_MouseMove,
-     Kind::TextBox,    "backup",                                 &Form::Frame1,     {1320, 360,  3135, 285}},
+     Kind::TextBox,    "backup",                                 &Form::Frame1,     {1320, 360,  3135, 285},
+     "lblAppendToFile"},
     {"ChkAppedToFile", &Form::ChkAppedToFile, &Form::ChkAppedToFile_MouseMove,
      Kind::CheckBox,   messages::kAppendDateCaption,             &Form::Frame1,     {1320, 720,  3015, 195}},
     {"chkRegisterDlls", &Form::chkRegisterDlls, &Form::chkRegisterDlls_MouseMove,
@@ -89,17 +97,21 @@ constexpr Control kControls[] = {
     {"FrmVantrel", &Form::FrmVantrel, nullptr,
      Kind::Frame,      "These Vantrel Files Will be Copied to ", kOnWindow,         {120,  2040, 4575, 3255}},
     {"LstInstFileName", &Form::LstInstFileName, nullptr,
-     Kind::ListBox,    "",                                       &Form::FrmVantrel, {120,  240,  1815, 2955}},
+     Kind::ListBox,    "",                                       &Form::FrmVantrel, {120,  240,  1815, 2955},
+     "FrmVantrel"},
     {"LstInstFilePath", &Form::LstInstFilePath, nullptr,
-     Kind::ListBox,    "",                                       &Form::FrmVantrel, {1920, 240,  2535, 2955}},
+     Kind::ListBox,    "",                                       &Form::FrmVantrel, {1920, 240,  2535, 2955},
+     "FrmVantrel"},
     {"Label1", &Form::Label1, nullptr,
      Kind::Label,      "Windows Path",                           kOnWindow,         {120,  480,  1275, 240}},
     {"FrmWindows", &Form::FrmWindows, nullptr,
      Kind::Frame,      "These Windows Files Will be Copied to ", kOnWindow,         {120,  2040, 4575, 3255}},
     {"LstWinInstFilePath", &Form::LstWinInstFilePath, nullptr,
-     Kind::ListBox,    "",                                       &Form::FrmWindows, {1920, 240,  2535, 2955}},
+     Kind::ListBox,    "",                                       &Form::FrmWindows, {1920, 240,  2535, 2955},
+     "FrmWindows"},
     {"LstWinInstFileName", &Form::LstWinInstFileName, nullptr,
-     Kind::ListBox,    "",                                       &Form::FrmWindows, {120,  240,  1815, 2955}},
+     Kind::ListBox,    "",                                       &Form::FrmWindows, {120,  240,  1815, 2955},
+     "FrmWindows"},
     {"cmdAbout", &Form::cmdAbout, nullptr,
      Kind::Button,     "&About",                                 kOnWindow,         {4800, 4920, 975,  375}},
 };
@@ -142,12 +154,42 @@ constexpr bool containersComeFirst() {
     return true;
 }
 
+// A control with a caption is named by it; a text box or a list box, by a label's or a frame's caption.
+constexpr bool namedByACaption(const Control& row) {
+    if (row.kind != Kind::TextBox && row.kind != Kind::ListBox) {
+        return row.namedBy == nullptr && row.caption[0] != '\0';
+    }
+    return row.namedBy != nullptr && std::ranges::any_of(kControls, [&row](const Control& other) {
+               return std::string_view(other.name) == row.namedBy && other.caption[0] != '\0' &&
+                      (other.kind == Kind::Label || other.kind == Kind::Frame);
+           });
+}
+
 static_assert(std::ranges::all_of(kControls, kindFitsMember),
               "a control's kind must fit the member that keeps it");
 static_assert(containersComeFirst(), "a frame must be made before the controls it holds");
+static_assert(std::ranges::all_of(kControls, namedByACaption),
+              "a text box or a list box must be named by a label's or a frame's caption");
 
 bool takesFocus(Kind kind) {
     return kind != Kind::Label && kind != Kind::Frame;
+}
+
+// A caption as a screen reader says it: without the '&' that marks the access key or the blanks around it.
+QString spokenCaption(const char* caption) {
+    return QString::fromUtf8(caption).remove(QLatin1Char('&')).trimmed();
+}
+
+// The name a screen reader announces where the toolkit finds none in the control's own text: a frame's
+// caption, and for a text box or a list box the caption of the label or frame that names it.
+QString accessibleNameOf(const Control& row) {
+    if (row.kind == Kind::Frame) {
+        return spokenCaption(row.caption);
+    }
+    const auto* const named = std::ranges::find_if(kControls, [&row](const Control& other) {
+        return row.namedBy != nullptr && std::string_view(other.name) == row.namedBy;
+    });
+    return named != std::end(kControls) ? spokenCaption(named->caption) : QString();
 }
 
 // The kinds are checked against the members above: the control is of the member's type.
@@ -200,6 +242,9 @@ void FrmInstallPatch::createControls() {
         QWidget* const parent =
             row.container == kOnWindow ? this : static_cast<QWidget*>(this->*row.container);
         QWidget* const control = makeControl(row, parent);
+        if (const QString name = accessibleNameOf(row); !name.isEmpty()) {
+            control->setAccessibleName(name);
+        }
         std::visit([this, control](auto member) { keep(*this, member, control); }, row.member);
         if (takesFocus(row.kind)) {
             if (previousStop != nullptr) {

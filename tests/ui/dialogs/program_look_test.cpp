@@ -116,6 +116,32 @@ TEST_F(ProgramLookTest, everyCaptionOfTheMainWindowIsDrawnInItsFamilyAtItsNormal
     }
 }
 
+TEST_F(ProgramLookTest, everyControlAndFrameOfTheFourWindowsHasAnAccessibleName) {
+    QStringList unnamed;
+    QStringList named;
+    forEachWindow([&](QWidget& shown) {
+        for (QWidget* control : shown.findChildren<QWidget*>()) {
+            // The toolkit's own parts of a control (scroll bars, viewports) are named after the control.
+            if (control->objectName().isEmpty() || control->objectName().startsWith(QStringLiteral("qt_"))) {
+                continue;
+            }
+            const QAccessibleInterface* const spoken = QAccessible::queryAccessibleInterface(control);
+            const QString name = spoken != nullptr ? spoken->text(QAccessible::Name) : QString();
+            (name.trimmed().isEmpty() ? unnamed : named)
+                << shown.objectName() + QLatin1Char('.') + control->objectName() + QLatin1Char('=') + name;
+        }
+    });
+    EXPECT_EQ(unnamed.join(QStringLiteral(", ")).toStdString(), "");
+    // The main window's 24 controls, the picker's 4, the about box's 6 and the viewer's page.
+    EXPECT_EQ(named.size(), 35);
+    for (const char* expected :
+         {"FrmInstallPatch.TxtPath=Vantrel Path", "FrmInstallPatch.txtAppendToFile=Suffix Old Files",
+          "FrmInstallPatch.Frame1=Suffix  Old Files with", "FrmInstallPatch.cmdBrowse=Browse",
+          "FrmInstallPatch.LstWinInstFilePath=These Windows Files Will be Copied to"}) {
+        EXPECT_TRUE(named.contains(QString::fromUtf8(expected))) << expected;
+    }
+}
+
 TEST_F(ProgramLookTest, indicatorsLieWhollyInTheirControlsAndTheCaptionsStayWhereTheStylePutsThem) {
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         const bool option = qobject_cast<QRadioButton*>(button) != nullptr;
