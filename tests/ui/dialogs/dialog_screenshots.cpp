@@ -97,7 +97,9 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     if (argc < 2) {
         std::fprintf(stderr, "usage: hotfix_dialog_screenshots <out folder>\n");
         return 2;

@@ -24,7 +24,8 @@ protected:
         package.write("Setup/Vtrl/Vantrel/bin/engine.dll", "new engine");
         package.write("Setup/Vtrl/Vantrel/bin/notes.txt", "new notes");
         machine.write("Vantrel/bin/engine.dll", "old engine");
-        registry.set(kProductKey, "QXINSTALLDIR", machine.str() + "/Vantrel");
+        // Joined as Windows joins it: the root's last folder name is what follows its last "\".
+        registry.set(kProductKey, "QXINSTALLDIR", machine.str() + "\\Vantrel");
     }
 
     void install() {
