@@ -1,7 +1,7 @@
 # Quick start on a fresh Debian 12 machine, as root:
 #   make demo    runs the installer on the bundled demo package
 #   make test    runs the whole test suite
-.PHONY: all demo test test-dev test-asan test-mingw build bench fuzz tidy format format-check clean
+.PHONY: all demo test test-dev test-asan test-mingw windows-package build bench fuzz tidy format format-check clean
 
 PRESET ?= dev
 JOBS ?= $(shell nproc)
@@ -32,12 +32,25 @@ test-asan:
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
-# The Windows backend, engine and their tests, cross-built with mingw-w64 and run under Wine.
+# The whole Windows program and every suite, cross-built with mingw-w64 against a Qt made from Debian's Qt
+# source (made once, then taken from its cache outside the clone), and run under Wine.
 test-mingw:
-	scripts/ensure-packages.sh mingw
-	cmake --preset mingw
-	cmake --build --preset mingw -j $(JOBS)
-	ctest --preset mingw -j $(JOBS)
+	scripts/ensure-packages.sh mingw qt-mingw
+	HOTFIX_QT_MINGW=$$(scripts/build-qt-mingw.sh) cmake --preset mingw-gui
+	cmake --build --preset mingw-gui -j $(JOBS)
+	ctest --preset mingw-gui -j $(JOBS)
+
+# A package folder to copy to a Windows workstation: the program with the Qt DLLs it needs, and the demo
+# hot fix (readme.htm, Setup\) beside it. Replace the demo's readme.htm and Setup\ with a real hot fix's.
+windows-package:
+	scripts/ensure-packages.sh mingw qt-mingw
+	HOTFIX_QT_MINGW=$$(scripts/build-qt-mingw.sh) cmake --preset mingw-gui
+	cmake --build --preset mingw-gui -j $(JOBS) --target hotfix-installer
+	rm -rf build/windows-package build/windows-demo
+	tools/make-demo.sh build/windows-demo > /dev/null
+	cp -r build/windows-demo/package build/windows-package
+	cmake --install build/mingw-gui --prefix build/windows-package
+	@echo "windows-package: build/windows-package (start hotfix-installer.exe from that folder)"
 
 bench:
 	scripts/ensure-packages.sh build bench

@@ -6,6 +6,11 @@ set(HOTFIX_WINE_ENVIRONMENT
     "WINEPREFIX=${HOTFIX_WINE_PREFIX}"
     "WINEDEBUG=-all"
     "WINEDLLOVERRIDES=mscoree,mshtml=")
+# The Qt DLLs of a build with the windows (scripts/build-qt-mingw.sh), found through Wine's PATH.
+if(HOTFIX_QT_MINGW)
+    string(REPLACE "/" "\\" qtBinFolder "Z:${HOTFIX_QT_MINGW}/bin")
+    list(APPEND HOTFIX_WINE_ENVIRONMENT "WINEPATH=${qtBinFolder}")
+endif()
 
 # Wine's file calls are slow enough on a disk; the tests' temporary folders go to a memory file system
 # where there is one.

@@ -16,6 +16,7 @@ declare -A groups=(
     [tidy]="clang-tidy"
     [format]="clang-format"
     [mingw]="cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64"
+    [qt-mingw]="cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix qt6-base-dev"
 )
 
 wanted=()
