@@ -6,9 +6,9 @@
 #include "platform/folder_browser.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/process_launcher.hpp"
+#include "platform/settings_store.hpp"
 #include "ui/main_window/frm_install_patch.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
-#include "ui/settings_store.hpp"
 
 #include <cstdio>
 #include <cstring>

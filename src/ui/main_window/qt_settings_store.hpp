@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/settings_store.hpp"
+#include "platform/settings_store.hpp"
 
 #include <memory>
 

@@ -2,13 +2,13 @@
 
 #include "platform/folder_browser.hpp"
 #include "platform/platform_services.hpp"
+#include "platform/settings_store.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/fake_registry.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
 #include "ui/main_window/focus_flags.hpp"
 #include "ui/main_window/frm_install_patch.hpp"
-#include "ui/settings_store.hpp"
 
 #include <map>
 #include <memory>
