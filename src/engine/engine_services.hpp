@@ -14,6 +14,9 @@ struct EngineServices {
     FileSystem& fs;
     MsgBox& msgBox;
     ProcessLauncher& launcher;
+    // Where installs are recorded so that they can be undone (%ProgramData%\HotFix Installer); empty keeps no
+    // record.
+    std::string recordFolder = {};
 };
 
 // What became of one listed file.

@@ -2,7 +2,9 @@
 
 #include "engine/file_lists.hpp"
 #include "engine/install_checks.hpp"
+#include "engine/install_record.hpp"
 #include "engine/messages.hpp"
+#include "engine/text.hpp"
 #include "platform/ascii.hpp"
 #include "platform/msg_box.hpp"
 #include "platform/temporary_name.hpp"
@@ -47,18 +49,6 @@ void removeTemporary(FileSystem& fs, const std::string& path) {
     fs.deleteFile(path);
 }
 
-// A backup that is a second name of the installed file shares its marks: lifting them to remove the name
-// lifts them from the installed file too, which gets them back afterwards.
-void removeBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
-                      FileAttributes marks) {
-    if (fs.deleteFile(backup) || !fs.attributes(backup)) {
-        return;
-    }
-    fs.clearAttributes(backup);
-    fs.deleteFile(backup);
-    fs.setAttributes(installed, marks);
-}
-
 // A backup of its own, for an installed file that nothing will replace: written under a temporary name,
 // made durable, then given the backup's name, which nothing else may hold.
 bool backUpByCopy(FileSystem& fs, const std::string& installed, const std::string& backup) {
@@ -78,7 +68,7 @@ void discardStaged(FileSystem& fs, const StagedFile& staged) {
     if (!staged.backupTemporary.empty()) {
         removeTemporary(fs, staged.backupTemporary);
     } else if (!staged.backup.empty()) {
-        removeBackupName(fs, staged.backup, staged.file.destination, staged.originalMarks);
+        RemoveBackupName(fs, staged.backup, staged.file.destination, staged.originalMarks);
     }
 }
 
@@ -185,6 +175,18 @@ std::variant<FileOutcome, StagedFile> StageListedFile(const ListedFile& file, In
     return staged;
 }
 
+// A backup that is a second name of the installed file shares its marks: lifting them to remove the name
+// lifts them from the installed file too, which gets them back afterwards.
+void RemoveBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
+                      FileAttributes marks) {
+    if (fs.deleteFile(backup) || !fs.attributes(backup)) {
+        return;
+    }
+    fs.clearAttributes(backup);
+    fs.deleteFile(backup);
+    fs.setAttributes(installed, marks);
+}
+
 std::string ReplacementBatch::folded(std::string_view destination) {
     std::string out;
     out.reserve(destination.size());
@@ -254,16 +256,23 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
             written.push_back(each.backup);
         }
     }
-    if (!fs.flush(written)) {
-        // Nothing may be replaced while its new content or its backup might not survive a power cut.
+    const auto abandon = [&] {
         for (const StagedFile& each : staged) {
             discardStaged(fs, each);
         }
-        m_services.msgBox.show(messages::couldNotFlush(parentFolder(staged.front().file.destination)));
         for (const StagedFile& each : staged) {
             outcome(each.file, FileOutcome::Failed);
         }
         return false;
+    };
+    if (!fs.flush(written)) {
+        // Nothing may be replaced while its new content or its backup might not survive a power cut.
+        m_services.msgBox.show(messages::couldNotFlush(parentFolder(staged.front().file.destination)));
+        return abandon();
+    }
+    // Nor before the record says how to undo it.
+    if (m_record != nullptr && !m_record->BeforeReplacing(staged)) {
+        return abandon();
     }
     std::vector<std::string> placed;
     for (const StagedFile& each : staged) {
@@ -279,6 +288,32 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
         return false;
     }
     return true;
+}
+
+PlannedFile PlanListedFile(const ListedFile& file, std::string_view backupSuffix,
+                           const EngineServices& services) {
+    FileSystem& fs = services.fs;
+    const bool sourceThere = fs.fileExists(file.source);
+    if (!fs.fileExists(file.destination)) {
+        if (!sourceThere) {
+            return {PlannedAction::PassOverPackageFileMissing, {}};
+        }
+        if (!fs.folderExists(parentFolder(file.destination))) {
+            return {PlannedAction::PassOverFolderMissing, {}};
+        }
+        return {PlannedAction::CopyNew, {}};
+    }
+    if (!sourceThere) {
+        return {PlannedAction::RefusedPackageFileMissing, {}};
+    }
+    if (fs.sameFile(file.source, file.destination)) {
+        return {PlannedAction::RefusedPackageIsRoot, {}};
+    }
+    const std::optional<std::string> backup = freeBackupName(fs, concat({file.destination, backupSuffix}));
+    if (!backup) {
+        return {PlannedAction::RefusedNoBackupName, {}};
+    }
+    return {PlannedAction::Replace, *backup};
 }
 
 FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services) {

@@ -14,6 +14,8 @@
 
 namespace hotfix {
 
+class InstallRecord;
+
 // One listed file as the run sees it.
 struct ListedFile {
     Side side = Side::Product;
@@ -47,8 +49,10 @@ std::variant<FileOutcome, StagedFile> StageListedFile(const ListedFile& file, In
 // the disk, without waiting for the disk once per file.
 class ReplacementBatch {
 public:
-    explicit ReplacementBatch(const EngineServices& services)
-        : m_services(services) {}
+    // With a record, the batch's entries are in it, on the disk, before any file is put in place.
+    explicit ReplacementBatch(const EngineServices& services, InstallRecord* record = nullptr)
+        : m_services(services)
+        , m_record(record) {}
 
     bool empty() const { return m_staged.empty(); }
     // Whether a staged file goes to this destination (spelled in any case): such a file must be in place
@@ -56,8 +60,8 @@ public:
     bool holds(std::string_view destination) const;
     void add(StagedFile staged);
 
-    // Flushes, puts every staged file in place in the order staged and reports each one's outcome. Empties
-    // the batch. False when the files could not be made durable (the user has been told).
+    // Flushes, records, puts every staged file in place in the order staged and reports each one's outcome.
+    // Empties the batch. False when the files could not be made durable (the user has been told).
     bool commit(const std::function<void(const ListedFile&, FileOutcome)>& outcome);
 
 private:
@@ -66,9 +70,34 @@ private:
     FileOutcome putInPlace(const StagedFile& staged);
 
     const EngineServices& m_services;
+    InstallRecord* m_record;
     std::vector<StagedFile> m_staged;
     std::unordered_set<std::string> m_destinations;
 };
+
+// What an install would do with a listed file, as it stands now.
+enum class PlannedAction {
+    Replace,
+    CopyNew,
+    PassOverFolderMissing,
+    PassOverPackageFileMissing,
+    RefusedPackageFileMissing,
+    RefusedNoBackupName,
+    RefusedPackageIsRoot
+};
+struct PlannedFile {
+    PlannedAction action = PlannedAction::CopyNew;
+    // The backup's name, for a replacement.
+    std::string backup;
+};
+// Looks only, with the suffix the checks settled: nothing on the disk changes.
+PlannedFile PlanListedFile(const ListedFile& file, std::string_view backupSuffix,
+                           const EngineServices& services);
+
+// Removes a backup name, also where it is a second name of the installed file; the installed file keeps
+// its marks.
+void RemoveBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
+                      FileAttributes marks);
 
 // Backs up and replaces (or adds) item index of a side, on its own.
 FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services);

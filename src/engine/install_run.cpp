@@ -3,6 +3,7 @@
 #include "engine/file_lists.hpp"
 #include "engine/file_replacement.hpp"
 #include "engine/install_checks.hpp"
+#include "engine/install_record.hpp"
 #include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
 #include "platform/msg_box.hpp"
@@ -13,6 +14,7 @@ namespace {
 
 struct RunState {
     std::string silentSwitch;
+    InstallRecord* record = nullptr;
     bool ok = true;
     bool replaced = false;
     int done = 0;
@@ -22,6 +24,9 @@ struct RunState {
 // Takes one file's final outcome into the run: a replaced library gets its registration lines.
 void settle(const ListedFile& file, FileOutcome outcome, InstallerWindow& window, RegistrationScript& script,
             RunState& run) {
+    if (run.record != nullptr) {
+        run.record->Outcome(file, outcome);
+    }
     switch (outcome) {
     case FileOutcome::Replaced: {
         run.replaced = true;
@@ -57,7 +62,7 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
     };
     // The side's files are put in place together, after one flush; a file listed twice is put in place
     // before it is looked at again, so that its second backup keeps what the first put there.
-    ReplacementBatch batch(services);
+    ReplacementBatch batch(services, run.record);
     const int count = window.itemCount(side);
     for (int i = 0; i < count; ++i) {
         const ListedFile file = listedFileAt(side, i, window, services.programFolder);
@@ -82,15 +87,22 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
 
 } // namespace
 
-void RunInstall(InstallerWindow& window, const EngineServices& services) {
+bool RunInstall(InstallerWindow& window, const EngineServices& services) {
     RunState run;
     run.silentSwitch = window.showAfterRegTicked() ? "" : "/s ";
     ValidateInstall(window, services);
     const int productCount = window.itemCount(Side::Product);
     const int windowsCount = window.itemCount(Side::Windows);
     if (!window.installState().ChecksPassed) {
-        return;
+        return false;
     }
+    const bool recorded = !services.recordFolder.empty();
+    std::optional<InstallRecord> record = recorded ? InstallRecord::Begin(window, services) : std::nullopt;
+    if (recorded && !record) {
+        services.msgBox.show(messages::hotFixFailed());
+        return false;
+    }
+    run.record = record ? &*record : nullptr;
     run.total = productCount + windowsCount;
     if (productCount > 0) {
         runSide(Side::Product, window, services, run);
@@ -98,7 +110,12 @@ void RunInstall(InstallerWindow& window, const EngineServices& services) {
     if (windowsCount > 0) {
         runSide(Side::Windows, window, services, run);
     }
-    if (run.ok && run.replaced) {
+    const bool applied = run.ok && run.replaced;
+    // The files are in place whatever becomes of the record's last line; its entries came before them.
+    if (record) {
+        record->Finish(applied);
+    }
+    if (applied) {
         services.msgBox.show(messages::hotFixApplied());
         if (window.closeAfterInstallationTicked()) {
             window.CmdCancel_Click();
@@ -106,6 +123,7 @@ void RunInstall(InstallerWindow& window, const EngineServices& services) {
     } else {
         services.msgBox.show(messages::hotFixFailed());
     }
+    return applied;
 }
 
 } // namespace hotfix

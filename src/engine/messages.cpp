@@ -64,4 +64,38 @@ MsgBoxRequest cannotRegister(std::string_view destination) {
         {" File ''", destination, "'' could not be registered: its name cannot be written to a script"}));
 }
 
+MsgBoxRequest couldNotWriteRecord(std::string_view recordPath) {
+    return errorBox(concat(
+        {" The install record ''", recordPath, "'' could not be written; no file is replaced without it"}));
+}
+
+MsgBoxRequest noRecordedInstall(std::string_view recordPath) {
+    return errorBox(
+        concat({" No install of this HotFix is recorded on this machine (''", recordPath, "'')"}));
+}
+
+MsgBoxRequest changedSinceInstall(std::string_view destination) {
+    return {
+        concat({" File ''", destination, "'' was changed after the HotFix was applied; it is left as it is"}),
+        MsgButtons::Ok, MsgIcon::Information, std::string("HotFix Installer")};
+}
+
+MsgBoxRequest backupNotOriginal(std::string_view backup, std::string_view destination) {
+    return errorBox(concat({" Backup ''", backup, "'' no longer holds the original of ''", destination,
+                            "''; the file is left as it is"}));
+}
+
+MsgBoxRequest couldNotRestore(std::string_view destination, std::string_view backup) {
+    return errorBox(concat({" File ''", destination, "'' could not be restored from ''", backup, "''"}));
+}
+
+MsgBoxRequest couldNotRemove(std::string_view destination) {
+    return errorBox(concat({" File ''", destination, "'' that the HotFix added could not be removed"}));
+}
+
+MsgBoxRequest scriptsStillRunning(long long seconds) {
+    return errorBox(concat({" The registration scripts still run after ", std::to_string(seconds),
+                            " seconds; whether the libraries were registered is not known"}));
+}
+
 } // namespace hotfix::messages

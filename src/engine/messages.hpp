@@ -66,6 +66,24 @@ MsgBoxRequest couldNotWriteScript(std::string_view scriptPath);
 MsgBoxRequest couldNotStart(std::string_view scriptPath);
 MsgBoxRequest cannotRegister(std::string_view destination);
 
+// The install record and the restore.
+MsgBoxRequest couldNotWriteRecord(std::string_view recordPath);
+MsgBoxRequest noRecordedInstall(std::string_view recordPath);
+MsgBoxRequest changedSinceInstall(std::string_view destination);
+MsgBoxRequest backupNotOriginal(std::string_view backup, std::string_view destination);
+MsgBoxRequest couldNotRestore(std::string_view destination, std::string_view backup);
+MsgBoxRequest couldNotRemove(std::string_view destination);
+MsgBoxRequest scriptsStillRunning(long long seconds);
+
+inline MsgBoxRequest restoreApplied() {
+    return {"Restored what the HotFix had replaced", MsgButtons::Ok, MsgIcon::Information,
+            std::string("HotFix Installer")};
+}
+
+inline MsgBoxRequest restoreFailed() {
+    return errorBox("The HotFix was not undone completely; the messages before this one say why");
+}
+
 // The main window's close confirmation.
 inline MsgBoxRequest confirmClose() {
     return {"Are you sure, You want to close Installer", MsgButtons::YesNo, MsgIcon::Information,

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "engine/engine_services.hpp"
+#include "engine/installer_window.hpp"
+#include "engine/side.hpp"
+
+#include <functional>
+#include <string>
+
+namespace hotfix {
+
+// What a restore did with one file of the last install.
+enum class RestoreAction {
+    // The file held the install's new content; it has its original back.
+    Restored,
+    // The install added the file, and it was unchanged; it is gone.
+    Removed,
+    // The file is as it was before the install already (a run cut off before it, or an earlier restore).
+    AsBefore,
+    // The file changed since the install (a later hot fix, a user); it is left alone.
+    ChangedSince,
+    // It could not be put back; the user has been told why.
+    Failed,
+};
+
+struct RestoredFile {
+    Side side = Side::Product;
+    std::string destination;
+    RestoreAction action = RestoreAction::AsBefore;
+};
+
+// Puts back what the last recorded install of the window's package replaced, last file first, and registers
+// the libraries it put back. The restore is recorded too; a second one finds every file as before. Returns
+// whether everything the install changed is as before it now.
+bool RunRestore(const InstallerWindow& window, const EngineServices& services,
+                const std::function<void(const RestoredFile&)>& report);
+
+} // namespace hotfix
