@@ -1,3 +1,9 @@
+#include "cli/command_line.hpp"
+#include "cli/headless_run.hpp"
+#include "cli/script_waiter.hpp"
+#include "engine/install_record.hpp"
+#include "engine/text.hpp"
+#include "platform/console.hpp"
 #include "platform/platform_services.hpp"
 #include "ui/main_window/frm_install_patch.hpp"
 #include "ui/main_window/program_icon.hpp"
@@ -6,9 +12,34 @@
 #include "ui/main_window/taskbar_button.hpp"
 #include "ui/widgets/program_font.hpp"
 
+#include <iostream>
+#include <variant>
+
 #include <QApplication>
 
-int main(int argc, char** argv) {
+namespace {
+
+std::string recordFolder() {
+    return hotfix::concat({hotfix::programDataFolder(), "\\", hotfix::kRecordFolderName});
+}
+
+// --check, --install and --restore: the same engine without a window, for deployment tools.
+int runWithoutWindow(const hotfix::cli::Options& options) {
+    const auto fileSystem = hotfix::makeFileSystem();
+    const auto registry = hotfix::makeRegistry();
+    hotfix::ScriptWaiter launcher;
+    const auto realLauncher = hotfix::makeProcessLauncher(launcher.poster());
+    launcher.useLauncher(*realLauncher);
+    hotfix::QtSettingsStore settings;
+    hotfix::cli::HeadlessServices services{
+        hotfix::programFolder(), *fileSystem, *registry, settings, launcher,
+        recordFolder(),          std::cout,   std::cerr};
+    services.showProgress = hotfix::errorStreamIsTerminal();
+    services.now = hotfix::localNow();
+    return hotfix::cli::runHeadless(options, services);
+}
+
+int runWindow(int argc, char** argv) {
     QApplication app(argc, argv);
     // The program ends only through the close confirmation, never because a window went away.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -29,11 +60,30 @@ int main(int argc, char** argv) {
     hotfix::QtMsgBox msgBox;
     hotfix::QtSettingsStore settings;
 
-    hotfix::FrmInstallPatch window(
-        {hotfix::programFolder(), *fileSystem, msgBox, *registry, settings, *launcher, *folderBrowser});
+    hotfix::MainWindowServices services{
+        hotfix::programFolder(), *fileSystem, msgBox, *registry, settings, *launcher, *folderBrowser};
+    services.recordFolder = recordFolder();
+    hotfix::FrmInstallPatch window(services);
     hotfix::keepOffTaskbar(window);
     window.Form_Load();
     msgBox.setOwner(&window);
     window.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto parsed = hotfix::cli::parseCommandLine(hotfix::programArguments(argc, argv));
+    if (const auto* error = std::get_if<hotfix::cli::ArgumentError>(&parsed)) {
+        hotfix::useParentConsole();
+        std::cerr << error->message << '\n';
+        return hotfix::cli::kBadArguments;
+    }
+    const auto& options = std::get<hotfix::cli::Options>(parsed);
+    if (options.mode == hotfix::cli::Mode::Window) {
+        return runWindow(argc, argv);
+    }
+    hotfix::useParentConsole();
+    return runWithoutWindow(options);
 }

@@ -35,6 +35,8 @@ struct MainWindowServices {
     std::function<void()> endProgram = endProgramNow;
     // Measures how long an install has run; it never goes back, whatever the user does to the date.
     std::function<std::chrono::steady_clock::time_point()> steadyClock = std::chrono::steady_clock::now;
+    // Where installs are recorded so that they can be undone; empty keeps no record.
+    std::string recordFolder = {};
 };
 
 } // namespace hotfix

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/msg_box.hpp"
+
+#include <ostream>
+#include <string_view>
+
+namespace hotfix {
+
+// Every message of a run without a window goes to standard error and to the log, in order, as its title and
+// its text. A box that asks a question takes its default answer, the one that lets the run go on.
+class ConsoleMsgBox final : public MsgBox {
+public:
+    // log may be null.
+    ConsoleMsgBox(std::ostream& err, std::ostream* log)
+        : m_err(err)
+        , m_log(log) {}
+
+    MsgResult show(const MsgBoxRequest& request) override;
+
+    // How far a long run has come, on one line of standard error that each call overwrites; a message ends
+    // that line first.
+    void progress(std::string_view text);
+    void endProgress();
+
+    // A line that is no box (what --check found for a file, the outcome of a restored file) for the log
+    // alone.
+    void logLine(std::string_view line);
+
+    int shown() const { return m_shown; }
+
+private:
+    std::ostream& m_err;
+    std::ostream* m_log;
+    int m_shown = 0;
+    bool m_progressOpen = false;
+};
+
+} // namespace hotfix

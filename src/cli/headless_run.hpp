@@ -1,0 +1,40 @@
+#pragma once
+
+#include "cli/command_line.hpp"
+#include "engine/date_suffix.hpp"
+
+#include <chrono>
+#include <ostream>
+#include <string>
+
+namespace hotfix {
+
+class FileSystem;
+class RegistryApi;
+class ScriptWaiter;
+class SettingsStore;
+
+namespace cli {
+
+// What a run without a window works with: the machine, and the program's two output streams.
+struct HeadlessServices {
+    std::string programFolder;
+    FileSystem& fs;
+    RegistryApi& registry;
+    SettingsStore& settings;
+    ScriptWaiter& launcher;
+    // Where install records are kept; empty keeps none.
+    std::string recordFolder;
+    std::ostream& out;
+    std::ostream& err;
+    bool showProgress = false;
+    LocalDateTime now;
+    // How long the run waits for its registration scripts before it gives up on them.
+    std::chrono::milliseconds scriptBound = std::chrono::minutes(5);
+};
+
+// Runs --check, --install or --restore as options say, and gives the exit code.
+int runHeadless(const Options& options, HeadlessServices& services);
+
+} // namespace cli
+} // namespace hotfix
