@@ -1,4 +1,5 @@
 #include "engine/install_run.hpp"
+#include "engine/restore_run.hpp"
 #include "platform/platform_services.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/fake_launcher.hpp"
@@ -85,6 +86,8 @@ struct Scenario {
     bool secondRun = false;
     // The workstation's file system has no hard links (FAT, some network shares): backups are copies.
     bool noHardLinks = false;
+    // The install is recorded, so that a restore can undo it.
+    bool recorded = false;
 };
 
 // A file system that refuses hard links as FAT does.
@@ -116,16 +119,7 @@ std::string sideRoot(Side side) {
     return side == Side::Product ? "Vantrel/" : "WINNT/";
 }
 
-// Every file below a folder, by its path below it, with its content.
-std::map<std::string, std::string> filesBelow(const fs::path& folder) {
-    std::map<std::string, std::string> out;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            out[fs::relative(entry.path(), folder).generic_string()] = test::readFile(entry.path());
-        }
-    }
-    return out;
-}
+using test::filesBelow;
 
 // The package folder's files but its scripts, which come and go with the runs.
 std::map<std::string, std::string> packageFiles(const fs::path& package) {
@@ -151,6 +145,9 @@ public:
         window.TxtPath = (machine.path() / "Vantrel").string();
         window.TxtWinPath = (machine.path() / "WINNT").string();
         window.chkRegisterDlls = scenario.registerDlls;
+        if (scenario.recorded) {
+            services.recordFolder = records.str();
+        }
         for (const PackageItem& item : kItems) {
             putInPlace(item);
         }
@@ -170,6 +167,14 @@ public:
         RunInstall(window, services);
         // Every script's interpreter ends; only then may its file go.
         launcher.endAll();
+    }
+
+    // Undoes the last install through the file system without faults; false when it says it could not.
+    bool restore() {
+        const EngineServices clean{package.str(), *real, boxes, launcher, records.str()};
+        const bool restored = RunRestore(window, clean, [](const RestoredFile&) {});
+        launcher.endAll();
+        return restored;
     }
 
     std::map<std::string, std::string> files() const { return filesBelow(machine.path()); }
@@ -207,6 +212,7 @@ public:
 
     test::TempDir package;
     test::TempDir machine;
+    test::TempDir records;
     std::unique_ptr<FileSystem> real = makeFileSystem();
     WithoutHardLinks linkless;
     test::FaultInjectingFileSystem fs;
@@ -276,13 +282,18 @@ void checkEarlierFiles(const Workstation& ws, const Snapshot& before, std::vecto
 
 // A new file is a listed one as its package file, or a backup holding byte for byte what the file it backs
 // up held before, in a file of its own. Anything else (a temporary or half-written file) is a fault.
-void checkNewFiles(const Workstation& ws, const Snapshot& before, std::vector<std::string>& broken) {
+void checkNewFiles(const Workstation& ws, const Snapshot& before, std::vector<std::string>& broken,
+                   bool listedMayBeNew = true) {
     const auto listed = ws.listedDestinations();
     for (const auto& [path, content] : ws.files()) {
         if (before.files.contains(path)) {
             continue;
         }
         if (const auto asListed = listed.find(path); asListed != listed.end()) {
+            if (!listedMayBeNew) {
+                broken.push_back("the new file " + path + " is still there");
+                continue;
+            }
             if (content != asListed->second) {
                 broken.push_back("new file " + path + " holds '" + content + "'");
             }
@@ -350,6 +361,25 @@ std::vector<std::string> brokenPromises(const Workstation& ws, const Snapshot& b
     return broken;
 }
 
+// What a restore after a run left undone: every earlier file must hold what it held before the run, and
+// nothing may be new but a complete backup of one, in a file of its own (a run that found a package file
+// missing keeps a copy of the file it could not replace).
+std::vector<std::string> notGivenBack(const Workstation& ws, const Snapshot& before) {
+    std::vector<std::string> broken;
+    const auto after = ws.files();
+    for (const auto& [path, content] : before.files) {
+        const auto now = after.find(path);
+        if (now == after.end() || now->second != content) {
+            broken.push_back(path + (now == after.end() ? " is gone" : " holds '" + now->second + "'"));
+        }
+    }
+    checkNewFiles(ws, before, broken, false);
+    if (packageFiles(ws.package.path()) != before.package) {
+        broken.push_back("changed the package folder");
+    }
+    return broken;
+}
+
 struct Tally {
     int tried = 0;
     int held = 0;
@@ -367,6 +397,13 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName, int 
         ws.install();
         ++tally.tried;
         std::vector<std::string> broken = brokenPromises(ws, before, cleanListed);
+        if (scenario.recorded && broken.empty()) {
+            if (!ws.restore()) {
+                broken.push_back("the restore said it failed");
+            }
+            const auto undone = notGivenBack(ws, before);
+            broken.insert(broken.end(), undone.begin(), undone.end());
+        }
         if (!ws.fs.firstFailure()) {
             broken.push_back("the fault never happened");
         }
@@ -393,6 +430,9 @@ TEST(FaultInjection, everyFailingFileOperationOfAWholeInstallKeepsEveryOriginalA
         {.name = "earlier backups, dlls not registered", .registerDlls = false, .earlierLeftovers = true},
         {.name = "second run of the same fix", .secondRun = true},
         {.name = "second run, no hard links", .secondRun = true, .noHardLinks = true},
+        // After each fault, a restore must give the workstation back as it was before the run.
+        {.name = "recorded, then restored", .recorded = true},
+        {.name = "recorded second run, restored", .secondRun = true, .recorded = true},
     };
     Tally total;
     std::printf("Fault injection over a whole install of %zu items:\n", std::size(kItems));

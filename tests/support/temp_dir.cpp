@@ -69,6 +69,16 @@ void writeFile(const fs::path& path, std::string_view content) {
     }
 }
 
+std::map<std::string, std::string> filesBelow(const fs::path& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            out[fs::relative(entry.path(), folder).generic_string()] = readFile(entry.path());
+        }
+    }
+    return out;
+}
+
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,8 @@ inline std::filesystem::path utf8Path(std::string_view text) {
 }
 
 void writeFile(const std::filesystem::path& path, std::string_view content);
+// Every file below a folder, by its "/"-separated path below it, with its content.
+std::map<std::string, std::string> filesBelow(const std::filesystem::path& folder);
 std::string readFile(const std::filesystem::path& path);
 
 // Removes a folder with everything in it, read-only files included (Windows refuses to delete those).
