@@ -51,6 +51,11 @@ public:
     bool appendLines(std::string_view, std::span<const std::string>) override { return false; }
     std::optional<std::string> scriptText(std::string_view) override { return std::nullopt; }
     std::optional<std::string> identity(std::string_view) override { return std::nullopt; }
+    bool readFile(std::string_view, const std::function<void(std::span<const char>)>&) override {
+        return false;
+    }
+    bool createFolders(std::string_view) override { return false; }
+    bool appendDurably(std::string_view, std::string_view) override { return false; }
 
 private:
     std::string m_content;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -66,6 +67,17 @@ public:
     // The text as the command interpreter will read it back from a script written by appendLines, in UTF-8;
     // nothing when a character has no exact form in the interpreter's code page.
     virtual std::optional<std::string> scriptText(std::string_view text) = 0;
+
+    // Hands the file's bytes, from start to end, to sink a piece at a time (pieces of any size); false when
+    // the file cannot be opened or read to its end (sink may have had part of it then).
+    virtual bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) = 0;
+    // Makes the folder and every missing folder above it; true when it is there afterwards (also when it
+    // was).
+    virtual bool createFolders(std::string_view path) = 0;
+    // Appends the bytes to the end of the file, making the file where it is missing, and makes them durable:
+    // on the disk, with the file's name, when this returns true. A failed append may leave part of the bytes
+    // at the end of the file, as a full disk does; whoever reads such a file must cope with a cut-off tail.
+    virtual bool appendDurably(std::string_view path, std::string_view bytes) = 0;
 
     // Tells files apart for as long as they exist: two paths give the same key exactly when they name one
     // file, and a file made later at the same path gives another key. Nothing when nothing is there.

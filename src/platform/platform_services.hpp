@@ -25,4 +25,8 @@ std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post = {});
 // The folder of the running program, as the platform names it, without a closing separator.
 std::string programFolder();
 
+// The machine's shared data folder (%ProgramData% on Windows, "C:\ProgramData" of the Wine prefix on POSIX),
+// Windows-style, as the FileSystem takes it, without a closing separator.
+std::string programDataFolder();
+
 } // namespace hotfix

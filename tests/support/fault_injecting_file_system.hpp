@@ -15,7 +15,8 @@ namespace hotfix::test {
 
 // Passes every call to a real file system and makes one of them fail, the way a real machine fails: an
 // existence test that cannot stat says "not there", a copy into a new file that breaks off leaves the part
-// it wrote, a link, a rename or a flush fails whole. Operations and writes are counted from 1 so that a test
+// it wrote, a read that breaks off has handed over the part it read, a link, a rename, a flush or making
+// folders fails whole. Operations and writes are counted from 1 so that a test
 // can aim at each one of a clean run in turn.
 class FaultInjectingFileSystem final : public ForwardingFileSystem {
 public:
@@ -24,8 +25,8 @@ public:
         // Operation k fails and changes nothing.
         OneOperation,
         // Write k fails after doing part of its work: a copy into a new file leaves it cut short, a script
-        // write leaves half its text, a created file stays; a copy over a file leaves it whole, as its
-        // backend writes the copy beside it first.
+        // write or a durable append leaves half its text, a created file stays; a copy over a file leaves it
+        // whole, as its backend writes the copy beside it first.
         OneWritePartway,
         // Every write from write k on fails partway, as on a file system that has run out of space.
         DiskFullFromWrite,
@@ -47,7 +48,7 @@ public:
     // The first operation that was made to fail, as "operation path", or nothing.
     const std::optional<std::string>& firstFailure() const { return m_firstFailure; }
 
-    // The two calls that leave part of their work behind. Every other call fails whole: a creation that fails
+    // The calls that leave part of their work behind. Every other call fails whole: a creation that fails
     // partway leaves nothing, as the backends remove a file they made but could not complete.
     bool copyFileToNew(std::string_view from, std::string_view to) override {
         if (!refuses("copyFileToNew", from, to)) {
@@ -72,6 +73,31 @@ public:
         }
         return false;
     }
+    bool appendDurably(std::string_view path, std::string_view bytes) override {
+        if (!refuses("appendDurably", path, {})) {
+            return real().appendDurably(path, bytes);
+        }
+        if (partway()) {
+            // The file is opened, made where missing, before the disk runs out under the write.
+            real().appendDurably(path, bytes.substr(0, bytes.size() / 2));
+        }
+        return false;
+    }
+    // A read that fails has handed over the first half of the file (nothing of an empty one), so that a
+    // reader that uses the bytes before it knows the outcome is caught.
+    bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
+        if (!refuses("readFile", path, {})) {
+            return real().readFile(path, sink);
+        }
+        std::string bytes;
+        if (real().readFile(
+                path, [&bytes](std::span<const char> piece) { bytes.append(piece.data(), piece.size()); }) &&
+            bytes.size() >= 2) {
+            sink(std::span<const char>(bytes.data(), bytes.size() / 2));
+        }
+        return false;
+    }
+
     // The host's spelling of a path as the engine joined it; the tests join real temporary paths.
     static std::filesystem::path nativePath(std::string_view path) {
         std::string out(path);
@@ -86,9 +112,9 @@ public:
 private:
     // Calls that write data, which a full disk fails; removing a file or changing its marks needs no space.
     static bool writesData(std::string_view op) {
-        constexpr std::string_view kWrites[] = {"copyFile",       "copyFileToNew", "linkFile",
-                                                "moveFile",       "moveFileOver",  "flush",
-                                                "createTextFile", "appendLines"};
+        constexpr std::string_view kWrites[] = {
+            "copyFile", "copyFileToNew",  "linkFile",    "moveFile",      "moveFileOver",
+            "flush",    "createTextFile", "appendLines", "createFolders", "appendDurably"};
         return std::find(std::begin(kWrites), std::end(kWrites), op) != std::end(kWrites);
     }
 

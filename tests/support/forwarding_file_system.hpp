@@ -76,6 +76,15 @@ public:
     bool appendLines(std::string_view path, std::span<const std::string> lines) override {
         return !refuses("appendLines", path, {}) && m_real.appendLines(path, lines);
     }
+    bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
+        return !refuses("readFile", path, {}) && m_real.readFile(path, sink);
+    }
+    bool createFolders(std::string_view path) override {
+        return !refuses("createFolders", path, {}) && m_real.createFolders(path);
+    }
+    bool appendDurably(std::string_view path, std::string_view bytes) override {
+        return !refuses("appendDurably", path, {}) && m_real.appendDurably(path, bytes);
+    }
 
 protected:
     FileSystem& real() { return m_real; }

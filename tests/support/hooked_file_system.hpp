@@ -28,7 +28,7 @@ public:
             if (!entry.starts_with("fileExists") && !entry.starts_with("folderExists") &&
                 !entry.starts_with("attributes") && !entry.starts_with("readTextFile") &&
                 !entry.starts_with("flush") && !entry.starts_with("sameFile") &&
-                !entry.starts_with("identity")) {
+                !entry.starts_with("identity") && !entry.starts_with("readFile")) {
                 out.push_back(std::regex_replace(entry, temporary, "~temp"));
             }
         }

@@ -12,6 +12,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace hotfix::posix {
 
@@ -116,6 +117,38 @@ std::optional<struct stat> statPath(const std::string& path) {
 
 bool isReadOnly(const struct stat& st) {
     return (st.st_mode & S_IWUSR) == 0;
+}
+
+// The folder that holds a native path's last entry.
+std::string folderOf(const std::string& native) {
+    const auto slash = native.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string("/") : native.substr(0, slash);
+}
+
+// A new entry's name reaches the disk only with its folder.
+bool syncFolder(const std::string& folder) {
+    Fd fd(openRetrying(folder, O_RDONLY | O_DIRECTORY));
+    return fd.valid() && ::fsync(fd.get()) == 0;
+}
+
+// Opens a file for appending, making it where it is missing; created tells which of the two happened.
+int openForAppend(const std::string& native, bool& created) {
+    for (;;) {
+        const int fd = openRetrying(native, O_WRONLY | O_APPEND);
+        if (fd >= 0 || errno != ENOENT) {
+            created = false;
+            return fd;
+        }
+        const int made = openRetrying(native, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, 0644);
+        // Another program may make it between the two opens; then it is appended to as it is.
+        if (made >= 0 || errno != EEXIST) {
+            created = made >= 0;
+            return made;
+        }
+    }
 }
 
 } // namespace
@@ -387,6 +420,83 @@ bool PosixFileSystem::appendLines(std::string_view path, std::span<const std::st
         text += "\r\n";
     }
     return writeAll(fd.get(), text.data(), text.size()) && fd.close();
+}
+
+bool PosixFileSystem::readFile(std::string_view path,
+                               const std::function<void(std::span<const char>)>& sink) {
+    Fd fd(openRetrying(nativePath(path), O_RDONLY));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    std::vector<char> buffer(std::size_t{256} * 1024);
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        sink(std::span<const char>(buffer.data(), static_cast<std::size_t>(got)));
+    }
+}
+
+bool PosixFileSystem::createFolders(std::string_view path) {
+    std::string native = nativePath(path);
+    while (native.size() > 1 && native.back() == '/') {
+        native.pop_back();
+    }
+    if (native.empty()) {
+        return false;
+    }
+    // The missing levels, deepest first.
+    std::vector<std::string> missing;
+    for (std::string level = native; !statPath(level); level = folderOf(level)) {
+        if (level == "/" || level == ".") {
+            return false;
+        }
+        missing.push_back(level);
+    }
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        if (::mkdir(level->c_str(), 0777) != 0) {
+            if (errno != EEXIST) {
+                return false;
+            }
+            continue;
+        }
+        m_paths.noteCreated(*level);
+        // A record written below a new folder must not vanish with the folder's name after a power cut.
+        if (!syncFolder(folderOf(*level))) {
+            return false;
+        }
+    }
+    const auto st = statPath(native);
+    return st && S_ISDIR(st->st_mode);
+}
+
+bool PosixFileSystem::appendDurably(std::string_view path, std::string_view bytes) {
+    const std::string native = nativePath(path);
+    if (native.empty()) {
+        return false;
+    }
+    // Windows appends to no read-only file; root on POSIX would.
+    if (const auto st = statPath(native); st && isReadOnly(*st)) {
+        return false;
+    }
+    bool created = false;
+    Fd fd(openForAppend(native, created));
+    if (!fd.valid()) {
+        return false;
+    }
+    if (created) {
+        m_paths.noteCreated(native);
+    }
+    return writeAll(fd.get(), bytes.data(), bytes.size()) && ::fdatasync(fd.get()) == 0 && fd.close() &&
+           (!created || syncFolder(folderOf(native)));
 }
 
 std::optional<std::string> PosixFileSystem::scriptText(std::string_view text) {

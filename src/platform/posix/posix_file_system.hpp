@@ -44,6 +44,9 @@ public:
     std::optional<std::string> readTextFile(std::string_view path) override;
     bool appendLines(std::string_view path, std::span<const std::string> lines) override;
     std::optional<std::string> scriptText(std::string_view text) override;
+    bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
+    bool createFolders(std::string_view path) override;
+    bool appendDurably(std::string_view path, std::string_view bytes) override;
     std::optional<std::string> identity(std::string_view path) override;
 
     // Where a Windows-style path lies on this machine.

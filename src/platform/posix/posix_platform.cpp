@@ -36,4 +36,8 @@ std::string programFolder() {
     return executable.parent_path().string();
 }
 
+std::string programDataFolder() {
+    return "C:\\ProgramData";
+}
+
 } // namespace hotfix

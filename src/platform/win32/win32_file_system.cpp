@@ -4,6 +4,7 @@
 #include "platform/text_codec.hpp"
 #include "platform/win32/win32_text.hpp"
 
+#include <vector>
 #include <windows.h>
 
 namespace hotfix::win32 {
@@ -134,6 +135,33 @@ bool writeAll(HANDLE file, std::string_view bytes) {
         bytes.remove_prefix(written);
     }
     return true;
+}
+
+// CreateDirectoryW takes 12 characters less than the other calls without the "\\?\" form: room for an 8.3
+// name below the new folder.
+constexpr std::size_t kFolderPathLimit = MAX_PATH - 12;
+
+std::wstring withoutClosingSeparators(std::wstring path) {
+    while (path.size() > 1 && path.back() == L'\\') {
+        path.pop_back();
+    }
+    return path;
+}
+
+// The folder above path, with the separator a drive's root needs ("C:\\"); nothing above a root.
+std::optional<std::wstring> parentOf(const std::wstring& path) {
+    const auto separator = path.find_last_of(L'\\');
+    if (separator == std::wstring::npos || separator + 1 >= path.size()) {
+        return std::nullopt;
+    }
+    std::wstring parent = path.substr(0, separator);
+    if (!parent.empty() && parent.back() == L':') {
+        parent.push_back(L'\\');
+    }
+    if (parent.empty() || parent == L"\\" || parent == L"\\\\?" || parent == L"\\\\.") {
+        return std::nullopt;
+    }
+    return parent;
 }
 
 } // namespace
@@ -350,6 +378,68 @@ bool Win32FileSystem::appendLines(std::string_view path, std::span<const std::st
     Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid() && writeAll(file.get(), text) && file.close();
+}
+
+bool Win32FileSystem::readFile(std::string_view path,
+                               const std::function<void(std::span<const char>)>& sink) {
+    const auto native = m_paths.toNative(path);
+    if (!native) {
+        return false;
+    }
+    Handle file(::CreateFileW(native->c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) {
+        return false;
+    }
+    std::vector<char> buffer(std::size_t{256} * 1024);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        sink(std::span<const char>(buffer.data(), got));
+    }
+}
+
+bool Win32FileSystem::createFolders(std::string_view path) {
+    auto full = m_paths.toFullPath(path);
+    if (!full) {
+        return false;
+    }
+    std::wstring folder = withoutClosingSeparators(std::move(*full));
+    if (folder.size() >= kFolderPathLimit && !folder.starts_with(L"\\\\?\\") &&
+        !folder.starts_with(L"\\\\.\\")) {
+        folder = withLongPrefix(folder);
+    }
+    // The missing levels, deepest first.
+    std::vector<std::wstring> missing;
+    std::optional<std::wstring> level = folder;
+    while (level && !attributesOf(*level)) {
+        missing.push_back(*level);
+        level = parentOf(*level);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (!::CreateDirectoryW(it->c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            return false;
+        }
+    }
+    const auto attributes = attributesOf(folder);
+    return attributes && isFolder(*attributes);
+}
+
+bool Win32FileSystem::appendDurably(std::string_view path, std::string_view bytes) {
+    const auto native = m_paths.toNative(path);
+    if (!native || isReadOnly(*native)) {
+        return false;
+    }
+    // Append access alone: every write lands at the end, whatever else writes to the file meanwhile.
+    Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close();
 }
 
 std::optional<std::string> Win32FileSystem::scriptText(std::string_view text) {

@@ -6,6 +6,7 @@
 #include "platform/win32/win32_registry.hpp"
 #include "platform/win32/win32_text.hpp"
 
+#include <shlobj.h>
 #include <windows.h>
 
 namespace hotfix {
@@ -54,6 +55,31 @@ std::string programFolder() {
     const auto separator = path.find_last_of(L"\\/");
     path.resize(separator == std::wstring::npos ? 0 : separator);
     return win32::narrow(path);
+}
+
+std::string programDataFolder() {
+    std::wstring folder;
+    PWSTR known = nullptr;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &known))) {
+        folder = known;
+    }
+    ::CoTaskMemFree(known);
+    if (folder.empty()) {
+        // Where the shell cannot answer (a stripped-down system), the environment still names the folder.
+        const DWORD needed = ::GetEnvironmentVariableW(L"ProgramData", nullptr, 0);
+        if (needed > 1) {
+            folder.resize(needed);
+            const DWORD length = ::GetEnvironmentVariableW(L"ProgramData", folder.data(), needed);
+            folder.resize(length < needed ? length : 0);
+        }
+    }
+    if (folder.empty()) {
+        return "C:\\ProgramData";
+    }
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) {
+        folder.pop_back();
+    }
+    return win32::narrow(folder);
 }
 
 } // namespace hotfix

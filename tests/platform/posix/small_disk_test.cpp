@@ -90,6 +90,19 @@ TEST_F(SmallDisk, copiesThatDoNotFitLeaveTheTargetWholeAndNothingElse) {
     EXPECT_EQ(filesOnDisk(), (std::map<std::string, std::string>{{"a.dll", described(old)}}));
 }
 
+TEST_F(SmallDisk, anAppendThatDoesNotFitFailsAndLeavesWhatWasThere) {
+    const std::string record = (mountPoint / "record.log").string();
+    ASSERT_TRUE(files.appendDurably(record, std::string(8 * kKiB, 'r')));
+    leaveFree(64 * kKiB);
+
+    EXPECT_FALSE(files.appendDurably(record, std::string(256 * kKiB, 'r')));
+    // The earlier records are whole; the cut-off tail, if any, is the reader's to drop.
+    const std::string kept = test::readFile(mountPoint / "record.log");
+    EXPECT_GE(kept.size(), 8 * kKiB);
+    EXPECT_LT(kept.size(), (8 + 256) * kKiB);
+    EXPECT_EQ(described(kept), std::to_string(kept.size()) + " x r");
+}
+
 TEST_F(SmallDisk, installThatRunsOutOfSpaceKeepsEveryFileWholeAndSaysSo) {
     const std::map<std::string, std::string> installed = {
         {"Vantrel/bin/a.dll", std::string(16 * kKiB, 'a')},

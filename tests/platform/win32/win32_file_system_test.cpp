@@ -105,6 +105,70 @@ TEST_F(Win32FileSystemTest, copyCarriesReadOnlyAndNeverDestroysItsSource) {
     EXPECT_FALSE(files->readTextFile(winPath(dir, "missing.txt")).has_value());
 }
 
+// Bytes of every value, in an order that no piece boundary repeats.
+std::string varied(std::size_t size) {
+    std::string out(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        out[i] = static_cast<char>((i * 131 + i / 251) % 256);
+    }
+    return out;
+}
+
+std::optional<std::string> readWhole(FileSystem& files, std::string_view path) {
+    std::string bytes;
+    if (!files.readFile(
+            path, [&bytes](std::span<const char> piece) { bytes.append(piece.data(), piece.size()); })) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+TEST_F(Win32FileSystemTest, readFileHandsOverExactlyTheBytesOfTheFile) {
+    const std::string content = varied(std::size_t{3} * 1024 * 1024 + 17);
+    dir.write("big.bin", content);
+    EXPECT_EQ(readWhole(*files, winPath(dir, "BIG.bin")), content);
+    dir.write("empty.bin", "");
+    EXPECT_EQ(readWhole(*files, winPath(dir, "empty.bin")), "");
+
+    fs::create_directories(dir.path() / "folder");
+    EXPECT_EQ(readWhole(*files, winPath(dir, "folder")), std::nullopt);
+    EXPECT_EQ(readWhole(*files, winPath(dir, "missing.bin")), std::nullopt);
+}
+
+TEST_F(Win32FileSystemTest, appendDurablyMakesTheFileAndAddsToItsEnd) {
+    const std::string record = winPath(dir, "record.log");
+    ASSERT_TRUE(files->appendDurably(record, "first\n"));
+    ASSERT_TRUE(files->appendDurably(winPath(dir, "RECORD.LOG"), std::string("se\0cond\n", 8)));
+    ASSERT_TRUE(files->appendDurably(record, ""));
+    EXPECT_EQ(dir.read("record.log"), std::string("first\nse\0cond\n", 14));
+
+    EXPECT_FALSE(files->appendDurably(winPath(dir, "missing\\\\record.log"), "x"));
+    EXPECT_FALSE(dir.exists("missing"));
+    fs::create_directories(dir.path() / "folder");
+    EXPECT_FALSE(files->appendDurably(winPath(dir, "folder"), "x"));
+    ASSERT_TRUE(::SetFileAttributesW((dir.path() / "record.log").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(files->appendDurably(record, "x"));
+    EXPECT_EQ(dir.read("record.log"), std::string("first\nse\0cond\n", 14));
+}
+
+TEST_F(Win32FileSystemTest, createFoldersMakesEveryMissingLevelButPassesNoFile) {
+    EXPECT_TRUE(files->createFolders(winPath(dir, "a\\\\b/c\\\\")));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "a/b/c"));
+    EXPECT_TRUE(files->createFolders(winPath(dir, "A\\B")));
+
+    dir.write("a/file.txt", "in the way");
+    EXPECT_FALSE(files->createFolders(winPath(dir, "a\\file.txt")));
+    EXPECT_FALSE(files->createFolders(winPath(dir, "a\\file.txt\\sub")));
+    EXPECT_EQ(dir.read("a/file.txt"), "in the way");
+}
+
+TEST(ProgramDataFolder, isAFolderThereWithoutAClosingSeparator) {
+    const std::string folder = programDataFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '\\');
+    EXPECT_TRUE(makeFileSystem()->folderExists(folder));
+}
+
 // Folders too deep for std::filesystem to remove, removed through the "\\?\" form with what they hold.
 class DeepFolders {
 public:
@@ -122,9 +186,11 @@ public:
         }
     }
     bool create(const fs::path& folder) {
-        m_folders.push_back(folder);
+        track(folder);
         return ::CreateDirectoryW(test::longForm(folder).c_str(), nullptr) != 0;
     }
+    // A folder made some other way, removed with the others.
+    void track(const fs::path& folder) { m_folders.push_back(folder); }
 
 private:
     std::vector<fs::path> m_folders;
@@ -139,8 +205,14 @@ TEST_F(Win32FileSystemTest, pathsLongerThanMaxPathWork) {
         const std::string name = "folder-" + std::to_string(i) + "-" + std::string(40, 'x');
         folder /= name;
         engineFolder += "\\\\" + name;
-        ASSERT_TRUE(deep.create(folder));
+        // The last levels, past the shorter limit of folder creation, are made by createFolders.
+        if (i < 4) {
+            ASSERT_TRUE(deep.create(folder));
+        } else {
+            deep.track(folder);
+        }
     }
+    ASSERT_TRUE(files->createFolders(engineFolder));
     const std::string file = engineFolder + "\\a.dll";
     ASSERT_GT(file.size(), static_cast<std::size_t>(MAX_PATH));
 
@@ -156,6 +228,10 @@ TEST_F(Win32FileSystemTest, pathsLongerThanMaxPathWork) {
     EXPECT_TRUE(files->deleteFile(file + "_backup"));
     EXPECT_TRUE(files->deleteFile(file));
     EXPECT_FALSE(files->fileExists(file));
+
+    ASSERT_TRUE(files->appendDurably(file, "record"));
+    EXPECT_EQ(readWhole(*files, file), "record");
+    EXPECT_TRUE(files->deleteFile(file));
 }
 
 // cmd reads a batch file in the OEM code page. Best fit would turn U+FF06 into "&", U+FF02 into a quote

@@ -1,0 +1,110 @@
+#include "engine/sha256.hpp"
+#include "platform/platform_services.hpp"
+#include "support/fault_injecting_file_system.hpp"
+#include "support/temp_dir.hpp"
+
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+namespace hotfix {
+namespace {
+
+std::string digestOf(std::string_view message) {
+    Sha256 hash;
+    hash.update(message);
+    return hash.hexDigest();
+}
+
+TEST(Sha256, givesTheStandardsTestVectors) {
+    EXPECT_EQ(digestOf(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(digestOf("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(digestOf("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(
+        digestOf(
+            "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopq"
+            "rsmnopqrstnopqrstu"),
+        "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1");
+
+    const std::string million(1'000'000, 'a');
+    const std::string expected = "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
+    EXPECT_EQ(digestOf(million), expected);
+    // Pieces that never line up with a block.
+    Sha256 pieces;
+    for (std::string_view rest = million; !rest.empty();
+         rest.remove_prefix(std::min<std::size_t>(rest.size(), 333))) {
+        pieces.update(rest.substr(0, 333));
+    }
+    EXPECT_EQ(pieces.hexDigest(), expected);
+}
+
+struct AwkwardLength {
+    std::size_t length;
+    std::string_view digest;
+};
+
+// Lengths around the last byte that leaves room for the length field (55), the first that does not (56), and
+// the ends of one and two blocks.
+class Sha256Split : public ::testing::TestWithParam<AwkwardLength> {
+protected:
+    static std::string message(std::size_t length) {
+        std::string out;
+        for (std::size_t i = 0; i < length; ++i) {
+            out.push_back(static_cast<char>((i * 7 + 3) % 256));
+        }
+        return out;
+    }
+};
+
+TEST_P(Sha256Split, givesOneDigestHoweverTheInputIsCut) {
+    const auto [length, digest] = GetParam();
+    const std::string bytes = message(length);
+    EXPECT_EQ(digestOf(bytes), digest);
+
+    Sha256 byteByByte;
+    for (const char c : bytes) {
+        byteByByte.update(std::span(&c, 1));
+    }
+    EXPECT_EQ(byteByByte.hexDigest(), digest);
+
+    for (std::size_t cut = 0; cut <= length; ++cut) {
+        Sha256 twoPieces;
+        twoPieces.update(std::string_view(bytes).substr(0, cut));
+        twoPieces.update(std::string_view(bytes).substr(cut));
+        EXPECT_EQ(twoPieces.hexDigest(), digest) << "cut at " << cut;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BlockEdges, Sha256Split,
+    ::testing::Values(AwkwardLength{55, "e7313d333c272e639f790978283f9eb392e843d0f29b7016828bb1daa4aac70b"},
+                      AwkwardLength{56, "4324d65f3c103567f5589c710bc08f8523f929a9272e3af36fc968e52abc6c27"},
+                      AwkwardLength{63, "81c80242132f230c3bd41b3e63bbcff16107339549214a99614ff26664625055"},
+                      AwkwardLength{64, "39e3d7b6b5d075d37d053ad89b24b41bef4f3c29760c84447cab3f3be1882241"},
+                      AwkwardLength{65, "aacca6ff74fdbb296d165a45cecfa04e5127bc008770fbbdd48006f2d2fae95e"},
+                      AwkwardLength{119, "9ce7368e4daf32341631b492e80359dc9f594b48453cd0dd5bf0b19279cc177e"},
+                      AwkwardLength{120, "7836b787757e95e58b3ca5aec90b1b004e8deba1e50e9675af9cabf1a13a04b5"}),
+    [](const auto& test) { return "length" + std::to_string(test.param.length); });
+
+TEST(FileSha256, hashesAWholeFileOrNothing) {
+    test::TempDir dir;
+    const auto files = makeFileSystem();
+    const std::string path = dir.str() + "\\\\record.txt";
+    // More than one piece of the backend's reads.
+    const std::string million(1'000'000, 'a');
+    dir.write("record.txt", million);
+    EXPECT_EQ(fileSha256(*files, path), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+
+    EXPECT_EQ(fileSha256(*files, dir.str() + "\\missing.txt"), std::nullopt);
+    EXPECT_EQ(fileSha256(*files, dir.str()), std::nullopt);
+
+    // A read that breaks off after handing over half the file gives no digest of that half.
+    test::FaultInjectingFileSystem failing(*files);
+    failing.inject(test::FaultInjectingFileSystem::Fault::OneOperation, 1);
+    EXPECT_EQ(fileSha256(failing, path), std::nullopt);
+}
+
+} // namespace
+} // namespace hotfix
