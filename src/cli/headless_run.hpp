@@ -28,7 +28,7 @@ struct HeadlessServices {
     std::ostream& out;
     std::ostream& err;
     bool showProgress = false;
-    LocalDateTime now;
+    LocalDateTime now = {};
     // How long the run waits for its registration scripts before it gives up on them.
     std::chrono::milliseconds scriptBound = std::chrono::minutes(5);
 };

@@ -15,6 +15,8 @@ namespace {
 
 constexpr std::string_view kRecordHeading = "HotFix Installer record\t1\n";
 constexpr std::string_view kRecordFileName = "record.txt";
+// The last field of every line: what lacks it was cut off as it was written.
+constexpr std::string_view kLineEnd = "\t.";
 // Enough of the digest to tell packages apart on one machine, short enough for a folder name.
 constexpr std::size_t kIdentityDigits = 16;
 
@@ -23,7 +25,7 @@ std::string_view outcomeName(FileOutcome outcome) {
     case FileOutcome::Replaced:
         return "replaced";
     case FileOutcome::NewFile:
-        return "new file";
+        return kAddedOutcome;
     case FileOutcome::SourceMissing:
         return "package file missing";
     case FileOutcome::Failed:
@@ -49,6 +51,18 @@ int hexValue(char c) {
         return c - 'A' + 10;
     }
     return -1;
+}
+
+// Gives the outcome to the first file of that side and destination that has none yet: a file listed twice
+// has two entries, and two outcomes in the same order.
+void noteOutcome(RecordedInstall& install, std::string_view side, std::string_view destination,
+                 std::string_view outcome) {
+    for (RecordedFile& file : install.files) {
+        if (!file.outcome && RecordSideName(file.side) == side && file.destination == destination) {
+            file.outcome = outcome;
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -91,12 +105,7 @@ std::string RecordTime() {
 
 std::string RecordLine(std::initializer_list<std::string_view> fields) {
     std::string line;
-    bool first = true;
     for (const std::string_view field : fields) {
-        if (!first) {
-            line += '\t';
-        }
-        first = false;
         for (const char c : field) {
             switch (c) {
             case '%':
@@ -115,11 +124,19 @@ std::string RecordLine(std::initializer_list<std::string_view> fields) {
                 line += c;
             }
         }
+        line += '\t';
     }
+    // The tab after the last field and this make the line's end mark.
+    line += '.';
     return line;
 }
 
 std::vector<std::string> RecordFields(std::string_view line) {
+    // A line cut off by a crash, even where a later line break closed it, lacks its end mark.
+    if (!line.ends_with(kLineEnd)) {
+        return {};
+    }
+    line.remove_suffix(kLineEnd.size());
     std::vector<std::string> fields(1);
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
@@ -169,17 +186,16 @@ bool InstallRecord::BeforeReplacing(std::span<const StagedFile> staged) {
     FileSystem& fs = m_services.fs;
     std::string lines;
     for (const StagedFile& each : staged) {
-        std::optional<std::string> original;
-        if (!each.backup.empty()) {
-            original = fileSha256(fs, each.file.destination);
-        }
+        const bool added = each.backup.empty();
+        const std::optional<std::string> original =
+            added ? std::optional<std::string>("") : fileSha256(fs, each.file.destination);
         const std::optional<std::string> fresh = fileSha256(fs, each.temporary);
-        if (!fresh || (!each.backup.empty() && !original)) {
+        if (!original || !fresh) {
             m_services.msgBox.show(messages::couldNotWriteRecord(m_path));
             return false;
         }
         lines += RecordLine({"file", RecordSideName(each.file.side), each.file.destination, each.backup,
-                             original.value_or(""), *fresh, each.temporary});
+                             *original, *fresh, each.temporary});
         lines += '\n';
     }
     return append(std::move(lines));
@@ -201,17 +217,21 @@ std::optional<RecordedInstall> ReadLastInstall(FileSystem& fs, std::string_view 
     }
     std::optional<RecordedInstall> last;
     std::size_t start = 0;
-    // A line without its line break was cut off as it was written: it never counted.
     for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
         const std::vector<std::string> fields =
             RecordFields(std::string_view(text).substr(start, end - start));
         start = end + 1;
-        if (fields[0] == "install" && fields.size() >= 7) {
+        if (fields.empty()) {
+            continue;
+        }
+        if (fields[0] == "install" && fields.size() == 7) {
             last = RecordedInstall{fields[6] == "register-dlls", {}};
         } else if (fields[0] == "file" && fields.size() == 7 && last) {
             if (const auto side = sideNamed(fields[1])) {
-                last->files.push_back({*side, fields[2], fields[3], fields[4], fields[5], fields[6]});
+                last->files.push_back({*side, fields[2], fields[3], fields[4], fields[5], fields[6], {}});
             }
+        } else if (fields[0] == "outcome" && fields.size() == 4 && last) {
+            noteOutcome(*last, fields[1], fields[2], fields[3]);
         }
     }
     return last;

@@ -32,7 +32,8 @@ public:
     static std::optional<InstallRecord> Begin(InstallerWindow& window, const EngineServices& services);
 
     // Makes one entry per staged file durable before any of them is put in place: its side, destination,
-    // backup, the SHA-256 of the installed content and of the new, and the temporary file holding the new.
+    // backup, the SHA-256 of the installed content and of the new, the temporary file holding the new, and
+    // for an added file its identity.
     // False, with the user told, when that cannot be done.
     bool BeforeReplacing(std::span<const StagedFile> staged);
     // Notes what became of a file; it is written with the next entry.
@@ -62,7 +63,12 @@ struct RecordedFile {
     std::string newSha256;
     // Where the new content waited to be put in place; a run cut off may have left it.
     std::string temporary;
+    // What the run said became of the file; nothing where it was cut off before it could say.
+    std::optional<std::string> outcome;
 };
+
+// The outcome the record writes for a file that a run added.
+inline constexpr std::string_view kAddedOutcome = "new file";
 
 struct RecordedInstall {
     bool registerDlls = false;
@@ -74,8 +80,8 @@ struct RecordedInstall {
 // cannot be read or holds no install.
 std::optional<RecordedInstall> ReadLastInstall(FileSystem& fs, std::string_view path);
 
-// A record's line: fields separated by tabs, a tab, a line break or "%" inside a field escaped as %09, %0A,
-// %0D or %25.
+// A record's line: each field followed by a tab, then "." to mark the line whole; a tab, a line break or "%"
+// inside a field escaped as %09, %0A, %0D or %25. The fields of a line that is not whole are none.
 std::string RecordLine(std::initializer_list<std::string_view> fields);
 std::vector<std::string> RecordFields(std::string_view line);
 

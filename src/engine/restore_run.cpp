@@ -72,6 +72,11 @@ RestoreAction restoreFile(const RecordedFile& file, const EngineServices& servic
     MsgBox& boxes = services.msgBox;
     const bool added = file.backup.empty();
     removeLeftovers(file, fs, false);
+    // A file stood where the run meant to add one (the run could not put its own there): it was never the
+    // run's to remove.
+    if (added && file.outcome && *file.outcome != kAddedOutcome) {
+        return RestoreAction::AsBefore;
+    }
     if (!fs.fileExists(file.destination)) {
         if (added) {
             return RestoreAction::AsBefore;

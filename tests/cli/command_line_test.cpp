@@ -17,7 +17,12 @@ std::string errorOf(const std::vector<std::string>& arguments) {
 Options optionsOf(const std::vector<std::string>& arguments) {
     const auto parsed = parseCommandLine(arguments);
     const auto* options = std::get_if<Options>(&parsed);
-    return options != nullptr ? *options : Options{Mode::Help};
+    if (options != nullptr) {
+        return *options;
+    }
+    Options refused;
+    refused.mode = Mode::Help;
+    return refused;
 }
 
 TEST(CommandLine, withoutModeArgumentsTheWindowOpensAndTheToolkitKeepsItsOwn) {

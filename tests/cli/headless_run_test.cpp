@@ -3,6 +3,7 @@
 #include "engine/install_record.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/settings_store.hpp"
+#include "support/fake_launcher.hpp"
 #include "support/fake_registry.hpp"
 #include "support/hooked_file_system.hpp"
 #include "support/temp_dir.hpp"
@@ -28,7 +29,7 @@ using ::testing::Not;
 class InstantLauncher final : public ProcessLauncher {
 public:
     bool startScript(const std::string& scriptPath, ExitHandler onExit) override {
-        const fs::path path = test::utf8Path(scriptPath);
+        const fs::path path = test::FakeLauncher::hostPath(scriptPath);
         scripts.push_back(test::readFile(path));
         fs::remove(path);
         post(std::move(onExit));
@@ -212,11 +213,12 @@ TEST_F(Headless, recordHoldsEachFileWithItsBackupAndBothDigests) {
     ASSERT_EQ(records.size(), 1U);
     const std::string text = test::readFile(records[0]);
     const std::string vantrel = root("Vantrel");
-    // SHA-256 of "core 1" and "core 2".
-    EXPECT_THAT(text, HasSubstr(RecordLine(
-                          {"file", "Vantrel", vantrel + "\\bin\\core.dll", vantrel + "\\bin\\core.dll_backup",
-                           "ae77cef40b6f63c6c2e312785965f9fe30527ffcb8a64bd2d8da81aacca3a6d6",
-                           "df9848d4baa1e73512be56c64222e804f10d600a7dcc6a4272a35d6661d94b09"})));
+    // SHA-256 of "core 1" and "core 2"; the line goes on with the name of the temporary file.
+    const std::string line =
+        RecordLine({"file", "Vantrel", vantrel + "\\bin\\core.dll", vantrel + "\\bin\\core.dll_backup",
+                    "ae77cef40b6f63c6c2e312785965f9fe30527ffcb8a64bd2d8da81aacca3a6d6",
+                    "df9848d4baa1e73512be56c64222e804f10d600a7dcc6a4272a35d6661d94b09"});
+    EXPECT_THAT(text, HasSubstr("\n" + line.substr(0, line.size() - 1) + vantrel + "\\bin\\~hotfix,"));
 }
 
 TEST_F(Headless, restoreAfterARunCutOffMidwayPutsBackWhatItHadReplaced) {

@@ -157,6 +157,7 @@ public:
             package.write("Register.bat", "rem left by an earlier run\r\n");
         }
         if (scenario.secondRun) {
+            beforeFirstRun = snapshot();
             install();
             boxes.shown.clear();
             fs.inject(Fault::None, 0);
@@ -175,6 +176,19 @@ public:
         const bool restored = RunRestore(window, clean, [](const RestoredFile&) {});
         launcher.endAll();
         return restored;
+    }
+
+    // How many installs the records hold in full.
+    int recordedInstalls() const {
+        int count = 0;
+        for (const auto& [path, text] : filesBelow(records.path())) {
+            for (std::size_t at = text.find("\ninstall\t"); at != std::string::npos;
+                 at = text.find("\ninstall\t", at + 1)) {
+                const std::size_t end = text.find('\n', at + 1);
+                count += end != std::string::npos && text.substr(0, end).ends_with("\t.") ? 1 : 0;
+            }
+        }
+        return count;
     }
 
     std::map<std::string, std::string> files() const { return filesBelow(machine.path()); }
@@ -213,6 +227,7 @@ public:
     test::TempDir package;
     test::TempDir machine;
     test::TempDir records;
+    std::optional<Snapshot> beforeFirstRun;
     std::unique_ptr<FileSystem> real = makeFileSystem();
     WithoutHardLinks linkless;
     test::FaultInjectingFileSystem fs;
@@ -398,10 +413,16 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName, int 
         ++tally.tried;
         std::vector<std::string> broken = brokenPromises(ws, before, cleanListed);
         if (scenario.recorded && broken.empty()) {
-            if (!ws.restore()) {
-                broken.push_back("the restore said it failed");
+            // A run cut off before its record began leaves the last install the first run.
+            const bool ownRecord = !ws.beforeFirstRun || ws.recordedInstalls() == 2;
+            const std::size_t boxesBefore = ws.boxes.shown.size();
+            // Where no install was recorded there is nothing to restore, and the restore says so.
+            if (!ws.restore() && ws.recordedInstalls() > 0) {
+                for (std::size_t i = boxesBefore; i < ws.boxes.shown.size(); ++i) {
+                    broken.push_back("the restore said '" + ws.boxes.shown[i].prompt + "'");
+                }
             }
-            const auto undone = notGivenBack(ws, before);
+            const auto undone = notGivenBack(ws, ownRecord ? before : *ws.beforeFirstRun);
             broken.insert(broken.end(), undone.begin(), undone.end());
         }
         if (!ws.fs.firstFailure()) {
