@@ -104,7 +104,7 @@ private:
         return window;
     }
 
-    // A root given on the command line must exist, and so must a root from the registry that a listed file
+    // A root given on the command line must exist, and so must a root found at start-up that a listed file
     // goes to: a wrong root would otherwise pass every file over.
     bool rootsExist() {
         if (m_options.mode == Mode::Restore) {
@@ -119,14 +119,19 @@ private:
             const std::string root = m_window.rootText(side);
             if (!m_services.fs.folderExists(root)) {
                 const std::string_view option = side == Side::Product ? "--vantrel-root" : "--windows-root";
-                m_services.err << "The " << sideName(side) << " root \"" << root << "\" "
-                               << (given ? concat({"given with ", option, " does not exist.\n"})
-                                         : concat({"read from the registry does not exist; give ", option,
-                                                   ".\n"}));
+                complain(concat({"The ", sideName(side), " root \"", root, "\" ",
+                                 given ? concat({"given with ", option, " does not exist."})
+                                       : concat({"does not exist; give the right one with ", option, "."})}));
                 exist = false;
             }
         }
         return exist;
+    }
+
+    // What keeps the command line from running at all, for standard error and the log.
+    void complain(const std::string& line) {
+        m_services.err << line << '\n';
+        m_boxes.logLine(line);
     }
 
     void print(const std::string& line) {

@@ -177,7 +177,7 @@ bool InstallRecord::append(std::string lines) {
         return true;
     }
     // What the failed write left of its text must not run into the next line.
-    m_pending = "\n";
+    m_pending.assign(1, '\n');
     m_services.msgBox.show(messages::couldNotWriteRecord(m_path));
     return false;
 }

@@ -162,7 +162,7 @@ TEST_F(Headless, argumentsThatCannotBeRunExitTwoBeforeAnythingIsTouched) {
     EXPECT_THAT(err.str(), HasSubstr("given with --vantrel-root does not exist"));
     registry.set("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "PathName", root("WIN98"));
     EXPECT_EQ(run({"--install"}), kBadArguments);
-    EXPECT_THAT(err.str(), HasSubstr("read from the registry does not exist; give --windows-root"));
+    EXPECT_THAT(err.str(), HasSubstr("does not exist; give the right one with --windows-root"));
     EXPECT_EQ(run({"--install", "--log", (package.path() / "no such folder" / "x.log").string()}),
               kBadArguments);
     EXPECT_THAT(err.str(), HasSubstr("cannot be opened"));
