@@ -16,8 +16,8 @@ namespace hotfix::test {
 // Passes every call to a real file system and makes one of them fail, the way a real machine fails: an
 // existence test that cannot stat says "not there", a copy into a new file that breaks off leaves the part
 // it wrote, a read that breaks off has handed over the part it read, a link, a rename, a flush or making
-// folders fails whole. Operations and writes are counted from 1 so that a test
-// can aim at each one of a clean run in turn.
+// folders fails whole. Operations and writes are counted from 1 so that a test can aim at each one of a
+// clean run in turn.
 class FaultInjectingFileSystem final : public ForwardingFileSystem {
 public:
     enum class Fault {

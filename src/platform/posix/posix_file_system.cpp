@@ -453,7 +453,7 @@ bool PosixFileSystem::createFolders(std::string_view path) {
     if (native.empty()) {
         return false;
     }
-    // The missing levels, deepest first.
+    // The missing levels, found deepest first and made outermost first.
     std::vector<std::string> missing;
     for (std::string level = native; !statPath(level); level = folderOf(level)) {
         if (level == "/" || level == ".") {
@@ -461,16 +461,17 @@ bool PosixFileSystem::createFolders(std::string_view path) {
         }
         missing.push_back(level);
     }
-    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-        if (::mkdir(level->c_str(), 0777) != 0) {
+    std::reverse(missing.begin(), missing.end());
+    for (const std::string& level : missing) {
+        if (::mkdir(level.c_str(), 0777) != 0) {
             if (errno != EEXIST) {
                 return false;
             }
             continue;
         }
-        m_paths.noteCreated(*level);
+        m_paths.noteCreated(level);
         // A record written below a new folder must not vanish with the folder's name after a power cut.
-        if (!syncFolder(folderOf(*level))) {
+        if (!syncFolder(folderOf(level))) {
             return false;
         }
     }

@@ -4,6 +4,7 @@
 #include "platform/text_codec.hpp"
 #include "platform/win32/win32_text.hpp"
 
+#include <algorithm>
 #include <vector>
 #include <windows.h>
 
@@ -415,15 +416,16 @@ bool Win32FileSystem::createFolders(std::string_view path) {
         !folder.starts_with(L"\\\\.\\")) {
         folder = withLongPrefix(folder);
     }
-    // The missing levels, deepest first.
+    // The missing levels, found deepest first and made outermost first.
     std::vector<std::wstring> missing;
     std::optional<std::wstring> level = folder;
     while (level && !attributesOf(*level)) {
         missing.push_back(*level);
         level = parentOf(*level);
     }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (!::CreateDirectoryW(it->c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    std::reverse(missing.begin(), missing.end());
+    for (const std::wstring& toMake : missing) {
+        if (!::CreateDirectoryW(toMake.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
             return false;
         }
     }
