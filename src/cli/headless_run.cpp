@@ -24,22 +24,6 @@ std::string_view sideName(Side side) {
     return side == Side::Product ? "Vantrel" : "Windows";
 }
 
-std::string_view restoredText(RestoreAction action) {
-    switch (action) {
-    case RestoreAction::Restored:
-        return "restored";
-    case RestoreAction::Removed:
-        return "removed";
-    case RestoreAction::AsBefore:
-        return "as before the install";
-    case RestoreAction::ChangedSince:
-        return "left alone, changed since the install";
-    case RestoreAction::Failed:
-        return "not restored";
-    }
-    return "";
-}
-
 std::string_view plannedText(PlannedAction action) {
     switch (action) {
     case PlannedAction::Replace:
@@ -171,7 +155,8 @@ private:
 
     int restore() {
         const bool passed = RunRestore(m_window, m_engine, [this](const RestoredFile& file) {
-            print(concat({sideName(file.side), "\t", restoredText(file.action), "\t", file.destination}));
+            print(
+                concat({sideName(file.side), "\t", RestoreActionName(file.action), "\t", file.destination}));
         });
         m_services.out << std::flush;
         return waitForScripts() && passed ? kSuccess : kFailure;

@@ -15,9 +15,7 @@
 
 namespace hotfix {
 
-namespace {
-
-std::string_view actionName(RestoreAction action) {
+std::string_view RestoreActionName(RestoreAction action) {
     switch (action) {
     case RestoreAction::Restored:
         return "restored";
@@ -32,6 +30,8 @@ std::string_view actionName(RestoreAction action) {
     }
     return "";
 }
+
+namespace {
 
 // A file the package brought, or a temporary copy of one, may carry a read-only mark from its medium.
 bool removeFile(FileSystem& fs, const std::string& path) {
@@ -170,7 +170,8 @@ bool RunRestore(const InstallerWindow& window, const EngineServices& services,
         if (action == RestoreAction::Restored) {
             restored.push_back(*file);
         }
-        lines += RecordLine({"restored", RecordSideName(file->side), file->destination, actionName(action)});
+        lines += RecordLine(
+            {"restored", RecordSideName(file->side), file->destination, RestoreActionName(action)});
         lines += '\n';
         report({file->side, file->destination, action});
     }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace hotfix {
 
@@ -22,6 +23,10 @@ enum class RestoreAction {
     // It could not be put back; the user has been told why.
     Failed,
 };
+
+// The action as the record and the command line name it: "restored", "removed", "as before",
+// "changed since", "failed".
+std::string_view RestoreActionName(RestoreAction action);
 
 struct RestoredFile {
     Side side = Side::Product;

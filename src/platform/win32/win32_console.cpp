@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 namespace hotfix {
 

@@ -1,6 +1,7 @@
 #include "platform/platform_services.hpp"
 #include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/scoped_environment.hpp"
+#include "support/read_whole.hpp"
 #include "support/temp_dir.hpp"
 
 #include <fcntl.h>
@@ -219,69 +220,6 @@ TEST_F(PosixFileSystemTest, unreadableTextGivesNothing) {
     EXPECT_FALSE(files.createTextFile(winPath(dir, "folder")));
 }
 
-// Bytes of every value, in an order that no piece boundary repeats.
-std::string varied(std::size_t size) {
-    std::string out(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        out[i] = static_cast<char>((i * 131 + i / 251) % 256);
-    }
-    return out;
-}
-
-std::optional<std::string> readWhole(FileSystem& files, std::string_view path) {
-    std::string bytes;
-    if (!files.readFile(
-            path, [&bytes](std::span<const char> piece) { bytes.append(piece.data(), piece.size()); })) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-TEST_F(PosixFileSystemTest, readFileHandsOverExactlyTheBytesOfTheFile) {
-    const std::string content = varied(std::size_t{3} * 1024 * 1024 + 17);
-    dir.write("big.bin", content);
-    EXPECT_EQ(readWhole(files, winPath(dir, "BIG.bin")), content);
-    dir.write("empty.bin", "");
-    EXPECT_EQ(readWhole(files, winPath(dir, "empty.bin")), "");
-
-    fs::create_directories(dir.path() / "folder");
-    EXPECT_EQ(readWhole(files, winPath(dir, "folder")), std::nullopt);
-    EXPECT_EQ(readWhole(files, winPath(dir, "missing.bin")), std::nullopt);
-}
-
-TEST_F(PosixFileSystemTest, appendDurablyMakesTheFileAndAddsToItsEnd) {
-    const std::string record = winPath(dir, "record.log");
-    ASSERT_TRUE(files.appendDurably(record, "first\n"));
-    ASSERT_TRUE(files.appendDurably(winPath(dir, "RECORD.LOG"), std::string("se\0cond\n", 8)));
-    ASSERT_TRUE(files.appendDurably(record, ""));
-    EXPECT_EQ(dir.read("record.log"), std::string("first\nse\0cond\n", 14));
-    EXPECT_FALSE(dir.exists("RECORD.LOG"));
-
-    EXPECT_FALSE(files.appendDurably(winPath(dir, "missing\\\\record.log"), "x"));
-    EXPECT_FALSE(dir.exists("missing"));
-    fs::create_directories(dir.path() / "folder");
-    EXPECT_FALSE(files.appendDurably(winPath(dir, "folder"), "x"));
-    fs::permissions(dir.path() / "record.log", fs::perms::owner_read);
-    EXPECT_FALSE(files.appendDurably(record, "x"));
-    EXPECT_EQ(dir.read("record.log"), std::string("first\nse\0cond\n", 14));
-}
-
-TEST_F(PosixFileSystemTest, createFoldersMakesEveryMissingLevelButPassesNoFile) {
-    EXPECT_TRUE(files.createFolders(winPath(dir, "a\\\\b\\c\\")));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "a/b/c"));
-    // There already, under any case.
-    EXPECT_TRUE(files.createFolders(winPath(dir, "A\\B")));
-    EXPECT_TRUE(files.createFolders(winPath(dir, "A\\B\\d")));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "a/b/d"));
-    EXPECT_FALSE(fs::exists(dir.path() / "A"));
-
-    dir.write("a/file.txt", "in the way");
-    EXPECT_FALSE(files.createFolders(winPath(dir, "a\\file.txt")));
-    EXPECT_FALSE(files.createFolders(winPath(dir, "a\\file.txt\\sub")));
-    EXPECT_EQ(dir.read("a/file.txt"), "in the way");
-    EXPECT_FALSE(files.createFolders("Q:\\records"));
-}
-
 // Moves a folder's modification time away from now, as a change by another program some time later does.
 void touchFolderLater(const fs::path& folder) {
     struct stat st {};
@@ -340,7 +278,7 @@ TEST_F(PrefixFileSystemTest, aRecordUnderProgramDataLandsInThePrefixsDriveC) {
     ASSERT_TRUE(files.appendDurably(records + "\\run.log", "one\n"));
     ASSERT_TRUE(files.appendDurably("c:\\programdata\\HOTFIX\\records\\RUN.LOG", "two\n"));
     EXPECT_EQ(test::readFile(dir.path() / "prefix/drive_c/ProgramData/HotFix/Records/run.log"), "one\ntwo\n");
-    EXPECT_EQ(readWhole(files, "C:\\ProgramData\\HotFix\\Records\\run.log"), "one\ntwo\n");
+    EXPECT_EQ(test::readWhole(files, "C:\\ProgramData\\HotFix\\Records\\run.log"), "one\ntwo\n");
 
     // Levels that are there are found ignoring case, not made a second time.
     ASSERT_TRUE(files.createFolders("C:\\PROGRAM FILES\\vantrel\\Records"));

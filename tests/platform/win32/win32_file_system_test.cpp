@@ -2,6 +2,7 @@
 #include "platform/win32/win32_file_system.hpp"
 #include "platform/win32/win32_path_resolver.hpp"
 #include "platform/win32/win32_test_tools.hpp"
+#include "support/read_whole.hpp"
 #include "support/temp_dir.hpp"
 
 #include <windows.h>
@@ -105,63 +106,6 @@ TEST_F(Win32FileSystemTest, copyCarriesReadOnlyAndNeverDestroysItsSource) {
     EXPECT_FALSE(files->readTextFile(winPath(dir, "missing.txt")).has_value());
 }
 
-// Bytes of every value, in an order that no piece boundary repeats.
-std::string varied(std::size_t size) {
-    std::string out(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        out[i] = static_cast<char>((i * 131 + i / 251) % 256);
-    }
-    return out;
-}
-
-std::optional<std::string> readWhole(FileSystem& files, std::string_view path) {
-    std::string bytes;
-    if (!files.readFile(
-            path, [&bytes](std::span<const char> piece) { bytes.append(piece.data(), piece.size()); })) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-TEST_F(Win32FileSystemTest, readFileHandsOverExactlyTheBytesOfTheFile) {
-    const std::string content = varied(std::size_t{3} * 1024 * 1024 + 17);
-    dir.write("big.bin", content);
-    EXPECT_EQ(readWhole(*files, winPath(dir, "BIG.bin")), content);
-    dir.write("empty.bin", "");
-    EXPECT_EQ(readWhole(*files, winPath(dir, "empty.bin")), "");
-
-    fs::create_directories(dir.path() / "folder");
-    EXPECT_EQ(readWhole(*files, winPath(dir, "folder")), std::nullopt);
-    EXPECT_EQ(readWhole(*files, winPath(dir, "missing.bin")), std::nullopt);
-}
-
-TEST_F(Win32FileSystemTest, appendDurablyMakesTheFileAndAddsToItsEnd) {
-    const std::string record = winPath(dir, "record.log");
-    ASSERT_TRUE(files->appendDurably(record, "first\n"));
-    ASSERT_TRUE(files->appendDurably(winPath(dir, "RECORD.LOG"), std::string("se\0cond\n", 8)));
-    ASSERT_TRUE(files->appendDurably(record, ""));
-    EXPECT_EQ(dir.read("record.log"), std::string("first\nse\0cond\n", 14));
-
-    EXPECT_FALSE(files->appendDurably(winPath(dir, "missing\\\\record.log"), "x"));
-    EXPECT_FALSE(dir.exists("missing"));
-    fs::create_directories(dir.path() / "folder");
-    EXPECT_FALSE(files->appendDurably(winPath(dir, "folder"), "x"));
-    ASSERT_TRUE(::SetFileAttributesW((dir.path() / "record.log").c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(files->appendDurably(record, "x"));
-    EXPECT_EQ(dir.read("record.log"), std::string("first\nse\0cond\n", 14));
-}
-
-TEST_F(Win32FileSystemTest, createFoldersMakesEveryMissingLevelButPassesNoFile) {
-    EXPECT_TRUE(files->createFolders(winPath(dir, "a\\\\b/c\\\\")));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "a/b/c"));
-    EXPECT_TRUE(files->createFolders(winPath(dir, "A\\B")));
-
-    dir.write("a/file.txt", "in the way");
-    EXPECT_FALSE(files->createFolders(winPath(dir, "a\\file.txt")));
-    EXPECT_FALSE(files->createFolders(winPath(dir, "a\\file.txt\\sub")));
-    EXPECT_EQ(dir.read("a/file.txt"), "in the way");
-}
-
 TEST(ProgramDataFolder, isAFolderThereWithoutAClosingSeparator) {
     const std::string folder = programDataFolder();
     ASSERT_FALSE(folder.empty());
@@ -230,7 +174,7 @@ TEST_F(Win32FileSystemTest, pathsLongerThanMaxPathWork) {
     EXPECT_FALSE(files->fileExists(file));
 
     ASSERT_TRUE(files->appendDurably(file, "record"));
-    EXPECT_EQ(readWhole(*files, file), "record");
+    EXPECT_EQ(test::readWhole(*files, file), "record");
     EXPECT_TRUE(files->deleteFile(file));
 }
 

@@ -5,6 +5,7 @@
 #include "platform/settings_store.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/fake_registry.hpp"
+#include "support/memory_settings.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
 #include "ui/main_window/focus_flags.hpp"
@@ -23,23 +24,6 @@ namespace hotfix::test {
 
 // The one application object of a test process; never destroyed, as Qt wants it to outlive every widget.
 QApplication& testApplication();
-
-class MemorySettings final : public SettingsStore {
-public:
-    std::string GetSetting(std::string_view application, std::string_view section,
-                           std::string_view key) override {
-        ++reads;
-        const auto found = values.find({std::string(application), std::string(section), std::string(key)});
-        return found == values.end() ? std::string() : found->second;
-    }
-    void SaveSetting(std::string_view application, std::string_view section, std::string_view key,
-                     std::string_view value) override {
-        values[{std::string(application), std::string(section), std::string(key)}] = std::string(value);
-    }
-
-    std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
-    int reads = 0;
-};
 
 class NoFolders final : public FolderBrowser {
 public:
