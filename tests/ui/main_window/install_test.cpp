@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <gmock/gmock.h>
+
 namespace hotfix::test {
 namespace {
 
@@ -43,6 +45,8 @@ protected:
 TEST_F(InstallTest, installButtonReplacesAndBacksUpThenAsksToCloseAndNoKeepsTheWindow) {
     answerer.answerNext(QMessageBox::Ok);
     answerer.answerNext(QMessageBox::No);
+    TempDir records;
+    recordFolder = records.str();
     install();
 
     EXPECT_EQ(machine.read("Vantrel/bin/engine.dll"), "new engine");
@@ -59,6 +63,12 @@ TEST_F(InstallTest, installButtonReplacesAndBacksUpThenAsksToCloseAndNoKeepsTheW
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->LstInstFileName->count(), 2);
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+
+    // The window's install is recorded, so that a restore can undo it.
+    const auto recorded = filesBelow(records.path());
+    ASSERT_EQ(recorded.size(), 1U);
+    EXPECT_THAT(recorded.begin()->second, ::testing::HasSubstr("\nend install\tsucceeded\t.\n"));
+    EXPECT_THAT(recorded.begin()->second, ::testing::HasSubstr("engine.dll_backup\t"));
 }
 
 TEST_F(InstallTest, failedInstallSaysSoAndLeavesTheInstalledFiles) {

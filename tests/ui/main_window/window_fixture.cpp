@@ -35,12 +35,19 @@ void WindowTest::writeLists(const char* product, const char* windows) {
 }
 
 FrmInstallPatch& WindowTest::open(MsgBox* box) {
-    window = std::make_unique<FrmInstallPatch>(
-        MainWindowServices{package.str(), *fs, box != nullptr ? *box : msgBox, registry, settings, launcher,
-                           folders, [this] { return now; },
-                           [this] {
-                               ++endRequests;
-                           }});
+    MainWindowServices services{package.str(),
+                                *fs,
+                                box != nullptr ? *box : msgBox,
+                                registry,
+                                settings,
+                                launcher,
+                                folders,
+                                [this] { return now; },
+                                [this] {
+                                    ++endRequests;
+                                }};
+    services.recordFolder = recordFolder;
+    window = std::make_unique<FrmInstallPatch>(std::move(services));
     window->Form_Load();
     return *window;
 }

@@ -58,6 +58,8 @@ protected:
     NoFolders folders;
     LocalDateTime now{2005, 5, 1, 9, 7};
     int endRequests = 0;
+    // Where the window records its installs; empty keeps no record.
+    std::string recordFolder;
     std::unique_ptr<FrmInstallPatch> window;
 };
 
