@@ -140,6 +140,12 @@ std::variant<Options, ArgumentError> parseCommandLine(const std::vector<std::str
     return Parser(arguments).parse();
 }
 
+std::string_view modeOption(Mode mode) {
+    const auto found = std::find_if(kModes.begin(), kModes.end(),
+                                    [mode](const ModeName& each) { return each.mode == mode; });
+    return found != kModes.end() ? found->name : std::string_view();
+}
+
 std::string usageText() {
     return "Usage:\n"
            "  hotfix-installer                  the installer's window\n"

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -35,6 +36,9 @@ struct ArgumentError {
 // The arguments after the program's name. No argument, or none that starts with "--", is the window (the
 // toolkit may take its own arguments there).
 std::variant<Options, ArgumentError> parseCommandLine(const std::vector<std::string>& arguments);
+
+// The option that chooses the mode: "--install" for Mode::Install; empty for the window.
+std::string_view modeOption(Mode mode);
 
 // The modes, their options and the exit codes, as --help prints them.
 std::string usageText();

@@ -6,6 +6,7 @@
 #include "engine/file_lists.hpp"
 #include "engine/file_replacement.hpp"
 #include "engine/install_checks.hpp"
+#include "engine/install_record.hpp"
 #include "engine/install_run.hpp"
 #include "engine/messages.hpp"
 #include "engine/restore_run.hpp"
@@ -55,6 +56,9 @@ public:
         , m_window(windowOptions(), services.now) {}
 
     int run() {
+        // A log that many runs append to tells them apart.
+        m_boxes.logLine(concat({"hotfix-installer ", modeOption(m_options.mode), " from ",
+                                m_services.programFolder, ", ", RecordTime()}));
         for (const Side side : kSides) {
             LoadListFile(side, {m_services.programFolder, m_services.fs, m_boxes}, m_window);
         }
