@@ -74,16 +74,22 @@ int runWindow(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const auto parsed = hotfix::cli::parseCommandLine(hotfix::programArguments(argc, argv));
-    if (const auto* error = std::get_if<hotfix::cli::ArgumentError>(&parsed)) {
+    try {
+        const auto parsed = hotfix::cli::parseCommandLine(hotfix::programArguments(argc, argv));
+        if (const auto* error = std::get_if<hotfix::cli::ArgumentError>(&parsed)) {
+            hotfix::useParentConsole();
+            std::cerr << error->message << '\n';
+            return hotfix::cli::kBadArguments;
+        }
+        const auto& options = std::get<hotfix::cli::Options>(parsed);
+        if (options.mode == hotfix::cli::Mode::Window) {
+            return runWindow(argc, argv);
+        }
         hotfix::useParentConsole();
-        std::cerr << error->message << '\n';
-        return hotfix::cli::kBadArguments;
+        return runWithoutWindow(options);
+    } catch (const std::exception& error) {
+        // Out of memory, mostly: said plainly, and a failure for whoever waits on the exit code.
+        std::cerr << "hotfix-installer stopped: " << error.what() << '\n';
+        return hotfix::cli::kFailure;
     }
-    const auto& options = std::get<hotfix::cli::Options>(parsed);
-    if (options.mode == hotfix::cli::Mode::Window) {
-        return runWindow(argc, argv);
-    }
-    hotfix::useParentConsole();
-    return runWithoutWindow(options);
 }

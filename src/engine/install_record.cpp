@@ -164,13 +164,13 @@ std::optional<InstallRecord> InstallRecord::Begin(InstallerWindow& window, const
                          window.rootText(Side::Windows), window.installState().BackupSuffix,
                          window.registerDllsTicked() ? "register-dlls" : "no-register-dlls"});
     lines += '\n';
-    if (!fs.createFolders(folder) || !record.append(std::move(lines))) {
+    if (!fs.createFolders(folder) || !record.append(lines)) {
         return std::nullopt;
     }
     return record;
 }
 
-bool InstallRecord::append(std::string lines) {
+bool InstallRecord::append(std::string_view lines) {
     m_pending += lines;
     if (m_services.fs.appendDurably(m_path, m_pending)) {
         m_pending.clear();
@@ -198,7 +198,7 @@ bool InstallRecord::BeforeReplacing(std::span<const StagedFile> staged) {
                              *original, *fresh, each.temporary});
         lines += '\n';
     }
-    return append(std::move(lines));
+    return append(lines);
 }
 
 void InstallRecord::Outcome(const ListedFile& file, FileOutcome outcome) {

@@ -45,7 +45,7 @@ private:
     InstallRecord(const EngineServices& services, std::string path)
         : m_services(services)
         , m_path(std::move(path)) {}
-    bool append(std::string lines);
+    bool append(std::string_view lines);
 
     const EngineServices& m_services;
     std::string m_path;

@@ -150,7 +150,7 @@ bool RunRestore(const InstallerWindow& window, const EngineServices& services,
         return false;
     }
     // Each write starts on a line of its own: the record may end in a line cut off by a crash.
-    const auto record = [&](std::string line) {
+    const auto record = [&](const std::string& line) {
         if (!fs.appendDurably(path, "\n" + line + "\n")) {
             services.msgBox.show(messages::couldNotWriteRecord(path));
             return false;
@@ -164,23 +164,24 @@ bool RunRestore(const InstallerWindow& window, const EngineServices& services,
     std::string lines;
     std::vector<RecordedFile> restored;
     // Last file first: a file listed twice gets back what its first replacement found.
-    for (auto file = install->files.rbegin(); file != install->files.rend(); ++file) {
-        const RestoreAction action = restoreFile(*file, services);
+    for (std::size_t i = install->files.size(); i-- > 0;) {
+        const RecordedFile& file = install->files[i];
+        const RestoreAction action = restoreFile(file, services);
         ok = ok && action != RestoreAction::Failed && action != RestoreAction::ChangedSince;
         if (action == RestoreAction::Restored) {
-            restored.push_back(*file);
+            restored.push_back(file);
         }
-        lines += RecordLine(
-            {"restored", RecordSideName(file->side), file->destination, RestoreActionName(action)});
+        lines +=
+            RecordLine({"restored", RecordSideName(file.side), file.destination, RestoreActionName(action)});
         lines += '\n';
-        report({file->side, file->destination, action});
+        report({file.side, file.destination, action});
     }
     std::reverse(restored.begin(), restored.end());
     if (!registerRestored(restored, *install, services)) {
         ok = false;
     }
     lines += RecordLine({"end restore", ok ? "succeeded" : "failed"});
-    if (!record(std::move(lines))) {
+    if (!record(lines)) {
         ok = false;
     }
     services.msgBox.show(ok ? messages::restoreApplied() : messages::restoreFailed());
