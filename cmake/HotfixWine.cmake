@@ -42,14 +42,23 @@ if(NOT prefixTestAdded)
 endif()
 
 # Every start of Wine costs time, so a test executable runs as one test with all its cases, except the
-# excluded ones (GoogleTest filter patterns).
-function(hotfix_add_wine_test name environment excluded)
+# excluded ones (GoogleTest filter patterns). A test of windows (display set) runs them on Qt's Windows
+# platform plug-in in a Wine desktop on a virtual display.
+function(hotfix_add_wine_test name environment excluded display)
     set(arguments)
     if(excluded)
         list(JOIN excluded ":" filter)
         set(arguments "--gtest_filter=-${filter}")
     endif()
-    add_test(NAME ${name} COMMAND ${name} ${arguments})
+    if(display)
+        find_program(HOTFIX_XVFB_RUN xvfb-run REQUIRED)
+        add_test(NAME ${name}
+            COMMAND ${CMAKE_COMMAND} "-DWINE=${CMAKE_CROSSCOMPILING_EMULATOR}" "-DXVFB_RUN=${HOTFIX_XVFB_RUN}"
+                    "-DPROGRAM=$<TARGET_FILE:${name}>" "-DARGUMENTS=${arguments}"
+                    -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/HotfixWineDesktop.cmake")
+    else()
+        add_test(NAME ${name} COMMAND ${name} ${arguments})
+    endif()
     set_tests_properties(${name} PROPERTIES
         FIXTURES_REQUIRED wine_prefix
         ENVIRONMENT "${environment};${HOTFIX_WINE_ENVIRONMENT}")

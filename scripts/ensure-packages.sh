@@ -15,7 +15,7 @@ declare -A groups=(
     [fuzz]="clang libclang-rt-14-dev"
     [tidy]="clang-tidy"
     [format]="clang-format"
-    [mingw]="cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64"
+    [mingw]="cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xauth"
     [qt-mingw]="cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix qt6-base-dev"
 )
 

@@ -2,8 +2,13 @@
 
 #include "ui/widgets/program_font.hpp"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QShowEvent>
+#include <QWindow>
 
 namespace hotfix {
 
@@ -80,6 +85,35 @@ QWidget* boxParent(QWidget* owner) {
     return owner;
 }
 
+// Centred frame on frame over the window it stands over, as Windows places its own boxes, and kept on that
+// window's screen. Qt's own placement guesses the box's frame from the other windows' frames, which puts
+// the box off centre where those frames are thin or reported oddly (Wine).
+class CentredBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        // The box takes its final size here, before it first appears.
+        QMessageBox::showEvent(event);
+        if (parentWidget() == nullptr || event->spontaneous()) {
+            return;
+        }
+        const QWidget* const over = parentWidget()->window();
+        const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+        const QSize outer = size().grownBy(frame);
+        QPoint place = over->frameGeometry().center() - QPoint(outer.width() / 2, outer.height() / 2);
+        if (const QScreen* const screen = over->screen()) {
+            const QRect room = screen->availableGeometry();
+            place.setX(
+                std::clamp(place.x(), room.left(), std::max(room.left(), room.right() + 1 - outer.width())));
+            place.setY(
+                std::clamp(place.y(), room.top(), std::max(room.top(), room.bottom() + 1 - outer.height())));
+        }
+        move(place);
+    }
+};
+
 } // namespace
 
 MsgResult QtMsgBox::show(const MsgBoxRequest& request) {
@@ -87,8 +121,8 @@ MsgResult QtMsgBox::show(const MsgBoxRequest& request) {
     QString prompt = QString::fromStdString(request.prompt);
     prompt.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 
-    QMessageBox box(toQt(request.icon), QString::fromStdString(request.shownTitle()), prompt,
-                    buttonsOf(request.buttons), parent);
+    CentredBox box(toQt(request.icon), QString::fromStdString(request.shownTitle()), prompt,
+                   buttonsOf(request.buttons), parent);
     // Plain text always: a prompt that begins with a tag would otherwise be read as HTML.
     box.setTextFormat(Qt::PlainText);
     // A box takes no font from its owner.

@@ -368,6 +368,13 @@ TEST_F(BrowseTest, pickerKeepsItsStateBetweenOpeningsUntilItsCloseBoxEndsIt) {
     EXPECT_EQ(currentPicker(), nullptr);
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 
+    // Neither box has had the focus only while the focus is elsewhere: on a real display the main window,
+    // active again, gives it back to the control that had it, and a text box that gets it sets its flag.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->cmdInstallPatch->setFocus();
+    QApplication::processEvents();
+    TxtPathHadFocus = false;
     TxtWinPathHadFocus = false;
     browse([&](FrmSelectDir& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral(" Select Directory"));

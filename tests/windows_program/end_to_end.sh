@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# One install with the real Windows program under Wine, driven from the keyboard as a technician would: a
+# freshly booted prefix whose registry names both roots, a package folder with both list files, and a COM
+# library on the Windows side that the run must register through cmd and regsvr32. Runs under xvfb-run.
+#   end_to_end.sh <work folder> <hotfix-installer.exe> <technician.exe> <installed COM build> <new COM build>
+#                 <Qt prefix>
+set -euo pipefail
+
+work=$1 installer=$2 technician=$3 comInstalled=$4 comNew=$5 qt=$6
+
+fail() {
+    echo "end_to_end: FAILED: $*" >&2
+    exit 1
+}
+step() { echo "end_to_end: [$SECONDS s] $*"; }
+
+# Polls a condition for at most the given seconds.
+within() {
+    local seconds=$1
+    shift
+    local end=$((SECONDS + seconds))
+    until "$@"; do
+        ((SECONDS < end)) || return 1
+        sleep 0.2
+    done
+}
+
+rm -rf "$work"
+mkdir -p "$work"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The program takes its Qt from beside itself, as on a workstation.
+unset WINEPATH
+# Whatever stays of this prefix's Wine must not outlive the test, nor hold its output open.
+trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
+
+step "booting a fresh prefix"
+wineboot -i > /dev/null 2>&1 || fail "wineboot could not make the prefix"
+classKey='HKCU\Software\Classes\CLSID\{6F1E5C2A-4B7D-4E29-9C1A-20050501C0DE}\InprocServer32'
+regAdd() { wine reg add "$@" /f > /dev/null 2>&1 || fail "wine reg add $*"; }
+# Neither root is where the program would guess it: files there prove that it read both from the registry.
+regAdd 'HKLM\SOFTWARE\Vantrel Software' /v QXINSTALLDIR /t REG_SZ /d 'C:\Vantrel Suite'
+regAdd 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion' /v PathName /t REG_SZ /d 'C:\WINNT'
+# Without a window manager Wine shows windows only inside a desktop of its own.
+regAdd 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default
+regAdd 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 800x600
+if wine reg query "$classKey" > /dev/null 2>&1; then
+    fail "the COM class is registered before the run"
+fi
+
+drive=$WINEPREFIX/drive_c
+product="$drive/Vantrel Suite"
+windows=$drive/WINNT
+package="$drive/Hot Fix 7"
+mkdir -p "$product/Bin" "$windows/VtrlCom" "$package/Setup/Vtrl/Bin" "$package/Setup/Othr/VtrlCom" \
+    "$package/platforms" "$package/styles"
+printf 'engine 5.1.0 (installed)\r\n' > "$product/Bin/Engine.dll"
+printf 'readme 5.1.0 (installed)\r\n' > "$product/readme.txt"
+cp "$comInstalled" "$windows/VtrlCom/comfix.dll"
+cp -r "$product" "$work/originals"
+cp "$comInstalled" "$work/originals/comfix.dll"
+
+printf 'Bin\\Engine.dll, \\readme.txt\r\n' > "$package/Setup/InstallPatch.BLR"
+printf 'VtrlCom\\comfix.dll\r\n' > "$package/Setup/InstallWinPatch.BLR"
+printf 'engine 5.1.1 (hot fix)\r\n' > "$package/Setup/Vtrl/Bin/Engine.dll"
+printf 'readme 5.1.1 (hot fix)\r\n' > "$package/Setup/Vtrl/readme.txt"
+cp "$comNew" "$package/Setup/Othr/VtrlCom/comfix.dll"
+cp "$installer" "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" "$package/"
+cp "$qt/plugins/platforms/qwindows.dll" "$package/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$package/styles/"
+
+step "installing from the keyboard"
+wine "$technician" 'C:\Hot Fix 7\hotfix-installer.exe' \
+    'HotFix Installer|Sucessfully Applied the HotFix' \
+    'Close HotFix Installer|Are you sure, You want to close Installer' ||
+    fail "the technician's run did not go as expected (see above)"
+
+step "checking the result"
+sameBytes() { cmp -s "$1" "$2" || fail "$2 does not hold the bytes of $1"; }
+sameBytes "$package/Setup/Vtrl/Bin/Engine.dll" "$product/Bin/Engine.dll"
+sameBytes "$package/Setup/Vtrl/readme.txt" "$product/readme.txt"
+sameBytes "$comNew" "$windows/VtrlCom/comfix.dll"
+sameBytes "$work/originals/Bin/Engine.dll" "$product/Bin/Engine.dll_backup"
+sameBytes "$work/originals/readme.txt" "$product/readme.txt_backup"
+sameBytes "$work/originals/comfix.dll" "$windows/VtrlCom/comfix.dll_backup"
+
+# The registration script runs on after the program has ended.
+registered() { wine reg query "$classKey" /v Build 2> /dev/null | grep -q 'REG_SZ[[:space:]]*2'; }
+within 30 registered || fail "the new COM library was not registered: $(wine reg query "$classKey" 2>&1)"
+wine reg query "$classKey" /ve | grep -qi 'C:\\WINNT\\VtrlCom\\comfix.dll' ||
+    fail "the COM class names another library: $(wine reg query "$classKey" /ve 2>&1)"
+noScripts() { ! compgen -G "$package/*.bat" > /dev/null; }
+within 30 noScripts || fail "registration scripts left behind: $(ls "$package"/*.bat)"
+step "passed"
