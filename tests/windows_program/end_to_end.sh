@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # One install with the real Windows program under Wine, driven from the keyboard as a technician would: a
 # freshly booted prefix whose registry names both roots, a package folder with both list files, and a COM
-# library on the Windows side that the run must register through cmd and regsvr32. Runs under xvfb-run.
+# library on the Windows side that the run must register through cmd and regsvr32. Then the same program
+# without its window: a restore of that install, a check and an install from the command line. Runs under
+# xvfb-run.
 #   end_to_end.sh <work folder> <hotfix-installer.exe> <technician.exe> <installed COM build> <new COM build>
 #                 <Qt prefix>
 set -euo pipefail
@@ -90,4 +92,44 @@ wine reg query "$classKey" /ve | grep -qi 'C:\\WINNT\\VtrlCom\\comfix.dll' ||
     fail "the COM class names another library: $(wine reg query "$classKey" /ve 2>&1)"
 noScripts() { ! compgen -G "$package/*.bat" > /dev/null; }
 within 30 noScripts || fail "registration scripts left behind: $(ls "$package"/*.bat)"
-step "passed"
+
+# The same program without its window, as a deployment tool runs it: the window's install is in the record
+# under the prefix's ProgramData, so a restore puts every original back and registers the old library again.
+program='C:\Hot Fix 7\hotfix-installer.exe'
+records="$drive/ProgramData/HotFix Installer"
+compgen -G "$records/*/record.txt" > /dev/null || fail "the window's install left no record in $records"
+
+step "restoring without the window"
+wine "$program" --restore > "$work/restore.out" 2> "$work/restore.err" ||
+    fail "--restore ended with $?: $(cat "$work/restore.err")"
+sameBytes "$work/originals/Bin/Engine.dll" "$product/Bin/Engine.dll"
+sameBytes "$work/originals/readme.txt" "$product/readme.txt"
+sameBytes "$work/originals/comfix.dll" "$windows/VtrlCom/comfix.dll"
+for backup in "$product/Bin/Engine.dll_backup" "$product/readme.txt_backup" "$windows/VtrlCom/comfix.dll_backup"; do
+    [[ ! -e $backup ]] || fail "$backup is still there after the restore"
+done
+[[ $(grep -c $'\trestored\t' "$work/restore.out") -eq 3 ]] || fail "--restore said: $(cat "$work/restore.out")"
+grep -q 'HotFix Installer: Restored what the HotFix had replaced' "$work/restore.err" ||
+    fail "--restore said: $(cat "$work/restore.err")"
+# The restore waits for its registration script: the old build is registered when it ends.
+wine reg query "$classKey" /v Build 2> /dev/null | grep -q 'REG_SZ[[:space:]]*1' ||
+    fail "the original COM library was not registered again: $(wine reg query "$classKey" 2>&1)"
+noScripts || fail "registration scripts left behind: $(ls "$package"/*.bat)"
+
+step "checking and installing without the window"
+wine "$program" --check > "$work/check.out" 2> "$work/check.err" || fail "--check ended with $?"
+[[ $(grep -c $'\treplace\t' "$work/check.out") -eq 3 ]] || fail "--check said: $(cat "$work/check.out")"
+sameBytes "$work/originals/Bin/Engine.dll" "$product/Bin/Engine.dll"
+set +e
+wine "$program" --install --suffix a --date-suffix > /dev/null 2>&1
+status=$?
+set -e
+[[ $status -eq 2 ]] || fail "colliding options ended with $status, not 2"
+wine "$program" --install --suffix hf7 --log 'C:\install.log' > /dev/null 2> "$work/install.err" ||
+    fail "--install ended with $?: $(cat "$work/install.err")"
+sameBytes "$package/Setup/Vtrl/Bin/Engine.dll" "$product/Bin/Engine.dll"
+sameBytes "$work/originals/Bin/Engine.dll" "$product/Bin/Engine.dll_hf7"
+grep -q 'HotFix Installer: Sucessfully Applied the HotFix' "$drive/install.log" ||
+    fail "the log holds: $(cat "$drive/install.log")"
+registered || fail "the new COM library was not registered again by --install"
+step "passed without the window too"
