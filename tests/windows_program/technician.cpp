@@ -117,21 +117,29 @@ std::wstring clipboardText() {
     return text;
 }
 
-// A message box puts its title, text and buttons on the clipboard on Ctrl+C.
+// A message box puts its title, text and buttons on the clipboard on Ctrl+C. The clipboard is opened only
+// once the box has written it (its sequence number moves): opened while the box writes, it would make the
+// box's write fail. On a busy machine the keys may miss the box, which is then brought back and asked again.
 std::wstring boxText(HWND box) {
-    if (::OpenClipboard(nullptr) != FALSE) {
-        ::EmptyClipboard();
-        ::CloseClipboard();
-    }
     std::wstring text;
     waitUntil(
         [&] {
+            if (::IsWindow(box) == FALSE) {
+                return true;
+            }
+            if (::GetForegroundWindow() != box) {
+                ::SetForegroundWindow(box);
+                return false;
+            }
+            const DWORD before = ::GetClipboardSequenceNumber();
             sendKeys({VK_CONTROL, 'C'});
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            text = clipboardText();
-            return !text.empty() || ::IsWindow(box) == FALSE;
+            if (waitUntil([before] { return ::GetClipboardSequenceNumber() != before; },
+                          std::chrono::milliseconds(1500))) {
+                text = clipboardText();
+            }
+            return !text.empty();
         },
-        std::chrono::seconds(5));
+        std::chrono::seconds(20));
     return text;
 }
 
