@@ -263,9 +263,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::vector<Box> boxes;
     for (int i = 2; i < argc; ++i) {
-        const std::wstring spec = argv[i];
-        const auto bar = spec.find(L'|');
-        boxes.push_back({spec.substr(0, bar), bar == std::wstring::npos ? L"" : spec.substr(bar + 1)});
+        const std::wstring expected = argv[i];
+        const auto bar = expected.find(L'|');
+        boxes.push_back(
+            {expected.substr(0, bar), bar == std::wstring::npos ? L"" : expected.substr(bar + 1)});
     }
 
     Program program(argv[1]);

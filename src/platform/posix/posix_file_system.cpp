@@ -71,6 +71,26 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// Reads to the end of the file, handing each piece over; false when a read fails or a piece is refused.
+bool readPieces(int fd, const std::function<bool(std::span<const char>)>& piece) {
+    std::vector<char> buffer(std::size_t{256} * 1024);
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (!piece(std::span<const char>(buffer.data(), static_cast<std::size_t>(got)))) {
+            return false;
+        }
+    }
+}
+
 bool copyContent(int in, int out) {
     // copy_file_range lets the kernel copy (and share extents where it can); plain read and write where it
     // cannot be used between these two files.
@@ -89,22 +109,8 @@ bool copyContent(int in, int out) {
             return false;
         }
     }
-    std::array<char, std::size_t{256} * 1024> buffer{};
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got == 0) {
-            return true;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (!writeAll(out, buffer.data(), static_cast<std::size_t>(got))) {
-            return false;
-        }
-    }
+    return readPieces(
+        in, [out](std::span<const char> piece) { return writeAll(out, piece.data(), piece.size()); });
 }
 
 std::optional<struct stat> statPath(const std::string& path) {
@@ -429,20 +435,10 @@ bool PosixFileSystem::readFile(std::string_view path,
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
         return false;
     }
-    std::vector<char> buffer(std::size_t{256} * 1024);
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
-        if (got == 0) {
-            return true;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        sink(std::span<const char>(buffer.data(), static_cast<std::size_t>(got)));
-    }
+    return readPieces(fd.get(), [&sink](std::span<const char> piece) {
+        sink(piece);
+        return true;
+    });
 }
 
 bool PosixFileSystem::createFolders(std::string_view path) {
