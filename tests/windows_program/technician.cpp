@@ -203,16 +203,28 @@ private:
     PROCESS_INFORMATION m_info{};
 };
 
-// The first visible window of the program besides its main window: the box it shows.
+// The first visible window of the program that is a box. An install that takes longer than a second, as on
+// a busy machine, shows its progress in a window titled as the main window, which is no box: it goes when
+// the install ends.
 HWND waitForBox(const Program& program, HWND mainWindow) {
     HWND box = nullptr;
+    bool progressSeen = false;
     waitUntil(
         [&] {
             for (HWND window : windowsOf(program.id())) {
-                if (window != mainWindow && !titleOf(window).empty()) {
-                    box = window;
-                    return true;
+                const std::wstring title = titleOf(window);
+                if (window == mainWindow || title.empty()) {
+                    continue;
                 }
+                if (title == kMainTitle) {
+                    if (!progressSeen) {
+                        say(L"the progress window is up");
+                        progressSeen = true;
+                    }
+                    continue;
+                }
+                box = window;
+                return true;
             }
             return !program.running();
         },
