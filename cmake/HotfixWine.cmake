@@ -27,39 +27,60 @@ endif()
 get_property(prefixTestAdded GLOBAL PROPERTY HOTFIX_WINE_PREFIX_TEST_ADDED)
 if(NOT prefixTestAdded)
     set_property(GLOBAL PROPERTY HOTFIX_WINE_PREFIX_TEST_ADDED TRUE)
+    find_program(HOTFIX_BASH bash REQUIRED)
     add_test(NAME wine_prefix
-        COMMAND ${CMAKE_COMMAND} "-DWINE=${CMAKE_CROSSCOMPILING_EMULATOR}"
-                "-DTEMP_FOLDER=${HOTFIX_WINE_TEMP_FOLDER}"
-                -P "${CMAKE_CURRENT_LIST_DIR}/HotfixWinePrefix.cmake")
+        COMMAND "${HOTFIX_BASH}" "${CMAKE_CURRENT_LIST_DIR}/hotfix-wine-prefix.sh" setup
+                "${CMAKE_CROSSCOMPILING_EMULATOR}" "${HOTFIX_WINE_TEMP_FOLDER}")
     set_tests_properties(wine_prefix PROPERTIES
         FIXTURES_SETUP wine_prefix
+        TIMEOUT 600
         ENVIRONMENT "${HOTFIX_WINE_ENVIRONMENT}")
     add_test(NAME wine_server_end
-        COMMAND ${CMAKE_COMMAND} -DEND=ON -P "${CMAKE_CURRENT_LIST_DIR}/HotfixWinePrefix.cmake")
+        COMMAND "${HOTFIX_BASH}" "${CMAKE_CURRENT_LIST_DIR}/hotfix-wine-prefix.sh" cleanup)
     set_tests_properties(wine_server_end PROPERTIES
         FIXTURES_CLEANUP wine_prefix
+        TIMEOUT 180
         ENVIRONMENT "${HOTFIX_WINE_ENVIRONMENT}")
 endif()
 
 # Every start of Wine costs time, so a test executable runs as one test with all its cases, except the
-# excluded ones (GoogleTest filter patterns). A test of windows (display set) runs them on Qt's Windows
-# platform plug-in in a Wine desktop on a virtual display.
-function(hotfix_add_wine_test name environment excluded display)
-    set(arguments)
+# excluded ones (GoogleTest filter patterns), or as one test per shard pattern and one for the rest. A test
+# of windows (display set) runs them on Qt's Windows platform plug-in in a Wine desktop on a virtual display.
+function(hotfix_add_wine_test name environment excluded shards display)
+    if(shards)
+        set(index 0)
+        foreach(shard IN LISTS shards)
+            math(EXPR index "${index} + 1")
+            hotfix_add_wine_run(${name}/${index} ${name} "${environment}" "${shard}" "${display}")
+        endforeach()
+        list(APPEND excluded ${shards})
+        hotfix_add_wine_run(${name}/rest ${name} "${environment}" "-${excluded}" "${display}")
+        return()
+    endif()
+    set(filter "")
     if(excluded)
-        list(JOIN excluded ":" filter)
-        set(arguments "--gtest_filter=-${filter}")
+        set(filter "-${excluded}")
+    endif()
+    hotfix_add_wine_run(${name} ${name} "${environment}" "${filter}" "${display}")
+endfunction()
+
+# One test that runs the program's cases the filter selects (GoogleTest filter patterns; all when empty).
+function(hotfix_add_wine_run test program environment filter display)
+    set(arguments)
+    if(filter)
+        list(JOIN filter ":" filter)
+        set(arguments "--gtest_filter=${filter}")
     endif()
     if(display)
         find_program(HOTFIX_XVFB_RUN xvfb-run REQUIRED)
-        add_test(NAME ${name}
+        add_test(NAME ${test}
             COMMAND ${CMAKE_COMMAND} "-DWINE=${CMAKE_CROSSCOMPILING_EMULATOR}" "-DXVFB_RUN=${HOTFIX_XVFB_RUN}"
-                    "-DPROGRAM=$<TARGET_FILE:${name}>" "-DARGUMENTS=${arguments}"
+                    "-DPROGRAM=$<TARGET_FILE:${program}>" "-DARGUMENTS=${arguments}"
                     -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/HotfixWineDesktop.cmake")
     else()
-        add_test(NAME ${name} COMMAND ${name} ${arguments})
+        add_test(NAME ${test} COMMAND ${program} ${arguments})
     endif()
-    set_tests_properties(${name} PROPERTIES
+    set_tests_properties(${test} PROPERTIES
         FIXTURES_REQUIRED wine_prefix
         ENVIRONMENT "${environment};${HOTFIX_WINE_ENVIRONMENT}")
 endfunction()
