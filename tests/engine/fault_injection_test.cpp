@@ -9,7 +9,9 @@
 #include "support/temp_dir.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -401,11 +403,32 @@ struct Tally {
     std::vector<std::string> failures;
 };
 
+// Every fault point, or where HOTFIX_FAULT_STRIDE is n above 1 (under Wine, where each point costs a
+// hundred times as much), every n-th one and the first and last point of each kind of operation, so that no
+// kind goes untried.
+std::vector<int> faultPoints(const std::vector<std::string>& kinds) {
+    const char* stride = std::getenv("HOTFIX_FAULT_STRIDE");
+    const int n = stride != nullptr ? std::max(1, std::atoi(stride)) : 1;
+    std::map<std::string, std::pair<int, int>> firstAndLast;
+    for (int k = 1; k <= static_cast<int>(kinds.size()); ++k) {
+        const auto entry = firstAndLast.try_emplace(kinds[static_cast<std::size_t>(k - 1)], k, k).first;
+        entry->second.second = k;
+    }
+    std::vector<int> points;
+    for (int k = 1; k <= static_cast<int>(kinds.size()); ++k) {
+        const auto& [first, last] = firstAndLast.at(kinds[static_cast<std::size_t>(k - 1)]);
+        if ((k - 1) % n == 0 || k == first || k == last) {
+            points.push_back(k);
+        }
+    }
+    return points;
+}
+
 // Runs the whole install once per fault point of the mode and checks every promise after each run.
-void scan(const Scenario& scenario, Fault fault, std::string_view modeName, int points,
-          const std::vector<std::string>& cleanListed, Tally& total) {
+void scan(const Scenario& scenario, Fault fault, std::string_view modeName,
+          const std::vector<std::string>& kinds, const std::vector<std::string>& cleanListed, Tally& total) {
     Tally tally;
-    for (int k = 1; k <= points; ++k) {
+    for (const int k : faultPoints(kinds)) {
         Workstation ws(scenario);
         const Snapshot before = ws.snapshot();
         ws.fs.inject(fault, k);
@@ -445,33 +468,40 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName, int 
     total.failures.insert(total.failures.end(), tally.failures.begin(), tally.failures.end());
 }
 
-TEST(FaultInjection, everyFailingFileOperationOfAWholeInstallKeepsEveryOriginalAndTellsTheTruth) {
-    const Scenario scenarios[] = {
-        {.name = "fresh workstation"},
-        {.name = "earlier backups, dlls not registered", .registerDlls = false, .earlierLeftovers = true},
-        {.name = "second run of the same fix", .secondRun = true},
-        {.name = "second run, no hard links", .secondRun = true, .noHardLinks = true},
-        // After each fault, a restore must give the workstation back as it was before the run.
-        {.name = "recorded, then restored", .recorded = true},
-        {.name = "recorded second run, restored", .secondRun = true, .recorded = true},
-    };
+// Each scenario is a test of its own, so that the scenarios run side by side where there are cores.
+const Scenario kScenarios[] = {
+    {.name = "fresh workstation"},
+    {.name = "earlier backups, dlls not registered", .registerDlls = false, .earlierLeftovers = true},
+    {.name = "second run of the same fix", .secondRun = true},
+    {.name = "second run, no hard links", .secondRun = true, .noHardLinks = true},
+    // After each fault, a restore must give the workstation back as it was before the run.
+    {.name = "recorded, then restored", .recorded = true},
+    {.name = "recorded second run, restored", .secondRun = true, .recorded = true},
+};
+
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+    *out << scenario.name;
+}
+
+class FaultInjection : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(FaultInjection, everyFailingFileOperationOfAWholeInstallKeepsEveryOriginalAndTellsTheTruth) {
+    const Scenario& scenario = GetParam();
+    Workstation clean(scenario);
+    const Snapshot before = clean.snapshot();
+    clean.install();
+    const std::vector<std::string> cleanListed = clean.listedFiles();
+    ASSERT_EQ(clean.boxes.shown.size(), 1U);
+    ASSERT_EQ(clean.boxes.shown.back().prompt, kSuccess);
+    ASSERT_TRUE(brokenPromises(clean, before, cleanListed).empty());
+
     Tally total;
     std::printf("Fault injection over a whole install of %zu items:\n", std::size(kItems));
-    for (const Scenario& scenario : scenarios) {
-        Workstation clean(scenario);
-        const Snapshot before = clean.snapshot();
-        clean.install();
-        const std::vector<std::string> cleanListed = clean.listedFiles();
-        ASSERT_EQ(clean.boxes.shown.size(), 1U) << scenario.name;
-        ASSERT_EQ(clean.boxes.shown.back().prompt, kSuccess) << scenario.name;
-        ASSERT_TRUE(brokenPromises(clean, before, cleanListed).empty()) << scenario.name;
-
-        scan(scenario, Fault::OneOperation, "operation k fails", clean.fs.operations(), cleanListed, total);
-        scan(scenario, Fault::OneWritePartway, "write k fails partway", clean.fs.writes(), cleanListed,
-             total);
-        scan(scenario, Fault::DiskFullFromWrite, "disk full from write k", clean.fs.writes(), cleanListed,
-             total);
-    }
+    const std::vector<std::string> operations = clean.fs.operationKinds();
+    const std::vector<std::string> writes = clean.fs.writeKinds();
+    scan(scenario, Fault::OneOperation, "operation k fails", operations, cleanListed, total);
+    scan(scenario, Fault::OneWritePartway, "write k fails partway", writes, cleanListed, total);
+    scan(scenario, Fault::DiskFullFromWrite, "disk full from write k", writes, cleanListed, total);
     std::printf("Fault points: %d tried, %d held\n", total.tried, total.held);
     ::testing::Test::RecordProperty("fault_points_tried", total.tried);
     ::testing::Test::RecordProperty("fault_points_held", total.held);
@@ -481,6 +511,23 @@ TEST(FaultInjection, everyFailingFileOperationOfAWholeInstallKeepsEveryOriginalA
         ADD_FAILURE() << total.failures[i];
     }
 }
+
+// The scenario's name in words joined in camel case: "second run, no hard links" is secondRunNoHardLinks.
+std::string scenarioTestName(const ::testing::TestParamInfo<Scenario>& info) {
+    std::string name;
+    bool upper = false;
+    for (const char c : info.param.name) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
+            upper = !name.empty();
+            continue;
+        }
+        name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        upper = false;
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, FaultInjection, ::testing::ValuesIn(kScenarios), scenarioTestName);
 
 class RepeatedInstall : public ::testing::Test {
 protected:

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace hotfix::test {
 
@@ -40,11 +41,17 @@ public:
         m_at = at;
         m_operations = 0;
         m_writes = 0;
+        m_operationKinds.clear();
+        m_writeKinds.clear();
         m_firstFailure.reset();
     }
 
     int operations() const { return m_operations; }
     int writes() const { return m_writes; }
+    // The kind of each operation and each write since the last inject(), in order: operation k is
+    // operationKinds()[k - 1].
+    const std::vector<std::string>& operationKinds() const { return m_operationKinds; }
+    const std::vector<std::string>& writeKinds() const { return m_writeKinds; }
     // The first operation that was made to fail, as "operation path", or nothing.
     const std::optional<std::string>& firstFailure() const { return m_firstFailure; }
 
@@ -121,8 +128,10 @@ private:
     bool refuses(std::string_view op, std::string_view path, std::string_view to) override {
         const bool isWrite = writesData(op);
         ++m_operations;
+        m_operationKinds.emplace_back(op);
         if (isWrite) {
             ++m_writes;
+            m_writeKinds.emplace_back(op);
         }
         bool fails = false;
         switch (m_fault) {
@@ -156,6 +165,8 @@ private:
     int m_at = 0;
     int m_operations = 0;
     int m_writes = 0;
+    std::vector<std::string> m_operationKinds;
+    std::vector<std::string> m_writeKinds;
     std::optional<std::string> m_firstFailure;
 };
 
