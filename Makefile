@@ -24,13 +24,13 @@ test-dev:
 	scripts/ensure-packages.sh build test
 	cmake --preset dev
 	cmake --build --preset dev -j $(JOBS)
-	ctest --preset dev -j $(JOBS)
+	ctest --preset dev -j $(JOBS) --output-on-failure
 
 test-asan:
 	scripts/ensure-packages.sh build test
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
-	ctest --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS) --output-on-failure
 
 # The whole Windows program and every suite, cross-built with mingw-w64 against a Qt made from Debian's Qt
 # source (made once, then taken from its cache outside the clone), and run under Wine.
@@ -38,7 +38,7 @@ test-mingw:
 	scripts/ensure-packages.sh mingw qt-mingw
 	HOTFIX_QT_MINGW=$$(scripts/build-qt-mingw.sh) cmake --preset mingw-gui
 	cmake --build --preset mingw-gui -j $(JOBS)
-	ctest --preset mingw-gui -j $(JOBS)
+	ctest --preset mingw-gui -j $(JOBS) --output-on-failure
 
 # A package folder to copy to a Windows workstation: the program with the Qt DLLs it needs, and the demo
 # hot fix (readme.htm, Setup\) beside it. Replace the demo's readme.htm and Setup\ with a real hot fix's.

@@ -34,6 +34,24 @@ done
 
 (( ${#missing[@]} == 0 )) && exit 0
 
+# A fresh machine may still be running its own updates: wait for the package manager's locks, up to ten
+# minutes, instead of failing at once. apt-get install waits by itself when told to; apt-get update does not
+# (apt 2.6), so it is tried again while another program holds the lists' lock.
+lock_seconds=600
+lock_wait=(-o DPkg::Lock::Timeout=$lock_seconds)
+update_waiting() {
+    local waited=0 output
+    until output=$(apt-get "${lock_wait[@]}" update -qq 2>&1); do
+        if ! grep -q -e 'Could not get lock' -e 'Unable to lock' <<< "$output" || ((waited >= lock_seconds)); then
+            echo "$output" >&2
+            return 1
+        fi
+        ((waited > 0)) || echo "Another program holds the package manager's lock; waiting for it"
+        sleep 5
+        waited=$((waited + 5))
+    done
+    [[ -z $output ]] || echo "$output"
+}
 line="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y ${missing[*]}"
 if [[ $(id -u) -ne 0 ]]; then
     echo "These packages are missing: ${missing[*]}" >&2
@@ -42,5 +60,5 @@ if [[ $(id -u) -ne 0 ]]; then
     exit 1
 fi
 echo "Installing: ${missing[*]}"
-apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+update_waiting
+DEBIAN_FRONTEND=noninteractive apt-get "${lock_wait[@]}" install -y -qq "${missing[@]}"
