@@ -13,8 +13,13 @@
 #   HOTFIX_QT_MINGW_CACHE   cache folder (default /var/cache/hotfix/qt-mingw)
 #   HOTFIX_QT_MINGW_JOBS    parallel build jobs (default: all cores); run the script under nice on shared machines
 #   HOTFIX_QT_MINGW_KEEP_WORK=1  keep the source and build tree after a successful build
-#   HOTFIX_DEBIAN_MIRROR    Debian mirror for the source package (default http://deb.debian.org/debian)
-#   HOTFIX_DEBIAN_SUITE     Debian suite (default bookworm)
+#   HOTFIX_QT_MINGW_TARBALLS  folder of ready cache entries, each <cache key>.tar.xz as this script's own
+#                           cache folder packed (default: ../shared/qt-mingw beside the clone); an entry
+#                           whose name is the key computed here is unpacked instead of building. It is a
+#                           cache, not a dependency: without it Qt is built as usual.
+#   HOTFIX_DEBIAN_MIRROR    archive to fetch the source package from (default: the Debian archive that the
+#                           machine's own apt sources name for the suite)
+#   HOTFIX_DEBIAN_SUITE     Debian suite (default: the machine's, from /etc/os-release, else bookworm)
 #
 # Cache layout, one folder per Qt version and set of options:
 #   <cache>/6.4.2-<hash>/prefix/           the install prefix: bin/Qt6Core.dll, plugins/platforms/qwindows.dll, ...
@@ -31,8 +36,9 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 project_toolchain=$repo/cmake/toolchains/mingw-w64-x86_64.cmake
 cache_root=${HOTFIX_QT_MINGW_CACHE:-/var/cache/hotfix/qt-mingw}
 jobs=${HOTFIX_QT_MINGW_JOBS:-$(nproc)}
-mirror=${HOTFIX_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-suite=${HOTFIX_DEBIAN_SUITE:-bookworm}
+tarballs=${HOTFIX_QT_MINGW_TARBALLS:-$repo/../shared/qt-mingw}
+suite=${HOTFIX_DEBIAN_SUITE:-$(. /etc/os-release 2> /dev/null && echo "${VERSION_CODENAME:-}")}
+suite=${suite:-bookworm}
 # Bump when the way Qt is built changes in a way the options below do not show, so old caches are not reused.
 recipe=1
 
@@ -121,6 +127,38 @@ if [[ -f $entry/complete ]]; then
     echo "$prefix"
     exit 0
 fi
+
+# --- A ready entry ------------------------------------------------------------------------------------------
+# The same folder that a build here would make, packed on another machine under its key: unpacked beside the
+# entry, checked, and moved in with "complete" last.
+tarball=$tarballs/$(basename "$entry").tar.xz
+if [[ -f $tarball ]]; then
+    say "unpacking the ready Qt $qt_version from $tarball"
+    unpacked=$(mktemp -d "$cache_root/.unpack.XXXXXX")
+    if tar -xJf "$tarball" -C "$unpacked" --no-same-owner --no-same-permissions &&
+        [[ -f $unpacked/$(basename "$entry")/complete && -f $unpacked/$(basename "$entry")/prefix/bin/Qt6Core.dll ]]; then
+        from=$unpacked/$(basename "$entry")
+        rm -rf "$prefix" "$entry/work"
+        mv "$from/prefix" "$prefix"
+        cp "$from/toolchain.cmake" "$from/options.txt" "$entry/"
+        mv "$from/complete" "$entry/complete"
+        rm -rf "$unpacked"
+        say "using the ready Qt $qt_version in $prefix"
+        echo "$prefix"
+        exit 0
+    fi
+    rm -rf "$unpacked"
+    say "$tarball is not a complete entry of this cache; building instead"
+fi
+
+# The Debian archive that the machine's own apt sources name for the suite, unless one is given.
+mirror=${HOTFIX_DEBIAN_MIRROR:-}
+if [[ -z $mirror ]]; then
+    mirror=$(apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 'Identifier: Packages' 2> /dev/null |
+        awk -v suite="$suite" '$1 == suite { print $2; exit }')
+fi
+[[ -n $mirror ]] ||
+    die "the machine's apt sources name no archive for $suite; set HOTFIX_DEBIAN_MIRROR to one that has its sources"
 
 work=$entry/work
 mkdir -p "$work"
