@@ -5,10 +5,13 @@
 #include "ui/widgets/list_box.hpp"
 
 #include <QCheckBox>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 
 namespace hotfix::test {
@@ -34,9 +37,21 @@ QStringList blueControls(const FrmInstallPatch& w) {
     return blue;
 }
 
+// The pointer's moves come through the window as the window system hands them over, without moving the
+// real pointer: on a real display a warped pointer's moves arrive late, and on a busy machine after the
+// next move, which would take the highlight back.
 void moveOver(QWidget* control, QPoint at = {-1, -1}) {
-    QTest::mouseMove(control, at == QPoint(-1, -1) ? control->rect().center() : at);
+    const QPoint local = at == QPoint(-1, -1) ? control->rect().center() : at;
+    QWidget* window = control->window();
+    QTest::mouseMove(window->windowHandle(), control->mapTo(window, local));
     QApplication::processEvents();
+}
+
+// The real pointer waits in a corner of the screen, away from the window, so that no move of its own
+// reaches the window while a test moves over the controls.
+void parkPointer() {
+    QCursor::setPos(QGuiApplication::primaryScreen()->geometry().bottomRight());
+    QTest::qWait(50);
 }
 
 TEST_F(HandlersTest, dateSuffixComesFromTheClockWhenTickedAndTheCaptionComesBackWhenCleared) {
@@ -70,6 +85,7 @@ TEST_F(HandlersTest, hoverMovesTheHighlightAndOnlyTheBareSurfaceClearsIt) {
     writeLists("bin\\a.dll", "sys\\b.dll");
     FrmInstallPatch& w = open();
     showAndActivate();
+    parkPointer();
     EXPECT_TRUE(blueControls(w).isEmpty());
     EXPECT_EQ(colourOf(w.OptWindows), kBlack);
 
@@ -108,6 +124,7 @@ TEST_F(HandlersTest, hoverIgnoresADisabledControl) {
     writeLists(nullptr, "sys\\b.dll");
     FrmInstallPatch& w = open();
     showAndActivate();
+    parkPointer();
     moveOver(w.TxtWinPath);
     moveOver(w.TxtPath);
     EXPECT_EQ(blueControls(w), QStringList{"TxtWinPath"});
@@ -117,6 +134,7 @@ TEST_F(HandlersTest, closeButtonAsksFirstAndOnlyYesEndsTheProgram) {
     writeLists("bin\\a.dll", nullptr);
     FrmInstallPatch& w = open();
     showAndActivate();
+    parkPointer();
     moveOver(w.chkRegisterDlls);
     w.TxtPath->setText("D:\\Suite");
 
