@@ -56,6 +56,8 @@ public:
     }
     bool createFolders(std::string_view) override { return false; }
     bool appendDurably(std::string_view, std::string_view) override { return false; }
+    Privacy makePrivateFolder(std::string_view) override { return Privacy::Unknown; }
+    Privacy privacy(std::string_view) override { return Privacy::Unknown; }
 
 private:
     std::string m_content;

@@ -74,10 +74,32 @@ public:
     // Makes the folder and every missing folder above it; true when it is there afterwards (also when it
     // was).
     virtual bool createFolders(std::string_view path) = 0;
-    // Appends the bytes to the end of the file, making the file where it is missing, and makes them durable:
-    // on the disk, with the file's name, when this returns true. A failed append may leave part of the bytes
-    // at the end of the file, as a full disk does; whoever reads such a file must cope with a cut-off tail.
+    // Appends lines (bytes ending in a line break) to the end of the file, making the file where it is
+    // missing, and makes them durable: on the disk, with the file's name, when this returns true. A failed
+    // append may leave part of the bytes at the end of the file, as a full disk does; what an earlier append
+    // left after the file's last line break is dropped before the bytes go on, so that only a file's last
+    // line can ever be cut off. The file itself is never reached through a link.
     virtual bool appendDurably(std::string_view path, std::string_view bytes) = 0;
+
+    // Whether the installer may trust a file or folder of its own below the machine's shared data folder:
+    // what is read from there decides what a restore overwrites, removes and registers.
+    enum class Privacy {
+        Private,
+        Missing,
+        // A symbolic link, a junction or another reparse point.
+        Link,
+        ForeignOwner,
+        // An account other than its owner, the administrators and the system may change it.
+        OthersMayWrite,
+        // It could not be looked at.
+        Unknown,
+    };
+    // Makes the folder (whose parent exists) so that only the administrators and the system, and on POSIX
+    // its owner, may change it, nothing inherited from above; a folder there already, of this account or the
+    // administrators, gets the same protection. Anything else is left as it is and its Privacy given.
+    virtual Privacy makePrivateFolder(std::string_view path) = 0;
+    // Looks at the file or folder itself, never through a link.
+    virtual Privacy privacy(std::string_view path) = 0;
 
     // Tells files apart for as long as they exist: two paths give the same key exactly when they name one
     // file, and a file made later at the same path gives another key. Nothing when nothing is there.

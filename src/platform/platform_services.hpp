@@ -4,6 +4,7 @@
 #include "platform/folder_browser.hpp"
 #include "platform/process_launcher.hpp"
 #include "platform/registry.hpp"
+#include "platform/run_lock.hpp"
 
 #include <functional>
 #include <memory>
@@ -16,6 +17,9 @@ namespace hotfix {
 std::unique_ptr<FileSystem> makeFileSystem();
 std::unique_ptr<RegistryApi> makeRegistry();
 std::unique_ptr<FolderBrowser> makeFolderBrowser();
+// The machine's one-run-at-a-time lock: a named mutex in the global namespace on Windows, a lock file in the
+// Wine prefix on POSIX.
+std::unique_ptr<RunLock> makeRunLock();
 
 // post hands a launcher's exit handler to the thread that must run it (the user-interface thread);
 // without one the handler runs on the launcher's own waiting thread.

@@ -74,5 +74,16 @@ TEST_F(RecordSteps, createFoldersMakesEveryMissingLevelButPassesNoFile) {
     EXPECT_EQ(dir.read("a/file.txt"), "in the way");
 }
 
+// Only a file's last line can be cut off: the next append drops what a cut-off one left after the last line
+// break, and a file that a link stands for is never appended to through the link.
+TEST_F(RecordSteps, anAppendDropsWhatACutOffAppendLeftAndOnlyThat) {
+    dir.write("record.txt", "whole line\ncut off li");
+    ASSERT_TRUE(files->appendDurably(at("record.txt"), "next line\n"));
+    EXPECT_EQ(dir.read("record.txt"), "whole line\nnext line\n");
+    dir.write("cut.txt", "no line break at all");
+    ASSERT_TRUE(files->appendDurably(at("cut.txt"), "first\n"));
+    EXPECT_EQ(dir.read("cut.txt"), "first\n");
+}
+
 } // namespace
 } // namespace hotfix

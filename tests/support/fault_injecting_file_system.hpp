@@ -120,8 +120,8 @@ private:
     // Calls that write data, which a full disk fails; removing a file or changing its marks needs no space.
     static bool writesData(std::string_view op) {
         constexpr std::string_view kWrites[] = {
-            "copyFile", "copyFileToNew",  "linkFile",    "moveFile",      "moveFileOver",
-            "flush",    "createTextFile", "appendLines", "createFolders", "appendDurably"};
+            "copyFile",       "copyFileToNew", "linkFile",      "moveFile",      "moveFileOver",     "flush",
+            "createTextFile", "appendLines",   "createFolders", "appendDurably", "makePrivateFolder"};
         return std::find(std::begin(kWrites), std::end(kWrites), op) != std::end(kWrites);
     }
 

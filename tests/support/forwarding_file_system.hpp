@@ -85,6 +85,12 @@ public:
     bool appendDurably(std::string_view path, std::string_view bytes) override {
         return !refuses("appendDurably", path, {}) && m_real.appendDurably(path, bytes);
     }
+    Privacy makePrivateFolder(std::string_view path) override {
+        return refuses("makePrivateFolder", path, {}) ? Privacy::Unknown : m_real.makePrivateFolder(path);
+    }
+    Privacy privacy(std::string_view path) override {
+        return refuses("privacy", path, {}) ? Privacy::Unknown : m_real.privacy(path);
+    }
 
 protected:
     FileSystem& real() { return m_real; }

@@ -140,21 +140,59 @@ bool syncFolder(const std::string& folder) {
     return fd.valid() && ::fsync(fd.get()) == 0;
 }
 
-// Opens a file for appending, making it where it is missing; created tells which of the two happened.
+// Opens a file for appending, never through a link, making it where it is missing (readable by its owner
+// alone: what is appended is the installer's own); created tells which of the two happened.
 int openForAppend(const std::string& native, bool& created) {
     for (;;) {
-        const int fd = openRetrying(native, O_WRONLY | O_APPEND);
+        const int fd = openRetrying(native, O_RDWR | O_APPEND | O_NOFOLLOW);
         if (fd >= 0 || errno != ENOENT) {
             created = false;
             return fd;
         }
-        const int made = openRetrying(native, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, 0644);
+        const int made = openRetrying(native, O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
         // Another program may make it between the two opens; then it is appended to as it is.
         if (made >= 0 || errno != EEXIST) {
             created = made >= 0;
             return made;
         }
     }
+}
+
+// Drops what a cut-off append left after the file's last line break.
+bool dropCutOffTail(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return false;
+    }
+    std::array<char, 4096> block{};
+    for (off_t end = st.st_size; end > 0;) {
+        const off_t start = std::max<off_t>(0, end - static_cast<off_t>(block.size()));
+        const auto wanted = static_cast<std::size_t>(end - start);
+        if (::pread(fd, block.data(), wanted, start) != static_cast<ssize_t>(wanted)) {
+            return false;
+        }
+        for (std::size_t i = wanted; i-- > 0;) {
+            if (block[i] == '\n') {
+                const off_t keep = start + static_cast<off_t>(i) + 1;
+                return keep == st.st_size || ::ftruncate(fd, keep) == 0;
+            }
+        }
+        end = start;
+    }
+    return st.st_size == 0 || ::ftruncate(fd, 0) == 0;
+}
+
+FileSystem::Privacy privacyOf(const struct stat& st) {
+    if (S_ISLNK(st.st_mode)) {
+        return FileSystem::Privacy::Link;
+    }
+    if (st.st_uid != ::geteuid()) {
+        return FileSystem::Privacy::ForeignOwner;
+    }
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return FileSystem::Privacy::OthersMayWrite;
+    }
+    return FileSystem::Privacy::Private;
 }
 
 } // namespace
@@ -492,8 +530,56 @@ bool PosixFileSystem::appendDurably(std::string_view path, std::string_view byte
     if (created) {
         m_paths.noteCreated(native);
     }
-    return writeAll(fd.get(), bytes.data(), bytes.size()) && ::fdatasync(fd.get()) == 0 && fd.close() &&
-           (!created || syncFolder(folderOf(native)));
+    return (created || dropCutOffTail(fd.get())) && writeAll(fd.get(), bytes.data(), bytes.size()) &&
+           ::fdatasync(fd.get()) == 0 && fd.close() && (!created || syncFolder(folderOf(native)));
+}
+
+FileSystem::Privacy PosixFileSystem::makePrivateFolder(std::string_view path) {
+    std::string native = nativePath(path);
+    while (native.size() > 1 && native.back() == '/') {
+        native.pop_back();
+    }
+    if (native.empty()) {
+        return Privacy::Unknown;
+    }
+    if (::mkdir(native.c_str(), 0700) == 0) {
+        m_paths.noteCreated(native);
+        // A record written below a new folder must not vanish with the folder's name after a power cut.
+        return syncFolder(folderOf(native)) ? privacy(path) : Privacy::Unknown;
+    }
+    if (errno != EEXIST) {
+        return errno == ENOENT ? Privacy::Missing : Privacy::Unknown;
+    }
+    // The folder itself, never one a link leads to, gets its owner's permissions alone.
+    Fd folder(openRetrying(native, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+    if (!folder.valid()) {
+        // A link, or something else than a folder.
+        const Privacy found = privacy(path);
+        return found == Privacy::Private ? Privacy::Unknown : found;
+    }
+    struct stat st {};
+    if (::fstat(folder.get(), &st) != 0) {
+        return Privacy::Unknown;
+    }
+    if (const Privacy found = privacyOf(st); found == Privacy::Link || found == Privacy::ForeignOwner) {
+        return found;
+    }
+    if ((st.st_mode & 077) != 0 && ::fchmod(folder.get(), 0700) != 0) {
+        return Privacy::Unknown;
+    }
+    return Privacy::Private;
+}
+
+FileSystem::Privacy PosixFileSystem::privacy(std::string_view path) {
+    std::string native = nativePath(path);
+    while (native.size() > 1 && native.back() == '/') {
+        native.pop_back();
+    }
+    struct stat st {};
+    if (native.empty() || ::lstat(native.c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? Privacy::Missing : Privacy::Unknown;
+    }
+    return privacyOf(st);
 }
 
 std::optional<std::string> PosixFileSystem::scriptText(std::string_view text) {

@@ -47,6 +47,8 @@ public:
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
     bool createFolders(std::string_view path) override;
     bool appendDurably(std::string_view path, std::string_view bytes) override;
+    Privacy makePrivateFolder(std::string_view path) override;
+    Privacy privacy(std::string_view path) override;
     std::optional<std::string> identity(std::string_view path) override;
 
     // Where a Windows-style path lies on this machine.

@@ -5,8 +5,11 @@
 #include "platform/posix/posix_registry.hpp"
 #include "platform/posix/wine_prefix.hpp"
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace hotfix {
 
@@ -20,6 +23,50 @@ std::unique_ptr<RegistryApi> makeRegistry() {
 
 std::unique_ptr<FolderBrowser> makeFolderBrowser() {
     return std::make_unique<posix::PosixFolderBrowser>(posix::WinePrefix::fromEnvironment());
+}
+
+namespace {
+
+// A lock file of the prefix, locked with flock: the kernel lets go of it when the process ends, however.
+class PrefixRunLock final : public RunLock {
+public:
+    explicit PrefixRunLock(std::string path)
+        : m_path(std::move(path)) {}
+    PrefixRunLock(const PrefixRunLock&) = delete;
+    PrefixRunLock& operator=(const PrefixRunLock&) = delete;
+    ~PrefixRunLock() override { release(); }
+
+    bool tryAcquire() override {
+        if (m_fd >= 0) {
+            return true;
+        }
+        // Close-on-exec: a registration script that outlives the run must not hold the lock for it.
+        m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        release();
+        return false;
+    }
+    void release() override {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+};
+
+} // namespace
+
+std::unique_ptr<RunLock> makeRunLock() {
+    const posix::WinePrefix prefix = posix::WinePrefix::fromEnvironment();
+    std::error_code error;
+    std::filesystem::create_directories(prefix.folder(), error);
+    return std::make_unique<PrefixRunLock>(prefix.folder() + "/hotfix-installer.lock");
 }
 
 std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post) {

@@ -4,7 +4,11 @@
 #include "platform/text_codec.hpp"
 #include "platform/win32/win32_text.hpp"
 
+#include <aclapi.h>
 #include <algorithm>
+#include <array>
+#include <memory>
+#include <sddl.h>
 #include <vector>
 #include <windows.h>
 
@@ -165,7 +169,174 @@ std::optional<std::wstring> parentOf(const std::wstring& path) {
     return parent;
 }
 
+// Drops what a cut-off append left after the file's last line break; the file pointer ends at the end.
+bool dropCutOffTail(HANDLE file) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file, &size)) {
+        return false;
+    }
+    std::array<char, 4096> block{};
+    LONGLONG keep = 0;
+    for (LONGLONG end = size.QuadPart; end > 0 && keep == 0;) {
+        const LONGLONG start = std::max<LONGLONG>(0, end - static_cast<LONGLONG>(block.size()));
+        const auto wanted = static_cast<DWORD>(end - start);
+        LARGE_INTEGER at{};
+        at.QuadPart = start;
+        DWORD got = 0;
+        if (!::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ||
+            !::ReadFile(file, block.data(), wanted, &got, nullptr) || got != wanted) {
+            return false;
+        }
+        for (DWORD i = wanted; i-- > 0;) {
+            if (block[i] == '\n') {
+                keep = start + i + 1;
+                break;
+            }
+        }
+        end = start;
+    }
+    LARGE_INTEGER at{};
+    at.QuadPart = keep;
+    if (keep != size.QuadPart &&
+        (!::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !::SetEndOfFile(file))) {
+        return false;
+    }
+    return ::SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END) != 0;
+}
+
+// The installer's own folders: the system and the administrators may do anything, the users may read, the
+// owner (the account that made it: the administrators, the system, or a user running the installer
+// without rights, whom no other account then trusts) may do anything; nothing is inherited from above, and
+// everything made inside inherits this.
+constexpr const wchar_t* kPrivateFolderSddl =
+    L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)(A;OICI;0x1200a9;;;BU)";
+
+// What lets an account change a file or a folder, or what it holds.
+constexpr DWORD kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                                  FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                                  GENERIC_ALL;
+
+struct LocalFreeDeleter {
+    void operator()(void* memory) const { ::LocalFree(memory); }
+};
+using LocalMemory = std::unique_ptr<void, LocalFreeDeleter>;
+
+// The accounts whose rights over the installer's files are no danger: the system, the administrators,
+// and the account running the installer.
+class TrustedAccounts {
+public:
+    TrustedAccounts() {
+        DWORD size = SECURITY_MAX_SID_SIZE;
+        ::CreateWellKnownSid(WinLocalSystemSid, nullptr, m_system.data(), &size);
+        size = SECURITY_MAX_SID_SIZE;
+        ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, m_administrators.data(), &size);
+        size = SECURITY_MAX_SID_SIZE;
+        ::CreateWellKnownSid(WinCreatorOwnerRightsSid, nullptr, m_ownerRights.data(), &size);
+        HANDLE token = nullptr;
+        if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            DWORD needed = 0;
+            ::GetTokenInformation(token, TokenUser, nullptr, 0, &needed);
+            m_user.resize(needed);
+            if (needed == 0 || !::GetTokenInformation(token, TokenUser, m_user.data(), needed, &needed)) {
+                m_user.clear();
+            }
+            ::CloseHandle(token);
+        }
+    }
+
+    bool trusts(PSID sid) const {
+        return sid != nullptr && ::IsValidSid(sid) &&
+               (::EqualSid(sid, system()) || ::EqualSid(sid, administrators()) ||
+                (user() != nullptr && ::EqualSid(sid, user())));
+    }
+    // An access entry for the owner, whoever that is; the owner is checked on its own.
+    bool isOwnerRights(PSID sid) const { return ::EqualSid(sid, const_cast<BYTE*>(m_ownerRights.data())); }
+
+private:
+    PSID system() const { return const_cast<BYTE*>(m_system.data()); }
+    PSID administrators() const { return const_cast<BYTE*>(m_administrators.data()); }
+    PSID user() const {
+        return m_user.empty() ? nullptr : reinterpret_cast<const TOKEN_USER*>(m_user.data())->User.Sid;
+    }
+
+    std::array<BYTE, SECURITY_MAX_SID_SIZE> m_system{};
+    std::array<BYTE, SECURITY_MAX_SID_SIZE> m_administrators{};
+    std::array<BYTE, SECURITY_MAX_SID_SIZE> m_ownerRights{};
+    std::vector<BYTE> m_user;
+};
+
+const TrustedAccounts& trustedAccounts() {
+    static const TrustedAccounts accounts;
+    return accounts;
+}
+
+// Opens the file or folder itself: a link, junction or other reparse point is opened, not followed.
+Handle openItself(const std::wstring& path, DWORD access) {
+    return Handle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+bool isReparsePoint(HANDLE item) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return !::GetFileInformationByHandle(item, &info) ||
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+FileSystem::Privacy privacyOf(HANDLE item) {
+    if (isReparsePoint(item)) {
+        return FileSystem::Privacy::Link;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(item, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                          nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return FileSystem::Privacy::Unknown;
+    }
+    const LocalMemory held(descriptor);
+    return privacyOfSecurity(descriptor);
+}
+
 } // namespace
+
+FileSystem::Privacy privacyOfSecurity(void* descriptor) {
+    using Privacy = FileSystem::Privacy;
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    if (!::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+        !::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+        return Privacy::Unknown;
+    }
+    if (!present) {
+        dacl = nullptr;
+    }
+    const TrustedAccounts& trusted = trustedAccounts();
+    if (!trusted.trusts(owner)) {
+        return Privacy::ForeignOwner;
+    }
+    // No access list at all lets everybody do everything.
+    if (dacl == nullptr) {
+        return Privacy::OthersMayWrite;
+    }
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!::GetAce(dacl, i, &entry)) {
+            return Privacy::Unknown;
+        }
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        // Entries that only pass down to what is made inside are checked there.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0) {
+            continue;
+        }
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        auto* sid = reinterpret_cast<PSID>(const_cast<DWORD*>(&allowed->SidStart));
+        if ((allowed->Mask & kChangingRights) != 0 && !trusted.trusts(sid) && !trusted.isOwnerRights(sid)) {
+            return Privacy::OthersMayWrite;
+        }
+    }
+    return Privacy::Private;
+}
 
 Win32FileSystem::Win32FileSystem(SystemFolders folders)
     : m_paths(std::move(folders)) {}
@@ -438,10 +609,66 @@ bool Win32FileSystem::appendDurably(std::string_view path, std::string_view byte
     if (!native || isReadOnly(*native)) {
         return false;
     }
-    // Append access alone: every write lands at the end, whatever else writes to the file meanwhile.
-    Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.valid() && writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close();
+    // The file itself, never one that a link or junction leads to; one writer at a time.
+    Handle file(::CreateFileW(native->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return file.valid() && !isReparsePoint(file.get()) && dropCutOffTail(file.get()) &&
+           writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close();
+}
+
+FileSystem::Privacy Win32FileSystem::makePrivateFolder(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    if (!native) {
+        return Privacy::Unknown;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateFolderSddl, SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        return Privacy::Unknown;
+    }
+    const LocalMemory held(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+    if (::CreateDirectoryW(native->c_str(), &attributes)) {
+        return privacy(path);
+    }
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+        return ::GetLastError() == ERROR_PATH_NOT_FOUND ? Privacy::Missing : Privacy::Unknown;
+    }
+    // A folder there already (an earlier version made it with the rights it inherited) gets the protection
+    // when its owner is trusted; one of another owner is refused as it is.
+    Handle folder = openItself(*native, READ_CONTROL | WRITE_DAC);
+    if (!folder.valid()) {
+        const Privacy found = privacy(path);
+        return found == Privacy::Private ? Privacy::Unknown : found;
+    }
+    const Privacy found = privacyOf(folder.get());
+    if (found != Privacy::Private && found != Privacy::OthersMayWrite) {
+        return found;
+    }
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) ||
+        ::SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                          dacl, nullptr) != ERROR_SUCCESS) {
+        return Privacy::Unknown;
+    }
+    return privacyOf(folder.get());
+}
+
+FileSystem::Privacy Win32FileSystem::privacy(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    if (!native) {
+        return Privacy::Unknown;
+    }
+    Handle item = openItself(*native, READ_CONTROL | FILE_READ_ATTRIBUTES);
+    if (!item.valid()) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Privacy::Missing
+                                                                              : Privacy::Unknown;
+    }
+    return privacyOf(item.get());
 }
 
 std::optional<std::string> Win32FileSystem::scriptText(std::string_view text) {

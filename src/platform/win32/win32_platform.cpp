@@ -33,6 +33,58 @@ std::unique_ptr<FolderBrowser> makeFolderBrowser() {
     return std::make_unique<win32::Win32FolderBrowser>();
 }
 
+namespace {
+
+// A named mutex in the global namespace, which every session of the machine shares; Windows hands an
+// abandoned one (its holder was killed) to the next that waits for it.
+class MutexRunLock final : public RunLock {
+public:
+    MutexRunLock() = default;
+    MutexRunLock(const MutexRunLock&) = delete;
+    MutexRunLock& operator=(const MutexRunLock&) = delete;
+    ~MutexRunLock() override { release(); }
+
+    bool tryAcquire() override {
+        if (m_held) {
+            return true;
+        }
+        if (m_mutex == nullptr) {
+            m_mutex = ::CreateMutexW(nullptr, FALSE, L"Global\\HotFix Installer run");
+            // Without the right to make global objects (no administrator), the session's own namespace at
+            // least keeps two runs of one user apart.
+            if (m_mutex == nullptr && ::GetLastError() == ERROR_ACCESS_DENIED) {
+                m_mutex = ::CreateMutexW(nullptr, FALSE, L"Local\\HotFix Installer run");
+            }
+            if (m_mutex == nullptr) {
+                return false;
+            }
+        }
+        const DWORD waited = ::WaitForSingleObject(m_mutex, 0);
+        m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        return m_held;
+    }
+    void release() override {
+        if (m_held) {
+            ::ReleaseMutex(m_mutex);
+            m_held = false;
+        }
+        if (m_mutex != nullptr) {
+            ::CloseHandle(m_mutex);
+            m_mutex = nullptr;
+        }
+    }
+
+private:
+    HANDLE m_mutex = nullptr;
+    bool m_held = false;
+};
+
+} // namespace
+
+std::unique_ptr<RunLock> makeRunLock() {
+    return std::make_unique<MutexRunLock>();
+}
+
 std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post) {
     return std::make_unique<win32::Win32ProcessLauncher>(win32::commandInterpreter(systemFolders()),
                                                          std::move(post));

@@ -323,5 +323,47 @@ TEST(PosixFileSystemWithoutPrefix, onlyZLeadsAnywhere) {
     EXPECT_FALSE(files.fileExists("C:\\a.dll"));
 }
 
+// The installer's own folders: made for their owner alone, taken back where their owner is this account,
+// and refused where a link, another owner or others' rights make them untrustworthy.
+TEST_F(PosixFileSystemTest, privateFoldersAreTheOwnersAloneAndLinksAreNeverFollowed) {
+    using Privacy = FileSystem::Privacy;
+    ASSERT_EQ(files.makePrivateFolder(winPath(dir, "records")), Privacy::Private);
+    EXPECT_EQ(fs::status(dir.path() / "records").permissions() & fs::perms::all, fs::perms::owner_all);
+    ASSERT_TRUE(files.appendDurably(winPath(dir, "records\\record.txt"), "line\n"));
+    EXPECT_EQ(fs::status(dir.path() / "records/record.txt").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(files.privacy(winPath(dir, "records\\record.txt")), Privacy::Private);
+
+    fs::create_directory(dir.path() / "open");
+    fs::permissions(dir.path() / "open", fs::perms::all);
+    EXPECT_EQ(files.privacy(winPath(dir, "open")), Privacy::OthersMayWrite);
+    EXPECT_EQ(files.makePrivateFolder(winPath(dir, "open")), Privacy::Private);
+
+    fs::create_directory_symlink(dir.path() / "records", dir.path() / "link");
+    EXPECT_EQ(files.privacy(winPath(dir, "link")), Privacy::Link);
+    EXPECT_EQ(files.makePrivateFolder(winPath(dir, "link")), Privacy::Link);
+    fs::create_symlink(dir.path() / "records/record.txt", dir.path() / "record link.txt");
+    EXPECT_EQ(files.privacy(winPath(dir, "record link.txt")), Privacy::Link);
+    EXPECT_FALSE(files.appendDurably(winPath(dir, "record link.txt"), "through the link\n"));
+    EXPECT_EQ(dir.read("records/record.txt"), "line\n");
+    EXPECT_EQ(files.privacy(winPath(dir, "nothing")), Privacy::Missing);
+
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown((dir.path() / "open").c_str(), 4242, 4242), 0);
+        EXPECT_EQ(files.makePrivateFolder(winPath(dir, "open")), Privacy::ForeignOwner);
+    }
+}
+
+TEST(PosixRunLock, oneHolderAtATimeAndTheLockGoesWithItsHolder) {
+    TempDir prefix;
+    test::ScopedEnvironment wine("WINEPREFIX", prefix.str().c_str());
+    const auto first = makeRunLock();
+    const auto second = makeRunLock();
+    ASSERT_TRUE(first->tryAcquire());
+    EXPECT_FALSE(second->tryAcquire());
+    first->release();
+    EXPECT_TRUE(second->tryAcquire());
+}
+
 } // namespace
 } // namespace hotfix::posix
