@@ -49,6 +49,20 @@ bool holdsControlCharacter(std::string_view text) {
     return false;
 }
 
+// A folder named ".." leads out of the root: the file would land where no root of the hot fix is, and a
+// restore could not trust the record of it.
+bool leadsOutOfTheRoot(std::string_view folder) {
+    std::size_t start = 0;
+    while (start < folder.size()) {
+        const std::size_t end = std::min(folder.find_first_of("\\/", start), folder.size());
+        if (trimBlanks(folder.substr(start, end - start)) == "..") {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 // Gives the sink the item an entry names, split at its last "\", or shows a box for an entry that names no
 // file.
 void readEntry(Side side, std::string_view entry, MsgBox& msgBox, FileListSink& sink) {
@@ -59,9 +73,10 @@ void readEntry(Side side, std::string_view entry, MsgBox& msgBox, FileListSink& 
     }
     const std::string_view name = trimEntry(entry.substr(slash + 1));
     const std::string_view folder = trimEntry(entry.substr(0, slash + 1));
-    // No Windows file name holds a control character (a NUL would cut every path built from it), and a
-    // device name names no file.
-    if (holdsControlCharacter(name) || holdsControlCharacter(folder) || isDeviceName(name)) {
+    // No Windows file name holds a control character (a NUL would cut every path built from it), a device
+    // name names no file, and nothing of a hot fix lies outside its roots.
+    if (holdsControlCharacter(name) || holdsControlCharacter(folder) || isDeviceName(name) ||
+        leadsOutOfTheRoot(folder)) {
         msgBox.show(messages::badListEntry());
         return;
     }

@@ -134,14 +134,17 @@ TEST_F(ListFileTest, entriesThatNameNoWindowsFileAreBadEntries) {
         std::string("a\\x.dll,bin\\nu") + '\0' + "l.dll,bin\\tab\there.dll,bin\\bell\a.dll," +
         "bin\\CON,bin\\con.dll,bin\\Nul .txt,bin\\aux.tar.gz,bin\\COM1.dll,bin\\lpt9," +
         "bin\\COM\xC2\xB9.dll,bin\\CONOUT$," +
-        "bin\\console.dll,bin\\COM10.dll,bin\\LPT0.dll,bin\\nul_.dll,CON\\b.dll";
+        "bin\\console.dll,bin\\COM10.dll,bin\\LPT0.dll,bin\\nul_.dll,CON\\b.dll," +
+        // A folder that leads out of the root.
+        "..\\up.dll,bin\\..\\..\\up.dll,bin/ .. /up.dll,..bin\\dots.dll";
     EXPECT_TRUE(load(content));
     EXPECT_THAT(recorder.items,
                 ElementsAre(Item{Side::Product, "x.dll", "a\\"}, Item{Side::Product, "console.dll", "bin\\"},
                             Item{Side::Product, "COM10.dll", "bin\\"},
                             Item{Side::Product, "LPT0.dll", "bin\\"},
-                            Item{Side::Product, "nul_.dll", "bin\\"}, Item{Side::Product, "b.dll", "CON\\"}));
-    EXPECT_EQ(boxes.shown.size(), 11U);
+                            Item{Side::Product, "nul_.dll", "bin\\"}, Item{Side::Product, "b.dll", "CON\\"},
+                            Item{Side::Product, "dots.dll", "..bin\\"}));
+    EXPECT_EQ(boxes.shown.size(), 14U);
 }
 
 TEST_F(ListFileTest, byteOrderMarkOfAUtf8FileIsNoPartOfTheFirstFolder) {
