@@ -31,9 +31,11 @@ int runWithoutWindow(const hotfix::cli::Options& options) {
     const auto realLauncher = hotfix::makeProcessLauncher(launcher.poster());
     launcher.useLauncher(*realLauncher);
     hotfix::QtSettingsStore settings;
+    const auto runLock = hotfix::makeRunLock();
     hotfix::cli::HeadlessServices services{
         hotfix::programFolder(), *fileSystem, *registry, settings, launcher,
         recordFolder(),          std::cout,   std::cerr};
+    services.runLock = runLock.get();
     services.showProgress = hotfix::errorStreamIsTerminal();
     services.now = hotfix::localNow();
     return hotfix::cli::runHeadless(options, services);
@@ -57,12 +59,14 @@ int runWindow(int argc, char** argv) {
             QMetaObject::invokeMethod(instance, std::move(handler), Qt::QueuedConnection);
         }
     });
+    const auto runLock = hotfix::makeRunLock();
     hotfix::QtMsgBox msgBox;
     hotfix::QtSettingsStore settings;
 
     hotfix::MainWindowServices services{
         hotfix::programFolder(), *fileSystem, msgBox, *registry, settings, *launcher, *folderBrowser};
     services.recordFolder = recordFolder();
+    services.runLock = runLock.get();
     hotfix::FrmInstallPatch window(services);
     hotfix::keepOffTaskbar(window);
     window.Form_Load();

@@ -15,6 +15,9 @@ enum ExitCode : int {
     kFailure = 1,
     // The command line cannot be run as given: nothing was looked at or changed.
     kBadArguments = 2,
+    // Another install or restore runs on the machine: nothing was looked at or changed; try again later
+    // (msiexec's code, which deployment tools retry).
+    kAnotherRunInProgress = 1618,
 };
 
 enum class Mode { Window, Help, Check, Install, Restore };

@@ -35,8 +35,8 @@ std::string_view plannedText(PlannedAction action) {
         return "pass over, folder missing";
     case PlannedAction::PassOverPackageFileMissing:
         return "pass over, package file missing";
-    case PlannedAction::RefusedPackageFileMissing:
-        return "refused, package file missing";
+    case PlannedAction::BackUpOnlyPackageFileMissing:
+        return "back up only, package file missing";
     case PlannedAction::RefusedNoBackupName:
         return "refused, no free backup name";
     case PlannedAction::RefusedPackageIsRoot:
@@ -52,7 +52,8 @@ public:
         : m_options(options)
         , m_services(services)
         , m_boxes(services.err, log)
-        , m_engine{services.programFolder, services.fs, m_boxes, services.launcher, services.recordFolder}
+        , m_engine{services.programFolder, services.fs,           m_boxes,
+                   services.launcher,      services.recordFolder, services.runLock}
         , m_window(windowOptions(), services.now) {}
 
     int run() {
@@ -122,21 +123,22 @@ private:
         m_boxes.logLine(line);
     }
 
+    // Each line is out at once: a run killed midway still shows what it did.
     void print(const std::string& line) {
-        m_services.out << line << '\n';
+        m_services.out << line << '\n' << std::flush;
         m_boxes.logLine(line);
     }
 
     int check() {
         ValidateInstall(m_window, m_engine);
-        const std::string suffix = m_window.installState().BackupSuffix;
         for (const Side side : kSides) {
             for (int i = 0; i < m_window.itemCount(side); ++i) {
                 const ListedFile file = listedFileAt(side, i, m_window, m_services.programFolder);
-                const PlannedFile plan = PlanListedFile(file, suffix, m_engine);
+                const PlannedFile plan = PlanListedFile(file, m_window, m_engine);
                 std::string line =
                     concat({sideName(side), "\t", plannedText(plan.action), "\t", file.destination});
-                if (!plan.backup.empty()) {
+                if (plan.action == PlannedAction::Replace ||
+                    plan.action == PlannedAction::BackUpOnlyPackageFileMissing) {
                     line += "\t" + plan.backup;
                 }
                 print(line);
@@ -152,18 +154,24 @@ private:
                 m_boxes.progress(messages::filesDone(done, total));
             };
         }
-        bool passed = RunInstall(m_window, m_engine);
+        const RunResult result = RunInstall(m_window, m_engine);
         m_boxes.endProgress();
-        return waitForScripts() && passed ? kSuccess : kFailure;
+        return exitCode(result);
     }
 
     int restore() {
-        const bool passed = RunRestore(m_window, m_engine, [this](const RestoredFile& file) {
+        const RunResult result = RunRestore(m_window, m_engine, [this](const RestoredFile& file) {
             print(
                 concat({sideName(file.side), "\t", RestoreActionName(file.action), "\t", file.destination}));
         });
-        m_services.out << std::flush;
-        return waitForScripts() && passed ? kSuccess : kFailure;
+        return exitCode(result);
+    }
+
+    int exitCode(RunResult result) {
+        if (result == RunResult::AnotherRunInProgress) {
+            return kAnotherRunInProgress;
+        }
+        return waitForScripts() && result == RunResult::Succeeded ? kSuccess : kFailure;
     }
 
     bool waitForScripts() {
@@ -188,6 +196,11 @@ int runHeadless(const Options& options, HeadlessServices& services) {
     if (options.mode == Mode::Help) {
         services.out << usageText() << std::flush;
         return kSuccess;
+    }
+    // The records' folder, where deployment tools are told to keep the log too, is made (protected) before
+    // the log is opened in it.
+    if (!services.recordFolder.empty()) {
+        MakeRecordRoot(services.fs, services.recordFolder);
     }
     std::ofstream log;
     if (options.logFile) {

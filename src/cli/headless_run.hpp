@@ -11,6 +11,7 @@ namespace hotfix {
 
 class FileSystem;
 class RegistryApi;
+class RunLock;
 class ScriptWaiter;
 class SettingsStore;
 
@@ -27,6 +28,8 @@ struct HeadlessServices {
     std::string recordFolder;
     std::ostream& out;
     std::ostream& err;
+    // One install or restore at a time on the machine; none where nothing else can run.
+    RunLock* runLock = nullptr;
     bool showProgress = false;
     LocalDateTime now = {};
     // How long the run waits for its registration scripts before it gives up on them.

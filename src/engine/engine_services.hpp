@@ -7,6 +7,7 @@ namespace hotfix {
 class FileSystem;
 class MsgBox;
 class ProcessLauncher;
+class RunLock;
 
 // What the engine reaches the machine through.
 struct EngineServices {
@@ -17,6 +18,16 @@ struct EngineServices {
     // Where installs are recorded so that they can be undone (%ProgramData%\HotFix Installer); empty keeps no
     // record.
     std::string recordFolder = {};
+    // One install or restore at a time on the machine; none where nothing else can run.
+    RunLock* runLock = nullptr;
+};
+
+// How an install or a restore ended.
+enum class RunResult {
+    Succeeded,
+    Failed,
+    // Another install or restore held the machine; nothing was looked at or changed.
+    AnotherRunInProgress,
 };
 
 // What became of one listed file.

@@ -2,7 +2,6 @@
 
 #include "engine/file_lists.hpp"
 #include "engine/install_checks.hpp"
-#include "engine/install_record.hpp"
 #include "engine/messages.hpp"
 #include "engine/text.hpp"
 #include "platform/ascii.hpp"
@@ -40,77 +39,54 @@ std::string parentFolder(std::string_view path) {
     return std::string(path.substr(0, path.rfind('\\') + 1));
 }
 
-// A temporary file is ours alone, so its marks may go to get it removed.
-void removeTemporary(FileSystem& fs, const std::string& path) {
-    if (path.empty() || fs.deleteFile(path) || !fs.attributes(path)) {
-        return;
-    }
-    fs.clearAttributes(path);
-    fs.deleteFile(path);
+bool isInstalled(PlannedAction action) {
+    return action == PlannedAction::Replace || action == PlannedAction::BackUpOnlyPackageFileMissing;
 }
 
-// A backup of its own, for an installed file that nothing will replace: written under a temporary name,
+// A backup of its own, for an installed file that nothing will replace: written under its temporary name,
 // made durable, then given the backup's name, which nothing else may hold.
-bool backUpByCopy(FileSystem& fs, const std::string& installed, const std::string& backup) {
-    const std::string temporary = temporaryNameBeside(installed);
-    const std::string paths[] = {temporary};
-    if (fs.copyFileToNew(installed, temporary) && fs.flush(paths) &&
-        fs.moveFile(temporary, backup, FileSystem::Overwrite::Never)) {
+bool backUpByCopy(FileSystem& fs, const PlannedFile& planned) {
+    const std::string paths[] = {planned.backupTemporary};
+    if (fs.copyFileToNew(planned.file.destination, planned.backupTemporary) && fs.flush(paths) &&
+        fs.moveFile(planned.backupTemporary, planned.backup, FileSystem::Overwrite::Never)) {
         return true;
     }
-    removeTemporary(fs, temporary);
+    RemoveOwnFile(fs, planned.backupTemporary);
     return false;
 }
 
 // Removes whatever a staged file has put on the disk; the installed file stays as it was.
 void discardStaged(FileSystem& fs, const StagedFile& staged) {
-    removeTemporary(fs, staged.temporary);
-    if (!staged.backupTemporary.empty()) {
-        removeTemporary(fs, staged.backupTemporary);
-    } else if (!staged.backup.empty()) {
-        RemoveBackupName(fs, staged.backup, staged.file.destination, staged.originalMarks);
+    const PlannedFile& planned = staged.plan;
+    if (!planned.temporary.empty()) {
+        RemoveOwnFile(fs, planned.temporary);
+    }
+    if (staged.backupCopied) {
+        RemoveOwnFile(fs, planned.backupTemporary);
+    } else if (isInstalled(planned.action)) {
+        RemoveBackupName(fs, planned.backup, planned.file.destination, planned.originalMarks);
     }
 }
 
 // The backup is the installed file itself under a second name: no copy of its bytes, and its marks and times
 // stay as they were. Where the file system has no such names, a copy waits beside it. False when neither
 // could be made.
-bool stageBackup(FileSystem& fs, const std::string& installed, StagedFile& staged) {
-    switch (fs.linkFile(installed, staged.backup)) {
+bool stageBackup(FileSystem& fs, StagedFile& staged) {
+    const PlannedFile& planned = staged.plan;
+    switch (fs.linkFile(planned.file.destination, planned.backup)) {
     case FileSystem::LinkResult::Linked:
         return true;
     case FileSystem::LinkResult::Unsupported:
-        staged.backupTemporary = temporaryNameBeside(installed);
-        if (fs.copyFileToNew(installed, staged.backupTemporary)) {
+        staged.backupCopied = true;
+        if (fs.copyFileToNew(planned.file.destination, planned.backupTemporary)) {
             return true;
         }
-        removeTemporary(fs, staged.backupTemporary);
+        RemoveOwnFile(fs, planned.backupTemporary);
         return false;
     case FileSystem::LinkResult::Failed:
         return false;
     }
     return false;
-}
-
-// Nothing when the new file is staged; otherwise its final outcome.
-std::optional<FileOutcome> stageNewFile(const ListedFile& file, StagedFile& staged, InstallerWindow& window,
-                                        const EngineServices& services) {
-    FileSystem& fs = services.fs;
-    if (fs.fileExists(file.destination + window.installState().BackupSuffix)) {
-        switchToDateSuffix(window);
-    }
-    staged.temporary = temporaryNameBeside(file.destination);
-    if (fs.copyFileToNew(file.source, staged.temporary)) {
-        return std::nullopt;
-    }
-    removeTemporary(fs, staged.temporary);
-    // Optional parts of a product: a missing package file or destination folder is passed over. They are
-    // tested after the copy, so that a wrong "missing" cannot pass a failed copy over silently.
-    if (!fs.fileExists(file.source) || !fs.folderExists(parentFolder(file.destination))) {
-        return FileOutcome::NewFile;
-    }
-    services.msgBox.show(messages::couldNotCopy(file.source, file.destination));
-    return FileOutcome::Failed;
 }
 
 } // namespace
@@ -122,57 +98,47 @@ ListedFile listedFileAt(Side side, int index, const InstallerWindow& window, std
     return file;
 }
 
-std::variant<FileOutcome, StagedFile> StageListedFile(const ListedFile& file, InstallerWindow& window,
-                                                      const EngineServices& services) {
+PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, const EngineServices& services) {
     FileSystem& fs = services.fs;
-    StagedFile staged{file, {}, {}, {}, {}};
+    PlannedFile plan{file, PlannedAction::CopyNew, {}, {}, {}, {}};
     if (!fs.fileExists(file.destination)) {
-        // The new file's name is taken without replacing anything: should the test above have wrongly said
-        // "not installed", the installed file has no backup yet.
-        if (const auto outcome = stageNewFile(file, staged, window, services)) {
-            return *outcome;
+        if (fs.fileExists(file.destination + window.installState().BackupSuffix)) {
+            switchToDateSuffix(window);
         }
-        return staged;
+        // Optional parts of a product: a missing package file or destination folder is passed over.
+        if (!fs.fileExists(file.source)) {
+            plan.action = PlannedAction::PassOverPackageFileMissing;
+        } else if (!fs.folderExists(parentFolder(file.destination))) {
+            plan.action = PlannedAction::PassOverFolderMissing;
+        }
+        // The install tries the copy all the same, so that a wrong "missing" cannot pass a copy over.
+        plan.temporary = temporaryNameBeside(file.destination);
+        return plan;
     }
 
     const std::string wanted = file.destination + window.installState().BackupSuffix;
     const std::optional<std::string> backup = freeBackupName(fs, wanted);
     const std::optional<FileAttributes> marks = fs.attributes(file.destination);
+    plan.backup = backup.value_or(wanted);
     if (!backup || !marks) {
-        services.msgBox.show(messages::couldNotBackUp(file.destination, backup.value_or(wanted)));
-        return FileOutcome::Failed;
+        plan.action = PlannedAction::RefusedNoBackupName;
+        return plan;
     }
-    staged.backup = *backup;
-    staged.originalMarks = *marks;
-
+    plan.originalMarks = *marks;
+    plan.backupTemporary = temporaryNameBeside(file.destination);
     if (!fs.fileExists(file.source)) {
-        if (!backUpByCopy(fs, file.destination, staged.backup)) {
-            services.msgBox.show(messages::couldNotBackUp(file.destination, staged.backup));
-            return FileOutcome::Failed;
-        }
-        services.msgBox.show(
-            messages::fileNotAvailable(file.name, services.programFolder, file.side, file.folder));
-        return FileOutcome::SourceMissing;
+        plan.action = PlannedAction::BackUpOnlyPackageFileMissing;
+        return plan;
     }
-
     // With the root set to the package itself, "replacing" the package's file would only back it up.
     if (fs.sameFile(file.source, file.destination)) {
-        services.msgBox.show(messages::couldNotReplace(file.destination, file.source));
-        return FileOutcome::Failed;
+        plan.action = PlannedAction::RefusedPackageIsRoot;
+        plan.backupTemporary.clear();
+        return plan;
     }
-
-    if (!stageBackup(fs, file.destination, staged)) {
-        services.msgBox.show(messages::couldNotBackUp(file.destination, staged.backup));
-        return FileOutcome::Failed;
-    }
-
-    staged.temporary = temporaryNameBeside(file.destination);
-    if (!fs.copyFileToNew(file.source, staged.temporary)) {
-        discardStaged(fs, staged);
-        services.msgBox.show(messages::couldNotReplace(file.destination, file.source));
-        return FileOutcome::Failed;
-    }
-    return staged;
+    plan.action = PlannedAction::Replace;
+    plan.temporary = temporaryNameBeside(file.destination);
+    return plan;
 }
 
 // A backup that is a second name of the installed file shares its marks: lifting them to remove the name
@@ -185,6 +151,14 @@ void RemoveBackupName(FileSystem& fs, const std::string& backup, const std::stri
     fs.clearAttributes(backup);
     fs.deleteFile(backup);
     fs.setAttributes(installed, marks);
+}
+
+bool RemoveOwnFile(FileSystem& fs, const std::string& path) {
+    if (path.empty() || fs.deleteFile(path) || !fs.attributes(path)) {
+        return true;
+    }
+    fs.clearAttributes(path);
+    return fs.deleteFile(path);
 }
 
 std::string ReplacementBatch::folded(std::string_view destination) {
@@ -204,56 +178,135 @@ bool ReplacementBatch::holds(std::string_view destination) const {
     return m_destinations.contains(folded(destination));
 }
 
-void ReplacementBatch::add(StagedFile staged) {
-    m_destinations.insert(folded(staged.file.destination));
-    m_staged.push_back(std::move(staged));
+void ReplacementBatch::add(PlannedFile planned) {
+    m_destinations.insert(folded(planned.file.destination));
+    m_planned.push_back(std::move(planned));
 }
 
-FileOutcome ReplacementBatch::putInPlace(const StagedFile& staged) {
+std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile& planned) {
     FileSystem& fs = m_services.fs;
-    const ListedFile& file = staged.file;
-    if (staged.backup.empty()) {
-        if (fs.moveFile(staged.temporary, file.destination, FileSystem::Overwrite::Never)) {
+    MsgBox& boxes = m_services.msgBox;
+    const ListedFile& file = planned.file;
+    StagedFile staged{planned, false};
+    switch (planned.action) {
+    case PlannedAction::CopyNew:
+    case PlannedAction::PassOverFolderMissing:
+    case PlannedAction::PassOverPackageFileMissing:
+        // The new file's name is taken without replacing anything: should the look have wrongly said "not
+        // installed", the installed file has no backup yet.
+        if (fs.copyFileToNew(file.source, planned.temporary)) {
+            return staged;
+        }
+        RemoveOwnFile(fs, planned.temporary);
+        // Tested after the copy, so that a wrong "missing" cannot pass a failed copy over silently.
+        if (!fs.fileExists(file.source) || !fs.folderExists(parentFolder(file.destination))) {
             return FileOutcome::NewFile;
         }
-        removeTemporary(fs, staged.temporary);
+        boxes.show(messages::couldNotCopy(file.source, file.destination));
+        return FileOutcome::Failed;
+    case PlannedAction::BackUpOnlyPackageFileMissing:
+        if (!backUpByCopy(fs, planned)) {
+            boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
+            return FileOutcome::Failed;
+        }
+        boxes.show(messages::fileNotAvailable(file.name, m_services.programFolder, file.side, file.folder));
+        return FileOutcome::SourceMissing;
+    case PlannedAction::Replace:
+        if (!stageBackup(fs, staged)) {
+            boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
+            return FileOutcome::Failed;
+        }
+        if (!fs.copyFileToNew(file.source, planned.temporary)) {
+            discardStaged(fs, staged);
+            boxes.show(messages::couldNotReplace(file.destination, file.source));
+            return FileOutcome::Failed;
+        }
+        return staged;
+    case PlannedAction::RefusedNoBackupName:
+        boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
+        break;
+    case PlannedAction::RefusedPackageIsRoot:
+        boxes.show(messages::couldNotReplace(file.destination, file.source));
+        break;
+    }
+    return FileOutcome::Failed;
+}
+
+FileOutcome ReplacementBatch::placeOne(const StagedFile& staged) {
+    FileSystem& fs = m_services.fs;
+    const PlannedFile& planned = staged.plan;
+    const ListedFile& file = planned.file;
+    if (!isInstalled(planned.action)) {
+        if (fs.moveFile(planned.temporary, file.destination, FileSystem::Overwrite::Never)) {
+            return FileOutcome::NewFile;
+        }
+        RemoveOwnFile(fs, planned.temporary);
         m_services.msgBox.show(messages::couldNotCopy(file.source, file.destination));
         return FileOutcome::Failed;
     }
-    if (!staged.backupTemporary.empty() &&
-        !fs.moveFile(staged.backupTemporary, staged.backup, FileSystem::Overwrite::Never)) {
+    if (staged.backupCopied &&
+        !fs.moveFile(planned.backupTemporary, planned.backup, FileSystem::Overwrite::Never)) {
         discardStaged(fs, staged);
-        m_services.msgBox.show(messages::couldNotBackUp(file.destination, staged.backup));
+        m_services.msgBox.show(messages::couldNotBackUp(file.destination, planned.backup));
         return FileOutcome::Failed;
     }
-    if (!fs.moveFile(staged.temporary, file.destination, FileSystem::Overwrite::Existing)) {
+    if (!fs.moveFile(planned.temporary, file.destination, FileSystem::Overwrite::Existing)) {
         // The installed file is as it was; a backup name of it must not outlive the attempt.
         StagedFile undo = staged;
-        undo.backupTemporary.clear();
+        undo.backupCopied = false;
         discardStaged(fs, undo);
         m_services.msgBox.show(messages::couldNotReplace(file.destination, file.source));
         return FileOutcome::Failed;
     }
     // Replacing a read-only file may have lifted the mark that the backup shares with it.
-    fs.setAttributes(staged.backup, staged.originalMarks);
+    fs.setAttributes(planned.backup, planned.originalMarks);
     return FileOutcome::Replaced;
 }
 
-bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOutcome)>& outcome) {
-    if (m_staged.empty()) {
+bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOutcome)>& outcome,
+                              const std::function<void()>& staged) {
+    if (m_planned.empty()) {
         return true;
     }
-    FileSystem& fs = m_services.fs;
-    std::vector<StagedFile> staged;
-    staged.swap(m_staged);
+    std::vector<PlannedFile> planned;
+    planned.swap(m_planned);
     m_destinations.clear();
+    // Every name the batch creates is in the record before it exists, so that no run cut off can leave one
+    // that a restore does not know.
+    if (m_journal != nullptr && !m_journal->beforeStaging(planned)) {
+        for (const PlannedFile& each : planned) {
+            outcome(each.file, FileOutcome::Failed);
+        }
+        return false;
+    }
+    std::vector<StagedFile> waiting;
+    for (const PlannedFile& each : planned) {
+        auto result = stage(each);
+        if (const auto* final = std::get_if<FileOutcome>(&result)) {
+            outcome(each.file, *final);
+        } else {
+            waiting.push_back(std::get<StagedFile>(std::move(result)));
+        }
+        if (staged) {
+            staged();
+        }
+    }
+    return putInPlace(waiting, outcome);
+}
+
+bool ReplacementBatch::putInPlace(const std::vector<StagedFile>& staged,
+                                  const std::function<void(const ListedFile&, FileOutcome)>& outcome) {
+    FileSystem& fs = m_services.fs;
+    if (staged.empty()) {
+        return true;
+    }
     std::vector<std::string> written;
     for (const StagedFile& each : staged) {
-        written.push_back(each.temporary);
-        if (!each.backupTemporary.empty()) {
-            written.push_back(each.backupTemporary);
-        } else if (!each.backup.empty()) {
-            written.push_back(each.backup);
+        written.push_back(each.plan.temporary);
+        if (each.backupCopied) {
+            written.push_back(each.plan.backupTemporary);
+        } else if (isInstalled(each.plan.action)) {
+            written.push_back(each.plan.backup);
         }
     }
     const auto abandon = [&] {
@@ -261,26 +314,26 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
             discardStaged(fs, each);
         }
         for (const StagedFile& each : staged) {
-            outcome(each.file, FileOutcome::Failed);
+            outcome(each.plan.file, FileOutcome::Failed);
         }
         return false;
     };
     if (!fs.flush(written)) {
         // Nothing may be replaced while its new content or its backup might not survive a power cut.
-        m_services.msgBox.show(messages::couldNotFlush(parentFolder(staged.front().file.destination)));
+        m_services.msgBox.show(messages::couldNotFlush(parentFolder(staged.front().plan.file.destination)));
         return abandon();
     }
     // Nor before the record says how to undo it.
-    if (m_record != nullptr && !m_record->BeforeReplacing(staged)) {
+    if (m_journal != nullptr && !m_journal->beforeReplacing(staged)) {
         return abandon();
     }
     std::vector<std::string> placed;
     for (const StagedFile& each : staged) {
-        const FileOutcome result = putInPlace(each);
+        const FileOutcome result = placeOne(each);
         if (result != FileOutcome::Failed) {
-            placed.push_back(each.file.destination);
+            placed.push_back(each.plan.file.destination);
         }
-        outcome(each.file, result);
+        outcome(each.plan.file, result);
     }
     // The new names are made durable too, before the run may call the install a success.
     if (!placed.empty() && !fs.flush(placed)) {
@@ -290,41 +343,11 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
     return true;
 }
 
-PlannedFile PlanListedFile(const ListedFile& file, std::string_view backupSuffix,
-                           const EngineServices& services) {
-    FileSystem& fs = services.fs;
-    const bool sourceThere = fs.fileExists(file.source);
-    if (!fs.fileExists(file.destination)) {
-        if (!sourceThere) {
-            return {PlannedAction::PassOverPackageFileMissing, {}};
-        }
-        if (!fs.folderExists(parentFolder(file.destination))) {
-            return {PlannedAction::PassOverFolderMissing, {}};
-        }
-        return {PlannedAction::CopyNew, {}};
-    }
-    if (!sourceThere) {
-        return {PlannedAction::RefusedPackageFileMissing, {}};
-    }
-    if (fs.sameFile(file.source, file.destination)) {
-        return {PlannedAction::RefusedPackageIsRoot, {}};
-    }
-    const std::optional<std::string> backup = freeBackupName(fs, concat({file.destination, backupSuffix}));
-    if (!backup) {
-        return {PlannedAction::RefusedNoBackupName, {}};
-    }
-    return {PlannedAction::Replace, *backup};
-}
-
 FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services) {
     const ListedFile file = listedFileAt(side, index, window, services.programFolder);
-    auto staged = StageListedFile(file, window, services);
-    if (const auto* outcome = std::get_if<FileOutcome>(&staged)) {
-        return *outcome;
-    }
     FileOutcome result = FileOutcome::Failed;
     ReplacementBatch batch(services);
-    batch.add(std::get<StagedFile>(std::move(staged)));
+    batch.add(PlanListedFile(file, window, services));
     if (!batch.commit([&](const ListedFile&, FileOutcome outcome) { result = outcome; })) {
         result = FileOutcome::Failed;
     }

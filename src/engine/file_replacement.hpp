@@ -7,14 +7,13 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_set>
 #include <variant>
 #include <vector>
 
 namespace hotfix {
-
-class InstallRecord;
 
 // One listed file as the run sees it.
 struct ListedFile {
@@ -28,76 +27,107 @@ struct ListedFile {
 
 ListedFile listedFileAt(Side side, int index, const InstallerWindow& window, std::string_view programFolder);
 
-// A listed file whose new content is written beside its place, complete but not yet flushed or named.
-struct StagedFile {
+// What an install does with a listed file. One decision serves --check, which prints it, and the install,
+// which carries it out.
+enum class PlannedAction {
+    // Backed up and replaced by the package's file.
+    Replace,
+    // Nothing installed: the package's file is copied in.
+    CopyNew,
+    // Nothing installed, and nowhere to put it or nothing to put there: passed over without a word.
+    PassOverFolderMissing,
+    PassOverPackageFileMissing,
+    // Installed, but the package lacks the file: backed up, left in place, and reported.
+    BackUpOnlyPackageFileMissing,
+    // Installed, but it cannot be replaced: every backup name is taken, or the root is the package itself.
+    RefusedNoBackupName,
+    RefusedPackageIsRoot,
+};
+
+// A listed file with its decision and every name the install will create for it beside the destination.
+struct PlannedFile {
     ListedFile file;
-    std::string temporary;
-    // Empty for a file that was not installed.
+    PlannedAction action = PlannedAction::CopyNew;
+    // For Replace and BackUpOnlyPackageFileMissing.
     std::string backup;
-    // Where the file system has no hard links: a copy of the installed file waiting for the backup's name.
+    // Where the new content is written first (Replace, CopyNew).
+    std::string temporary;
+    // Where a backup copy is written first: always for BackUpOnlyPackageFileMissing, and for Replace where
+    // the file system has no second names.
     std::string backupTemporary;
     FileAttributes originalMarks;
 };
 
-// Backs up and replaces (or adds) one listed file up to the point where its new content waits beside its
-// place: either the outcome is final already (the user has been told of any fault), or the file is staged.
-std::variant<FileOutcome, StagedFile> StageListedFile(const ListedFile& file, InstallerWindow& window,
-                                                      const EngineServices& services);
+// Decides what the install does with the listed file, from the disk as it stands and the suffix the checks
+// settled; a backup left beside a file that is not installed switches the run to the date suffix, as it
+// always has. Nothing on the disk changes.
+PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, const EngineServices& services);
+
+// A listed file whose new content (or backup copy) is written beside its place, complete but not yet
+// flushed or named.
+struct StagedFile {
+    PlannedFile plan;
+    // The backup waits in plan.backupTemporary as a copy: the file system gives no second names.
+    bool backupCopied = false;
+};
+
+// What must be on the disk before a batch changes anything: the record's entries, through which a run cut
+// off at any point can be undone.
+class BatchJournal {
+public:
+    virtual ~BatchJournal() = default;
+    // Every name the batch is about to create; false (the user told) when that cannot be made durable.
+    virtual bool beforeStaging(std::span<const PlannedFile> planned) = 0;
+    // How to undo each staged file, before any is put in place; false (the user told) when that cannot be
+    // made durable.
+    virtual bool beforeReplacing(std::span<const StagedFile> staged) = 0;
+};
 
 // Files staged together and put in place together. One flush makes every new content and every backup
 // durable before any installed file is replaced, so that a replaced file always has a complete backup on
 // the disk, without waiting for the disk once per file.
 class ReplacementBatch {
 public:
-    // With a record, the batch's entries are in it, on the disk, before any file is put in place.
-    explicit ReplacementBatch(const EngineServices& services, InstallRecord* record = nullptr)
+    explicit ReplacementBatch(const EngineServices& services, BatchJournal* journal = nullptr)
         : m_services(services)
-        , m_record(record) {}
+        , m_journal(journal) {}
 
-    bool empty() const { return m_staged.empty(); }
-    // Whether a staged file goes to this destination (spelled in any case): such a file must be in place
-    // before the destination is looked at again.
+    bool empty() const { return m_planned.empty(); }
+    // Whether a file of the batch goes to this destination (spelled in any case): such a file must be in
+    // place before the destination is looked at again.
     bool holds(std::string_view destination) const;
-    void add(StagedFile staged);
+    void add(PlannedFile planned);
 
-    // Flushes, records, puts every staged file in place in the order staged and reports each one's outcome.
-    // Empties the batch. False when the files could not be made durable (the user has been told).
-    bool commit(const std::function<void(const ListedFile&, FileOutcome)>& outcome);
+    // Journals the names, stages every file (a refused one is reported), flushes, journals how to undo them,
+    // puts them in place in the order added and reports each one's outcome. Empties the batch. False when the
+    // batch could not be journalled or made durable (the user has been told). staged is told each time a
+    // file's slow part, its copies, is done.
+    bool commit(const std::function<void(const ListedFile&, FileOutcome)>& outcome,
+                const std::function<void()>& staged = {});
 
 private:
     // The destination as Windows compares names: separators and ASCII letters' case do not count.
     static std::string folded(std::string_view destination);
-    FileOutcome putInPlace(const StagedFile& staged);
+    std::variant<FileOutcome, StagedFile> stage(const PlannedFile& planned);
+    // Flushes, journals and puts the staged files in place.
+    bool putInPlace(const std::vector<StagedFile>& staged,
+                    const std::function<void(const ListedFile&, FileOutcome)>& outcome);
+    FileOutcome placeOne(const StagedFile& staged);
 
     const EngineServices& m_services;
-    InstallRecord* m_record;
-    std::vector<StagedFile> m_staged;
+    BatchJournal* m_journal;
+    std::vector<PlannedFile> m_planned;
     std::unordered_set<std::string> m_destinations;
 };
-
-// What an install would do with a listed file, as it stands now.
-enum class PlannedAction {
-    Replace,
-    CopyNew,
-    PassOverFolderMissing,
-    PassOverPackageFileMissing,
-    RefusedPackageFileMissing,
-    RefusedNoBackupName,
-    RefusedPackageIsRoot
-};
-struct PlannedFile {
-    PlannedAction action = PlannedAction::CopyNew;
-    // The backup's name, for a replacement.
-    std::string backup;
-};
-// Looks only, with the suffix the checks settled: nothing on the disk changes.
-PlannedFile PlanListedFile(const ListedFile& file, std::string_view backupSuffix,
-                           const EngineServices& services);
 
 // Removes a backup name, also where it is a second name of the installed file; the installed file keeps
 // its marks.
 void RemoveBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
                       FileAttributes marks);
+
+// Removes a file the installer made (a temporary, or a copy it placed), lifting a read-only mark it may
+// have brought from the package's medium. True when nothing is left there.
+bool RemoveOwnFile(FileSystem& fs, const std::string& path);
 
 // Backs up and replaces (or adds) item index of a side, on its own.
 FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services);

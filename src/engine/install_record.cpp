@@ -13,35 +13,11 @@ namespace hotfix {
 
 namespace {
 
-constexpr std::string_view kRecordHeading = "HotFix Installer record\t1\n";
 constexpr std::string_view kRecordFileName = "record.txt";
 // The last field of every line: what lacks it was cut off as it was written.
 constexpr std::string_view kLineEnd = "\t.";
 // Enough of the digest to tell packages apart on one machine, short enough for a folder name.
 constexpr std::size_t kIdentityDigits = 16;
-
-std::string_view outcomeName(FileOutcome outcome) {
-    switch (outcome) {
-    case FileOutcome::Replaced:
-        return "replaced";
-    case FileOutcome::NewFile:
-        return kAddedOutcome;
-    case FileOutcome::SourceMissing:
-        return "package file missing";
-    case FileOutcome::Failed:
-        return "failed";
-    }
-    return "";
-}
-
-std::optional<Side> sideNamed(std::string_view name) {
-    for (const Side side : kSides) {
-        if (RecordSideName(side) == name) {
-            return side;
-        }
-    }
-    return std::nullopt;
-}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') {
@@ -53,16 +29,37 @@ int hexValue(char c) {
     return -1;
 }
 
-// Gives the outcome to the first file of that side and destination that has none yet: a file listed twice
-// has two entries, and two outcomes in the same order.
-void noteOutcome(RecordedInstall& install, std::string_view side, std::string_view destination,
-                 std::string_view outcome) {
-    for (RecordedFile& file : install.files) {
-        if (!file.outcome && RecordSideName(file.side) == side && file.destination == destination) {
-            file.outcome = outcome;
-            return;
-        }
+std::string_view privacyText(FileSystem::Privacy privacy) {
+    switch (privacy) {
+    case FileSystem::Privacy::Private:
+        return "";
+    case FileSystem::Privacy::Missing:
+        return "it is missing and cannot be made";
+    case FileSystem::Privacy::Link:
+        return "it is a link to somewhere else";
+    case FileSystem::Privacy::ForeignOwner:
+        return "it belongs to another account";
+    case FileSystem::Privacy::OthersMayWrite:
+        return "other accounts may change it";
+    case FileSystem::Privacy::Unknown:
+        return "its owner and rights cannot be read";
     }
+    return "";
+}
+
+// Tells the user why the record cannot be trusted; true when it can.
+bool trusted(const EngineServices& services, std::string_view path, FileSystem::Privacy privacy,
+             bool mayBeMissing) {
+    if (privacy == FileSystem::Privacy::Private ||
+        (mayBeMissing && privacy == FileSystem::Privacy::Missing)) {
+        return true;
+    }
+    services.msgBox.show(messages::recordNotPrivate(path, privacyText(privacy)));
+    return false;
+}
+
+std::string packageFolder(const EngineServices& services, std::string_view identity) {
+    return concat({services.recordFolder, "\\", identity});
 }
 
 } // namespace
@@ -85,8 +82,59 @@ std::string RecordPath(std::string_view recordFolder, std::string_view identity)
     return concat({recordFolder, "\\", identity, "\\", kRecordFileName});
 }
 
+FileSystem::Privacy MakeRecordRoot(FileSystem& fs, const std::string& recordFolder) {
+    // The machine's data folder is there on every Windows; a fresh Wine prefix may still lack it.
+    if (const auto separator = recordFolder.find_last_of("\\/");
+        separator != std::string::npos && separator > 0 && !fs.folderExists(recordFolder)) {
+        fs.createFolders(recordFolder.substr(0, separator));
+    }
+    return fs.makePrivateFolder(recordFolder);
+}
+
+bool PrepareRecordFolder(const EngineServices& services, std::string_view identity) {
+    FileSystem& fs = services.fs;
+    const std::string folder = packageFolder(services, identity);
+    const std::string& root = services.recordFolder;
+    return trusted(services, root, MakeRecordRoot(fs, root), false) &&
+           trusted(services, folder, fs.makePrivateFolder(folder), false) &&
+           trusted(services, RecordPath(services.recordFolder, identity),
+                   fs.privacy(RecordPath(services.recordFolder, identity)), true);
+}
+
+bool RecordIsPrivate(const EngineServices& services, std::string_view identity) {
+    FileSystem& fs = services.fs;
+    const std::string folder = packageFolder(services, identity);
+    const std::string path = RecordPath(services.recordFolder, identity);
+    return trusted(services, services.recordFolder, fs.privacy(services.recordFolder), true) &&
+           trusted(services, folder, fs.privacy(folder), true) &&
+           trusted(services, path, fs.privacy(path), true);
+}
+
 std::string_view RecordSideName(Side side) {
     return side == Side::Product ? "Vantrel" : "Windows";
+}
+
+std::optional<Side> RecordSideNamed(std::string_view name) {
+    for (const Side side : kSides) {
+        if (RecordSideName(side) == name) {
+            return side;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view RecordOutcomeName(FileOutcome outcome) {
+    switch (outcome) {
+    case FileOutcome::Replaced:
+        return "replaced";
+    case FileOutcome::NewFile:
+        return kAddedOutcome;
+    case FileOutcome::SourceMissing:
+        return "package file missing";
+    case FileOutcome::Failed:
+        return "failed";
+    }
+    return "";
 }
 
 std::string RecordTime() {
@@ -132,7 +180,7 @@ std::string RecordLine(std::initializer_list<std::string_view> fields) {
 }
 
 std::vector<std::string> RecordFields(std::string_view line) {
-    // A line cut off by a crash, even where a later line break closed it, lacks its end mark.
+    // A line cut off by a crash lacks its end mark.
     if (!line.ends_with(kLineEnd)) {
         return {};
     }
@@ -156,15 +204,19 @@ std::vector<std::string> RecordFields(std::string_view line) {
 std::optional<InstallRecord> InstallRecord::Begin(InstallerWindow& window, const EngineServices& services) {
     FileSystem& fs = services.fs;
     const std::string identity = PackageIdentity(window);
-    const std::string folder = concat({services.recordFolder, "\\", identity});
+    if (!PrepareRecordFolder(services, identity)) {
+        return std::nullopt;
+    }
     InstallRecord record(services, RecordPath(services.recordFolder, identity));
-    // A line cut off at the end of the record by an earlier crash gets its own line.
-    std::string lines = fs.fileExists(record.m_path) ? "\n" : std::string(kRecordHeading);
+    std::string lines;
+    if (!fs.fileExists(record.m_path)) {
+        lines = RecordLine({kRecordKind, kRecordVersion, identity}) + "\n";
+    }
     lines += RecordLine({"install", RecordTime(), services.programFolder, window.rootText(Side::Product),
                          window.rootText(Side::Windows), window.installState().BackupSuffix,
                          window.registerDllsTicked() ? "register-dlls" : "no-register-dlls"});
     lines += '\n';
-    if (!fs.createFolders(folder) || !record.append(lines)) {
+    if (!record.append(lines)) {
         return std::nullopt;
     }
     return record;
@@ -172,69 +224,61 @@ std::optional<InstallRecord> InstallRecord::Begin(InstallerWindow& window, const
 
 bool InstallRecord::append(std::string_view lines) {
     m_pending += lines;
-    if (m_services.fs.appendDurably(m_path, m_pending)) {
+    if (m_services->fs.appendDurably(m_path, m_pending)) {
         m_pending.clear();
         return true;
     }
-    // What the failed write left of its text must not run into the next line.
-    m_pending.assign(1, '\n');
-    m_services.msgBox.show(messages::couldNotWriteRecord(m_path));
+    // The next append drops what this one left of its last line.
+    m_pending.clear();
+    m_services->msgBox.show(messages::couldNotWriteRecord(m_path));
     return false;
 }
 
-bool InstallRecord::BeforeReplacing(std::span<const StagedFile> staged) {
-    FileSystem& fs = m_services.fs;
+bool InstallRecord::beforeStaging(std::span<const PlannedFile> planned) {
+    std::string lines;
+    for (const PlannedFile& each : planned) {
+        if (each.temporary.empty() && each.backupTemporary.empty()) {
+            continue;
+        }
+        const bool installed = each.action == PlannedAction::Replace ||
+                               each.action == PlannedAction::BackUpOnlyPackageFileMissing;
+        lines += RecordLine({"stage", RecordSideName(each.file.side), each.file.destination, each.temporary,
+                             installed ? std::string_view(each.backup) : std::string_view(),
+                             each.backupTemporary});
+        lines += '\n';
+    }
+    return lines.empty() || append(lines);
+}
+
+bool InstallRecord::beforeReplacing(std::span<const StagedFile> staged) {
+    FileSystem& fs = m_services->fs;
     std::string lines;
     for (const StagedFile& each : staged) {
-        const bool added = each.backup.empty();
+        const PlannedFile& planned = each.plan;
+        const bool added = planned.action != PlannedAction::Replace;
         const std::optional<std::string> original =
-            added ? std::optional<std::string>("") : fileSha256(fs, each.file.destination);
-        const std::optional<std::string> fresh = fileSha256(fs, each.temporary);
+            added ? std::optional<std::string>("") : fileSha256(fs, planned.file.destination);
+        const std::optional<std::string> fresh = fileSha256(fs, planned.temporary);
         if (!original || !fresh) {
-            m_services.msgBox.show(messages::couldNotWriteRecord(m_path));
+            m_services->msgBox.show(messages::couldNotWriteRecord(m_path));
             return false;
         }
-        lines += RecordLine({"file", RecordSideName(each.file.side), each.file.destination, each.backup,
-                             *original, *fresh, each.temporary});
+        lines += RecordLine({"file", RecordSideName(planned.file.side), planned.file.destination,
+                             added ? std::string_view() : std::string_view(planned.backup), *original, *fresh,
+                             planned.temporary});
         lines += '\n';
     }
     return append(lines);
 }
 
 void InstallRecord::Outcome(const ListedFile& file, FileOutcome outcome) {
-    m_pending += RecordLine({"outcome", RecordSideName(file.side), file.destination, outcomeName(outcome)});
+    m_pending +=
+        RecordLine({"outcome", RecordSideName(file.side), file.destination, RecordOutcomeName(outcome)});
     m_pending += '\n';
 }
 
 bool InstallRecord::Finish(bool succeeded) {
     return append(RecordLine({"end install", succeeded ? "succeeded" : "failed"}) + "\n");
-}
-
-std::optional<RecordedInstall> ReadLastInstall(FileSystem& fs, std::string_view path) {
-    std::string text;
-    if (!fs.readFile(path, [&](std::span<const char> piece) { text.append(piece.data(), piece.size()); })) {
-        return std::nullopt;
-    }
-    std::optional<RecordedInstall> last;
-    std::size_t start = 0;
-    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-        const std::vector<std::string> fields =
-            RecordFields(std::string_view(text).substr(start, end - start));
-        start = end + 1;
-        if (fields.empty()) {
-            continue;
-        }
-        if (fields[0] == "install" && fields.size() == 7) {
-            last = RecordedInstall{fields[6] == "register-dlls", {}};
-        } else if (fields[0] == "file" && fields.size() == 7 && last) {
-            if (const auto side = sideNamed(fields[1])) {
-                last->files.push_back({*side, fields[2], fields[3], fields[4], fields[5], fields[6], {}});
-            }
-        } else if (fields[0] == "outcome" && fields.size() == 4 && last) {
-            noteOutcome(*last, fields[1], fields[2], fields[3]);
-        }
-    }
-    return last;
 }
 
 } // namespace hotfix

@@ -4,7 +4,9 @@
 #include "engine/file_replacement.hpp"
 #include "engine/installer_window.hpp"
 #include "engine/side.hpp"
+#include "platform/file_system.hpp"
 
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +18,13 @@ namespace hotfix {
 // The folder of the machine's shared data folder (%ProgramData%) that holds the records of every package.
 inline constexpr std::string_view kRecordFolderName = "HotFix Installer";
 
+// The record's first line: its kind, the version of its format, and the package it belongs to.
+inline constexpr std::string_view kRecordKind = "HotFix Installer record";
+inline constexpr std::string_view kRecordVersion = "2";
+
+// No real history of one package comes near this; a record past it is refused rather than read.
+inline constexpr std::size_t kRecordSizeLimit = std::size_t{64} * 1024 * 1024;
+
 // The package as its two lists name it: the same lists give the same identity wherever the package was
 // unpacked (a deployment tool's cache folder changes from run to run), different lists another one.
 std::string PackageIdentity(const InstallerWindow& window);
@@ -24,18 +33,29 @@ std::string PackageIdentity(const InstallerWindow& window);
 // every install and restore of it, in order, each line appended and made durable before what it announces.
 std::string RecordPath(std::string_view recordFolder, std::string_view identity);
 
+// Makes the folder of every package's record (and of the logs) where it is missing, with the parent the
+// machine's data folder should have, protected as below; what is there is checked.
+FileSystem::Privacy MakeRecordRoot(FileSystem& fs, const std::string& recordFolder);
+
+// Makes the record's folders where they are missing, protected so that only the administrators may change
+// what is in them, and checks that they and the record are the installer's own: no link, no other owner,
+// nobody else allowed to write. The user is told what is wrong otherwise.
+bool PrepareRecordFolder(const EngineServices& services, std::string_view identity);
+// Whether the record, where there is one, may be read: the same checks, for a run that creates nothing.
+bool RecordIsPrivate(const EngineServices& services, std::string_view identity);
+
 // The record of one install while it runs.
-class InstallRecord {
+class InstallRecord final : public BatchJournal {
 public:
     // Starts the install's entry in the package's record. Nothing, with the user told, when the record
-    // cannot be written: then no file may be replaced.
+    // cannot be written or cannot be trusted: then no file may be replaced.
     static std::optional<InstallRecord> Begin(InstallerWindow& window, const EngineServices& services);
 
-    // Makes one entry per staged file durable before any of them is put in place: its side, destination,
-    // backup, the SHA-256 of the installed content and of the new, the temporary file holding the new, and
-    // for an added file its identity.
-    // False, with the user told, when that cannot be done.
-    bool BeforeReplacing(std::span<const StagedFile> staged);
+    // One "stage" line per file naming the temporary, backup and backup copy it is about to create.
+    bool beforeStaging(std::span<const PlannedFile> planned) override;
+    // One "file" line per staged file: its side, destination, backup, the SHA-256 of the installed content
+    // and of the new, and the temporary file holding the new.
+    bool beforeReplacing(std::span<const StagedFile> staged) override;
     // Notes what became of a file; it is written with the next entry.
     void Outcome(const ListedFile& file, FileOutcome outcome);
     // Ends the install's entry. False, with the user told, when it cannot be written.
@@ -43,50 +63,25 @@ public:
 
 private:
     InstallRecord(const EngineServices& services, std::string path)
-        : m_services(services)
+        : m_services(&services)
         , m_path(std::move(path)) {}
     bool append(std::string_view lines);
 
-    const EngineServices& m_services;
+    const EngineServices* m_services;
     std::string m_path;
     std::string m_pending;
 };
-
-// What a record says of one file of an install.
-struct RecordedFile {
-    Side side = Side::Product;
-    std::string destination;
-    // Empty for a file the install added.
-    std::string backup;
-    // Empty for a file the install added.
-    std::string originalSha256;
-    std::string newSha256;
-    // Where the new content waited to be put in place; a run cut off may have left it.
-    std::string temporary;
-    // What the run said became of the file; nothing where it was cut off before it could say.
-    std::optional<std::string> outcome;
-};
-
-// The outcome the record writes for a file that a run added.
-inline constexpr std::string_view kAddedOutcome = "new file";
-
-struct RecordedInstall {
-    bool registerDlls = false;
-    // In the order the install put them in place.
-    std::vector<RecordedFile> files;
-};
-
-// The last install a record holds. A last line cut off by a crash is passed over. Nothing when the record
-// cannot be read or holds no install.
-std::optional<RecordedInstall> ReadLastInstall(FileSystem& fs, std::string_view path);
 
 // A record's line: each field followed by a tab, then "." to mark the line whole; a tab, a line break or "%"
 // inside a field escaped as %09, %0A, %0D or %25. The fields of a line that is not whole are none.
 std::string RecordLine(std::initializer_list<std::string_view> fields);
 std::vector<std::string> RecordFields(std::string_view line);
 
-// The record's own names for sides.
+// The record's own names for sides, and the outcome of a file the run added.
 std::string_view RecordSideName(Side side);
+std::optional<Side> RecordSideNamed(std::string_view name);
+std::string_view RecordOutcomeName(FileOutcome outcome);
+inline constexpr std::string_view kAddedOutcome = "new file";
 
 // Now, in UTC, as the record writes times: 2026-12-07T17:26:21Z.
 std::string RecordTime();

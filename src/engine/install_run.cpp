@@ -7,6 +7,7 @@
 #include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
 #include "platform/msg_box.hpp"
+#include "platform/run_lock.hpp"
 
 namespace hotfix {
 
@@ -60,24 +61,22 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
     const auto settleFile = [&](const ListedFile& file, FileOutcome outcome) {
         settle(file, outcome, window, script, run);
     };
+    // A file counts as done once its copies are made: that is what takes the time.
+    const auto fileDone = [&] {
+        window.installProgress(++run.done, run.total);
+    };
     // The side's files are put in place together, after one flush; a file listed twice is put in place
     // before it is looked at again, so that its second backup keeps what the first put there.
     ReplacementBatch batch(services, run.record);
     const int count = window.itemCount(side);
     for (int i = 0; i < count; ++i) {
         const ListedFile file = listedFileAt(side, i, window, services.programFolder);
-        if (batch.holds(file.destination) && !batch.commit(settleFile)) {
+        if (batch.holds(file.destination) && !batch.commit(settleFile, fileDone)) {
             run.ok = false;
         }
-        auto staged = StageListedFile(file, window, services);
-        if (auto* outcome = std::get_if<FileOutcome>(&staged)) {
-            settleFile(file, *outcome);
-        } else {
-            batch.add(std::get<StagedFile>(std::move(staged)));
-        }
-        window.installProgress(++run.done, run.total);
+        batch.add(PlanListedFile(file, window, services));
     }
-    if (!batch.commit(settleFile)) {
+    if (!batch.commit(settleFile, fileDone)) {
         run.ok = false;
     }
     if (!script.FinishScript()) {
@@ -87,20 +86,25 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
 
 } // namespace
 
-bool RunInstall(InstallerWindow& window, const EngineServices& services) {
+RunResult RunInstall(InstallerWindow& window, const EngineServices& services) {
+    const RunLockHold lock(services.runLock);
+    if (!lock.held()) {
+        services.msgBox.show(messages::anotherRunInProgress());
+        return RunResult::AnotherRunInProgress;
+    }
     RunState run;
     run.silentSwitch = window.showAfterRegTicked() ? "" : "/s ";
     ValidateInstall(window, services);
     const int productCount = window.itemCount(Side::Product);
     const int windowsCount = window.itemCount(Side::Windows);
     if (!window.installState().ChecksPassed) {
-        return false;
+        return RunResult::Failed;
     }
     const bool recorded = !services.recordFolder.empty();
     std::optional<InstallRecord> record = recorded ? InstallRecord::Begin(window, services) : std::nullopt;
     if (recorded && !record) {
         services.msgBox.show(messages::hotFixFailed());
-        return false;
+        return RunResult::Failed;
     }
     run.record = record ? &*record : nullptr;
     run.total = productCount + windowsCount;
@@ -123,7 +127,7 @@ bool RunInstall(InstallerWindow& window, const EngineServices& services) {
     } else {
         services.msgBox.show(messages::hotFixFailed());
     }
-    return applied;
+    return applied ? RunResult::Succeeded : RunResult::Failed;
 }
 
 } // namespace hotfix

@@ -5,7 +5,8 @@
 
 namespace hotfix {
 
-// One whole install: the body of the install button's click handler. Returns whether the hot fix was applied.
-bool RunInstall(InstallerWindow& window, const EngineServices& services);
+// One whole install: the body of the install button's click handler. Succeeded when the hot fix was
+// applied.
+RunResult RunInstall(InstallerWindow& window, const EngineServices& services);
 
 } // namespace hotfix

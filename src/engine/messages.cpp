@@ -98,4 +98,21 @@ MsgBoxRequest scriptsStillRunning(long long seconds) {
                             " seconds; whether the libraries were registered is not known"}));
 }
 
+MsgBoxRequest recordNotPrivate(std::string_view path, std::string_view why) {
+    return errorBox(
+        concat({" The install record at ''", path, "'' cannot be trusted: ", why, ". Nothing was changed"}));
+}
+
+MsgBoxRequest recordRefused(std::string_view recordPath, int line, std::string_view why) {
+    return errorBox(concat({" The install record ''", recordPath, "'' cannot be used: line ",
+                            std::to_string(line), " ", why, ". Nothing was changed"}));
+}
+
+MsgBoxRequest recordTooLarge(std::string_view recordPath) {
+    return errorBox(
+        concat({" The install record ''", recordPath,
+                "'' is larger than 64 MiB, which no history of one package needs; it is not read. "
+                "Nothing was changed"}));
+}
+
 } // namespace hotfix::messages

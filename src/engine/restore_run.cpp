@@ -3,15 +3,17 @@
 #include "engine/file_replacement.hpp"
 #include "engine/install_record.hpp"
 #include "engine/messages.hpp"
+#include "engine/record_history.hpp"
 #include "engine/registration_script.hpp"
 #include "engine/sha256.hpp"
 #include "engine/text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
-#include "platform/temporary_name.hpp"
+#include "platform/run_lock.hpp"
 
 #include <algorithm>
-#include <array>
+#include <map>
+#include <set>
 
 namespace hotfix {
 
@@ -33,159 +35,296 @@ std::string_view RestoreActionName(RestoreAction action) {
 
 namespace {
 
-// A file the package brought, or a temporary copy of one, may carry a read-only mark from its medium.
-bool removeFile(FileSystem& fs, const std::string& path) {
-    return fs.deleteFile(path) || (fs.clearAttributes(path) && fs.deleteFile(path));
-}
+using FileKey = std::pair<Side, std::string>;
 
-// The original comes back as every copy goes in: complete beside its place and durable, then renamed over
-// the file in one step, so that the file is always whole, new or original.
-bool putBack(FileSystem& fs, const std::string& backup, const std::string& destination) {
-    const std::string temporary = temporaryNameBeside(destination);
-    const std::array<std::string, 1> written = {temporary};
-    const std::array<std::string, 1> placed = {destination};
-    if (fs.copyFileToNew(backup, temporary) && fs.flush(written) &&
-        fs.moveFile(temporary, destination, FileSystem::Overwrite::Existing)) {
-        return fs.flush(placed);
-    }
-    if (fs.attributes(temporary)) {
-        removeFile(fs, temporary);
-    }
-    return false;
-}
+// The record's text, or why it cannot be had.
+enum class Reading { Read, Missing, TooLarge };
 
-// The install's own leftovers: the new content a cut-off run had not put in place yet, and a backup that
-// holds what the file holds again.
-void removeLeftovers(const RecordedFile& file, FileSystem& fs, bool backupToo) {
-    if (!file.temporary.empty() && fs.fileExists(file.temporary)) {
-        removeFile(fs, file.temporary);
+Reading readRecord(FileSystem& fs, const std::string& path, std::string& text) {
+    if (!fs.fileExists(path)) {
+        return Reading::Missing;
     }
-    if (backupToo && fs.fileExists(file.backup) && fileSha256(fs, file.backup) == file.originalSha256) {
-        if (const auto marks = fs.attributes(file.destination)) {
-            RemoveBackupName(fs, file.backup, file.destination, *marks);
+    bool tooLarge = false;
+    const bool read = fs.readFile(path, [&](std::span<const char> piece) {
+        if (text.size() + piece.size() > kRecordSizeLimit) {
+            tooLarge = true;
+        } else if (!tooLarge) {
+            text.append(piece.data(), piece.size());
         }
+    });
+    if (tooLarge) {
+        return Reading::TooLarge;
     }
+    return read ? Reading::Read : Reading::Missing;
 }
 
-RestoreAction restoreFile(const RecordedFile& file, const EngineServices& services) {
-    FileSystem& fs = services.fs;
-    MsgBox& boxes = services.msgBox;
-    const bool added = file.backup.empty();
-    removeLeftovers(file, fs, false);
-    // A file stood where the run meant to add one (the run could not put its own there): it was never the
-    // run's to remove.
-    if (added && file.outcome && *file.outcome != kAddedOutcome) {
-        return RestoreAction::AsBefore;
-    }
-    if (!fs.fileExists(file.destination)) {
-        if (added) {
+// One file of one install on its way back, with what the installs before it left there.
+class FileUndo {
+public:
+    FileUndo(const RecordedFile& file, const EngineServices& services)
+        : m_file(file)
+        , m_services(services)
+        , m_fs(services.fs) {}
+
+    // states: the originals that earlier installs replaced at this destination; absentBefore: an earlier
+    // install (or this one) added it.
+    RestoreAction run(const std::set<std::string>& earlierOriginals, bool absentBefore) {
+        // Whatever the run had not put in place yet is its own alone.
+        RemoveOwnFile(m_fs, m_file.temporary);
+        RemoveOwnFile(m_fs, m_file.backupTemporary);
+        if (!m_file.journalled) {
+            // The run was cut off, or gave up, before it changed the file: a backup name it made is a
+            // second name of the file as it was then.
+            removeBackupHolding(currentDigest());
             return RestoreAction::AsBefore;
         }
-        boxes.show(messages::changedSinceInstall(file.destination));
-        return RestoreAction::ChangedSince;
-    }
-    const std::optional<std::string> current = fileSha256(fs, file.destination);
-    if (!current) {
-        boxes.show(messages::couldNotRestore(file.destination, file.backup));
-        return RestoreAction::Failed;
-    }
-    if (!added && *current == file.originalSha256) {
-        removeLeftovers(file, fs, true);
-        return RestoreAction::AsBefore;
-    }
-    if (*current != file.newSha256) {
-        boxes.show(messages::changedSinceInstall(file.destination));
-        return RestoreAction::ChangedSince;
-    }
-    if (added) {
-        if (removeFile(fs, file.destination)) {
-            return RestoreAction::Removed;
+        if (m_file.added()) {
+            return undoAdded();
         }
-        boxes.show(messages::couldNotRemove(file.destination));
-        return RestoreAction::Failed;
+        if (!m_fs.fileExists(m_file.destination)) {
+            return absentBefore ? RestoreAction::AsBefore : changedSince();
+        }
+        const std::optional<std::string> current = currentDigest();
+        if (!current) {
+            return failed(messages::couldNotRestore(m_file.destination, m_file.backup));
+        }
+        if (*current == m_file.originalSha256 || earlierOriginals.contains(*current)) {
+            // As before this install, or further back: a restore cut off midway came past it already.
+            removeBackupHolding(m_file.originalSha256);
+            return RestoreAction::AsBefore;
+        }
+        if (*current != m_file.newSha256) {
+            return changedSince();
+        }
+        if (fileSha256(m_fs, m_file.backup) != m_file.originalSha256) {
+            return failed(messages::backupNotOriginal(m_file.backup, m_file.destination));
+        }
+        // The backup is the original itself (a second name of it, or its copy): renamed over the file in one
+        // step, it is back with its bytes, and where it was a second name with its times, owner and rights.
+        if (!m_fs.moveFile(m_file.backup, m_file.destination, FileSystem::Overwrite::Existing)) {
+            return failed(messages::couldNotRestore(m_file.destination, m_file.backup));
+        }
+        return RestoreAction::Restored;
     }
-    if (fileSha256(fs, file.backup) != file.originalSha256) {
-        boxes.show(messages::backupNotOriginal(file.backup, file.destination));
-        return RestoreAction::Failed;
-    }
-    if (!putBack(fs, file.backup, file.destination)) {
-        boxes.show(messages::couldNotRestore(file.destination, file.backup));
-        return RestoreAction::Failed;
-    }
-    removeLeftovers(file, fs, true);
-    return RestoreAction::Restored;
-}
 
-// The libraries put back are registered again, as the install registered the new ones.
-bool registerRestored(const std::vector<RecordedFile>& restored, const RecordedInstall& install,
-                      const EngineServices& services) {
-    bool ok = true;
-    for (const Side side : kSides) {
-        RegistrationScript script(side, services, "/s ");
-        for (const RecordedFile& file : restored) {
-            const std::size_t slash = file.destination.rfind('\\');
-            const std::string_view name = std::string_view(file.destination).substr(slash + 1);
-            const bool registers = side == Side::Windows || install.registerDlls;
-            if (file.side == side && registers && isLibrary(name) &&
-                !script.AddLibrary(name, std::string_view(file.destination).substr(0, slash + 1))) {
+private:
+    std::optional<std::string> currentDigest() const {
+        return m_fs.fileExists(m_file.destination) ? fileSha256(m_fs, m_file.destination) : std::nullopt;
+    }
+
+    // A backup the install made that holds what is kept elsewhere anyway.
+    void removeBackupHolding(const std::optional<std::string>& digest) {
+        if (m_file.backup.empty() || !digest || digest->empty() || !m_fs.fileExists(m_file.backup) ||
+            fileSha256(m_fs, m_file.backup) != digest) {
+            return;
+        }
+        const std::optional<FileAttributes> marks = m_fs.attributes(m_file.destination);
+        RemoveBackupName(m_fs, m_file.backup, m_file.destination, marks.value_or(FileAttributes{}));
+    }
+
+    RestoreAction undoAdded() {
+        // A file stood where the run meant to add one (the run could not put its own there): it was never
+        // the run's to remove.
+        if ((m_file.outcome && *m_file.outcome != kAddedOutcome) || !m_fs.fileExists(m_file.destination)) {
+            return RestoreAction::AsBefore;
+        }
+        const std::optional<std::string> current = currentDigest();
+        if (!current) {
+            return failed(messages::couldNotRemove(m_file.destination));
+        }
+        if (*current != m_file.newSha256) {
+            return changedSince();
+        }
+        return RemoveOwnFile(m_fs, m_file.destination) ? RestoreAction::Removed
+                                                       : failed(messages::couldNotRemove(m_file.destination));
+    }
+
+    RestoreAction changedSince() {
+        m_services.msgBox.show(messages::changedSinceInstall(m_file.destination));
+        return RestoreAction::ChangedSince;
+    }
+
+    RestoreAction failed(const MsgBoxRequest& why) {
+        m_services.msgBox.show(why);
+        return RestoreAction::Failed;
+    }
+
+    const RecordedFile& m_file;
+    const EngineServices& m_services;
+    FileSystem& m_fs;
+};
+
+// A recorded file with the install it belongs to, in the order the installs made them.
+struct HistoryEntry {
+    const RecordedInstall* install;
+    const RecordedFile* file;
+};
+
+class Restore {
+public:
+    Restore(const RecordHistory& history, const EngineServices& services, std::string path,
+            const std::function<void(const RestoredFile&)>& report)
+        : m_services(services)
+        , m_path(std::move(path))
+        , m_report(report) {
+        for (const RecordedInstall& install : history.toUndo) {
+            for (const RecordedFile& file : install.files) {
+                m_entries.push_back({&install, &file});
+            }
+        }
+    }
+
+    bool run() {
+        if (!record(RecordLine({"restore", RecordTime()}) + "\n")) {
+            return false;
+        }
+        bool ok = true;
+        std::string lines;
+        std::vector<std::string> putBack;
+        // Newest first: each file gets back what its install found, and the earliest install's original
+        // comes last.
+        for (std::size_t i = m_entries.size(); i-- > 0;) {
+            const RecordedFile& file = *m_entries[i].file;
+            const RestoreAction action = undo(i);
+            ok = ok && action != RestoreAction::Failed && action != RestoreAction::ChangedSince;
+            if (action == RestoreAction::Restored) {
+                putBack.push_back(file.destination);
+            }
+            noteForRegistration(m_entries[i], action);
+            lines += RecordLine(
+                {"restored", RecordSideName(file.side), file.destination, RestoreActionName(action)});
+            lines += '\n';
+            m_report({file.side, file.destination, action});
+        }
+        // The originals' names are on the disk before the restore calls itself done.
+        if (!putBack.empty() && !m_services.fs.flush(putBack)) {
+            m_services.msgBox.show(
+                messages::couldNotFlush(putBack.front().substr(0, putBack.front().rfind('\\') + 1)));
+            ok = false;
+        }
+        if (!registerOriginals()) {
+            ok = false;
+        }
+        lines += RecordLine({"end restore", ok ? "succeeded" : "failed"}) + "\n";
+        return record(lines) && ok;
+    }
+
+private:
+    RestoreAction undo(std::size_t index) {
+        const RecordedFile& file = *m_entries[index].file;
+        std::set<std::string> earlierOriginals;
+        bool absentBefore = file.added();
+        for (std::size_t j = 0; j < index; ++j) {
+            const RecordedFile& earlier = *m_entries[j].file;
+            if (earlier.side != file.side || earlier.destination != file.destination || !earlier.journalled) {
+                continue;
+            }
+            if (earlier.added()) {
+                absentBefore = true;
+            } else {
+                earlierOriginals.insert(earlier.originalSha256);
+            }
+        }
+        return FileUndo(file, m_services).run(earlierOriginals, absentBefore);
+    }
+
+    // A library registers again where its earliest replacement is undone: the file holds its original.
+    void noteForRegistration(const HistoryEntry& entry, RestoreAction action) {
+        const RecordedFile& file = *entry.file;
+        if (!file.journalled || file.added()) {
+            return;
+        }
+        const bool registers = file.side == Side::Windows || entry.install->registerDlls;
+        const FileKey key{file.side, file.destination};
+        // Entries come newest first: the last one seen for a file is its earliest.
+        if (registers && isLibrary(file.destination.substr(file.destination.rfind('\\') + 1))) {
+            m_libraries[key] = action == RestoreAction::Restored || action == RestoreAction::AsBefore;
+        } else {
+            m_libraries.erase(key);
+        }
+    }
+
+    bool registerOriginals() {
+        bool ok = true;
+        for (const Side side : kSides) {
+            RegistrationScript script(side, m_services, "/s ");
+            for (const HistoryEntry& entry : m_entries) {
+                const RecordedFile& file = *entry.file;
+                const auto found = m_libraries.find({file.side, file.destination});
+                if (file.side != side || found == m_libraries.end() || !found->second) {
+                    continue;
+                }
+                // Once per file, in the order of the record.
+                found->second = false;
+                const std::size_t slash = file.destination.rfind('\\');
+                if (!script.AddLibrary(std::string_view(file.destination).substr(slash + 1),
+                                       std::string_view(file.destination).substr(0, slash + 1))) {
+                    ok = false;
+                }
+            }
+            if (!script.FinishScript()) {
                 ok = false;
             }
         }
-        if (!script.FinishScript()) {
-            ok = false;
-        }
+        return ok;
     }
-    return ok;
-}
+
+    bool record(const std::string& lines) {
+        if (m_services.fs.appendDurably(m_path, lines)) {
+            return true;
+        }
+        m_services.msgBox.show(messages::couldNotWriteRecord(m_path));
+        return false;
+    }
+
+    const EngineServices& m_services;
+    std::string m_path;
+    const std::function<void(const RestoredFile&)>& m_report;
+    std::vector<HistoryEntry> m_entries;
+    // The libraries to register again, by file: true until registered.
+    std::map<FileKey, bool> m_libraries;
+};
 
 } // namespace
 
-bool RunRestore(const InstallerWindow& window, const EngineServices& services,
-                const std::function<void(const RestoredFile&)>& report) {
+RunResult RunRestore(const InstallerWindow& window, const EngineServices& services,
+                     const std::function<void(const RestoredFile&)>& report) {
+    const RunLockHold lock(services.runLock);
+    if (!lock.held()) {
+        services.msgBox.show(messages::anotherRunInProgress());
+        return RunResult::AnotherRunInProgress;
+    }
     FileSystem& fs = services.fs;
-    const std::string path = RecordPath(services.recordFolder, PackageIdentity(window));
-    const std::optional<RecordedInstall> install = ReadLastInstall(fs, path);
-    if (!install) {
+    const std::string identity = PackageIdentity(window);
+    const std::string path = RecordPath(services.recordFolder, identity);
+    if (!RecordIsPrivate(services, identity)) {
+        return RunResult::Failed;
+    }
+    std::string text;
+    switch (readRecord(fs, path, text)) {
+    case Reading::Missing:
         services.msgBox.show(messages::noRecordedInstall(path));
-        return false;
+        return RunResult::Failed;
+    case Reading::TooLarge:
+        services.msgBox.show(messages::recordTooLarge(path));
+        return RunResult::Failed;
+    case Reading::Read:
+        break;
     }
-    // Each write starts on a line of its own: the record may end in a line cut off by a crash.
-    const auto record = [&](const std::string& line) {
-        if (!fs.appendDurably(path, "\n" + line + "\n")) {
-            services.msgBox.show(messages::couldNotWriteRecord(path));
-            return false;
-        }
-        return true;
-    };
-    if (!record(RecordLine({"restore", RecordTime()}))) {
-        return false;
+    const auto read = ReadRecordHistory(text, identity, ListedItems(window));
+    if (const auto* refusal = std::get_if<RecordRefusal>(&read)) {
+        services.msgBox.show(messages::recordRefused(path, refusal->line, refusal->why));
+        return RunResult::Failed;
     }
-    bool ok = true;
-    std::string lines;
-    std::vector<RecordedFile> restored;
-    // Last file first: a file listed twice gets back what its first replacement found.
-    for (std::size_t i = install->files.size(); i-- > 0;) {
-        const RecordedFile& file = install->files[i];
-        const RestoreAction action = restoreFile(file, services);
-        ok = ok && action != RestoreAction::Failed && action != RestoreAction::ChangedSince;
-        if (action == RestoreAction::Restored) {
-            restored.push_back(file);
-        }
-        lines +=
-            RecordLine({"restored", RecordSideName(file.side), file.destination, RestoreActionName(action)});
-        lines += '\n';
-        report({file.side, file.destination, action});
+    const RecordHistory& history = std::get<RecordHistory>(read);
+    if (history.toUndo.empty()) {
+        services.msgBox.show(history.anyInstall ? messages::nothingToRestore()
+                                                : messages::noRecordedInstall(path));
+        return history.anyInstall ? RunResult::Succeeded : RunResult::Failed;
     }
-    std::reverse(restored.begin(), restored.end());
-    if (!registerRestored(restored, *install, services)) {
-        ok = false;
-    }
-    lines += RecordLine({"end restore", ok ? "succeeded" : "failed"});
-    if (!record(lines)) {
-        ok = false;
-    }
+    const bool ok = Restore(history, services, path, report).run();
     services.msgBox.show(ok ? messages::restoreApplied() : messages::restoreFailed());
-    return ok;
+    return ok ? RunResult::Succeeded : RunResult::Failed;
 }
 
 } // namespace hotfix

@@ -10,7 +10,7 @@
 
 namespace hotfix {
 
-// What a restore did with one file of the last install.
+// What a restore did with one file of an install.
 enum class RestoreAction {
     // The file held the install's new content; it has its original back.
     Restored,
@@ -34,10 +34,13 @@ struct RestoredFile {
     RestoreAction action = RestoreAction::AsBefore;
 };
 
-// Puts back what the last recorded install of the window's package replaced, last file first, and registers
-// the libraries it put back. The restore is recorded too; a second one finds every file as before. Returns
-// whether everything the install changed is as before it now.
-bool RunRestore(const InstallerWindow& window, const EngineServices& services,
-                const std::function<void(const RestoredFile&)>& report);
+// Undoes every recorded install of the window's package that no restore has undone yet, newest first and
+// each last file first, so that every listed file is as it was before the earliest of them; removes every
+// temporary file and backup they made, and registers again the libraries that hold their originals. Acts
+// only on what the record may be trusted with (see ReadRecordHistory), and on nothing when the record is
+// refused. The restore is recorded too: a second one finds nothing left to undo. Succeeded only when every
+// file those installs touched is as it was.
+RunResult RunRestore(const InstallerWindow& window, const EngineServices& services,
+                     const std::function<void(const RestoredFile&)>& report);
 
 } // namespace hotfix

@@ -1,16 +1,6 @@
-#include "cli/headless_run.hpp"
-#include "cli/script_waiter.hpp"
+#include "cli/headless_fixture.hpp"
 #include "engine/install_record.hpp"
-#include "platform/platform_services.hpp"
-#include "support/fake_launcher.hpp"
-#include "support/fake_registry.hpp"
 #include "support/hooked_file_system.hpp"
-#include "support/memory_settings.hpp"
-#include "support/temp_dir.hpp"
-
-#include <filesystem>
-#include <map>
-#include <sstream>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,101 +9,13 @@ namespace hotfix::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Crash;
+using test::Headless;
 using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
-
-// Runs a script at once: it removes itself, as its last line does, and its exit is handed to the waiter.
-class InstantLauncher final : public ProcessLauncher {
-public:
-    bool startScript(const std::string& scriptPath, ExitHandler onExit) override {
-        const fs::path path = test::FakeLauncher::hostPath(scriptPath);
-        scripts.push_back(test::readFile(path));
-        fs::remove(path);
-        post(std::move(onExit));
-        return true;
-    }
-    CallbackPoster post;
-    std::vector<std::string> scripts;
-};
-
-// The process dies: nothing after this call runs.
-struct Crash {};
-
-// A package with both sides, a workstation with the roots Vantrel and WINNT, and a machine data folder for
-// the records, all on real temporary folders.
-class Headless : public ::testing::Test {
-protected:
-    Headless() {
-        package.write("Setup/InstallPatch.BLR", "bin\\core.dll, bin\\viewer.dll, Common\\help.txt\r\n");
-        package.write("Setup/InstallWinPatch.BLR", "system32\\hook.dll\r\n");
-        package.write("Setup/Vtrl/bin/core.dll", "core 2");
-        package.write("Setup/Vtrl/bin/viewer.dll", "viewer 2 (new)");
-        package.write("Setup/Vtrl/Common/help.txt", "help 2");
-        package.write("Setup/Othr/system32/hook.dll", "hook 2");
-        machine.write("Vantrel/bin/core.dll", "core 1");
-        machine.write("Vantrel/Common/help.txt", "help 1");
-        machine.write("WINNT/system32/hook.dll", "hook 1");
-        registry.set("SOFTWARE\\Vantrel Software", "QXINSTALLDIR", root("Vantrel"));
-        registry.set("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "PathName", root("WINNT"));
-        instant.post = launcher.poster();
-        launcher.useLauncher(instant);
-    }
-
-    std::string root(std::string_view name) const { return (machine.path() / name).string(); }
-
-    int run(const std::vector<std::string>& arguments, FileSystem* through = nullptr) {
-        out.str("");
-        err.str("");
-        const auto parsed = parseCommandLine(arguments);
-        if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
-            err << error->message;
-            return kBadArguments;
-        }
-        HeadlessServices services{package.str(), through != nullptr ? *through : *files,
-                                  registry,      settings,
-                                  launcher,      data.str(),
-                                  out,           err};
-        services.now = {2026, 12, 7, 9, 5};
-        return runHeadless(std::get<Options>(parsed), services);
-    }
-
-    std::vector<std::string> outLines() const {
-        std::vector<std::string> lines;
-        std::istringstream in(out.str());
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
-
-    std::map<std::string, std::string> everything() const {
-        return {{"machine", flatten(test::filesBelow(machine.path()))},
-                {"package", flatten(test::filesBelow(package.path()))},
-                {"data", flatten(test::filesBelow(data.path()))}};
-    }
-
-    static std::string flatten(const std::map<std::string, std::string>& files) {
-        std::string text;
-        for (const auto& [path, content] : files) {
-            text += path + "=" + content + "\n";
-        }
-        return text;
-    }
-
-    test::TempDir package;
-    test::TempDir machine;
-    test::TempDir data;
-    std::unique_ptr<FileSystem> files = makeFileSystem();
-    test::FakeRegistry registry;
-    test::MemorySettings settings;
-    InstantLauncher instant;
-    ScriptWaiter launcher;
-    std::ostringstream out;
-    std::ostringstream err;
-};
 
 TEST_F(Headless, checkSaysWhatAnInstallWouldDoAndChangesNothing) {
     machine.write("Vantrel/bin/core.dll_backup", "core 0");
@@ -142,8 +44,9 @@ TEST_F(Headless, checkThatWouldFailPrintsEveryBoxAndExitsOne) {
 
     EXPECT_THAT(err.str(), AllOf(HasSubstr("Error:  File ''core.dll'' is not available"),
                                  HasSubstr("Error:  HotFix Failed, Please try again  \n")));
-    EXPECT_THAT(outLines(), ElementsAre(HasSubstr("refused, package file missing"), HasSubstr("copy new"),
-                                        HasSubstr("pass over, folder missing"), HasSubstr("hook.dll_old")));
+    EXPECT_THAT(outLines(),
+                ElementsAre(HasSubstr("back up only, package file missing"), HasSubstr("copy new"),
+                            HasSubstr("pass over, folder missing"), HasSubstr("hook.dll_old")));
     EXPECT_EQ(everything(), before);
 }
 
@@ -212,6 +115,7 @@ TEST_F(Headless, restoreAfterARunCutOffMidwayPutsBackWhatItHadReplaced) {
         }
     };
     EXPECT_THROW(run({"--install"}, &dying), Crash);
+    startProcess();
     ASSERT_EQ(machine.read("Vantrel/bin/core.dll"), "core 2");
     ASSERT_EQ(machine.read("Vantrel/Common/help.txt"), "help 1");
 

@@ -175,7 +175,7 @@ public:
     // Undoes the last install through the file system without faults; false when it says it could not.
     bool restore() {
         const EngineServices clean{package.str(), *real, boxes, launcher, records.str()};
-        const bool restored = RunRestore(window, clean, [](const RestoredFile&) {});
+        const bool restored = RunRestore(window, clean, [](const RestoredFile&) {}) == RunResult::Succeeded;
         launcher.endAll();
         return restored;
     }
@@ -436,8 +436,6 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName,
         ++tally.tried;
         std::vector<std::string> broken = brokenPromises(ws, before, cleanListed);
         if (scenario.recorded && broken.empty()) {
-            // A run cut off before its record began leaves the last install the first run.
-            const bool ownRecord = !ws.beforeFirstRun || ws.recordedInstalls() == 2;
             const std::size_t boxesBefore = ws.boxes.shown.size();
             // Where no install was recorded there is nothing to restore, and the restore says so.
             if (!ws.restore() && ws.recordedInstalls() > 0) {
@@ -445,7 +443,8 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName,
                     broken.push_back("the restore said '" + ws.boxes.shown[i].prompt + "'");
                 }
             }
-            const auto undone = notGivenBack(ws, ownRecord ? before : *ws.beforeFirstRun);
+            // The restore undoes every install of the hot fix: the workstation is as before the first.
+            const auto undone = notGivenBack(ws, ws.beforeFirstRun ? *ws.beforeFirstRun : before);
             broken.insert(broken.end(), undone.begin(), undone.end());
         }
         if (!ws.fs.firstFailure()) {

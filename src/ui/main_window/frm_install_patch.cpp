@@ -19,8 +19,8 @@ namespace hotfix {
 FrmInstallPatch::FrmInstallPatch(MainWindowServices services, QWidget* parent)
     : QDialog(parent)
     , m_services(std::move(services))
-    , m_engineServices{m_services.programFolder, m_services.fs, m_services.msgBox, m_services.launcher,
-                       m_services.recordFolder}
+    , m_engineServices{m_services.programFolder, m_services.fs,           m_services.msgBox,
+                       m_services.launcher,      m_services.recordFolder, m_services.runLock}
     , m_progress(std::make_unique<InstallProgress>(*this, m_services.steadyClock)) {
     setObjectName(QStringLiteral("FrmInstallPatch"));
     setWindowTitle(QStringLiteral(" HotFix Installer"));

@@ -8,6 +8,8 @@
 
 namespace hotfix {
 
+class RunLock;
+
 class FileSystem;
 class FolderBrowser;
 class MsgBox;
@@ -37,6 +39,8 @@ struct MainWindowServices {
     std::function<std::chrono::steady_clock::time_point()> steadyClock = std::chrono::steady_clock::now;
     // Where installs are recorded so that they can be undone; empty keeps no record.
     std::string recordFolder = {};
+    // One install at a time on the machine; none where nothing else can run.
+    RunLock* runLock = nullptr;
 };
 
 } // namespace hotfix

@@ -71,6 +71,28 @@ TEST_F(InstallTest, installButtonReplacesAndBacksUpThenAsksToCloseAndNoKeepsTheW
     EXPECT_THAT(recorded.begin()->second, ::testing::HasSubstr("engine.dll_backup\t"));
 }
 
+// Another install or restore holds the machine, from a deployment tool or another window.
+class HeldElsewhere final : public RunLock {
+public:
+    bool tryAcquire() override { return false; }
+    void release() override {}
+};
+
+TEST_F(InstallTest, whileAnotherRunHoldsTheMachineTheWindowSaysSoAndTouchesNothing) {
+    HeldElsewhere held;
+    runLock = &held;
+    answerer.answerNext(QMessageBox::Ok);
+    install();
+
+    EXPECT_EQ(machine.read("Vantrel/bin/engine.dll"), "old engine");
+    EXPECT_FALSE(machine.exists("Vantrel/bin/engine.dll_backup"));
+    ASSERT_EQ(answerer.seen.size(), 1U);
+    EXPECT_THAT(
+        answerer.seen[0].text.toStdString(),
+        ::testing::HasSubstr("Another install or restore of a HotFix is running on this workstation"));
+    EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Critical);
+}
+
 TEST_F(InstallTest, failedInstallSaysSoAndLeavesTheInstalledFiles) {
     std::filesystem::remove(package.path() / "Setup/Vtrl/Vantrel/bin/engine.dll");
     install();

@@ -47,6 +47,7 @@ FrmInstallPatch& WindowTest::open(MsgBox* box) {
                                     ++endRequests;
                                 }};
     services.recordFolder = recordFolder;
+    services.runLock = runLock;
     window = std::make_unique<FrmInstallPatch>(std::move(services));
     window->Form_Load();
     return *window;

@@ -2,6 +2,7 @@
 
 #include "platform/folder_browser.hpp"
 #include "platform/platform_services.hpp"
+#include "platform/run_lock.hpp"
 #include "platform/settings_store.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/fake_registry.hpp"
@@ -60,6 +61,8 @@ protected:
     int endRequests = 0;
     // Where the window records its installs; empty keeps no record.
     std::string recordFolder;
+    // The machine's one-run-at-a-time lock; none by default.
+    RunLock* runLock = nullptr;
     std::unique_ptr<FrmInstallPatch> window;
 };
 

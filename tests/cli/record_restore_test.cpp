@@ -1,0 +1,427 @@
+#include "cli/headless_fixture.hpp"
+#include "engine/install_record.hpp"
+#include "engine/install_run.hpp"
+#include "support/fake_installer_window.hpp"
+#include "support/hooked_file_system.hpp"
+#include "support/recording_msg_box.hpp"
+
+#include <algorithm>
+#include <functional>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace hotfix::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Crash;
+using test::Headless;
+using test::HeadlessMachine;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// The record of the fixture's package, as the program names it.
+fs::path recordOf(const HeadlessMachine& m) {
+    for (const auto& entry : fs::recursive_directory_iterator(m.data.path())) {
+        if (entry.path().filename() == "record.txt") {
+            return entry.path();
+        }
+    }
+    return {};
+}
+
+void append(const fs::path& path, std::string_view text) {
+    hotfix::test::writeFile(path, hotfix::test::readFile(path) + std::string(text));
+}
+
+// Every name below the folder that only a run cut off midway leaves.
+std::vector<std::string> temporaries(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& [path, content] : hotfix::test::filesBelow(folder)) {
+        if (path.find("~hotfix,") != std::string::npos) {
+            found.push_back(path);
+        }
+    }
+    return found;
+}
+
+// --- Records that a restore must refuse whole -----------------------------------------------------------
+
+struct Forgery {
+    std::string_view name;
+    // Changes the record, or its folders, after a real install; may plant files on the machine.
+    std::function<void(HeadlessMachine&)> forge;
+    // What the refusal says.
+    std::string_view said;
+};
+
+// A section of an install that the installer never made: its install line, then the lines given.
+void appendInstall(HeadlessMachine& m, const std::vector<std::string>& lines) {
+    std::string text = RecordLine({"install", "2026-12-07T09:05:00Z", m.package.str(), m.root("Vantrel"),
+                                   m.root("WINNT"), "_backup", "register-dlls"}) +
+                       "\n";
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    append(recordOf(m), text);
+}
+
+// The lines of a forged file, with digests as an attacker computes them for files planted beside it.
+std::vector<std::string> forgedFile(const std::string& destination, const std::string& backup,
+                                    const std::string& temporary) {
+    const std::string digest = "a9e6ad2ac5cfbc6f6ae3e3e1cfe1e4a1b41b0bdbb1786f1f3a4b2d6d2b0c0a6b";
+    return {RecordLine({"stage", "Vantrel", destination, temporary, backup, ""}),
+            RecordLine({"file", "Vantrel", destination, backup, digest, digest, temporary})};
+}
+
+std::string tempBeside(const std::string& path) {
+    return path.substr(0, path.find_last_of("\\/") + 1) + "~hotfix,0123456789abcdef,7.tmp";
+}
+
+const Forgery kForgeries[] = {
+    {"anEntryOutsideTheRoots",
+     [](HeadlessMachine& m) {
+         m.machine.write("victim.txt", "precious");
+         const std::string victim = (m.machine.path() / "victim.txt").string();
+         appendInstall(m, forgedFile(victim, victim + "_backup", tempBeside(victim)));
+     },
+     "names a file that the package does not list"},
+    {"anUnlistedDestination",
+     [](HeadlessMachine& m) {
+         m.machine.write("Vantrel/bin/other.dll", "not the hot fix's");
+         const std::string other = m.root("Vantrel") + "\\bin\\other.dll";
+         appendInstall(m, forgedFile(other, other + "_backup", tempBeside(other)));
+     },
+     "names a file that the package does not list"},
+    {"aForeignTemporaryName",
+     [](HeadlessMachine& m) {
+         m.machine.write("Vantrel/bin/keep.txt", "someone's");
+         const std::string core = m.root("Vantrel") + "\\bin\\core.dll";
+         appendInstall(m, forgedFile(core, core + "_backup", m.root("Vantrel") + "\\bin\\keep.txt"));
+     },
+     "names a temporary file that is not the installer's"},
+    {"aBackupElsewhere",
+     [](HeadlessMachine& m) {
+         const std::string core = m.root("Vantrel") + "\\bin\\core.dll";
+         appendInstall(m, forgedFile(core, m.root("WINNT") + "\\system32\\hook.dll", tempBeside(core)));
+     },
+     "names a backup that is not one of the file's"},
+    {"upwardInAPath",
+     [](HeadlessMachine& m) {
+         const std::string core = m.root("Vantrel") + "\\bin\\..\\..\\core.dll";
+         appendInstall(m, forgedFile(core, core + "_backup", tempBeside(core)));
+     },
+     "names a file that the package does not list"},
+    {"upwardInARoot",
+     [](HeadlessMachine& m) {
+         append(recordOf(m), RecordLine({"install", "2026-12-07T09:05:00Z", m.package.str(),
+                                         m.root("Vantrel") + "\\..\\..", m.root("WINNT"), "_backup",
+                                         "register-dlls"}) +
+                                 "\n");
+     },
+     "names a root that is no folder's path"},
+    {"aControlCharacter",
+     [](HeadlessMachine& m) {
+         const std::string core = m.root("Vantrel") + "\\bin\\core.dll";
+         appendInstall(m, {RecordLine({"outcome", "Vantrel", core + std::string(1, '\x01'), "replaced"})});
+     },
+     "holds a control character"},
+    {"aDamagedLineInTheMiddle",
+     [](HeadlessMachine& m) {
+         const fs::path record = recordOf(m);
+         std::string text = hotfix::test::readFile(record);
+         const std::size_t at = text.find("\nfile\tVantrel\t");
+         text.replace(at + 6, 7, "vantrel");
+         hotfix::test::writeFile(record, text);
+     },
+     "names no side"},
+    {"aLineCutOffInTheMiddle",
+     [](HeadlessMachine& m) {
+         const fs::path record = recordOf(m);
+         std::string text = hotfix::test::readFile(record);
+         const std::size_t at = text.find("\nfile\t");
+         text.erase(text.find('\n', at + 1) - 2, 2);
+         hotfix::test::writeFile(record, text);
+     },
+     "is cut off or damaged"},
+    {"theHeadingOfAnotherPackage",
+     [](HeadlessMachine& m) {
+         const fs::path record = recordOf(m);
+         std::string text = hotfix::test::readFile(record);
+         text.replace(text.find('\t', text.find('\t') + 1) + 1, 4, "ffff");
+         hotfix::test::writeFile(record, text);
+     },
+     "names another package"},
+    {"aRecordOfAnotherVersion",
+     [](HeadlessMachine& m) {
+         const fs::path record = recordOf(m);
+         std::string text = hotfix::test::readFile(record);
+         text.replace(text.find("\t2\t"), 3, "\t9\t");
+         hotfix::test::writeFile(record, text);
+     },
+     "another version"},
+#ifndef _WIN32
+    // POSIX rights and links; the Windows backend's protection has a test of its own.
+    {"aRecordThatOthersMayChange",
+     [](HeadlessMachine& m) { fs::permissions(recordOf(m), fs::perms::others_write, fs::perm_options::add); },
+     "other accounts may change it"},
+    {"aFolderThatOthersMayChange",
+     [](HeadlessMachine& m) {
+         fs::permissions(recordOf(m).parent_path(), fs::perms::all, fs::perm_options::add);
+     },
+     "other accounts may change it"},
+    {"aRecordThatIsALink",
+     [](HeadlessMachine& m) {
+         const fs::path record = recordOf(m);
+         const fs::path elsewhere = m.machine.path() / "record elsewhere.txt";
+         fs::rename(record, elsewhere);
+         fs::create_symlink(elsewhere, record);
+     },
+     "it is a link"},
+    {"aFolderThatIsALink",
+     [](HeadlessMachine& m) {
+         const fs::path folder = recordOf(m).parent_path();
+         const fs::path elsewhere = m.machine.path() / "records elsewhere";
+         fs::rename(folder, elsewhere);
+         fs::create_directory_symlink(elsewhere, folder);
+     },
+     "it is a link"},
+#endif
+};
+
+class ForgedRecord : public ::testing::TestWithParam<Forgery> {
+protected:
+    HeadlessMachine m;
+};
+
+TEST_P(ForgedRecord, isRefusedWholeWithNothingTouchedAndNoScriptRun) {
+    ASSERT_EQ(m.run({"--install", "--register-dlls"}), kSuccess) << m.err.str();
+    GetParam().forge(m);
+    const auto before = m.everything();
+    const std::size_t scripts = m.instant.scripts.size();
+
+    EXPECT_EQ(m.run({"--restore"}), kFailure);
+
+    EXPECT_THAT(m.err.str(), AllOf(HasSubstr(GetParam().said), HasSubstr("Nothing was changed")));
+    EXPECT_EQ(m.everything(), before);
+    EXPECT_EQ(m.instant.scripts.size(), scripts);
+    EXPECT_THAT(m.outLines(), IsEmpty());
+}
+
+std::string forgeryName(const ::testing::TestParamInfo<Forgery>& info) {
+    return std::string(info.param.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forgeries, ForgedRecord, ::testing::ValuesIn(kForgeries), forgeryName);
+
+#ifndef _WIN32
+// Only root can give a file to another account; CI runs as root.
+TEST(ForeignRecord, thatBelongsToAnotherAccountIsRefused) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give the record to another account";
+    }
+    HeadlessMachine m;
+    ASSERT_EQ(m.run({"--install"}), kSuccess) << m.err.str();
+    ASSERT_EQ(::chown(recordOf(m).c_str(), 4242, 4242), 0);
+    const auto before = m.everything();
+
+    EXPECT_EQ(m.run({"--restore"}), kFailure);
+    EXPECT_THAT(m.err.str(), HasSubstr("it belongs to another account"));
+    EXPECT_EQ(m.everything(), before);
+}
+#endif
+
+// --- Histories of installs that a restore undoes whole ---------------------------------------------------
+
+struct History {
+    std::string_view name;
+    std::function<void(HeadlessMachine&)> installs;
+};
+
+// An install through the window's engine: the same lists and roots, the window's own way of backing up.
+void windowInstall(HeadlessMachine& m) {
+    hotfix::test::FakeInstallerWindow window;
+    window.TxtPath = m.root("Vantrel");
+    window.TxtWinPath = m.root("WINNT");
+    window.txtAppendToFile = "backup";
+    for (const auto& [side, name, folder] : {std::tuple{Side::Product, "core.dll", "bin\\"},
+                                             {Side::Product, "viewer.dll", "bin\\"},
+                                             {Side::Product, "help.txt", "Common\\"},
+                                             {Side::Windows, "hook.dll", "system32\\"}}) {
+        window.addListItem(side, name, folder);
+    }
+    hotfix::test::RecordingMsgBox boxes;
+    hotfix::test::FakeLauncher launcher;
+    const EngineServices services{m.package.str(), *m.files, boxes, launcher, m.recordFolder};
+    ASSERT_EQ(RunInstall(window, services), RunResult::Succeeded);
+    launcher.endAll();
+}
+
+const History kHistories[] = {
+    {"installedTwice",
+     [](HeadlessMachine& m) {
+         ASSERT_EQ(m.run({"--install"}), kSuccess) << m.err.str();
+         ASSERT_EQ(m.run({"--install"}), kSuccess) << m.err.str();
+     }},
+    {"aFailedInstallThatChangedNothingAfterwards",
+     [](HeadlessMachine& m) {
+         ASSERT_EQ(m.run({"--install"}), kSuccess) << m.err.str();
+         m.machine.write("Elsewhere/readme.txt", "another root");
+         ASSERT_EQ(m.run({"--install", "--vantrel-root", m.root("Elsewhere"), "--windows-root",
+                          m.root("Elsewhere")}),
+                   kFailure);
+         fs::remove_all(m.machine.path() / "Elsewhere");
+     }},
+    {"twoBuildsWithTheSameLists",
+     [](HeadlessMachine& m) {
+         ASSERT_EQ(m.run({"--install", "--register-dlls"}), kSuccess) << m.err.str();
+         m.package.write("Setup/Vtrl/bin/core.dll", "core 3 (second build)");
+         m.package.write("Setup/Othr/system32/hook.dll", "hook 3 (second build)");
+         ASSERT_EQ(m.run({"--install", "--suffix", "build2"}), kSuccess) << m.err.str();
+         // The deployment tool brings back the first build's folder.
+         m.package.write("Setup/Vtrl/bin/core.dll", "core 2");
+         m.package.write("Setup/Othr/system32/hook.dll", "hook 2");
+     }},
+    {"aWindowInstallThenACommandLineInstall",
+     [](HeadlessMachine& m) {
+         windowInstall(m);
+         windowInstall(m);
+         ASSERT_EQ(m.run({"--install", "--date-suffix"}), kSuccess) << m.err.str();
+     }},
+};
+
+class InstallHistory : public ::testing::TestWithParam<History> {
+protected:
+    HeadlessMachine m;
+};
+
+TEST_P(InstallHistory, isUndoneWholeByOneRestore) {
+    const auto before = m.everything();
+    GetParam().installs(m);
+    ASSERT_FALSE(HasFailure());
+
+    EXPECT_EQ(m.run({"--restore"}), kSuccess) << m.err.str();
+
+    EXPECT_EQ(m.everything().at("machine"), before.at("machine"));
+    EXPECT_EQ(m.everything().at("package"), before.at("package"));
+    // The libraries hold their originals, and are registered again.
+    EXPECT_THAT(m.instant.scripts.back(), HasSubstr("regsvr32 /s hook.dll"));
+    // Nothing is left to undo.
+    EXPECT_EQ(m.run({"--restore"}), kSuccess);
+    EXPECT_THAT(m.err.str(), HasSubstr("undone already"));
+}
+
+std::string historyName(const ::testing::TestParamInfo<History>& info) {
+    return std::string(info.param.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Histories, InstallHistory, ::testing::ValuesIn(kHistories), historyName);
+
+TEST_F(Headless, restoreOfAFileChangedSinceAnEarlierInstallNeverExitsZero) {
+    ASSERT_EQ(run({"--install"}), kSuccess) << err.str();
+    ASSERT_EQ(run({"--install"}), kSuccess) << err.str();
+    machine.write("Vantrel/bin/core.dll", "core 9, from somebody else");
+
+    EXPECT_EQ(run({"--restore"}), kFailure);
+    EXPECT_EQ(machine.read("Vantrel/bin/core.dll"), "core 9, from somebody else");
+    EXPECT_EQ(machine.read("Vantrel/Common/help.txt"), "help 1");
+}
+
+// --- Runs cut off at every step ------------------------------------------------------------------------
+
+// Runs the mode through a file system that dies at its k-th call; false when the run got through whole.
+bool cutOff(HeadlessMachine& m, const std::vector<std::string>& arguments, int k) {
+    hotfix::test::HookedFileSystem dying(*m.files);
+    int calls = 0;
+    dying.before = [&](std::string_view, std::string_view) {
+        if (++calls == k) {
+            throw Crash{};
+        }
+    };
+    try {
+        m.run(arguments, &dying);
+        return false;
+    } catch (const Crash&) {
+        m.startProcess();
+        return true;
+    }
+}
+
+// An install or a restore cut off at each of its file operations in turn, as by a killed process, and then a
+// restore run whole: the machine is as before the install, no temporary name is left, and every library
+// whose original is back is registered again.
+void sweep(const std::vector<std::string>& cutArguments, bool installFirst) {
+    int cuts = 0;
+    for (int k = 1;; ++k) {
+        HeadlessMachine m;
+        const auto before = m.everything();
+        if (installFirst) {
+            ASSERT_EQ(m.run({"--install", "--register-dlls"}), kSuccess) << m.err.str();
+        }
+        if (!cutOff(m, cutArguments, k)) {
+            break;
+        }
+        ++cuts;
+        const int restored = m.run({"--restore"});
+        const std::string said = m.err.str();
+        EXPECT_TRUE(restored == kSuccess || (restored == kFailure && said.find("No install") != std::string::npos))
+            << "cut at " << k << ": " << said;
+        EXPECT_EQ(m.everything().at("machine"), before.at("machine")) << "cut at " << k;
+        EXPECT_THAT(temporaries(m.machine.path()), IsEmpty()) << "cut at " << k;
+        // The cut-off restore, or the one after it, registered each library with its original back.
+        const std::vector<std::string>& scripts = m.instant.scripts;
+        for (const std::string_view library : {"core.dll", "hook.dll"}) {
+            const auto registered = [&](const std::string& script) {
+                return script.find(std::string("regsvr32 /s ") + std::string(library)) != std::string::npos;
+            };
+            const std::ptrdiff_t fromInstall = installFirst ? 2 : 0;
+            EXPECT_TRUE(!installFirst || std::any_of(scripts.begin() + fromInstall, scripts.end(), registered))
+                << "cut at " << k << ": " << library << " not registered again";
+        }
+    }
+    EXPECT_GT(cuts, 20);
+}
+
+TEST(CutOff, anInstallCutOffAtAnyStepIsUndoneByARestore) {
+    sweep({"--install", "--register-dlls"}, false);
+}
+
+TEST(CutOff, aRestoreCutOffAtAnyStepIsFinishedByTheNext) {
+    sweep({"--restore"}, true);
+}
+
+// --- One run at a time, and the log beside the records ----------------------------------------------------
+
+TEST_F(Headless, aSecondRunWhileAnotherHoldsTheMachineExits1618AndTouchesNothing) {
+    ASSERT_EQ(run({"--install"}), kSuccess) << err.str();
+    const auto before = everything();
+    runLock.heldElsewhere = true;
+
+    EXPECT_EQ(run({"--install"}), kAnotherRunInProgress);
+    EXPECT_THAT(err.str(), HasSubstr("Another install or restore of a HotFix is running"));
+    EXPECT_EQ(run({"--restore"}), kAnotherRunInProgress);
+    EXPECT_EQ(everything(), before);
+
+    runLock.heldElsewhere = false;
+    EXPECT_EQ(run({"--restore"}), kSuccess) << err.str();
+    EXPECT_EQ(runLock.acquired, runLock.released);
+}
+
+TEST_F(Headless, theLogMayLiveInTheRecordsFolderBeforeItExists) {
+    recordFolder = (data.path() / "HotFix Installer").string();
+    const std::string log = recordFolder + "/install.log";
+
+    EXPECT_EQ(run({"--install", "--log", log}), kSuccess) << err.str();
+    EXPECT_THAT(hotfix::test::readFile(log), HasSubstr("Sucessfully Applied the HotFix"));
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(recordFolder).permissions() & fs::perms::all, fs::perms::owner_all);
+#endif
+}
+
+} // namespace
+} // namespace hotfix::cli

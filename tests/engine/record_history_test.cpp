@@ -1,0 +1,96 @@
+#include "engine/install_record.hpp"
+#include "engine/record_history.hpp"
+
+#include <gtest/gtest.h>
+
+namespace hotfix {
+namespace {
+
+constexpr std::string_view kIdentity = "0123456789abcdef";
+const std::string kProduct = "C:\\Program Files\\Vantrel";
+const std::string kCore = kProduct + "\\bin\\core.dll";
+const std::string kTemporary = kProduct + "\\bin\\~hotfix,0123456789abcdef,0.tmp";
+const std::string kDigest(64, 'a');
+
+const std::vector<ListedItem> kItems = {{Side::Product, "bin\\", "core.dll"},
+                                        {Side::Windows, "system32\\", "hook.dll"}};
+
+std::string lines(std::initializer_list<std::string> each) {
+    std::string text;
+    for (const std::string& line : each) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+const std::string kHeading = RecordLine({kRecordKind, kRecordVersion, kIdentity});
+
+std::string installLine(std::string_view suffix = "_backup") {
+    return RecordLine({"install", "2026-12-07T09:05:00Z", "C:\\Patch", kProduct, "C:\\WINNT", suffix,
+                       "no-register-dlls"});
+}
+
+std::string stageLine(std::string_view backup) {
+    return RecordLine({"stage", "Vantrel", kCore, kTemporary, backup, ""});
+}
+
+std::string fileLine(std::string_view backup) {
+    return RecordLine({"file", "Vantrel", kCore, backup, kDigest, kDigest, kTemporary});
+}
+
+struct Reading {
+    std::string_view name;
+    std::string text;
+    // Files of the installs to undo, or the line refused (then files is -1).
+    int files;
+    int refusedLine = 0;
+};
+
+TEST(RecordHistory, acceptsWhatTheInstallerWritesAndRefusesEverythingElseByLine) {
+    const Reading readings[] = {
+        {"a whole install", lines({kHeading, installLine(), stageLine(kCore + "_backup"), fileLine(kCore + "_backup"),
+                                   RecordLine({"outcome", "Vantrel", kCore, "replaced"}),
+                                   RecordLine({"end install", "succeeded"})}),
+         1},
+        {"a last line cut off by a crash",
+         lines({kHeading, installLine(), stageLine(kCore + "_backup")}) + "file\tVantrel\tC:", 1},
+        {"a backup numbered where the name was taken, and one with the date suffix",
+         lines({kHeading, installLine(), stageLine(kCore + "_backup_12"), installLine(),
+                stageLine(kCore + "-2026.12.7.9.5_2")}),
+         2},
+        {"nothing left after a restore that succeeded",
+         lines({kHeading, installLine(), stageLine(kCore + "_backup"), RecordLine({"restore", "2026-12-07T10:00:00Z"}),
+                RecordLine({"end restore", "succeeded"})}),
+         0},
+        {"the first version's heading, and a line cut off in its midst",
+         lines({"HotFix Installer record\t1", installLine(), "file\tVan", fileLine(kCore + "_backup")}), 1},
+        {"a line cut off in the midst", lines({kHeading, installLine(), "stage\tVantrel", stageLine("")}), -1, 3},
+        {"a backup numbered 1000", lines({kHeading, installLine(), stageLine(kCore + "_backup_1000")}), -1, 3},
+        {"a backup of another suffix", lines({kHeading, installLine(), stageLine(kCore + "_old")}), -1, 3},
+        {"a file line no stage line announced", lines({kHeading, installLine(), fileLine(kCore + "_backup")}), -1, 3},
+        {"a file line naming another backup than staged",
+         lines({kHeading, installLine(), stageLine(kCore + "_backup"), fileLine(kCore + "_backup_2")}), -1, 4},
+        {"a stage line outside an install", lines({kHeading, stageLine("")}), -1, 2},
+        {"an unknown line", lines({kHeading, installLine(), RecordLine({"delete", kCore})}), -1, 3},
+        {"an empty record", "", -1, 1},
+    };
+    for (const Reading& reading : readings) {
+        const auto read = ReadRecordHistory(reading.text, kIdentity, kItems);
+        if (reading.files < 0) {
+            const auto* refusal = std::get_if<RecordRefusal>(&read);
+            ASSERT_NE(refusal, nullptr) << reading.name;
+            EXPECT_EQ(refusal->line, reading.refusedLine) << reading.name << ": " << refusal->why;
+            continue;
+        }
+        const auto* history = std::get_if<RecordHistory>(&read);
+        ASSERT_NE(history, nullptr) << reading.name << ": " << std::get<RecordRefusal>(read).why;
+        int files = 0;
+        for (const RecordedInstall& install : history->toUndo) {
+            files += static_cast<int>(install.files.size());
+        }
+        EXPECT_EQ(files, reading.files) << reading.name;
+    }
+}
+
+} // namespace
+} // namespace hotfix
