@@ -60,7 +60,8 @@ void checkTemporary(const std::string& temporary, const std::string& destination
     }
     require(folderOf(temporary) == folderOf(destination), "a temporary file lies beside its destination");
     const std::string_view name = std::string_view(temporary).substr(folderOf(temporary).size());
-    require(name.starts_with("~hotfix,") && name.ends_with(".tmp"), "a temporary file has the installer's name");
+    require(name.starts_with("~hotfix,") && name.ends_with(".tmp"),
+            "a temporary file has the installer's name");
 }
 
 void checkFile(const RecordedInstall& install, const RecordedFile& file) {

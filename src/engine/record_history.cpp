@@ -94,7 +94,8 @@ bool isTemporaryBeside(std::string_view temporary, std::string_view destination)
     if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) {
         return false;
     }
-    name = name.substr(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
+    name =
+        name.substr(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
     const std::size_t comma = name.find(',');
     return comma == 16 && isLowerHex(name.substr(0, comma), 16) && isDigits(name.substr(comma + 1), 10);
 }
@@ -268,7 +269,8 @@ private:
         }
         const std::string& productRoot = fields[3];
         const std::string& windowsRoot = fields[4];
-        if (productRoot.empty() || windowsRoot.empty() || leadsUpward(productRoot) || leadsUpward(windowsRoot)) {
+        if (productRoot.empty() || windowsRoot.empty() || leadsUpward(productRoot) ||
+            leadsUpward(windowsRoot)) {
             return "names a root that is no folder's path";
         }
         if (fields[5].find_first_of(kBadNameCharacters) != std::string::npos) {
@@ -288,7 +290,8 @@ private:
             const auto side = static_cast<std::size_t>(item.side == Side::Product ? 0 : 1);
             m_destinations[side].insert(DestinationPath(roots[side], item.folder, item.name));
         }
-        m_history.toUndo.push_back({m_line, productRoot, windowsRoot, m_suffix, fields[6] == "register-dlls", {}});
+        m_history.toUndo.push_back(
+            {m_line, productRoot, windowsRoot, m_suffix, fields[6] == "register-dlls", {}});
         return std::nullopt;
     }
 

@@ -119,10 +119,10 @@ const Forgery kForgeries[] = {
      "names a file that the package does not list"},
     {"upwardInARoot",
      [](HeadlessMachine& m) {
-         append(recordOf(m), RecordLine({"install", "2026-12-07T09:05:00Z", m.package.str(),
-                                         m.root("Vantrel") + "\\..\\..", m.root("WINNT"), "_backup",
-                                         "register-dlls"}) +
-                                 "\n");
+         append(recordOf(m),
+                RecordLine({"install", "2026-12-07T09:05:00Z", m.package.str(),
+                            m.root("Vantrel") + "\\..\\..", m.root("WINNT"), "_backup", "register-dlls"}) +
+                    "\n");
      },
      "names a root that is no folder's path"},
     {"aControlCharacter",
@@ -369,7 +369,8 @@ void sweep(const std::vector<std::string>& cutArguments, bool installFirst) {
         ++cuts;
         const int restored = m.run({"--restore"});
         const std::string said = m.err.str();
-        EXPECT_TRUE(restored == kSuccess || (restored == kFailure && said.find("No install") != std::string::npos))
+        EXPECT_TRUE(restored == kSuccess ||
+                    (restored == kFailure && said.find("No install") != std::string::npos))
             << "cut at " << k << ": " << said;
         EXPECT_EQ(m.everything().at("machine"), before.at("machine")) << "cut at " << k;
         EXPECT_THAT(temporaries(m.machine.path()), IsEmpty()) << "cut at " << k;
@@ -380,7 +381,8 @@ void sweep(const std::vector<std::string>& cutArguments, bool installFirst) {
                 return script.find(std::string("regsvr32 /s ") + std::string(library)) != std::string::npos;
             };
             const std::ptrdiff_t fromInstall = installFirst ? 2 : 0;
-            EXPECT_TRUE(!installFirst || std::any_of(scripts.begin() + fromInstall, scripts.end(), registered))
+            EXPECT_TRUE(!installFirst ||
+                        std::any_of(scripts.begin() + fromInstall, scripts.end(), registered))
                 << "cut at " << k << ": " << library << " not registered again";
         }
     }

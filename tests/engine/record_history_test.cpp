@@ -26,8 +26,8 @@ std::string lines(std::initializer_list<std::string> each) {
 const std::string kHeading = RecordLine({kRecordKind, kRecordVersion, kIdentity});
 
 std::string installLine(std::string_view suffix = "_backup") {
-    return RecordLine({"install", "2026-12-07T09:05:00Z", "C:\\Patch", kProduct, "C:\\WINNT", suffix,
-                       "no-register-dlls"});
+    return RecordLine(
+        {"install", "2026-12-07T09:05:00Z", "C:\\Patch", kProduct, "C:\\WINNT", suffix, "no-register-dlls"});
 }
 
 std::string stageLine(std::string_view backup) {
@@ -48,9 +48,10 @@ struct Reading {
 
 TEST(RecordHistory, acceptsWhatTheInstallerWritesAndRefusesEverythingElseByLine) {
     const Reading readings[] = {
-        {"a whole install", lines({kHeading, installLine(), stageLine(kCore + "_backup"), fileLine(kCore + "_backup"),
-                                   RecordLine({"outcome", "Vantrel", kCore, "replaced"}),
-                                   RecordLine({"end install", "succeeded"})}),
+        {"a whole install",
+         lines({kHeading, installLine(), stageLine(kCore + "_backup"), fileLine(kCore + "_backup"),
+                RecordLine({"outcome", "Vantrel", kCore, "replaced"}),
+                RecordLine({"end install", "succeeded"})}),
          1},
         {"a last line cut off by a crash",
          lines({kHeading, installLine(), stageLine(kCore + "_backup")}) + "file\tVantrel\tC:", 1},
@@ -59,17 +60,21 @@ TEST(RecordHistory, acceptsWhatTheInstallerWritesAndRefusesEverythingElseByLine)
                 stageLine(kCore + "-2026.12.7.9.5_2")}),
          2},
         {"nothing left after a restore that succeeded",
-         lines({kHeading, installLine(), stageLine(kCore + "_backup"), RecordLine({"restore", "2026-12-07T10:00:00Z"}),
-                RecordLine({"end restore", "succeeded"})}),
+         lines({kHeading, installLine(), stageLine(kCore + "_backup"),
+                RecordLine({"restore", "2026-12-07T10:00:00Z"}), RecordLine({"end restore", "succeeded"})}),
          0},
         {"the first version's heading, and a line cut off in its midst",
          lines({"HotFix Installer record\t1", installLine(), "file\tVan", fileLine(kCore + "_backup")}), 1},
-        {"a line cut off in the midst", lines({kHeading, installLine(), "stage\tVantrel", stageLine("")}), -1, 3},
-        {"a backup numbered 1000", lines({kHeading, installLine(), stageLine(kCore + "_backup_1000")}), -1, 3},
+        {"a line cut off in the midst", lines({kHeading, installLine(), "stage\tVantrel", stageLine("")}), -1,
+         3},
+        {"a backup numbered 1000", lines({kHeading, installLine(), stageLine(kCore + "_backup_1000")}), -1,
+         3},
         {"a backup of another suffix", lines({kHeading, installLine(), stageLine(kCore + "_old")}), -1, 3},
-        {"a file line no stage line announced", lines({kHeading, installLine(), fileLine(kCore + "_backup")}), -1, 3},
+        {"a file line no stage line announced", lines({kHeading, installLine(), fileLine(kCore + "_backup")}),
+         -1, 3},
         {"a file line naming another backup than staged",
-         lines({kHeading, installLine(), stageLine(kCore + "_backup"), fileLine(kCore + "_backup_2")}), -1, 4},
+         lines({kHeading, installLine(), stageLine(kCore + "_backup"), fileLine(kCore + "_backup_2")}), -1,
+         4},
         {"a stage line outside an install", lines({kHeading, stageLine("")}), -1, 2},
         {"an unknown line", lines({kHeading, installLine(), RecordLine({"delete", kCore})}), -1, 3},
         {"an empty record", "", -1, 1},

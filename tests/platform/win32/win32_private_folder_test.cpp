@@ -3,8 +3,8 @@
 #include "support/temp_dir.hpp"
 
 #include <aclapi.h>
-#include <sddl.h>
 #include <cwchar>
+#include <sddl.h>
 #include <string>
 #include <thread>
 #include <windows.h>
@@ -36,7 +36,8 @@ std::wstring securityOf(const std::filesystem::path& path) {
 // Gives the folder the owner and access list that the SDDL text names.
 bool setSecurity(const std::filesystem::path& path, const wchar_t* sddl, SECURITY_INFORMATION what) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                                nullptr)) {
         return false;
     }
     PSID owner = nullptr;
@@ -45,8 +46,8 @@ bool setSecurity(const std::filesystem::path& path, const wchar_t* sddl, SECURIT
     BOOL defaulted = FALSE;
     ::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
     ::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-    const DWORD result = ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, what, owner,
-                                                 nullptr, dacl, nullptr);
+    const DWORD result = ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, what,
+                                                 owner, nullptr, dacl, nullptr);
     ::LocalFree(descriptor);
     return result == ERROR_SUCCESS;
 }
@@ -147,7 +148,7 @@ TEST(PrivacyOfSecurity, trustsOnlyTheSystemTheAdministratorsAndTheUserAsOwnerAnd
     for (const Case& each : cases) {
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(each.sddl, SDDL_REVISION_1,
-                                                                          &descriptor, nullptr));
+                                                                           &descriptor, nullptr));
         EXPECT_EQ(win32::privacyOfSecurity(descriptor), each.expected)
             << std::string(each.sddl, each.sddl + std::wcslen(each.sddl));
         ::LocalFree(descriptor);
