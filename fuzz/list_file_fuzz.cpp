@@ -41,6 +41,7 @@ public:
     bool moveFile(std::string_view, std::string_view, Overwrite) override { return false; }
     bool flush(std::span<const std::string>) override { return false; }
     bool deleteFile(std::string_view) override { return false; }
+    bool removeName(std::string_view) override { return false; }
     bool createTextFile(std::string_view) override { return false; }
     std::optional<std::string> readTextFile(std::string_view path) override {
         if (path != kListPath) {

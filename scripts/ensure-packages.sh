@@ -9,7 +9,7 @@ set -euo pipefail
 # machine needs some of them (Wine's and Qt's), as the machines the suite was made on had them.
 declare -A groups=(
     [build]="cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins fonts-liberation libgtest-dev libgmock-dev"
-    [test]="clang-format wine wine64 xvfb xauth"
+    [test]="clang-format wine wine64 xvfb xauth strace"
     [demo]="wine wine64 xvfb xauth"
     [bench]="libbenchmark-dev hyperfine"
     [fuzz]="clang libclang-rt-14-dev"

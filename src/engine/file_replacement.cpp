@@ -141,11 +141,12 @@ PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, cons
     return plan;
 }
 
-// A backup that is a second name of the installed file shares its marks: lifting them to remove the name
-// lifts them from the installed file too, which gets them back afterwards.
+// A backup that is a second name of the installed file shares its marks. The name goes without touching
+// them where the platform can; elsewhere lifting them lifts them from the installed file too, which gets
+// them back afterwards (and from the record, should the run be cut off in between).
 void RemoveBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
                       FileAttributes marks) {
-    if (fs.deleteFile(backup) || !fs.attributes(backup)) {
+    if (fs.removeName(backup) || !fs.attributes(backup)) {
         return;
     }
     fs.clearAttributes(backup);

@@ -242,9 +242,12 @@ bool InstallRecord::beforeStaging(std::span<const PlannedFile> planned) {
         }
         const bool installed = each.action == PlannedAction::Replace ||
                                each.action == PlannedAction::BackUpOnlyPackageFileMissing;
+        // The installed file's marks, which a crash could take from it while a second name of it has them
+        // lifted, and a restore puts back.
+        const std::string marks = installed ? std::to_string(each.originalMarks.bits) : std::string();
         lines += RecordLine({"stage", RecordSideName(each.file.side), each.file.destination, each.temporary,
                              installed ? std::string_view(each.backup) : std::string_view(),
-                             each.backupTemporary});
+                             each.backupTemporary, marks});
         lines += '\n';
     }
     return lines.empty() || append(lines);

@@ -51,7 +51,8 @@ public:
     // cannot be written or cannot be trusted: then no file may be replaced.
     static std::optional<InstallRecord> Begin(InstallerWindow& window, const EngineServices& services);
 
-    // One "stage" line per file naming the temporary, backup and backup copy it is about to create.
+    // One "stage" line per file naming the temporary, backup and backup copy it is about to create, and the
+    // installed file's marks.
     bool beforeStaging(std::span<const PlannedFile> planned) override;
     // One "file" line per staged file: its side, destination, backup, the SHA-256 of the installed content
     // and of the new, and the temporary file holding the new.

@@ -229,7 +229,7 @@ private:
         if (kind == "install" && count == 7) {
             return install(fields);
         }
-        if (kind == "stage" && count == 6) {
+        if (kind == "stage" && count == 7) {
             return stage(fields);
         }
         if (kind == "file" && count == 7) {
@@ -333,12 +333,19 @@ private:
         if (auto why = names(fields[2], fields[3], fields[4], fields[5])) {
             return why;
         }
+        const std::string& marks = fields[6];
+        if (fields[4].empty() ? !marks.empty() : !isDigits(marks, 10)) {
+            return "gives the file's marks where the installer gives none, or none where it gives them";
+        }
         RecordedFile entry;
         entry.side = side;
         entry.destination = fields[2];
         entry.temporary = fields[3];
         entry.backup = fields[4];
         entry.backupTemporary = fields[5];
+        if (!marks.empty()) {
+            entry.marks = static_cast<std::uint32_t>(std::stoull(marks));
+        }
         m_history.toUndo.back().files.push_back(std::move(entry));
         return std::nullopt;
     }
@@ -371,7 +378,7 @@ private:
             if (!m_versionOne) {
                 return "names a file that no earlier line of the install names";
             }
-            files.push_back({side, fields[2], temporary, backup, {}, false, {}, {}, {}});
+            files.push_back({side, fields[2], temporary, backup, {}, {}, false, {}, {}, {}});
             entry = std::prev(files.end());
         }
         if (entry->backup != backup) {

@@ -3,6 +3,7 @@
 #include "engine/installer_window.hpp"
 #include "engine/side.hpp"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@ struct RecordedFile {
     std::string temporary;
     std::string backup;
     std::string backupTemporary;
+    // The installed file's marks (platform attribute bits) as the run found them.
+    std::optional<std::uint32_t> marks;
     // The run wrote how to undo the file (its "file" line), which comes before the file is put in place:
     // without it the destination was never changed.
     bool journalled = false;

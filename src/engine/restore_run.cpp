@@ -68,28 +68,48 @@ public:
 
     // states: the originals that earlier installs replaced at this destination; absentBefore: an earlier
     // install (or this one) added it.
+    // Whether the undo changed a name in the destination's folder, which must be made durable.
+    bool changedNames() const { return m_changedNames; }
+
     RestoreAction run(const std::set<std::string>& earlierOriginals, bool absentBefore) {
         // Whatever the run had not put in place yet is its own alone.
-        RemoveOwnFile(m_fs, m_file.temporary);
-        RemoveOwnFile(m_fs, m_file.backupTemporary);
+        removeOwn(m_file.temporary);
+        removeOwn(m_file.backupTemporary);
         if (!m_file.journalled) {
             // The run was cut off, or gave up, before it changed the file: a backup name it made is a
             // second name of the file as it was then.
             removeBackupHolding(currentDigest());
+            putMarksBack();
             return RestoreAction::AsBefore;
         }
         if (m_file.added()) {
             return undoAdded();
         }
         if (!m_fs.fileExists(m_file.destination)) {
-            return absentBefore ? RestoreAction::AsBefore : changedSince();
+            if (absentBefore) {
+                return RestoreAction::AsBefore;
+            }
+            // Where a rename over a file is not one step (an SMB share mounted on Linux unlinks the file and
+            // renames again), a run cut off between the two leaves no file, and the backup still whole.
+            if (fileSha256(m_fs, m_file.backup) == m_file.originalSha256 &&
+                m_fs.moveFile(m_file.backup, m_file.destination, FileSystem::Overwrite::Never)) {
+                m_changedNames = true;
+                putMarksBack();
+                return RestoreAction::Restored;
+            }
+            return changedSince();
         }
         const std::optional<std::string> current = currentDigest();
         if (!current) {
             return failed(messages::couldNotRestore(m_file.destination, m_file.backup));
         }
-        if (*current == m_file.originalSha256 || earlierOriginals.contains(*current)) {
-            // As before this install, or further back: a restore cut off midway came past it already.
+        if (*current == m_file.originalSha256) {
+            removeBackupHolding(m_file.originalSha256);
+            putMarksBack();
+            return RestoreAction::AsBefore;
+        }
+        if (earlierOriginals.contains(*current)) {
+            // Further back already: a restore cut off midway came past this install.
             removeBackupHolding(m_file.originalSha256);
             return RestoreAction::AsBefore;
         }
@@ -104,10 +124,21 @@ public:
         if (!m_fs.moveFile(m_file.backup, m_file.destination, FileSystem::Overwrite::Existing)) {
             return failed(messages::couldNotRestore(m_file.destination, m_file.backup));
         }
+        m_changedNames = true;
+        putMarksBack();
         return RestoreAction::Restored;
     }
 
 private:
+    // The original's marks, should a run cut off while a second name of it had them lifted have lost them.
+    void putMarksBack() {
+        const std::optional<FileAttributes> now =
+            m_file.marks ? m_fs.attributes(m_file.destination) : std::nullopt;
+        if (now && now->bits != *m_file.marks) {
+            m_fs.setAttributes(m_file.destination, FileAttributes{*m_file.marks});
+        }
+    }
+
     std::optional<std::string> currentDigest() const {
         return m_fs.fileExists(m_file.destination) ? fileSha256(m_fs, m_file.destination) : std::nullopt;
     }
@@ -120,6 +151,14 @@ private:
         }
         const std::optional<FileAttributes> marks = m_fs.attributes(m_file.destination);
         RemoveBackupName(m_fs, m_file.backup, m_file.destination, marks.value_or(FileAttributes{}));
+        m_changedNames = true;
+    }
+
+    void removeOwn(const std::string& path) {
+        if (!path.empty() && m_fs.attributes(path)) {
+            RemoveOwnFile(m_fs, path);
+            m_changedNames = true;
+        }
     }
 
     RestoreAction undoAdded() {
@@ -135,8 +174,11 @@ private:
         if (*current != m_file.newSha256) {
             return changedSince();
         }
-        return RemoveOwnFile(m_fs, m_file.destination) ? RestoreAction::Removed
-                                                       : failed(messages::couldNotRemove(m_file.destination));
+        if (!RemoveOwnFile(m_fs, m_file.destination)) {
+            return failed(messages::couldNotRemove(m_file.destination));
+        }
+        m_changedNames = true;
+        return RestoreAction::Removed;
     }
 
     RestoreAction changedSince() {
@@ -152,6 +194,7 @@ private:
     const RecordedFile& m_file;
     const EngineServices& m_services;
     FileSystem& m_fs;
+    bool m_changedNames = false;
 };
 
 // A recorded file with the install it belongs to, in the order the installs made them.
@@ -180,15 +223,16 @@ public:
         }
         bool ok = true;
         std::string lines;
-        std::vector<std::string> putBack;
+        std::vector<std::string> changed;
         // Newest first: each file gets back what its install found, and the earliest install's original
         // comes last.
         for (std::size_t i = m_entries.size(); i-- > 0;) {
             const RecordedFile& file = *m_entries[i].file;
-            const RestoreAction action = undo(i);
+            FileUndo fileUndo(file, m_services);
+            const RestoreAction action = undo(i, fileUndo);
             ok = ok && action != RestoreAction::Failed && action != RestoreAction::ChangedSince;
-            if (action == RestoreAction::Restored) {
-                putBack.push_back(file.destination);
+            if (fileUndo.changedNames()) {
+                changed.push_back(file.destination);
             }
             noteForRegistration(m_entries[i], action);
             lines += RecordLine(
@@ -196,10 +240,11 @@ public:
             lines += '\n';
             m_report({file.side, file.destination, action});
         }
-        // The originals' names are on the disk before the restore calls itself done.
-        if (!putBack.empty() && !m_services.fs.flush(putBack)) {
+        // Every name put back or removed is on the disk before the restore calls itself done: after a power
+        // cut a record that says "undone" must not meet a hot fix's file come back.
+        if (!changed.empty() && !m_services.fs.flush(changed)) {
             m_services.msgBox.show(
-                messages::couldNotFlush(putBack.front().substr(0, putBack.front().rfind('\\') + 1)));
+                messages::couldNotFlush(changed.front().substr(0, changed.front().rfind('\\') + 1)));
             ok = false;
         }
         if (!registerOriginals()) {
@@ -210,7 +255,7 @@ public:
     }
 
 private:
-    RestoreAction undo(std::size_t index) {
+    RestoreAction undo(std::size_t index, FileUndo& fileUndo) {
         const RecordedFile& file = *m_entries[index].file;
         std::set<std::string> earlierOriginals;
         bool absentBefore = file.added();
@@ -225,7 +270,7 @@ private:
                 earlierOriginals.insert(earlier.originalSha256);
             }
         }
-        return FileUndo(file, m_services).run(earlierOriginals, absentBefore);
+        return fileUndo.run(earlierOriginals, absentBefore);
     }
 
     // A library registers again where its earliest replacement is undone: the file holds its original.

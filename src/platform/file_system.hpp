@@ -41,6 +41,8 @@ public:
     virtual bool copyFileToNew(std::string_view from, std::string_view to) = 0;
 
     // Gives the file at existing a second name (a hard link), never replacing anything at newName.
+    // Unsupported where the file system has no such names, and for a symbolic link or other reparse point,
+    // whose second name would hold no bytes of its own.
     enum class LinkResult { Linked, Unsupported, Failed };
     virtual LinkResult linkFile(std::string_view existing, std::string_view newName) = 0;
 
@@ -49,11 +51,16 @@ public:
     enum class Overwrite { Never, Existing };
     virtual bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) = 0;
 
-    // Makes the content and the names of these files durable: on the disk when this returns true. One call
-    // for many files costs far less than one per file.
+    // Makes the content of these files durable, and the names of the folders they are in as those folders
+    // stand now: added, renamed and removed names alike, also for a path whose file is gone. On the disk
+    // when this returns true. One call for many files costs far less than one per file.
     virtual bool flush(std::span<const std::string> paths) = 0;
 
     virtual bool deleteFile(std::string_view path) = 0;
+    // Removes this name of a file whatever its read-only mark, without lifting the mark: the file's other
+    // names keep their marks at every moment. False where the name is not there, or where the platform can
+    // do this only by lifting the mark (Windows before 10 1809).
+    virtual bool removeName(std::string_view path) = 0;
 
     // Creates an empty text file where nothing exists yet, in one step; false, leaving whatever is there as
     // it is, where something does. A file it made but could not complete is removed again.

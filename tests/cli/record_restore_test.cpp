@@ -2,6 +2,7 @@
 #include "engine/install_record.hpp"
 #include "engine/install_run.hpp"
 #include "support/fake_installer_window.hpp"
+#include "support/forwarding_file_system.hpp"
 #include "support/hooked_file_system.hpp"
 #include "support/recording_msg_box.hpp"
 
@@ -75,7 +76,7 @@ void appendInstall(HeadlessMachine& m, const std::vector<std::string>& lines) {
 std::vector<std::string> forgedFile(const std::string& destination, const std::string& backup,
                                     const std::string& temporary) {
     const std::string digest = "a9e6ad2ac5cfbc6f6ae3e3e1cfe1e4a1b41b0bdbb1786f1f3a4b2d6d2b0c0a6b";
-    return {RecordLine({"stage", "Vantrel", destination, temporary, backup, ""}),
+    return {RecordLine({"stage", "Vantrel", destination, temporary, backup, "", "420"}),
             RecordLine({"file", "Vantrel", destination, backup, digest, digest, temporary})};
 }
 
@@ -334,9 +335,16 @@ TEST_F(Headless, restoreOfAFileChangedSinceAnEarlierInstallNeverExitsZero) {
 
 // --- Runs cut off at every step ------------------------------------------------------------------------
 
+// The workstation's file system refuses second names, as FAT does: backups are copies.
+class WithoutHardLinks final : public hotfix::test::ForwardingFileSystem {
+public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    LinkResult linkFile(std::string_view, std::string_view) override { return LinkResult::Unsupported; }
+};
+
 // Runs the mode through a file system that dies at its k-th call; false when the run got through whole.
-bool cutOff(HeadlessMachine& m, const std::vector<std::string>& arguments, int k) {
-    hotfix::test::HookedFileSystem dying(*m.files);
+bool cutOff(HeadlessMachine& m, FileSystem& files, const std::vector<std::string>& arguments, int k) {
+    hotfix::test::HookedFileSystem dying(files);
     int calls = 0;
     dying.before = [&](std::string_view, std::string_view) {
         if (++calls == k) {
@@ -352,22 +360,39 @@ bool cutOff(HeadlessMachine& m, const std::vector<std::string>& arguments, int k
     }
 }
 
+struct CutSweep {
+    std::string_view name;
+    std::vector<std::string> cut;
+    // The install is whole before the cut run (a restore) starts.
+    bool installFirst;
+    bool hardLinks;
+};
+
+void PrintTo(const CutSweep& sweep, std::ostream* out) {
+    *out << sweep.name;
+}
+
+class CutOff : public ::testing::TestWithParam<CutSweep> {};
+
 // An install or a restore cut off at each of its file operations in turn, as by a killed process, and then a
 // restore run whole: the machine is as before the install, no temporary name is left, and every library
 // whose original is back is registered again.
-void sweep(const std::vector<std::string>& cutArguments, bool installFirst) {
+TEST_P(CutOff, atAnyStepTheNextRestoreGivesBackTheWorkstation) {
+    const CutSweep& sweep = GetParam();
     int cuts = 0;
     for (int k = 1;; ++k) {
         HeadlessMachine m;
+        WithoutHardLinks linkless(*m.files);
+        FileSystem& files = sweep.hardLinks ? *m.files : linkless;
         const auto before = m.everything();
-        if (installFirst) {
-            ASSERT_EQ(m.run({"--install", "--register-dlls"}), kSuccess) << m.err.str();
+        if (sweep.installFirst) {
+            ASSERT_EQ(m.run({"--install", "--register-dlls"}, &files), kSuccess) << m.err.str();
         }
-        if (!cutOff(m, cutArguments, k)) {
+        if (!cutOff(m, files, sweep.cut, k)) {
             break;
         }
         ++cuts;
-        const int restored = m.run({"--restore"});
+        const int restored = m.run({"--restore"}, &files);
         const std::string said = m.err.str();
         EXPECT_TRUE(restored == kSuccess ||
                     (restored == kFailure && said.find("No install") != std::string::npos))
@@ -380,8 +405,8 @@ void sweep(const std::vector<std::string>& cutArguments, bool installFirst) {
             const auto registered = [&](const std::string& script) {
                 return script.find(std::string("regsvr32 /s ") + std::string(library)) != std::string::npos;
             };
-            const std::ptrdiff_t fromInstall = installFirst ? 2 : 0;
-            EXPECT_TRUE(!installFirst ||
+            const std::ptrdiff_t fromInstall = sweep.installFirst ? 2 : 0;
+            EXPECT_TRUE(!sweep.installFirst ||
                         std::any_of(scripts.begin() + fromInstall, scripts.end(), registered))
                 << "cut at " << k << ": " << library << " not registered again";
         }
@@ -389,13 +414,51 @@ void sweep(const std::vector<std::string>& cutArguments, bool installFirst) {
     EXPECT_GT(cuts, 20);
 }
 
-TEST(CutOff, anInstallCutOffAtAnyStepIsUndoneByARestore) {
-    sweep({"--install", "--register-dlls"}, false);
+const CutSweep kCutSweeps[] = {
+    {"install", {"--install", "--register-dlls"}, false, true},
+    {"installWithoutHardLinks", {"--install", "--register-dlls"}, false, false},
+    {"restore", {"--restore"}, true, true},
+    {"restoreWithoutHardLinks", {"--restore"}, true, false},
+};
+
+std::string cutSweepName(const ::testing::TestParamInfo<CutSweep>& info) {
+    return std::string(info.param.name);
 }
 
-TEST(CutOff, aRestoreCutOffAtAnyStepIsFinishedByTheNext) {
-    sweep({"--restore"}, true);
+INSTANTIATE_TEST_SUITE_P(Runs, CutOff, ::testing::ValuesIn(kCutSweeps), cutSweepName);
+
+#ifndef _WIN32
+// A destination that is a symbolic link is backed up as a copy of its bytes: a second name of the link would
+// follow whatever becomes of its target, here a file the hot fix replaces too.
+TEST_F(Headless, aLinkedDestinationIsBackedUpAsACopyOfItsBytes) {
+    package.write("Setup/InstallPatch.BLR", "bin\\core.dll, bin\\alias.dll\r\n");
+    package.write("Setup/Vtrl/bin/alias.dll", "alias 2");
+    fs::create_symlink(machine.path() / "Vantrel/bin/core.dll", machine.path() / "Vantrel/bin/alias.dll");
+
+    ASSERT_EQ(run({"--install"}), kSuccess) << err.str();
+    EXPECT_FALSE(fs::is_symlink(machine.path() / "Vantrel/bin/alias.dll_backup"));
+    EXPECT_EQ(machine.read("Vantrel/bin/alias.dll_backup"), "core 1");
+    EXPECT_EQ(machine.read("Vantrel/bin/core.dll"), "core 2");
+
+    ASSERT_EQ(run({"--restore"}), kSuccess) << err.str();
+    EXPECT_EQ(machine.read("Vantrel/bin/alias.dll"), "core 1");
+    EXPECT_EQ(machine.read("Vantrel/bin/core.dll"), "core 1");
+    EXPECT_FALSE(machine.exists("Vantrel/bin/alias.dll_backup"));
 }
+
+// The marks the install found come back with the original, also where a run cut off while a second name of
+// the file had them lifted took them away.
+TEST_F(Headless, aRestoreGivesTheOriginalItsMarksBack) {
+    const fs::path core = machine.path() / "Vantrel/bin/core.dll";
+    fs::permissions(core, fs::perms::owner_read | fs::perms::group_read);
+    ASSERT_EQ(run({"--install"}), kSuccess) << err.str();
+    fs::permissions(machine.path() / "Vantrel/bin/core.dll_backup", fs::perms::owner_all);
+
+    ASSERT_EQ(run({"--restore"}), kSuccess) << err.str();
+    EXPECT_EQ(machine.read("Vantrel/bin/core.dll"), "core 1");
+    EXPECT_EQ(fs::status(core).permissions(), fs::perms::owner_read | fs::perms::group_read);
+}
+#endif
 
 // --- One run at a time, and the log beside the records ----------------------------------------------------
 

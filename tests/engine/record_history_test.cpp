@@ -31,7 +31,7 @@ std::string installLine(std::string_view suffix = "_backup") {
 }
 
 std::string stageLine(std::string_view backup) {
-    return RecordLine({"stage", "Vantrel", kCore, kTemporary, backup, ""});
+    return RecordLine({"stage", "Vantrel", kCore, kTemporary, backup, "", backup.empty() ? "" : "33188"});
 }
 
 std::string fileLine(std::string_view backup) {

@@ -85,6 +85,9 @@ public:
     bool appendDurably(std::string_view path, std::string_view bytes) override {
         return !refuses("appendDurably", path, {}) && m_real.appendDurably(path, bytes);
     }
+    bool removeName(std::string_view path) override {
+        return !refuses("removeName", path, {}) && m_real.removeName(path);
+    }
     Privacy makePrivateFolder(std::string_view path) override {
         return refuses("makePrivateFolder", path, {}) ? Privacy::Unknown : m_real.makePrivateFolder(path);
     }

@@ -11,10 +11,28 @@
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 #include <vector>
 
 namespace hotfix::posix {
+
+bool syncfsIsBarrier(unsigned long fileSystemType, std::string_view kernelRelease) {
+    // statfs's magic numbers of the local file systems whose syncfs writes back every file and name: ext2 to
+    // ext4, XFS, Btrfs, tmpfs, F2FS.
+    constexpr unsigned long kBarriers[] = {0xEF53, 0x58465342, 0x9123683E, 0x01021994, 0xF2F52010};
+    if (std::find(std::begin(kBarriers), std::end(kBarriers), fileSystemType) == std::end(kBarriers)) {
+        return false;
+    }
+    // syncfs reports write-back errors from Linux 5.8 on; before, a failed write-back would pass unseen.
+    unsigned major = 0;
+    unsigned minor = 0;
+    if (std::sscanf(std::string(kernelRelease).c_str(), "%u.%u", &major, &minor) != 2) {
+        return false;
+    }
+    return major > 5 || (major == 5 && minor >= 8);
+}
 
 namespace {
 
@@ -182,6 +200,11 @@ bool dropCutOffTail(int fd) {
     return st.st_size == 0 || ::ftruncate(fd, 0) == 0;
 }
 
+std::string kernelRelease() {
+    struct utsname name {};
+    return ::uname(&name) == 0 ? std::string(name.release) : std::string();
+}
+
 FileSystem::Privacy privacyOf(const struct stat& st) {
     if (S_ISLNK(st.st_mode)) {
         return FileSystem::Privacy::Link;
@@ -310,6 +333,12 @@ FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std:
     if (!sourceStat || S_ISDIR(sourceStat->st_mode)) {
         return LinkResult::Failed;
     }
+    // A second name of a symbolic link is a link too: it would follow whatever becomes of the target, and
+    // hold no bytes of its own. Such a file is backed up as a copy.
+    struct stat itself {};
+    if (::lstat(source.c_str(), &itself) != 0 || S_ISLNK(itself.st_mode)) {
+        return LinkResult::Unsupported;
+    }
     const std::string target = nativePath(newName);
     if (::link(source.c_str(), target.c_str()) == 0) {
         m_paths.noteCreated(target);
@@ -341,9 +370,14 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
         return false;
     } else if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
         moved = true;
-    } else if (errno == EINVAL || errno == ENOSYS) {
-        // A file system without the flag: a link never replaces anything either.
-        moved = ::link(source.c_str(), target.c_str()) == 0 && ::unlink(source.c_str()) == 0;
+    } else if ((errno == EINVAL || errno == ENOSYS) && ::link(source.c_str(), target.c_str()) == 0) {
+        // A file system without the flag: a link never replaces anything either. Once the link is made the
+        // file is in place, whatever becomes of its old name, which is tried once more.
+        moved = true;
+        if (::unlink(source.c_str()) != 0 && ::unlink(source.c_str()) != 0) {
+            m_paths.noteCreated(target);
+            return true;
+        }
     }
     if (moved) {
         m_paths.noteRemoved(source);
@@ -354,26 +388,54 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
 
 bool PosixFileSystem::flush(std::span<const std::string> paths) {
     // One syncfs per file system writes back every file and name of the batch together, with one wait for
-    // the disk, where an fsync per file would wait once for each.
-    std::set<dev_t> flushed;
-    std::set<std::string_view> folders;
+    // the disk, where an fsync per file would wait once for each. Where syncfs is no such barrier (FUSE,
+    // network file systems, kernels before 5.8, which report no write-back error from it), each file is
+    // flushed, and each folder whose names changed.
+    std::set<dev_t> synced;
+    std::set<dev_t> notBarriers;
+    std::set<std::string> folders;
     for (const std::string& path : paths) {
-        // A folder lies on one file system: one look per folder finds it.
-        if (!folders.insert(std::string_view(path).substr(0, path.find_last_of("\\/") + 1)).second) {
-            continue;
-        }
         const auto [native, status] = find(path);
-        if (!status) {
+        // A file that is gone has its removal made durable with its folder.
+        const std::string opened = status ? native : folderOf(native);
+        Fd fd(native.empty() ? -1 : openRetrying(opened, O_RDONLY));
+        struct stat st {};
+        if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
             return false;
         }
-        if (!flushed.insert(status->st_dev).second) {
+        if (synced.contains(st.st_dev)) {
             continue;
         }
-        Fd fd(openRetrying(native, O_RDONLY));
-        if (!fd.valid() || ::syncfs(fd.get()) != 0) {
+        if (m_flushPolicy == FlushPolicy::ByFileSystem && !notBarriers.contains(st.st_dev)) {
+            struct statfs fileSystem {};
+            if (::fstatfs(fd.get(), &fileSystem) != 0) {
+                return false;
+            }
+            if (syncfsIsBarrier(static_cast<unsigned long>(fileSystem.f_type), kernelRelease())) {
+                if (::syncfs(fd.get()) != 0) {
+                    return false;
+                }
+                synced.insert(st.st_dev);
+                continue;
+            }
+            notBarriers.insert(st.st_dev);
+        }
+        if (status && ::fsync(fd.get()) != 0) {
             return false;
         }
+        folders.insert(folderOf(native));
     }
+    return std::all_of(folders.begin(), folders.end(), syncFolder);
+}
+
+bool PosixFileSystem::removeName(std::string_view path) {
+    const std::string native = nativePath(path);
+    struct stat itself {};
+    if (native.empty() || ::lstat(native.c_str(), &itself) != 0 || S_ISDIR(itself.st_mode) ||
+        ::unlink(native.c_str()) != 0) {
+        return false;
+    }
+    m_paths.noteRemoved(native);
     return true;
 }
 

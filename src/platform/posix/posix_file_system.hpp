@@ -11,6 +11,14 @@
 
 namespace hotfix::posix {
 
+// Whether one syncfs makes everything written to a file system durable and reports a failed write-back:
+// true for the local file systems known to do so (statfs's f_type), from Linux 5.8 on.
+bool syncfsIsBarrier(unsigned long fileSystemType, std::string_view kernelRelease);
+
+// How flush makes files durable: by one syncfs per file system where that is a barrier, or file by file
+// and folder by folder (fsync) everywhere.
+enum class FlushPolicy { ByFileSystem, EachFile };
+
 // Files as Windows' own file services treat them, on a POSIX file system: read-only is the missing owner
 // write bit, and a read-only file is neither overwritten nor deleted until its attributes are cleared.
 // Paths are found as Wine finds them in the prefix (see PosixPathResolver).
@@ -40,6 +48,7 @@ public:
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
     bool flush(std::span<const std::string> paths) override;
     bool deleteFile(std::string_view path) override;
+    bool removeName(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
     std::optional<std::string> readTextFile(std::string_view path) override;
     bool appendLines(std::string_view path, std::span<const std::string> lines) override;
@@ -54,6 +63,8 @@ public:
     // Where a Windows-style path lies on this machine.
     std::string nativePath(std::string_view path) { return m_paths.nativePath(path); }
 
+    void useFlushPolicy(FlushPolicy policy) { m_flushPolicy = policy; }
+
 private:
     struct Found {
         std::string native;
@@ -65,6 +76,7 @@ private:
     // Copies into a new file at the native path target, removing it again when the copy breaks off.
     bool copy(std::string_view from, const std::string& target);
 
+    FlushPolicy m_flushPolicy = FlushPolicy::ByFileSystem;
     AnsiCodePage m_listCodePage;
     unsigned m_scriptCodePage;
     PosixPathResolver m_paths;

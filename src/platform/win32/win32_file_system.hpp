@@ -30,6 +30,7 @@ public:
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
     bool flush(std::span<const std::string> paths) override;
     bool deleteFile(std::string_view path) override;
+    bool removeName(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
     std::optional<std::string> readTextFile(std::string_view path) override;
     bool appendLines(std::string_view path, std::span<const std::string> lines) override;

@@ -1,0 +1,43 @@
+// Runs one install or restore through the POSIX backend, for the flush-order test to trace its system calls:
+//   flush_trace_probe install|restore fs|each <program folder> <product root> <Windows root> <records>
+// "fs" flushes as the backend decides for the file system, "each" file by file and folder by folder.
+#include "engine/file_lists.hpp"
+#include "engine/install_run.hpp"
+#include "engine/restore_run.hpp"
+#include "platform/posix/posix_file_system.hpp"
+#include "support/fake_installer_window.hpp"
+#include "support/fake_launcher.hpp"
+#include "support/recording_msg_box.hpp"
+
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv) {
+    using namespace hotfix;
+    if (argc != 7) {
+        std::fprintf(stderr, "usage: flush_trace_probe install|restore fs|each <program folder> <product root> "
+                             "<Windows root> <records>\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    posix::PosixFileSystem fs;
+    fs.useFlushPolicy(std::string(argv[2]) == "each" ? posix::FlushPolicy::EachFile
+                                                     : posix::FlushPolicy::ByFileSystem);
+    test::FakeInstallerWindow window;
+    window.TxtPath = argv[4];
+    window.TxtWinPath = argv[5];
+    window.chkRegisterDlls = true;
+    test::RecordingMsgBox boxes;
+    for (const Side side : kSides) {
+        LoadListFile(side, {argv[3], fs, boxes}, window);
+    }
+    test::FakeLauncher launcher;
+    const EngineServices services{argv[3], fs, boxes, launcher, argv[6]};
+    const RunResult result = mode == "install" ? RunInstall(window, services)
+                                               : RunRestore(window, services, [](const RestoredFile&) {});
+    launcher.endAll();
+    for (const MsgBoxRequest& box : boxes.shown) {
+        std::fprintf(stderr, "%s: %s\n", box.shownTitle().c_str(), box.prompt.c_str());
+    }
+    return result == RunResult::Succeeded ? 0 : 1;
+}
