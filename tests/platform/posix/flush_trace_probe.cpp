@@ -4,7 +4,10 @@
 #include "engine/file_lists.hpp"
 #include "engine/install_run.hpp"
 #include "engine/restore_run.hpp"
+#include "platform/platform_services.hpp"
+#ifndef _WIN32
 #include "platform/posix/posix_file_system.hpp"
+#endif
 #include "support/fake_installer_window.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/recording_msg_box.hpp"
@@ -20,9 +23,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string mode = argv[1];
+#ifdef _WIN32
+    // Windows flushes file by file whatever is asked.
+    const auto files = makeFileSystem();
+    FileSystem& fs = *files;
+#else
     posix::PosixFileSystem fs;
     fs.useFlushPolicy(std::string(argv[2]) == "each" ? posix::FlushPolicy::EachFile
                                                      : posix::FlushPolicy::ByFileSystem);
+#endif
     test::FakeInstallerWindow window;
     window.TxtPath = argv[4];
     window.TxtWinPath = argv[5];
