@@ -67,6 +67,7 @@ int runWindow(int argc, char** argv) {
         hotfix::programFolder(), *fileSystem, msgBox, *registry, settings, *launcher, *folderBrowser};
     services.recordFolder = recordFolder();
     services.runLock = runLock.get();
+    services.hostProgramFolder = hotfix::hostProgramFolder();
     hotfix::FrmInstallPatch window(services);
     hotfix::keepOffTaskbar(window);
     window.Form_Load();
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
         const auto parsed = hotfix::cli::parseCommandLine(hotfix::programArguments(argc, argv));
         if (const auto* error = std::get_if<hotfix::cli::ArgumentError>(&parsed)) {
             hotfix::useParentConsole();
-            std::cerr << error->message << '\n';
+            std::cerr << error->message << "\n\n" << hotfix::cli::usageText();
             return hotfix::cli::kBadArguments;
         }
         const auto& options = std::get<hotfix::cli::Options>(parsed);

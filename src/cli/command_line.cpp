@@ -16,16 +16,58 @@ struct ModeName {
     Mode mode;
 };
 
-constexpr std::array<ModeName, 5> kModes = {{
+constexpr std::array<ModeName, 8> kModes = {{
     {"--check", Mode::Check},
+    {"--detect", Mode::Detect},
     {"--install", Mode::Install},
     {"--restore", Mode::Restore},
     {"--help", Mode::Help},
     {"-?", Mode::Help},
+    {"/?", Mode::Help},
+    {"-h", Mode::Help},
 }};
 
+// The toolkit's own options (Qt's QApplication and its platforms), which the window takes: those that take
+// a value, given as "-style fusion" or "-style=fusion", and the flags.
+constexpr std::array<std::string_view, 13> kToolkitValueOptions = {
+    "-platform",    "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
+    "-qwindowicon", "-qwindowtitle",       "-session",       "-style",  "-stylesheet",
+    "-display",     "-geometry",           "-qmljsdebugger"};
+constexpr std::array<std::string_view, 5> kToolkitFlags = {"-reverse", "-widgetcount", "-nograb", "-dograb",
+                                                           "-sync"};
+
 bool startsWithDashes(const std::string& argument) {
-    return argument.starts_with("--") || argument == "-?" || argument == "/?";
+    return argument.starts_with("--") || argument == "-?" || argument == "/?" || argument == "-h";
+}
+
+// How many arguments from index on are one toolkit option; none when the argument is no toolkit option.
+std::size_t toolkitOption(const std::vector<std::string>& arguments, std::size_t index) {
+    const std::string& argument = arguments[index];
+    if (std::find(kToolkitFlags.begin(), kToolkitFlags.end(), argument) != kToolkitFlags.end()) {
+        return 1;
+    }
+    for (const std::string_view option : kToolkitValueOptions) {
+        if (argument.starts_with(option) && argument.size() > option.size() &&
+            argument[option.size()] == '=') {
+            return 1;
+        }
+        if (argument == option) {
+            return index + 1 < arguments.size() ? 2 : 0;
+        }
+    }
+    return 0;
+}
+
+// Whether the arguments are the toolkit's options alone, which open the window.
+bool onlyToolkitOptions(const std::vector<std::string>& arguments) {
+    for (std::size_t i = 0; i < arguments.size();) {
+        const std::size_t taken = toolkitOption(arguments, i);
+        if (taken == 0) {
+            return false;
+        }
+        i += taken;
+    }
+    return true;
 }
 
 ArgumentError error(std::string message) {
@@ -53,9 +95,8 @@ public:
 private:
     // Nothing when the argument was taken, else what is wrong with it.
     std::optional<std::string> take(const std::string& argument) {
-        const auto mode = std::find_if(kModes.begin(), kModes.end(), [&](const ModeName& each) {
-            return each.name == argument || (argument == "/?" && each.mode == Mode::Help);
-        });
+        const auto mode = std::find_if(kModes.begin(), kModes.end(),
+                                       [&](const ModeName& each) { return each.name == argument; });
         if (mode != kModes.end()) {
             if (m_options.mode != Mode::Window) {
                 return "Give one mode only: " + argument + " follows another mode.";
@@ -109,7 +150,7 @@ private:
     std::optional<std::string> checkCombination() const {
         const Options& o = m_options;
         if (o.mode == Mode::Window) {
-            return "Give a mode: --check, --install or --restore.";
+            return "Give a mode: --check, --detect, --install or --restore.";
         }
         if (o.suffix && o.dateSuffix) {
             return "--suffix and --date-suffix exclude each other: give one.";
@@ -123,6 +164,9 @@ private:
             return std::string(o.mode == Mode::Restore ? "--restore" : "--help") +
                    " takes no root, suffix or registration option: it works from the install record.";
         }
+        if ((o.suffix || o.dateSuffix || o.registerDlls) && o.mode == Mode::Detect) {
+            return "--detect takes no suffix or registration option: it only looks at the listed files.";
+        }
         return std::nullopt;
     }
 
@@ -134,7 +178,7 @@ private:
 } // namespace
 
 std::variant<Options, ArgumentError> parseCommandLine(const std::vector<std::string>& arguments) {
-    if (std::none_of(arguments.begin(), arguments.end(), startsWithDashes)) {
+    if (onlyToolkitOptions(arguments)) {
         return Options{};
     }
     return Parser(arguments).parse();
@@ -150,9 +194,13 @@ std::string usageText() {
     return "Usage:\n"
            "  hotfix-installer                  the installer's window\n"
            "  hotfix-installer --check   [OPTIONS]  what an install would do; changes nothing\n"
+           "  hotfix-installer --detect  [--vantrel-root PATH] [--windows-root PATH]\n"
+           "                                    one line and exit 0 when the hot fix is in place; changes "
+           "nothing\n"
            "  hotfix-installer --install [OPTIONS]  installs the hot fix without a window\n"
-           "  hotfix-installer --restore [--log FILE]  puts back what the last install of this package "
-           "replaced\n"
+           "  hotfix-installer --restore [--log FILE]  undoes every install of this package since the last "
+           "restore\n"
+           "  hotfix-installer --help | -h | /?     this text\n"
            "\n"
            "OPTIONS:\n"
            "  --vantrel-root PATH   the product family's root (default: from the registry)\n"
@@ -163,7 +211,8 @@ std::string usageText() {
            "  --log FILE            appends every message to FILE as well\n"
            "\n"
            "Exit codes: 0 success, 1 failure (the messages say why), 2 bad arguments or a root that does\n"
-           "not exist (nothing was changed).\n";
+           "not exist (nothing was changed), 1618 another install or restore is running (try again later),\n"
+           "3010 done, and a restart completes it.\n";
 }
 
 } // namespace hotfix::cli

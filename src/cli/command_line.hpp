@@ -20,7 +20,7 @@ enum ExitCode : int {
     kAnotherRunInProgress = 1618,
 };
 
-enum class Mode { Window, Help, Check, Install, Restore };
+enum class Mode { Window, Help, Check, Detect, Install, Restore };
 
 struct Options {
     Mode mode = Mode::Window;
@@ -36,8 +36,9 @@ struct ArgumentError {
     std::string message;
 };
 
-// The arguments after the program's name. No argument, or none that starts with "--", is the window (the
-// toolkit may take its own arguments there).
+// The arguments after the program's name. No argument, or only the toolkit's own options (-platform, -style
+// and the like), is the window; anything else must be a mode with its options, or the command line is
+// refused: a deployment tool's guess (/quiet, /S, install) must never open a window that waits for nobody.
 std::variant<Options, ArgumentError> parseCommandLine(const std::vector<std::string>& arguments);
 
 // The option that chooses the mode: "--install" for Mode::Install; empty for the window.

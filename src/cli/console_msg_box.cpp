@@ -4,15 +4,13 @@ namespace hotfix {
 
 MsgResult ConsoleMsgBox::show(const MsgBoxRequest& request) {
     ++m_shown;
-    const std::string line = request.shownTitle() + ": " + request.prompt + "\n";
+    const std::string line = request.shownTitle() + ": " + request.prompt;
     if (m_progressOpen) {
         m_err << '\n';
         m_progressOpen = false;
     }
-    m_err << line << std::flush;
-    if (m_log != nullptr) {
-        *m_log << line << std::flush;
-    }
+    m_err << line << '\n' << std::flush;
+    m_log.line(line);
     return request.defaultButton();
 }
 
@@ -29,9 +27,7 @@ void ConsoleMsgBox::endProgress() {
 }
 
 void ConsoleMsgBox::logLine(std::string_view line) {
-    if (m_log != nullptr) {
-        *m_log << line << '\n' << std::flush;
-    }
+    m_log.line(line);
 }
 
 } // namespace hotfix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/run_log.hpp"
 #include "platform/msg_box.hpp"
 
 #include <ostream>
@@ -11,8 +12,7 @@ namespace hotfix {
 // its text. A box that asks a question takes its default answer, the one that lets the run go on.
 class ConsoleMsgBox final : public MsgBox {
 public:
-    // log may be null.
-    ConsoleMsgBox(std::ostream& err, std::ostream* log)
+    ConsoleMsgBox(std::ostream& err, RunLog& log)
         : m_err(err)
         , m_log(log) {}
 
@@ -31,7 +31,7 @@ public:
 
 private:
     std::ostream& m_err;
-    std::ostream* m_log;
+    RunLog& m_log;
     int m_shown = 0;
     bool m_progressOpen = false;
 };

@@ -41,6 +41,8 @@ std::string_view plannedText(PlannedAction action) {
         return "refused, no free backup name";
     case PlannedAction::RefusedPackageIsRoot:
         return "refused, the root is the package itself";
+    case PlannedAction::AlreadyInPlace:
+        return "already in place";
     }
     return "";
 }
@@ -51,24 +53,45 @@ public:
     HeadlessRun(const Options& options, HeadlessServices& services, std::ostream* log)
         : m_options(options)
         , m_services(services)
-        , m_boxes(services.err, log)
+        , m_log(log)
+        , m_boxes(services.err, m_log)
         , m_engine{services.programFolder, services.fs,           m_boxes,
                    services.launcher,      services.recordFolder, services.runLock}
-        , m_window(windowOptions(), services.now) {}
+        , m_window(windowOptions(), services.now) {
+        // The scripts report a library regsvr32 refused; the run waits for them, and fails then.
+        m_engine.registrationFailed = [this](const std::string& library, int code) {
+            m_boxes.show(messages::notRegistered(library, code));
+            m_registrationFailed = true;
+        };
+    }
 
     int run() {
+        const int code = runMode();
+        m_log.line("exit code " + std::to_string(code));
+        m_log.flush();
+        return code;
+    }
+
+private:
+    int runMode() {
         // A log that many runs append to tells them apart.
         m_boxes.logLine(concat({"hotfix-installer ", modeOption(m_options.mode), " from ",
                                 m_services.programFolder, ", ", RecordTime()}));
         for (const Side side : kSides) {
             LoadListFile(side, {m_services.programFolder, m_services.fs, m_boxes}, m_window);
         }
+        if (m_options.mode == Mode::Install || m_options.mode == Mode::Restore) {
+            useMachineLog();
+        }
         if (!rootsExist()) {
-            return kBadArguments;
+            // A hot fix whose roots are not there is not in place.
+            return m_options.mode == Mode::Detect ? kFailure : kBadArguments;
         }
         switch (m_options.mode) {
         case Mode::Check:
             return check();
+        case Mode::Detect:
+            return detect();
         case Mode::Install:
             return install();
         case Mode::Restore:
@@ -80,7 +103,21 @@ public:
         return kBadArguments;
     }
 
-private:
+    // Every install and restore of a package is logged on the machine, in the records' folder, with each
+    // file's outcome and the system's reason for a failure.
+    void useMachineLog() {
+        if (m_services.recordFolder.empty()) {
+            return;
+        }
+        const std::string folder = m_services.recordFolder + "\\Logs";
+        if (m_services.fs.makePrivateFolder(folder) == FileSystem::Privacy::Private) {
+            m_log.useMachineLog(m_services.fs, concat({folder, "\\", PackageIdentity(m_window), ".log"}));
+        }
+        m_engine.log = [this](std::string_view line) {
+            m_log.line(line);
+        };
+    }
+
     HeadlessWindow::Options windowOptions() const {
         const StartupRoots roots =
             ReadStartupRoots(m_services.registry, m_services.settings, m_services.programFolder);
@@ -148,6 +185,16 @@ private:
         return m_window.installState().ChecksPassed ? kSuccess : kFailure;
     }
 
+    // One line on standard output, and exit 0, only where the hot fix is in place: what a deployment tool's
+    // detection rule asks. Changes nothing.
+    int detect() {
+        if (!HotFixInPlace(m_window, m_engine)) {
+            return kFailure;
+        }
+        print(concat({"HotFix ", PackageIdentity(m_window), " is in place"}));
+        return kSuccess;
+    }
+
     int install() {
         if (m_services.showProgress) {
             m_window.onProgress = [this](int done, int total) {
@@ -171,7 +218,8 @@ private:
         if (result == RunResult::AnotherRunInProgress) {
             return kAnotherRunInProgress;
         }
-        return waitForScripts() && result == RunResult::Succeeded ? kSuccess : kFailure;
+        return waitForScripts() && result == RunResult::Succeeded && !m_registrationFailed ? kSuccess
+                                                                                           : kFailure;
     }
 
     bool waitForScripts() {
@@ -185,9 +233,11 @@ private:
 
     const Options& m_options;
     HeadlessServices& m_services;
+    RunLog m_log;
     ConsoleMsgBox m_boxes;
     EngineServices m_engine;
     HeadlessWindow m_window;
+    bool m_registrationFailed = false;
 };
 
 } // namespace
@@ -198,8 +248,9 @@ int runHeadless(const Options& options, HeadlessServices& services) {
         return kSuccess;
     }
     // The records' folder, where deployment tools are told to keep the log too, is made (protected) before
-    // the log is opened in it.
-    if (!services.recordFolder.empty()) {
+    // the log is opened in it; a run that only looks makes nothing.
+    const bool changes = options.mode == Mode::Install || options.mode == Mode::Restore;
+    if (!services.recordFolder.empty() && changes) {
         MakeRecordRoot(services.fs, services.recordFolder);
     }
     std::ofstream log;

@@ -45,6 +45,7 @@ public:
     void CmdCancel_Click() override {}
 
     InstallState& installState() override { return m_state; }
+    bool unattended() const override { return true; }
     void installProgress(int done, int total) override;
 
     // How far the run has come, for a front end that shows it.

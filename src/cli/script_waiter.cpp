@@ -13,10 +13,10 @@ CallbackPoster ScriptWaiter::poster() {
 }
 
 bool ScriptWaiter::startScript(const std::string& scriptPath, ExitHandler onExit) {
-    if (m_real == nullptr || !m_real->startScript(scriptPath, [this, onExit = std::move(onExit)] {
+    if (m_real == nullptr || !m_real->startScript(scriptPath, [this, onExit = std::move(onExit)](int code) {
             --m_running;
             if (onExit) {
-                onExit();
+                onExit(code);
             }
         })) {
         return false;

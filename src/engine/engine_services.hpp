@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace hotfix {
 
@@ -20,6 +22,13 @@ struct EngineServices {
     std::string recordFolder = {};
     // One install or restore at a time on the machine; none where nothing else can run.
     RunLock* runLock = nullptr;
+    // Given, the scripts report a library that regsvr32 could not register (by its path, with regsvr32's
+    // exit code) once their interpreter has ended: a run without a window waits for them and counts it as
+    // a failure. The window's scripts, which nobody waits for, are as they have always been.
+    std::function<void(const std::string& library, int code)> registrationFailed = {};
+    // Given, gets one line for each file an install or a restore dealt with: its side, what became of it,
+    // its path and, for a failure, the system's reason.
+    std::function<void(std::string_view line)> log = {};
 };
 
 // How an install or a restore ended.
@@ -31,6 +40,9 @@ enum class RunResult {
 };
 
 // What became of one listed file.
-enum class FileOutcome { Replaced, SourceMissing, NewFile, Failed };
+// What became of one listed file. The engine tells a file passed over (no package file, or no folder for
+// it) from one added, which the installer has always reported alike as NewFile; InPlace: it held the
+// package's bytes already (unattended runs only).
+enum class FileOutcome { Replaced, SourceMissing, NewFile, Failed, PassedOver, InPlace };
 
 } // namespace hotfix

@@ -3,6 +3,7 @@
 #include "engine/file_lists.hpp"
 #include "engine/install_checks.hpp"
 #include "engine/messages.hpp"
+#include "engine/sha256.hpp"
 #include "engine/text.hpp"
 #include "platform/ascii.hpp"
 #include "platform/msg_box.hpp"
@@ -45,12 +46,13 @@ bool isInstalled(PlannedAction action) {
 
 // A backup of its own, for an installed file that nothing will replace: written under its temporary name,
 // made durable, then given the backup's name, which nothing else may hold.
-bool backUpByCopy(FileSystem& fs, const PlannedFile& planned) {
+bool backUpByCopy(FileSystem& fs, const PlannedFile& planned, std::string& reason) {
     const std::string paths[] = {planned.backupTemporary};
     if (fs.copyFileToNew(planned.file.destination, planned.backupTemporary) && fs.flush(paths) &&
         fs.moveFile(planned.backupTemporary, planned.backup, FileSystem::Overwrite::Never)) {
         return true;
     }
+    reason = fs.lastError();
     RemoveOwnFile(fs, planned.backupTemporary);
     return false;
 }
@@ -71,7 +73,7 @@ void discardStaged(FileSystem& fs, const StagedFile& staged) {
 // The backup is the installed file itself under a second name: no copy of its bytes, and its marks and times
 // stay as they were. Where the file system has no such names, a copy waits beside it. False when neither
 // could be made.
-bool stageBackup(FileSystem& fs, StagedFile& staged) {
+bool stageBackup(FileSystem& fs, StagedFile& staged, std::string& reason) {
     const PlannedFile& planned = staged.plan;
     switch (fs.linkFile(planned.file.destination, planned.backup)) {
     case FileSystem::LinkResult::Linked:
@@ -81,9 +83,11 @@ bool stageBackup(FileSystem& fs, StagedFile& staged) {
         if (fs.copyFileToNew(planned.file.destination, planned.backupTemporary)) {
             return true;
         }
+        reason = fs.lastError();
         RemoveOwnFile(fs, planned.backupTemporary);
         return false;
     case FileSystem::LinkResult::Failed:
+        reason = fs.lastError();
         return false;
     }
     return false;
@@ -116,6 +120,15 @@ PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, cons
         return plan;
     }
 
+    // Unattended, a file that holds the package's bytes is left alone; a root that is the package itself
+    // holds them trivially, and is refused as below.
+    if (window.unattended() && fs.fileExists(file.source) && !fs.sameFile(file.source, file.destination)) {
+        const std::optional<std::string> installed = fileSha256(fs, file.destination);
+        if (installed && installed == fileSha256(fs, file.source)) {
+            plan.action = PlannedAction::AlreadyInPlace;
+            return plan;
+        }
+    }
     const std::string wanted = file.destination + window.installState().BackupSuffix;
     const std::optional<std::string> backup = freeBackupName(fs, wanted);
     const std::optional<FileAttributes> marks = fs.attributes(file.destination);
@@ -198,37 +211,43 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
         if (fs.copyFileToNew(file.source, planned.temporary)) {
             return staged;
         }
+        m_reason = fs.lastError();
         RemoveOwnFile(fs, planned.temporary);
         // Tested after the copy, so that a wrong "missing" cannot pass a failed copy over silently.
         if (!fs.fileExists(file.source) || !fs.folderExists(parentFolder(file.destination))) {
-            return FileOutcome::NewFile;
+            return FileOutcome::PassedOver;
         }
         boxes.show(messages::couldNotCopy(file.source, file.destination));
         return FileOutcome::Failed;
     case PlannedAction::BackUpOnlyPackageFileMissing:
-        if (!backUpByCopy(fs, planned)) {
+        if (!backUpByCopy(fs, planned, m_reason)) {
             boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
             return FileOutcome::Failed;
         }
         boxes.show(messages::fileNotAvailable(file.name, m_services.programFolder, file.side, file.folder));
         return FileOutcome::SourceMissing;
     case PlannedAction::Replace:
-        if (!stageBackup(fs, staged)) {
+        if (!stageBackup(fs, staged, m_reason)) {
             boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
             return FileOutcome::Failed;
         }
         if (!fs.copyFileToNew(file.source, planned.temporary)) {
+            m_reason = fs.lastError();
             discardStaged(fs, staged);
             boxes.show(messages::couldNotReplace(file.destination, file.source));
             return FileOutcome::Failed;
         }
         return staged;
     case PlannedAction::RefusedNoBackupName:
+        m_reason = "every backup name up to _999 is taken";
         boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
         break;
     case PlannedAction::RefusedPackageIsRoot:
+        m_reason = "the root is the package itself";
         boxes.show(messages::couldNotReplace(file.destination, file.source));
         break;
+    case PlannedAction::AlreadyInPlace:
+        return FileOutcome::InPlace;
     }
     return FileOutcome::Failed;
 }
@@ -241,17 +260,20 @@ FileOutcome ReplacementBatch::placeOne(const StagedFile& staged) {
         if (fs.moveFile(planned.temporary, file.destination, FileSystem::Overwrite::Never)) {
             return FileOutcome::NewFile;
         }
+        m_reason = fs.lastError();
         RemoveOwnFile(fs, planned.temporary);
         m_services.msgBox.show(messages::couldNotCopy(file.source, file.destination));
         return FileOutcome::Failed;
     }
     if (staged.backupCopied &&
         !fs.moveFile(planned.backupTemporary, planned.backup, FileSystem::Overwrite::Never)) {
+        m_reason = fs.lastError();
         discardStaged(fs, staged);
         m_services.msgBox.show(messages::couldNotBackUp(file.destination, planned.backup));
         return FileOutcome::Failed;
     }
     if (!fs.moveFile(planned.temporary, file.destination, FileSystem::Overwrite::Existing)) {
+        m_reason = fs.lastError();
         // The installed file is as it was; a backup name of it must not outlive the attempt.
         StagedFile undo = staged;
         undo.backupCopied = false;
@@ -264,8 +286,7 @@ FileOutcome ReplacementBatch::placeOne(const StagedFile& staged) {
     return FileOutcome::Replaced;
 }
 
-bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOutcome)>& outcome,
-                              const std::function<void()>& staged) {
+bool ReplacementBatch::commit(const Settle& outcome, const std::function<void()>& staged) {
     if (m_planned.empty()) {
         return true;
     }
@@ -276,7 +297,7 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
     // that a restore does not know.
     if (m_journal != nullptr && !m_journal->beforeStaging(planned)) {
         for (const PlannedFile& each : planned) {
-            outcome(each.file, FileOutcome::Failed);
+            outcome(each.file, FileOutcome::Failed, "the record could not be written");
         }
         return false;
     }
@@ -284,7 +305,7 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
     for (const PlannedFile& each : planned) {
         auto result = stage(each);
         if (const auto* final = std::get_if<FileOutcome>(&result)) {
-            outcome(each.file, *final);
+            outcome(each.file, *final, *final == FileOutcome::Failed ? m_reason : std::string());
         } else {
             waiting.push_back(std::get<StagedFile>(std::move(result)));
         }
@@ -295,8 +316,7 @@ bool ReplacementBatch::commit(const std::function<void(const ListedFile&, FileOu
     return putInPlace(waiting, outcome);
 }
 
-bool ReplacementBatch::putInPlace(const std::vector<StagedFile>& staged,
-                                  const std::function<void(const ListedFile&, FileOutcome)>& outcome) {
+bool ReplacementBatch::putInPlace(const std::vector<StagedFile>& staged, const Settle& outcome) {
     FileSystem& fs = m_services.fs;
     if (staged.empty()) {
         return true;
@@ -310,23 +330,24 @@ bool ReplacementBatch::putInPlace(const std::vector<StagedFile>& staged,
             written.push_back(each.plan.backup);
         }
     }
-    const auto abandon = [&] {
+    const auto abandon = [&](const std::string& reason) {
         for (const StagedFile& each : staged) {
             discardStaged(fs, each);
         }
         for (const StagedFile& each : staged) {
-            outcome(each.plan.file, FileOutcome::Failed);
+            outcome(each.plan.file, FileOutcome::Failed, reason);
         }
         return false;
     };
     if (!fs.flush(written)) {
+        const std::string reason = fs.lastError();
         // Nothing may be replaced while its new content or its backup might not survive a power cut.
         m_services.msgBox.show(messages::couldNotFlush(parentFolder(staged.front().plan.file.destination)));
-        return abandon();
+        return abandon(reason);
     }
     // Nor before the record says how to undo it.
     if (m_journal != nullptr && !m_journal->beforeReplacing(staged)) {
-        return abandon();
+        return abandon("the record could not be written");
     }
     std::vector<std::string> placed;
     for (const StagedFile& each : staged) {
@@ -334,7 +355,7 @@ bool ReplacementBatch::putInPlace(const std::vector<StagedFile>& staged,
         if (result != FileOutcome::Failed) {
             placed.push_back(each.plan.file.destination);
         }
-        outcome(each.plan.file, result);
+        outcome(each.plan.file, result, result == FileOutcome::Failed ? m_reason : std::string());
     }
     // The new names are made durable too, before the run may call the install a success.
     if (!placed.empty() && !fs.flush(placed)) {
@@ -349,10 +370,11 @@ FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, con
     FileOutcome result = FileOutcome::Failed;
     ReplacementBatch batch(services);
     batch.add(PlanListedFile(file, window, services));
-    if (!batch.commit([&](const ListedFile&, FileOutcome outcome) { result = outcome; })) {
+    if (!batch.commit([&](const ListedFile&, FileOutcome outcome, std::string_view) { result = outcome; })) {
         result = FileOutcome::Failed;
     }
-    return result;
+    // A file passed over is a new file that was not copied, as the installer has always said.
+    return result == FileOutcome::PassedOver ? FileOutcome::NewFile : result;
 }
 
 } // namespace hotfix

@@ -42,6 +42,8 @@ enum class PlannedAction {
     // Installed, but it cannot be replaced: every backup name is taken, or the root is the package itself.
     RefusedNoBackupName,
     RefusedPackageIsRoot,
+    // Unattended only: the installed file holds the package's bytes already; nothing is done.
+    AlreadyInPlace,
 };
 
 // A listed file with its decision and every name the install will create for it beside the destination.
@@ -60,7 +62,8 @@ struct PlannedFile {
 
 // Decides what the install does with the listed file, from the disk as it stands and the suffix the checks
 // settled; a backup left beside a file that is not installed switches the run to the date suffix, as it
-// always has. Nothing on the disk changes.
+// always has. Unattended, an installed file that holds the package's bytes is in place already. Nothing on
+// the disk changes.
 PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, const EngineServices& services);
 
 // A listed file whose new content (or backup copy) is written beside its place, complete but not yet
@@ -88,6 +91,9 @@ public:
 // the disk, without waiting for the disk once per file.
 class ReplacementBatch {
 public:
+    // What became of a file, and for a failure the system's reason where it is known.
+    using Settle = std::function<void(const ListedFile&, FileOutcome, std::string_view reason)>;
+
     explicit ReplacementBatch(const EngineServices& services, BatchJournal* journal = nullptr)
         : m_services(services)
         , m_journal(journal) {}
@@ -102,21 +108,21 @@ public:
     // puts them in place in the order added and reports each one's outcome. Empties the batch. False when the
     // batch could not be journalled or made durable (the user has been told). staged is told each time a
     // file's slow part, its copies, is done.
-    bool commit(const std::function<void(const ListedFile&, FileOutcome)>& outcome,
-                const std::function<void()>& staged = {});
+    bool commit(const Settle& outcome, const std::function<void()>& staged = {});
 
 private:
     // The destination as Windows compares names: separators and ASCII letters' case do not count.
     static std::string folded(std::string_view destination);
     std::variant<FileOutcome, StagedFile> stage(const PlannedFile& planned);
     // Flushes, journals and puts the staged files in place.
-    bool putInPlace(const std::vector<StagedFile>& staged,
-                    const std::function<void(const ListedFile&, FileOutcome)>& outcome);
+    bool putInPlace(const std::vector<StagedFile>& staged, const Settle& outcome);
     FileOutcome placeOne(const StagedFile& staged);
 
     const EngineServices& m_services;
     BatchJournal* m_journal;
     std::vector<PlannedFile> m_planned;
+    // Why the last step that failed, failed.
+    std::string m_reason;
     std::unordered_set<std::string> m_destinations;
 };
 

@@ -133,6 +133,10 @@ std::string_view RecordOutcomeName(FileOutcome outcome) {
         return "package file missing";
     case FileOutcome::Failed:
         return "failed";
+    case FileOutcome::InPlace:
+        return "in place";
+    case FileOutcome::PassedOver:
+        return "passed over";
     }
     return "";
 }

@@ -6,6 +6,7 @@
 #include "engine/install_record.hpp"
 #include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
+#include "engine/text.hpp"
 #include "platform/msg_box.hpp"
 #include "platform/run_lock.hpp"
 
@@ -18,14 +19,21 @@ struct RunState {
     InstallRecord* record = nullptr;
     bool ok = true;
     bool replaced = false;
+    bool added = false;
+    bool inPlace = false;
     int done = 0;
     int total = 0;
 };
 
 // Takes one file's final outcome into the run: a replaced library gets its registration lines.
-void settle(const ListedFile& file, FileOutcome outcome, InstallerWindow& window, RegistrationScript& script,
-            RunState& run) {
-    if (run.record != nullptr) {
+void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason, InstallerWindow& window,
+            RegistrationScript& script, const EngineServices& services, RunState& run) {
+    if (services.log) {
+        services.log(concat({RecordSideName(file.side), "\t", RecordOutcomeName(outcome), "\t",
+                             file.destination, reason.empty() ? "" : "\t", reason}));
+    }
+    // A file in place already is no part of the install's record.
+    if (run.record != nullptr && outcome != FileOutcome::InPlace) {
         run.record->Outcome(file, outcome);
     }
     switch (outcome) {
@@ -45,6 +53,12 @@ void settle(const ListedFile& file, FileOutcome outcome, InstallerWindow& window
         run.ok = false;
         break;
     case FileOutcome::NewFile:
+        run.added = true;
+        break;
+    case FileOutcome::InPlace:
+        run.inPlace = true;
+        break;
+    case FileOutcome::PassedOver:
         break;
     }
 }
@@ -58,8 +72,8 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
         return;
     }
     RegistrationScript script(side, services, run.silentSwitch);
-    const auto settleFile = [&](const ListedFile& file, FileOutcome outcome) {
-        settle(file, outcome, window, script, run);
+    const auto settleFile = [&](const ListedFile& file, FileOutcome outcome, std::string_view reason) {
+        settle(file, outcome, reason, window, script, services, run);
     };
     // A file counts as done once its copies are made: that is what takes the time.
     const auto fileDone = [&] {
@@ -86,6 +100,22 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
 
 } // namespace
 
+bool HotFixInPlace(InstallerWindow& window, const EngineServices& services) {
+    bool anyInPlace = false;
+    for (const Side side : kSides) {
+        for (int i = 0; i < window.itemCount(side); ++i) {
+            const PlannedFile plan =
+                PlanListedFile(listedFileAt(side, i, window, services.programFolder), window, services);
+            if (plan.action == PlannedAction::AlreadyInPlace) {
+                anyInPlace = true;
+            } else if (plan.action != PlannedAction::PassOverFolderMissing) {
+                return false;
+            }
+        }
+    }
+    return anyInPlace;
+}
+
 RunResult RunInstall(InstallerWindow& window, const EngineServices& services) {
     const RunLockHold lock(services.runLock);
     if (!lock.held()) {
@@ -99,6 +129,11 @@ RunResult RunInstall(InstallerWindow& window, const EngineServices& services) {
     const int windowsCount = window.itemCount(Side::Windows);
     if (!window.installState().ChecksPassed) {
         return RunResult::Failed;
+    }
+    // A retry of an unattended install that went through changes nothing, not even the record.
+    if (window.unattended() && HotFixInPlace(window, services)) {
+        services.msgBox.show(messages::allInPlace());
+        return RunResult::Succeeded;
     }
     const bool recorded = !services.recordFolder.empty();
     std::optional<InstallRecord> record = recorded ? InstallRecord::Begin(window, services) : std::nullopt;
@@ -114,12 +149,17 @@ RunResult RunInstall(InstallerWindow& window, const EngineServices& services) {
     if (windowsCount > 0) {
         runSide(Side::Windows, window, services, run);
     }
-    const bool applied = run.ok && run.replaced;
+    // Unattended, a hot fix that only adds files, or finds some in place already, is applied too; the
+    // window has always called a run that replaced nothing a failure.
+    const bool applied = run.ok && (run.replaced || (window.unattended() && (run.added || run.inPlace)));
     // The files are in place whatever becomes of the record's last line; its entries came before them.
     if (record) {
         record->Finish(applied);
     }
     if (applied) {
+        if (!run.replaced && !run.inPlace) {
+            services.msgBox.show(messages::everyFileWasNew());
+        }
         services.msgBox.show(messages::hotFixApplied());
         if (window.closeAfterInstallationTicked()) {
             window.CmdCancel_Click();

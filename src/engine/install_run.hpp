@@ -9,4 +9,9 @@ namespace hotfix {
 // applied.
 RunResult RunInstall(InstallerWindow& window, const EngineServices& services);
 
+// Whether every listed file holds the package's bytes, but those whose folder the workstation does not have
+// (an optional part of the product): the hot fix is in place, and an unattended install has nothing to do.
+// Looks only (the window must be unattended for a file to count as in place).
+bool HotFixInPlace(InstallerWindow& window, const EngineServices& services);
+
 } // namespace hotfix

@@ -42,6 +42,11 @@ public:
 
     virtual InstallState& installState() = 0;
 
+    // Run by a deployment tool, not a person: a file that holds the package's bytes already is left alone (a
+    // retry changes nothing), and a hot fix that only adds files is applied. The window keeps backing up on
+    // every press, and calls a run that replaced nothing a failure.
+    virtual bool unattended() const { return false; }
+
     // How many listed files of how many the run has dealt with; a window may show it.
     virtual void installProgress(int done, int total) {
         (void)done;

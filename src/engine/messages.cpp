@@ -98,6 +98,11 @@ MsgBoxRequest scriptsStillRunning(long long seconds) {
                             " seconds; whether the libraries were registered is not known"}));
 }
 
+MsgBoxRequest notRegistered(std::string_view library, int regsvr32Code) {
+    return errorBox(concat({" Library ''", library, "'' could not be registered: regsvr32 ended with ",
+                            std::to_string(regsvr32Code)}));
+}
+
 MsgBoxRequest recordNotPrivate(std::string_view path, std::string_view why) {
     return errorBox(
         concat({" The install record at ''", path, "'' cannot be trusted: ", why, ". Nothing was changed"}));

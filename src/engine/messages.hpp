@@ -74,11 +74,22 @@ MsgBoxRequest backupNotOriginal(std::string_view backup, std::string_view destin
 MsgBoxRequest couldNotRestore(std::string_view destination, std::string_view backup);
 MsgBoxRequest couldNotRemove(std::string_view destination);
 MsgBoxRequest scriptsStillRunning(long long seconds);
+MsgBoxRequest notRegistered(std::string_view library, int regsvr32Code);
 // The record, or a folder it lives in, is not the installer's own to trust (why: "it is a link", ...).
 MsgBoxRequest recordNotPrivate(std::string_view path, std::string_view why);
 // A line of the record is not one the installer writes; nothing is changed.
 MsgBoxRequest recordRefused(std::string_view recordPath, int line, std::string_view why);
 MsgBoxRequest recordTooLarge(std::string_view recordPath);
+
+inline MsgBoxRequest allInPlace() {
+    return {"Every file of the HotFix is in place already; nothing was changed", MsgButtons::Ok,
+            MsgIcon::Information, std::string("HotFix Installer")};
+}
+
+inline MsgBoxRequest everyFileWasNew() {
+    return {"Every file of the HotFix was new: none was replaced", MsgButtons::Ok, MsgIcon::Information,
+            std::string("HotFix Installer")};
+}
 
 inline MsgBoxRequest nothingToRestore() {
     return {"Every recorded install of this HotFix is undone already", MsgButtons::Ok, MsgIcon::Information,

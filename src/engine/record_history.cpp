@@ -133,7 +133,8 @@ bool isBackupOf(std::string_view backup, std::string_view destination, std::stri
 }
 
 bool isOutcomeName(std::string_view name) {
-    return name == "replaced" || name == kAddedOutcome || name == "package file missing" || name == "failed";
+    return name == "replaced" || name == kAddedOutcome || name == "package file missing" ||
+           name == "failed" || name == "in place" || name == "passed over";
 }
 
 bool isRestoreAction(std::string_view name) {

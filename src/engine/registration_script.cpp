@@ -83,10 +83,28 @@ std::vector<std::string> registrationLines(LibraryInScript place, std::string_vi
     return lines;
 }
 
-std::string selfRemovalLine(std::string_view scriptFileName) {
+std::string selfRemovalLine(std::string_view scriptFileName, bool reporting) {
     // By its bare name in its own folder: the folder's text, expanded from %~f0, would be expanded once more
     // by Wine's cmd where it holds "%".
-    return concat({"popd & del ", scriptFileName, " & exit"});
+    return concat({"popd & del ", scriptFileName, reporting ? " & exit %hotfixFailed%" : " & exit"});
+}
+
+std::string reportLine(int place) {
+    // On a line of its own, after the block: cmd expands %errorlevel% as it reads the line, once the
+    // block's regsvr32 (or the failed change of folder) has set it.
+    return "if errorlevel 1 if \"%hotfixFailed%\"==\"0\" set /a \"hotfixFailed=" +
+           std::to_string(std::min(place, 15)) + "*16+(%errorlevel%&15)\"";
+}
+
+std::optional<RegistrationFailure> decodeRegistrationExit(int exitCode) {
+    if (exitCode == 0) {
+        return std::nullopt;
+    }
+    // An interpreter that ended otherwise (killed, crashed) tells no place.
+    if (exitCode < 16 || exitCode > 255) {
+        return RegistrationFailure{0, exitCode};
+    }
+    return RegistrationFailure{exitCode / 16, exitCode % 16};
 }
 
 RegistrationScript::RegistrationScript(Side side, const EngineServices& services, std::string silentSwitch)
@@ -96,10 +114,23 @@ RegistrationScript::RegistrationScript(Side side, const EngineServices& services
     , m_path(m_basePath) {}
 
 bool RegistrationScript::create() {
+    if (createIn(m_basePath)) {
+        return true;
+    }
+    // A package folder that cannot be written (a share users may only read): the scripts go to the
+    // records' folder, which only administrators may change, and run from there.
     FileSystem& fs = m_services.fs;
-    const std::string stem = m_basePath.substr(0, m_basePath.size() - std::string_view(".bat").size());
+    const std::string scripts = concat({m_services.recordFolder, "\\Scripts"});
+    const std::string name = m_basePath.substr(m_basePath.rfind('\\'));
+    return !m_services.recordFolder.empty() && fs.folderExists(m_services.recordFolder) &&
+           fs.makePrivateFolder(scripts) == FileSystem::Privacy::Private && createIn(scripts + name);
+}
+
+bool RegistrationScript::createIn(const std::string& basePath) {
+    FileSystem& fs = m_services.fs;
+    const std::string stem = basePath.substr(0, basePath.size() - std::string_view(".bat").size());
     for (int n = 1;; ++n) {
-        m_path = n == 1 ? m_basePath : stem + "_" + std::to_string(n) + ".bat";
+        m_path = n == 1 ? basePath : stem + "_" + std::to_string(n) + ".bat";
         if (fs.createTextFile(m_path)) {
             m_created = true;
             return true;
@@ -131,9 +162,16 @@ bool RegistrationScript::AddLibrary(std::string_view name, std::string_view dest
         m_started = true;
         m_writeFailed = !create();
     }
+    std::vector<std::string> lines = registrationLines(place, m_silentSwitch, *nameText, *folderText);
+    if (m_services.registrationFailed) {
+        if (place == LibraryInScript::First) {
+            lines.insert(lines.begin() + 1, "set hotfixFailed=0");
+        }
+        m_libraries.push_back(concat({destinationFolder, name}));
+        lines.push_back(reportLine(static_cast<int>(m_libraries.size())));
+    }
     if (!m_writeFailed) {
-        m_writeFailed =
-            !fs.appendLines(m_path, registrationLines(place, m_silentSwitch, *nameText, *folderText));
+        m_writeFailed = !fs.appendLines(m_path, lines);
     }
     return !m_writeFailed;
 }
@@ -143,9 +181,11 @@ bool RegistrationScript::FinishScript() {
         return true;
     }
     FileSystem& fs = m_services.fs;
+    const bool reporting = static_cast<bool>(m_services.registrationFailed);
     if (!m_writeFailed) {
         const std::string fileName = m_path.substr(m_path.rfind('\\') + 1);
-        m_writeFailed = !fs.appendLines(m_path, std::vector<std::string>{selfRemovalLine(fileName)});
+        m_writeFailed =
+            !fs.appendLines(m_path, std::vector<std::string>{selfRemovalLine(fileName, reporting)});
     }
     if (m_writeFailed) {
         m_services.msgBox.show(messages::couldNotWriteScript(m_path));
@@ -153,13 +193,19 @@ bool RegistrationScript::FinishScript() {
         return false;
     }
     const std::optional<std::string> identity = fs.identity(m_path);
-    const bool launched = m_services.launcher.startScript(m_path, [&fs, path = m_path, identity] {
-        // The script has removed itself unless its interpreter ended early. Another installer may since
-        // have made a new script of that name, which stays.
-        if (identity && fs.identity(path) == identity) {
-            removeScriptFile(fs, path);
-        }
-    });
+    const auto failed = m_services.registrationFailed;
+    const bool launched = m_services.launcher.startScript(
+        m_path, [&fs, path = m_path, identity, failed, libraries = m_libraries](int exitCode) {
+            // The script has removed itself unless its interpreter ended early. Another installer may since
+            // have made a new script of that name, which stays.
+            if (identity && fs.identity(path) == identity) {
+                removeScriptFile(fs, path);
+            }
+            if (const auto failure = failed ? decodeRegistrationExit(exitCode) : std::nullopt) {
+                const std::size_t place = static_cast<std::size_t>(failure->place);
+                failed(place >= 1 && place <= libraries.size() ? libraries[place - 1] : path, failure->code);
+            }
+        });
     if (!launched) {
         m_services.msgBox.show(messages::couldNotStart(m_path));
         removeOwnScript();

@@ -2,6 +2,7 @@
 
 #include "engine/side.hpp"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +23,20 @@ std::vector<std::string> registrationLines(LibraryInScript place, std::string_vi
                                            std::string_view name, std::string_view destinationFolder);
 
 // A script's last line: back to its own folder, remove its file, and end the interpreter before it would
-// read on in the removed file (which cmd reports as an error).
-std::string selfRemovalLine(std::string_view scriptFileName);
+// read on in the removed file (which cmd reports as an error). Reporting, the interpreter ends with the code
+// that reportLine set.
+std::string selfRemovalLine(std::string_view scriptFileName, bool reporting = false);
+
+// The line after a library's block that notes the first library regsvr32 refused, as its place in the
+// script (1 to 15; 15 stands for the 15th or a later one) times 16 plus regsvr32's code (0 to 15): the code
+// the interpreter ends with, within the 8 bits that reach the installer through Wine.
+std::string reportLine(int place);
+// The library's place and regsvr32's code from the interpreter's exit code; nothing for 0.
+struct RegistrationFailure {
+    int place = 0;
+    int code = 0;
+};
+std::optional<RegistrationFailure> decodeRegistrationExit(int exitCode);
 
 // A name or folder that no quoting makes safe in a script line (a quote mark, a control character).
 bool unsafeForScript(std::string_view text);
@@ -34,7 +47,8 @@ bool isLibrary(std::string_view name);
 // Writes one side's registration script during a run and starts it at the end of the side. A script is
 // written only to a file this run creates (Register.bat, or Register_2.bat and on where that is taken: it
 // may be running, started by another installer here or on another machine) and removes itself as its last
-// act; the installer removes only its own scripts, and only when no interpreter runs them.
+// act; the installer removes only its own scripts, and only when no interpreter runs them. Where the
+// package folder cannot be written, the script is made in the records' folder instead (Scripts).
 class RegistrationScript {
 public:
     RegistrationScript(Side side, const EngineServices& services, std::string silentSwitch);
@@ -53,6 +67,7 @@ public:
 
 private:
     bool create();
+    bool createIn(const std::string& basePath);
     void removeOwnScript();
 
     const EngineServices& m_services;
@@ -62,6 +77,8 @@ private:
     bool m_started = false;
     bool m_created = false;
     bool m_writeFailed = false;
+    // The libraries in their order in the script, by full path, for a report of one that failed.
+    std::vector<std::string> m_libraries;
 };
 
 } // namespace hotfix

@@ -70,6 +70,8 @@ public:
     // install (or this one) added it.
     // Whether the undo changed a name in the destination's folder, which must be made durable.
     bool changedNames() const { return m_changedNames; }
+    // Why it failed, in the system's words, where that is known.
+    const std::string& reason() const { return m_reason; }
 
     RestoreAction run(const std::set<std::string>& earlierOriginals, bool absentBefore) {
         // Whatever the run had not put in place yet is its own alone.
@@ -187,6 +189,7 @@ private:
     }
 
     RestoreAction failed(const MsgBoxRequest& why) {
+        m_reason = m_fs.lastError();
         m_services.msgBox.show(why);
         return RestoreAction::Failed;
     }
@@ -195,6 +198,7 @@ private:
     const EngineServices& m_services;
     FileSystem& m_fs;
     bool m_changedNames = false;
+    std::string m_reason;
 };
 
 // A recorded file with the install it belongs to, in the order the installs made them.
@@ -233,6 +237,11 @@ public:
             ok = ok && action != RestoreAction::Failed && action != RestoreAction::ChangedSince;
             if (fileUndo.changedNames()) {
                 changed.push_back(file.destination);
+            }
+            if (m_services.log) {
+                m_services.log(
+                    concat({RecordSideName(file.side), "\t", RestoreActionName(action), "\t",
+                            file.destination, fileUndo.reason().empty() ? "" : "\t", fileUndo.reason()}));
             }
             noteForRegistration(m_entries[i], action);
             lines += RecordLine(

@@ -108,6 +108,10 @@ public:
     // Looks at the file or folder itself, never through a link.
     virtual Privacy privacy(std::string_view path) = 0;
 
+    // Why the last call that failed, failed, in the system's words (the errno text, or Windows' message for
+    // GetLastError); empty where that is not known. For the log, never for a decision.
+    virtual std::string lastError() const { return {}; }
+
     // Tells files apart for as long as they exist: two paths give the same key exactly when they name one
     // file, and a file made later at the same path gives another key. Nothing when nothing is there.
     virtual std::optional<std::string> identity(std::string_view path) = 0;

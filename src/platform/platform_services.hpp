@@ -26,8 +26,11 @@ std::unique_ptr<RunLock> makeRunLock();
 using CallbackPoster = std::function<void(std::function<void()>)>;
 std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post = {});
 
-// The folder of the running program, as the platform names it, without a closing separator.
+// The folder of the running program, as Windows names it (on POSIX, the name Wine gives it: C:\Patch, or
+// Z:\... outside the prefix's drives), without a closing separator: the name boxes, logs and records show.
 std::string programFolder();
+// The same folder as the host's own file calls name it (the same on Windows).
+std::string hostProgramFolder();
 
 // The machine's shared data folder (%ProgramData% on Windows, "C:\ProgramData" of the Wine prefix on POSIX),
 // Windows-style, as the FileSystem takes it, without a closing separator.

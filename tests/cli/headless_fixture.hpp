@@ -26,11 +26,13 @@ public:
         const fs::path path = FakeLauncher::hostPath(scriptPath);
         scripts.push_back(readFile(path));
         fs::remove(path);
-        post(std::move(onExit));
+        post([onExit = std::move(onExit), code = exitCode] { onExit(code); });
         return true;
     }
     CallbackPoster post;
     std::vector<std::string> scripts;
+    // What the interpreters end with.
+    int exitCode = 0;
 };
 
 // The machine's lock, as another process holds it or lets it be.
@@ -106,10 +108,18 @@ public:
         return lines;
     }
 
+    // Everything on the machine but its logs, which every install and restore writes to.
     std::map<std::string, std::string> everything() const {
+        std::map<std::string, std::string> records = filesBelow(data.path());
+        std::erase_if(records, [](const auto& entry) { return entry.first.starts_with("Logs/"); });
         return {{"machine", flatten(filesBelow(machine.path()))},
                 {"package", flatten(filesBelow(package.path()))},
-                {"data", flatten(filesBelow(data.path()))}};
+                {"data", flatten(records)}};
+    }
+
+    std::string machineLog() const {
+        const auto logs = filesBelow(data.path() / "Logs");
+        return logs.empty() ? std::string() : logs.begin()->second;
     }
 
     static std::string flatten(const std::map<std::string, std::string>& files) {

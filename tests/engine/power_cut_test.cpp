@@ -72,8 +72,8 @@ struct Workstation {
     explicit Workstation(PowerCutFileSystem disk, bool hardLinks)
         : fs(std::move(disk))
         , linkless(fs)
-        , services{std::string(kPackage), hardLinks ? static_cast<FileSystem&>(fs) : linkless, boxes, launcher,
-                   std::string(kRecords)} {
+        , services{std::string(kPackage), hardLinks ? static_cast<FileSystem&>(fs) : linkless, boxes,
+                   launcher, std::string(kRecords)} {
         window.TxtPath = rootOf(Side::Product);
         window.TxtWinPath = rootOf(Side::Windows);
         window.chkRegisterDlls = true;
@@ -86,12 +86,14 @@ struct Workstation {
     static PowerCutFileSystem fresh() {
         PowerCutFileSystem disk;
         for (const Item& item : kItems) {
-            const std::string packageFolder = item.side == Side::Product ? "\\Setup\\Vtrl\\" : "\\Setup\\Othr\\";
-            disk.put(std::string(kPackage) + packageFolder + std::string(item.folder) + std::string(item.name),
+            const std::string packageFolder =
+                item.side == Side::Product ? "\\Setup\\Vtrl\\" : "\\Setup\\Othr\\";
+            disk.put(std::string(kPackage) + packageFolder + std::string(item.folder) +
+                         std::string(item.name),
                      newContent(item));
             if (!item.installed.empty()) {
-                disk.put(rootOf(item.side) + "\\" + std::string(item.installed), "old " + std::string(item.name),
-                         item.marks);
+                disk.put(rootOf(item.side) + "\\" + std::string(item.installed),
+                         "old " + std::string(item.name), item.marks);
             }
         }
         disk.put(std::string(kPackage) + "\\Setup\\InstallPatch.BLR", "(read by the window)");
@@ -135,7 +137,8 @@ std::map<std::string, std::string> workstationFiles(const PowerCutFileSystem& fs
     std::map<std::string, std::string> out = fs.files();
     std::erase_if(out, [](const auto& entry) {
         const std::string& path = entry.first;
-        return path.starts_with(kRecords) || path.ends_with(".bat") || path.find("~hotfix,") != std::string::npos;
+        return path.starts_with(kRecords) || path.ends_with(".bat") ||
+               path.find("~hotfix,") != std::string::npos;
     });
     return out;
 }
@@ -210,11 +213,13 @@ TEST_P(PowerCutSweep, everyFileIsWholeAtEveryCutAndARestoreGivesTheWorkstationBa
                 ASSERT_TRUE(ws.runCut(0, false));
             }
             ranWhole = ws.runCut(k, sweep.duringRestore);
-            const bool applied = !ws.boxes.shown.empty() && ws.boxes.shown.back().prompt == "Sucessfully Applied the HotFix";
+            const bool applied =
+                !ws.boxes.shown.empty() && ws.boxes.shown.back().prompt == "Sucessfully Applied the HotFix";
             Workstation crashed(ws.fs.afterPowerCut(survival), sweep.hardLinks);
             const auto kept = workstationFiles(crashed.fs);
             const std::string where = std::string(sweep.name) + ", power cut before operation " +
-                                      std::to_string(k) + (survival == Survival::NamesAhead ? ", names ahead" : "");
+                                      std::to_string(k) +
+                                      (survival == Survival::NamesAhead ? ", names ahead" : "");
             EXPECT_THAT(brokenWholeness(before, kept), ::testing::IsEmpty()) << where;
             if (ranWhole && applied && !sweep.duringRestore) {
                 // Success is told only once the new files' names are on the disk.
@@ -238,7 +243,8 @@ TEST_P(PowerCutSweep, everyFileIsWholeAtEveryCutAndARestoreGivesTheWorkstationBa
             break;
         }
     }
-    std::printf("%s: %d power cuts, each kept two ways, then restored\n", std::string(sweep.name).c_str(), cuts);
+    std::printf("%s: %d power cuts, each kept two ways, then restored\n", std::string(sweep.name).c_str(),
+                cuts);
     EXPECT_GT(cuts, 50);
 }
 

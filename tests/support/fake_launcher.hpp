@@ -39,7 +39,7 @@ public:
                 }
                 auto handler = std::move(script.onExit);
                 script.onExit = nullptr;
-                handler();
+                handler(exitCode);
             }
         }
     }
@@ -57,6 +57,8 @@ public:
     std::function<std::string(const std::string&)> contentOf;
     bool startSucceeds = true;
     bool scriptsRemoveThemselves = true;
+    // What the interpreters end with.
+    int exitCode = 0;
     std::vector<Started> started;
 };
 

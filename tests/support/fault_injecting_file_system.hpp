@@ -58,7 +58,7 @@ public:
     // The calls that leave part of their work behind. Every other call fails whole: a creation that fails
     // partway leaves nothing, as the backends remove a file they made but could not complete.
     bool copyFileToNew(std::string_view from, std::string_view to) override {
-        if (!refuses("copyFileToNew", from, to)) {
+        if (!check("copyFileToNew", from, to)) {
             return real().copyFileToNew(from, to);
         }
         if (partway() && real().copyFileToNew(from, to)) {
@@ -67,7 +67,7 @@ public:
         return false;
     }
     bool appendLines(std::string_view path, std::span<const std::string> lines) override {
-        if (!refuses("appendLines", path, {})) {
+        if (!check("appendLines", path, {})) {
             return real().appendLines(path, lines);
         }
         if (partway() && real().fileExists(path)) {
@@ -81,7 +81,7 @@ public:
         return false;
     }
     bool appendDurably(std::string_view path, std::string_view bytes) override {
-        if (!refuses("appendDurably", path, {})) {
+        if (!check("appendDurably", path, {})) {
             return real().appendDurably(path, bytes);
         }
         if (partway()) {
@@ -93,7 +93,7 @@ public:
     // A read that fails has handed over the first half of the file (nothing of an empty one), so that a
     // reader that uses the bytes before it knows the outcome is caught.
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
-        if (!refuses("readFile", path, {})) {
+        if (!check("readFile", path, {})) {
             return real().readFile(path, sink);
         }
         std::string bytes;

@@ -14,85 +14,87 @@ public:
         : m_real(real) {}
 
     bool fileExists(std::string_view path) override {
-        return !refuses("fileExists", path, {}) && m_real.fileExists(path);
+        return !check("fileExists", path, {}) && m_real.fileExists(path);
     }
     bool folderExists(std::string_view path) override {
-        return !refuses("folderExists", path, {}) && m_real.folderExists(path);
+        return !check("folderExists", path, {}) && m_real.folderExists(path);
     }
     bool sameFile(std::string_view first, std::string_view second) override {
-        return !refuses("sameFile", first, second) && m_real.sameFile(first, second);
+        return !check("sameFile", first, second) && m_real.sameFile(first, second);
     }
     std::optional<FileAttributes> attributes(std::string_view path) override {
-        if (refuses("attributes", path, {})) {
+        if (check("attributes", path, {})) {
             return std::nullopt;
         }
         return m_real.attributes(path);
     }
     bool setAttributes(std::string_view path, FileAttributes attributes) override {
-        return !refuses("setAttributes", path, {}) && m_real.setAttributes(path, attributes);
+        return !check("setAttributes", path, {}) && m_real.setAttributes(path, attributes);
     }
     bool clearAttributes(std::string_view path) override {
-        return !refuses("clearAttributes", path, {}) && m_real.clearAttributes(path);
+        return !check("clearAttributes", path, {}) && m_real.clearAttributes(path);
     }
     bool copyFile(std::string_view from, std::string_view to) override {
-        return !refuses("copyFile", from, to) && m_real.copyFile(from, to);
+        return !check("copyFile", from, to) && m_real.copyFile(from, to);
     }
     bool copyFileToNew(std::string_view from, std::string_view to) override {
-        return !refuses("copyFileToNew", from, to) && m_real.copyFileToNew(from, to);
+        return !check("copyFileToNew", from, to) && m_real.copyFileToNew(from, to);
     }
     LinkResult linkFile(std::string_view existing, std::string_view newName) override {
-        if (refuses("linkFile", existing, newName)) {
+        if (check("linkFile", existing, newName)) {
             return LinkResult::Failed;
         }
         return m_real.linkFile(existing, newName);
     }
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override {
-        return !refuses(overwrite == Overwrite::Never ? "moveFile" : "moveFileOver", from, to) &&
+        return !check(overwrite == Overwrite::Never ? "moveFile" : "moveFileOver", from, to) &&
                m_real.moveFile(from, to, overwrite);
     }
     bool flush(std::span<const std::string> paths) override {
-        return !refuses("flush", paths.empty() ? std::string_view() : paths.front(), {}) &&
-               m_real.flush(paths);
+        return !check("flush", paths.empty() ? std::string_view() : paths.front(), {}) && m_real.flush(paths);
     }
     bool deleteFile(std::string_view path) override {
-        return !refuses("deleteFile", path, {}) && m_real.deleteFile(path);
+        return !check("deleteFile", path, {}) && m_real.deleteFile(path);
     }
     bool createTextFile(std::string_view path) override {
-        return !refuses("createTextFile", path, {}) && m_real.createTextFile(path);
+        return !check("createTextFile", path, {}) && m_real.createTextFile(path);
     }
     std::optional<std::string> scriptText(std::string_view text) override { return m_real.scriptText(text); }
     std::optional<std::string> identity(std::string_view path) override {
-        if (refuses("identity", path, {})) {
+        if (check("identity", path, {})) {
             return std::nullopt;
         }
         return m_real.identity(path);
     }
     std::optional<std::string> readTextFile(std::string_view path) override {
-        if (refuses("readTextFile", path, {})) {
+        if (check("readTextFile", path, {})) {
             return std::nullopt;
         }
         return m_real.readTextFile(path);
     }
     bool appendLines(std::string_view path, std::span<const std::string> lines) override {
-        return !refuses("appendLines", path, {}) && m_real.appendLines(path, lines);
+        return !check("appendLines", path, {}) && m_real.appendLines(path, lines);
     }
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
-        return !refuses("readFile", path, {}) && m_real.readFile(path, sink);
+        return !check("readFile", path, {}) && m_real.readFile(path, sink);
     }
     bool createFolders(std::string_view path) override {
-        return !refuses("createFolders", path, {}) && m_real.createFolders(path);
+        return !check("createFolders", path, {}) && m_real.createFolders(path);
     }
     bool appendDurably(std::string_view path, std::string_view bytes) override {
-        return !refuses("appendDurably", path, {}) && m_real.appendDurably(path, bytes);
+        return !check("appendDurably", path, {}) && m_real.appendDurably(path, bytes);
     }
     bool removeName(std::string_view path) override {
-        return !refuses("removeName", path, {}) && m_real.removeName(path);
+        return !check("removeName", path, {}) && m_real.removeName(path);
+    }
+    std::string lastError() const override {
+        return m_refusedLast ? std::string("the test made the operation fail") : m_real.lastError();
     }
     Privacy makePrivateFolder(std::string_view path) override {
-        return refuses("makePrivateFolder", path, {}) ? Privacy::Unknown : m_real.makePrivateFolder(path);
+        return check("makePrivateFolder", path, {}) ? Privacy::Unknown : m_real.makePrivateFolder(path);
     }
     Privacy privacy(std::string_view path) override {
-        return refuses("privacy", path, {}) ? Privacy::Unknown : m_real.privacy(path);
+        return check("privacy", path, {}) ? Privacy::Unknown : m_real.privacy(path);
     }
 
 protected:
@@ -108,8 +110,15 @@ protected:
         return false;
     }
 
+    // Asks refuses() and remembers the answer, for lastError().
+    bool check(std::string_view op, std::string_view path, std::string_view to) {
+        m_refusedLast = refuses(op, path, to);
+        return m_refusedLast;
+    }
+
 private:
     FileSystem& m_real;
+    bool m_refusedLast = false;
 };
 
 } // namespace hotfix::test

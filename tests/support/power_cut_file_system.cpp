@@ -272,7 +272,8 @@ bool PowerCutFileSystem::appendLines(std::string_view path, std::span<const std:
     return true;
 }
 
-bool PowerCutFileSystem::readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) {
+bool PowerCutFileSystem::readFile(std::string_view path,
+                                  const std::function<void(std::span<const char>)>& sink) {
     step("readFile");
     const File* file = fileAt(placeOf(path));
     if (file == nullptr) {

@@ -135,4 +135,17 @@ sameBytes "$work/originals/Bin/Engine.dll" "$product/Bin/Engine.dll_hf7"
 grep -q 'HotFix Installer: Sucessfully Applied the HotFix' "$drive/install.log" ||
     fail "the log holds: $(cat "$drive/install.log")"
 registered || fail "the new COM library was not registered again by --install"
+
+step "detecting and retrying as a deployment tool does"
+wine "$program" --detect > "$work/detect.out" 2> "$work/detect.err" || fail "--detect ended with $?: $(cat "$work/detect.err")"
+[[ $(grep -c 'is in place' "$work/detect.out") -eq 1 ]] || fail "--detect said: $(cat "$work/detect.out")"
+wine "$program" --install --suffix hf7 > /dev/null 2> "$work/retry.err" ||
+    fail "a retried --install ended with $?: $(cat "$work/retry.err")"
+grep -q 'in place already' "$work/retry.err" || fail "a retried --install said: $(cat "$work/retry.err")"
+[[ ! -e "$product/Bin/Engine.dll_hf7_2" ]] || fail "a retried --install backed the hot fix up again"
+set +e
+wine "$program" /quiet > /dev/null 2>&1
+status=$?
+set -e
+[[ $status -eq 2 ]] || fail "/quiet ended with $status, not 2"
 step "passed without the window too"

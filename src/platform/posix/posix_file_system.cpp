@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
@@ -299,33 +300,39 @@ bool PosixFileSystem::copyFile(std::string_view from, std::string_view to) {
 
 bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     const auto [target, targetStat] = find(to);
-    return !targetStat && copy(from, target);
+    return targetStat ? fail(EEXIST) : copy(from, target);
 }
 
 bool PosixFileSystem::copy(std::string_view from, const std::string& target) {
     Fd in(openRetrying(find(from).native, O_RDONLY));
     if (!in.valid()) {
-        return false;
+        return fail(errno);
     }
     struct stat sourceStat {};
     if (::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode)) {
-        return false;
+        return fail(S_ISDIR(sourceStat.st_mode) ? EISDIR : errno);
     }
     // O_EXCL makes "nothing there" and the creation one step: a file that appears meanwhile is kept.
     Fd out(openRetrying(target, O_WRONLY | O_CREAT | O_EXCL, 0600));
     if (!out.valid()) {
-        return false;
+        return fail(errno);
     }
     m_paths.noteCreated(target);
     // The copy carries the source's marks, read-only included, as a Windows copy does.
     const bool copied = copyContent(in.get(), out.get()) &&
                         ::fchmod(out.get(), sourceStat.st_mode & kCopiedBits) == 0 && out.close();
     if (!copied) {
+        fail(errno);
         // A half-written file of our own making would pass for a complete one.
         ::unlink(target.c_str());
         m_paths.noteRemoved(target);
     }
     return copied;
+}
+
+bool PosixFileSystem::fail(int error) {
+    m_lastError = std::strerror(error);
+    return false;
 }
 
 FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std::string_view newName) {
@@ -345,6 +352,7 @@ FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std:
         return LinkResult::Linked;
     }
     // FAT and some network file systems have no hard links; a file at its link limit takes no more.
+    fail(errno);
     switch (errno) {
     case EPERM:
     case EOPNOTSUPP:
@@ -361,13 +369,13 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
     const auto [source, sourceStat] = find(from);
     const auto [target, targetStat] = find(to);
     if (!sourceStat || S_ISDIR(sourceStat->st_mode) || (targetStat && S_ISDIR(targetStat->st_mode))) {
-        return false;
+        return fail(sourceStat ? EISDIR : ENOENT);
     }
     bool moved = false;
     if (overwrite == Overwrite::Existing) {
         moved = ::rename(source.c_str(), target.c_str()) == 0;
     } else if (targetStat) {
-        return false;
+        return fail(EEXIST);
     } else if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
         moved = true;
     } else if ((errno == EINVAL || errno == ENOSYS) && ::link(source.c_str(), target.c_str()) == 0) {
@@ -383,7 +391,7 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
         m_paths.noteRemoved(source);
         m_paths.noteCreated(target);
     }
-    return moved;
+    return moved || fail(errno);
 }
 
 bool PosixFileSystem::flush(std::span<const std::string> paths) {
@@ -401,7 +409,7 @@ bool PosixFileSystem::flush(std::span<const std::string> paths) {
         Fd fd(native.empty() ? -1 : openRetrying(opened, O_RDONLY));
         struct stat st {};
         if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
-            return false;
+            return fail(native.empty() ? ENOENT : errno);
         }
         if (synced.contains(st.st_dev)) {
             continue;
@@ -409,11 +417,11 @@ bool PosixFileSystem::flush(std::span<const std::string> paths) {
         if (m_flushPolicy == FlushPolicy::ByFileSystem && !notBarriers.contains(st.st_dev)) {
             struct statfs fileSystem {};
             if (::fstatfs(fd.get(), &fileSystem) != 0) {
-                return false;
+                return fail(errno);
             }
             if (syncfsIsBarrier(static_cast<unsigned long>(fileSystem.f_type), kernelRelease())) {
                 if (::syncfs(fd.get()) != 0) {
-                    return false;
+                    return fail(errno);
                 }
                 synced.insert(st.st_dev);
                 continue;
@@ -421,11 +429,11 @@ bool PosixFileSystem::flush(std::span<const std::string> paths) {
             notBarriers.insert(st.st_dev);
         }
         if (status && ::fsync(fd.get()) != 0) {
-            return false;
+            return fail(errno);
         }
         folders.insert(folderOf(native));
     }
-    return std::all_of(folders.begin(), folders.end(), syncFolder);
+    return std::all_of(folders.begin(), folders.end(), syncFolder) || fail(errno);
 }
 
 bool PosixFileSystem::removeName(std::string_view path) {
@@ -443,10 +451,10 @@ bool PosixFileSystem::deleteFile(std::string_view path) {
     const std::string native = nativePath(path);
     const auto st = statPath(native);
     if (!st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
-        return false;
+        return fail(!st ? ENOENT : S_ISDIR(st->st_mode) ? EISDIR : EACCES);
     }
     if (::unlink(native.c_str()) != 0) {
-        return false;
+        return fail(errno);
     }
     m_paths.noteRemoved(native);
     return true;
@@ -587,13 +595,14 @@ bool PosixFileSystem::appendDurably(std::string_view path, std::string_view byte
     bool created = false;
     Fd fd(openForAppend(native, created));
     if (!fd.valid()) {
-        return false;
+        return fail(errno);
     }
     if (created) {
         m_paths.noteCreated(native);
     }
-    return (created || dropCutOffTail(fd.get())) && writeAll(fd.get(), bytes.data(), bytes.size()) &&
-           ::fdatasync(fd.get()) == 0 && fd.close() && (!created || syncFolder(folderOf(native)));
+    return ((created || dropCutOffTail(fd.get())) && writeAll(fd.get(), bytes.data(), bytes.size()) &&
+            ::fdatasync(fd.get()) == 0 && fd.close() && (!created || syncFolder(folderOf(native)))) ||
+           fail(errno);
 }
 
 FileSystem::Privacy PosixFileSystem::makePrivateFolder(std::string_view path) {

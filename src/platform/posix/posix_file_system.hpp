@@ -65,6 +65,8 @@ public:
 
     void useFlushPolicy(FlushPolicy policy) { m_flushPolicy = policy; }
 
+    std::string lastError() const override { return m_lastError; }
+
 private:
     struct Found {
         std::string native;
@@ -75,8 +77,11 @@ private:
     Found find(std::string_view path);
     // Copies into a new file at the native path target, removing it again when the copy breaks off.
     bool copy(std::string_view from, const std::string& target);
+    // Notes the error's text for lastError(); false.
+    bool fail(int error);
 
     FlushPolicy m_flushPolicy = FlushPolicy::ByFileSystem;
+    std::string m_lastError;
     AnsiCodePage m_listCodePage;
     unsigned m_scriptCodePage;
     PosixPathResolver m_paths;

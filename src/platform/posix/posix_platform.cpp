@@ -74,13 +74,19 @@ std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post) {
         posix::WinePrefix::fromEnvironment(), posix::PosixProcessLauncher::findWine(), std::move(post));
 }
 
-std::string programFolder() {
+std::string hostProgramFolder() {
     std::error_code error;
     const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {
         return std::filesystem::current_path(error).string();
     }
     return executable.parent_path().string();
+}
+
+std::string programFolder() {
+    const std::string native = hostProgramFolder();
+    // A technician reads Windows names; the file calls take them as they take the lists' paths.
+    return posix::WinePrefix::fromEnvironment().windowsPath(native).value_or(native);
 }
 
 std::string programDataFolder() {

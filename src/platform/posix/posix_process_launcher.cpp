@@ -149,10 +149,11 @@ bool PosixProcessLauncher::startScript(const std::string& scriptPath, ExitHandle
             if (!onExit) {
                 return;
             }
+            const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             if (post) {
-                post(std::move(onExit));
+                post([onExit = std::move(onExit), code] { onExit(code); });
             } else {
-                onExit();
+                onExit(code);
             }
         }).detach();
     } catch (const std::system_error&) {

@@ -95,7 +95,8 @@ bool copyToNew(const std::wstring& source, const std::wstring& target) {
     if (::CopyFileW(source.c_str(), target.c_str(), TRUE)) {
         return true;
     }
-    switch (::GetLastError()) {
+    const DWORD error = ::GetLastError();
+    switch (error) {
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
     case ERROR_FILE_NOT_FOUND:
@@ -108,6 +109,7 @@ bool copyToNew(const std::wstring& source, const std::wstring& target) {
         ::DeleteFileW(target.c_str());
         break;
     }
+    ::SetLastError(error);
     return false;
 }
 
@@ -448,7 +450,26 @@ bool Win32FileSystem::copyFile(std::string_view from, std::string_view to) {
 bool Win32FileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     const auto source = m_paths.toNative(from);
     const auto target = m_paths.toNative(to);
-    return source && target && copyToNew(*source, *target);
+    return noted(source && target && copyToNew(*source, *target));
+}
+
+bool Win32FileSystem::noted(bool succeeded) {
+    if (!succeeded) {
+        const DWORD error = ::GetLastError();
+        wchar_t* text = nullptr;
+        const DWORD length = ::FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+            nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        std::wstring message =
+            length > 0 ? std::wstring(text, length) : L"Windows error " + std::to_wstring(error);
+        ::LocalFree(text);
+        while (!message.empty() &&
+               (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+            message.pop_back();
+        }
+        m_lastError = narrow(message);
+    }
+    return succeeded;
 }
 
 FileSystem::LinkResult Win32FileSystem::linkFile(std::string_view existing, std::string_view newName) {
@@ -466,6 +487,7 @@ FileSystem::LinkResult Win32FileSystem::linkFile(std::string_view existing, std:
     if (::CreateHardLinkW(target->c_str(), source->c_str(), nullptr)) {
         return LinkResult::Linked;
     }
+    noted(false);
     switch (::GetLastError()) {
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
@@ -485,7 +507,7 @@ bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overw
         return false;
     }
     if (overwrite == Overwrite::Never) {
-        return ::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+        return noted(::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_WRITE_THROUGH) != 0);
     }
     const auto existing = attributesOf(*target);
     if (existing && isFolder(*existing)) {
@@ -503,6 +525,7 @@ bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overw
     if (::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
+    noted(false);
     if (readOnly) {
         ::SetFileAttributesW(target->c_str(), *existing & kSettableAttributes);
     }
@@ -525,7 +548,7 @@ bool Win32FileSystem::flush(std::span<const std::string> paths) {
             continue;
         }
         if (!flushFile(*native)) {
-            return false;
+            return noted(false);
         }
     }
     return true;
@@ -550,7 +573,10 @@ bool Win32FileSystem::removeName(std::string_view path) {
 bool Win32FileSystem::deleteFile(std::string_view path) {
     const auto native = m_paths.toNative(path);
     // Not forced: a read-only file stays.
-    return native && !isReadOnly(*native) && ::DeleteFileW(native->c_str()) != 0;
+    if (native && isReadOnly(*native)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+    }
+    return noted(native && !isReadOnly(*native) && ::DeleteFileW(native->c_str()) != 0);
 }
 
 bool Win32FileSystem::createTextFile(std::string_view path) {
@@ -682,8 +708,8 @@ bool Win32FileSystem::appendDurably(std::string_view path, std::string_view byte
     // The file itself, never one that a link or junction leads to; one writer at a time.
     Handle file(::CreateFileW(native->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    return file.valid() && !isReparsePoint(file.get()) && dropCutOffTail(file.get()) &&
-           writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close();
+    return noted(file.valid() && !isReparsePoint(file.get()) && dropCutOffTail(file.get()) &&
+                 writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close());
 }
 
 FileSystem::Privacy Win32FileSystem::makePrivateFolder(std::string_view path) {

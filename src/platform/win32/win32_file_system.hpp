@@ -40,10 +40,16 @@ public:
     bool appendDurably(std::string_view path, std::string_view bytes) override;
     Privacy makePrivateFolder(std::string_view path) override;
     Privacy privacy(std::string_view path) override;
+    std::string lastError() const override { return m_lastError; }
     std::optional<std::string> identity(std::string_view path) override;
 
 private:
+    // Notes Windows' message for GetLastError() for lastError() where the call did not succeed; passes the
+    // outcome on.
+    bool noted(bool succeeded);
+
     Win32PathResolver m_paths;
+    std::string m_lastError;
 };
 
 } // namespace hotfix::win32

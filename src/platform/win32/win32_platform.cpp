@@ -109,6 +109,10 @@ std::string programFolder() {
     return win32::narrow(path);
 }
 
+std::string hostProgramFolder() {
+    return programFolder();
+}
+
 std::string programDataFolder() {
     std::wstring folder;
     PWSTR known = nullptr;

@@ -113,14 +113,16 @@ void Win32ProcessLauncher::waitForExits() {
                 return;
             }
         }
+        DWORD exitCode = 0;
+        const int code = ::GetExitCodeProcess(ended, &exitCode) ? static_cast<int>(exitCode) : -1;
         ::CloseHandle(ended);
         if (!onExit) {
             continue;
         }
         if (m_post) {
-            m_post(std::move(onExit));
+            m_post([onExit = std::move(onExit), code] { onExit(code); });
         } else {
-            onExit();
+            onExit(code);
         }
     }
 }

@@ -42,8 +42,9 @@ void FrmInstallPatch::chkReadMe_Click() {
         SavedTop = static_cast<std::int16_t>(std::clamp(y(), int{std::numeric_limits<std::int16_t>::min()},
                                                         int{std::numeric_limits<std::int16_t>::max()}));
         if (!m_readMe) {
-            auto viewer = std::make_unique<FrmReadMe>(*this, *chkReadMe,
-                                                      QString::fromStdString(m_services.programFolder));
+            const std::string& folder = m_services.hostProgramFolder.empty() ? m_services.programFolder
+                                                                             : m_services.hostProgramFolder;
+            auto viewer = std::make_unique<FrmReadMe>(*this, *chkReadMe, QString::fromStdString(folder));
             viewer->setWindowIcon(programIcon());
             keepOffTaskbar(*viewer);
             m_readMe = std::move(viewer);

@@ -41,6 +41,9 @@ struct MainWindowServices {
     std::string recordFolder = {};
     // One install at a time on the machine; none where nothing else can run.
     RunLock* runLock = nullptr;
+    // The program folder as the host's own file calls name it, for the read-me page; empty where that is
+    // programFolder itself (on Linux programFolder is the Windows name Wine gives the folder).
+    std::string hostProgramFolder = {};
 };
 
 } // namespace hotfix

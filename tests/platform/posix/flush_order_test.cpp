@@ -41,8 +41,8 @@ public:
             m_pendingNames.insert(paths[0]);
             if (paths[0].ends_with("/record.txt")) {
                 // Every folder on the record's way below the machine's data folder was made for it.
-                for (std::string folder = folderOf(paths[0]); folder.find("/ProgramData/") != std::string::npos;
-                     folder = folderOf(folder)) {
+                for (std::string folder = folderOf(paths[0]);
+                     folder.find("/ProgramData/") != std::string::npos; folder = folderOf(folder)) {
                     m_recordFolders.insert(folder);
                 }
             }
@@ -91,8 +91,8 @@ private:
     static std::vector<std::string> pathsIn(const std::string& arguments) {
         std::vector<std::string> out;
         static const std::regex quoted(R"re((^|, )"([^"]*)")re");
-        for (auto it = std::sregex_iterator(arguments.begin(), arguments.end(), quoted); it != std::sregex_iterator();
-             ++it) {
+        for (auto it = std::sregex_iterator(arguments.begin(), arguments.end(), quoted);
+             it != std::sregex_iterator(); ++it) {
             out.push_back((*it)[2]);
         }
         return out;
@@ -122,7 +122,8 @@ private:
             }
             for (const std::string& name : m_pendingNames) {
                 if (name.ends_with("/record.txt") || m_recordFolders.contains(name)) {
-                    m_faults.push_back(step + " before the record's name, or a folder's on its way, was on the disk");
+                    m_faults.push_back(
+                        step + " before the record's name, or a folder's on its way, was on the disk");
                 }
             }
             for (const std::string& dirty : m_dirty) {
@@ -166,8 +167,9 @@ protected:
     // files it saw.
     int traced(const std::string& mode) {
         const fs::path trace = machine.path() / ("trace-" + mode + ".txt");
+        // LeakSanitizer cannot work under ptrace.
         const std::string command =
-            "strace -qq -y -o '" + trace.string() +
+            "ASAN_OPTIONS=detect_leaks=0 strace -qq -y -o '" + trace.string() +
             "' -e trace=openat,write,pwrite64,copy_file_range,ftruncate,fsync,fdatasync,syncfs,link,linkat,"
             "rename,renameat,renameat2,unlink,unlinkat,mkdir,mkdirat '" HOTFIX_FLUSH_PROBE "' " +
             mode + " " + GetParam() + " '" + package.str() + "' '" + root("Vantrel") + "' '" + root("WINNT") +

@@ -18,8 +18,9 @@
 int main(int argc, char** argv) {
     using namespace hotfix;
     if (argc != 7) {
-        std::fprintf(stderr, "usage: flush_trace_probe install|restore fs|each <program folder> <product root> "
-                             "<Windows root> <records>\n");
+        std::fprintf(stderr,
+                     "usage: flush_trace_probe install|restore fs|each <program folder> <product root> "
+                     "<Windows root> <records>\n");
         return 2;
     }
     const std::string mode = argv[1];

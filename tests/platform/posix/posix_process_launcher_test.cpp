@@ -69,7 +69,7 @@ TEST_F(LauncherTest, runsTheScriptThroughWineCmdWithoutWaiting) {
     PosixProcessLauncher launcher(prefix(), wineProgram, ui.poster());
     bool ended = false;
     const std::string script = dir.str() + "/prefix/drive_c/Patch Folder\\Register.bat";
-    ASSERT_TRUE(launcher.startScript(script, [&] { ended = wineHasRun(); }));
+    ASSERT_TRUE(launcher.startScript(script, [&](int) { ended = wineHasRun(); }));
     // The interpreter is still waiting for the test: the launcher did not wait for it.
     EXPECT_FALSE(wineHasRun());
     letWineGo();
@@ -84,7 +84,7 @@ TEST_F(LauncherTest, scriptsOutsideTheDrivesOfCRunInTheirFolderAsFound) {
     PostBox ui;
     PosixProcessLauncher launcher(prefix(), wineProgram, ui.poster());
     dir.write("Patch & Fix (2) 100%OS%/Register_2.bat", "");
-    ASSERT_TRUE(launcher.startScript(dir.str() + "/patch & fix (2) 100%OS%\\\\register_2.BAT", [] {}));
+    ASSERT_TRUE(launcher.startScript(dir.str() + "/patch & fix (2) 100%OS%\\\\register_2.BAT", [](int) {}));
     letWineGo();
     ASSERT_TRUE(ui.runNext());
     EXPECT_EQ(dir.read("args"), "cmd\n/d\n/c\nRegister_2.bat\n" + dir.str() + "/prefix\n" + dir.str() +
@@ -96,7 +96,7 @@ TEST_F(LauncherTest, withoutAPosterTheHandlerRunsOnTheWaitingThread) {
     std::mutex mutex;
     std::optional<std::thread::id> handlerThread;
     letWineGo();
-    ASSERT_TRUE(launcher.startScript(dir.str() + "/prefix/drive_c/Patch Folder/Register.bat", [&] {
+    ASSERT_TRUE(launcher.startScript(dir.str() + "/prefix/drive_c/Patch Folder/Register.bat", [&](int) {
         const std::lock_guard lock(mutex);
         handlerThread = std::this_thread::get_id();
     }));
@@ -109,7 +109,7 @@ TEST_F(LauncherTest, withoutAPosterTheHandlerRunsOnTheWaitingThread) {
 
 TEST_F(LauncherTest, nothingStartsWithoutWineOrPrefixOrADriveForTheScript) {
     bool called = false;
-    const auto handler = [&] {
+    const auto handler = [&](int) {
         called = true;
     };
     const std::string script = dir.str() + "/prefix/drive_c/Patch Folder/Register.bat";
@@ -132,7 +132,7 @@ TEST_F(LauncherTest, theScriptGoesOnWhenTheInstallerEnds) {
     EXPECT_EXIT(
         {
             PosixProcessLauncher launcher(prefix(), wineProgram, {});
-            const bool started = launcher.startScript(script, [] {});
+            const bool started = launcher.startScript(script, [](int) {});
             std::_Exit(started ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

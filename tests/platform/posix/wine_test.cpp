@@ -111,7 +111,7 @@ TEST(WineLauncher, scriptsRunInWinesCmdWithTheirCdLines) {
     PostBox ui;
     const auto launcher = makeProcessLauncher(ui.poster());
     bool ended = false;
-    ASSERT_TRUE(launcher->startScript(package.str() + "\\Register.bat", [&] { ended = true; }));
+    ASSERT_TRUE(launcher->startScript(package.str() + "\\Register.bat", [&](int) { ended = true; }));
     ASSERT_TRUE(ui.runNext()) << "cmd did not end";
     EXPECT_TRUE(ended);
     EXPECT_EQ(test::readFile(driveC() / "Launch Proof/proof.txt"), "ran\r\n");
@@ -253,7 +253,8 @@ protected:
         const auto files = makeFileSystem();
         PostBox ui;
         launcher = std::make_unique<WatchedLauncher>(ui.poster());
-        const EngineServices services{"C:\\" + packageName, *files, boxes, *launcher};
+        EngineServices services{"C:\\" + packageName, *files, boxes, *launcher};
+        services.registrationFailed = registrationFailed;
         test::FakeInstallerWindow window;
         window.TxtPath = "C:\\Program Files\\Vantrel";
         window.TxtWinPath = "C:\\windows";
@@ -277,6 +278,8 @@ protected:
 
     test::RecordingMsgBox boxes;
     std::unique_ptr<WatchedLauncher> launcher;
+    // Given, the scripts report a library regsvr32 refused, as a run without a window has them do.
+    std::function<void(const std::string&, int)> registrationFailed;
 };
 
 struct PackageFolder {
@@ -310,6 +313,22 @@ INSTANTIATE_TEST_SUITE_P(LegalNames, WineScriptFolders,
                                            PackageFolder{"100%OS% a!b", "Caf\xC3\xA9 1"},
                                            PackageFolder{"Caf\xC3\xA9 \xC5\x82 (x)", "Caf\xC3\xA9 2"}),
                          [](const auto& param) { return "package" + std::to_string(param.index); });
+
+// A run without a window learns which library regsvr32 refused, and its code, from the interpreter's exit
+// code: Wine's cmd and regsvr32 run the script's own lines for it.
+TEST_F(WineScriptTest, reportingScriptsTellTheFirstLibraryRegsvr32RefusedAndItsCode) {
+    HOTFIX_REQUIRE_WINE();
+    std::vector<std::pair<std::string, int>> failures;
+    registrationFailed = [&](const std::string& library, int code) {
+        failures.emplace_back(library, code);
+    };
+    // Neither is a library: regsvr32 cannot load them.
+    install("Reporting", {{"Reported", "first.dll"}, {"Reported", "second.dll"}});
+    ASSERT_EQ(failures.size(), 1U) << "the script ended with no failure";
+    EXPECT_EQ(failures[0].first, "C:\\windows\\Reported\\first.dll");
+    EXPECT_NE(failures[0].second, 0);
+    EXPECT_FALSE(fs::exists(driveC() / "Reporting/RegisterWin.bat"));
+}
 
 // Best fit would write "a&calc&.dll", and cmd would run calc; such a name, or a folder outside the code
 // page, is replaced but not registered, and the run fails.

@@ -52,7 +52,7 @@ TEST_F(LauncherTest, scriptFileIsRemovedOnlyAfterTheInterpreterHasEnded) {
     std::atomic<bool> doneBeforeHandler{false};
     std::atomic<bool> removed{false};
     auto launcher = makeProcessLauncher();
-    ASSERT_TRUE(launcher->startScript(script, [&] {
+    ASSERT_TRUE(launcher->startScript(script, [&](int) {
         doneBeforeHandler = fs::exists(folder() / "done.txt");
         removed = ::DeleteFileW(fs::path(script).c_str()) != 0;
         ended = true;
@@ -79,7 +79,7 @@ TEST_F(LauncherTest, interpreterStartsMinimizedInTheScriptsFolderWithItsNameQuot
 
     std::atomic<bool> ended{false};
     win32::Win32ProcessLauncher launcher(probe.wstring(), {});
-    ASSERT_TRUE(launcher.startScript(script, [&] { ended = true; }));
+    ASSERT_TRUE(launcher.startScript(script, [&](int) { ended = true; }));
     ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
 
     const std::string expected = std::to_string(SW_SHOWMINIMIZED) + "\n\"" + probe.string() +
@@ -98,7 +98,7 @@ TEST_P(LauncherFolders, scriptsRunFromFoldersWithAnyLegalName) {
     std::atomic<bool> ended{false};
     auto launcher = makeProcessLauncher();
     ASSERT_TRUE(launcher->startScript(win32::narrow(scriptFolder.wstring() + L"\\Register.bat"),
-                                      [&] { ended = true; }));
+                                      [&](int) { ended = true; }));
     ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
     EXPECT_TRUE(fs::exists(scriptFolder / "ran.txt"));
 }
@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(LegalNames, LauncherFolders,
 TEST_F(LauncherTest, failedStartIsReportedAndNeverCallsTheHandler) {
     std::atomic<bool> called{false};
     win32::Win32ProcessLauncher launcher((dir.path() / "no-such-cmd.exe").wstring(), {});
-    EXPECT_FALSE(launcher.startScript(writeGatedScript(), [&] { called = true; }));
+    EXPECT_FALSE(launcher.startScript(writeGatedScript(), [&](int) { called = true; }));
     std::this_thread::sleep_for(100ms);
     EXPECT_FALSE(called);
 }
@@ -125,7 +125,7 @@ TEST_F(LauncherTest, handlerGoesToThePosterAndTheRunNeverWaits) {
     });
     bool ran = false;
     const auto before = std::chrono::steady_clock::now();
-    ASSERT_TRUE(launcher->startScript(script, [&] { ran = true; }));
+    ASSERT_TRUE(launcher->startScript(script, [&](int) { ran = true; }));
     // The script is still waiting for its go, so returning at all shows that the start did not wait.
     EXPECT_LT(std::chrono::steady_clock::now() - before, 10s);
 
@@ -144,7 +144,7 @@ TEST_F(LauncherTest, scriptOutlivesTheLauncherWithoutItsHandler) {
     std::atomic<bool> called{false};
     {
         auto launcher = makeProcessLauncher();
-        ASSERT_TRUE(launcher->startScript(script, [&] { called = true; }));
+        ASSERT_TRUE(launcher->startScript(script, [&](int) { called = true; }));
         ASSERT_TRUE(waitUntil([&] { return fs::exists(folder() / "started.txt"); }));
     }
     letTheScriptEnd();

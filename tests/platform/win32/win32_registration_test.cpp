@@ -39,10 +39,10 @@ class WatchedLauncher final : public ProcessLauncher {
 public:
     bool startScript(const std::string& scriptPath, ExitHandler onExit) override {
         ++started;
-        return m_real->startScript(scriptPath, [this, scriptPath, onExit = std::move(onExit)] {
+        return m_real->startScript(scriptPath, [this, scriptPath, onExit = std::move(onExit)](int code) {
             goneAtExit = !fs::exists(test::utf8Path(scriptPath));
             if (onExit) {
-                onExit();
+                onExit(code);
             }
             ++ended;
         });
