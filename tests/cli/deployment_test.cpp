@@ -21,13 +21,18 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 
 TEST(DeploymentCommandLine, guessesOfADeploymentToolAreRefusedNeverTheWindow) {
-    for (const std::vector<std::string>& guess :
-         {std::vector<std::string>{"/quiet"}, {"/S"}, {"-install"}, {"/install"}, {"install"}, {"-platform"},
-          {"--install", "/quiet"}}) {
+    for (const std::vector<std::string>& guess : {std::vector<std::string>{"/quiet"},
+                                                  {"/S"},
+                                                  {"-install"},
+                                                  {"/install"},
+                                                  {"install"},
+                                                  {"-platform"},
+                                                  {"--install", "/quiet"}}) {
         const auto parsed = parseCommandLine(guess);
         EXPECT_TRUE(std::holds_alternative<ArgumentError>(parsed)) << guess.front();
     }
-    for (const std::vector<std::string>& help : {std::vector<std::string>{"-h"}, {"/?"}, {"-?"}, {"--help"}}) {
+    for (const std::vector<std::string>& help :
+         {std::vector<std::string>{"-h"}, {"/?"}, {"-?"}, {"--help"}}) {
         const auto parsed = parseCommandLine(help);
         ASSERT_TRUE(std::holds_alternative<Options>(parsed)) << help.front();
         EXPECT_EQ(std::get<Options>(parsed).mode, Mode::Help);
@@ -97,10 +102,11 @@ TEST_F(Headless, aLibraryRegsvr32RefusesFailsTheRunAndIsNamedWithItsCode) {
     // The first library of the Windows side's script, refused with regsvr32's code 3.
     instant.exitCode = 1 * 16 + 3;
     EXPECT_EQ(run({"--install"}), kFailure);
-    EXPECT_THAT(err.str(),
-                HasSubstr("Library ''" + root("WINNT") + "\\system32\\hook.dll'' could not be registered: "
-                          "regsvr32 ended with 3"));
-    EXPECT_THAT(instant.scripts.back(), AllOf(HasSubstr("set hotfixFailed=0"), HasSubstr("exit %hotfixFailed%")));
+    EXPECT_THAT(err.str(), HasSubstr("Library ''" + root("WINNT") +
+                                     "\\system32\\hook.dll'' could not be registered: "
+                                     "regsvr32 ended with 3"));
+    EXPECT_THAT(instant.scripts.back(),
+                AllOf(HasSubstr("set hotfixFailed=0"), HasSubstr("exit %hotfixFailed%")));
 }
 
 TEST_F(Headless, everyInstallIsLoggedOnTheMachineWithTheReasonOfAFailureAndTheExitCode) {
@@ -110,8 +116,9 @@ TEST_F(Headless, everyInstallIsLoggedOnTheMachineWithTheReasonOfAFailureAndTheEx
     };
     EXPECT_EQ(run({"--install"}, &failing), kFailure);
     const std::string log = machineLog();
-    EXPECT_THAT(log, AllOf(HasSubstr("\thotfix-installer --install from "), HasSubstr("\tVantrel\treplaced\t"),
-                           HasSubstr("help.txt\tthe test made the operation fail\n"), HasSubstr("\texit code 1\n")));
+    EXPECT_THAT(
+        log, AllOf(HasSubstr("\thotfix-installer --install from "), HasSubstr("\tVantrel\treplaced\t"),
+                   HasSubstr("help.txt\tthe test made the operation fail\n"), HasSubstr("\texit code 1\n")));
 #ifndef _WIN32
     // The log is the records' own: only its owner may read or change it.
     EXPECT_EQ(fs::status(data.path() / "Logs").permissions() & fs::perms::all, fs::perms::owner_all);
@@ -147,41 +154,65 @@ struct Decision {
 };
 
 const Decision kDecisions[] = {
-    {"replace", {}, [](test::HeadlessMachine&) {},
+    {"replace",
+     {},
+     [](test::HeadlessMachine&) {},
      [](const test::HeadlessMachine& m) {
          return m.machine.read("Vantrel/bin/core.dll") == "core 2" &&
                 m.machine.read("Vantrel/bin/core.dll_backup") == "core 1";
      }},
-    {"copy new", {}, [](test::HeadlessMachine& m) { fs::remove(m.machine.path() / "Vantrel/bin/core.dll"); },
-     [](const test::HeadlessMachine& m) { return m.machine.read("Vantrel/bin/core.dll") == "core 2"; }},
-    {"pass over, folder missing", {}, [](test::HeadlessMachine& m) { fs::remove_all(m.machine.path() / "Vantrel/bin"); },
-     [](const test::HeadlessMachine& m) { return !m.machine.exists("Vantrel/bin"); }},
-    {"pass over, package file missing", {},
+    {"copy new",
+     {},
+     [](test::HeadlessMachine& m) { fs::remove(m.machine.path() / "Vantrel/bin/core.dll"); },
+     [](const test::HeadlessMachine& m) {
+         return m.machine.read("Vantrel/bin/core.dll") == "core 2";
+     }},
+    {"pass over, folder missing",
+     {},
+     [](test::HeadlessMachine& m) { fs::remove_all(m.machine.path() / "Vantrel/bin"); },
+     [](const test::HeadlessMachine& m) {
+         return !m.machine.exists("Vantrel/bin");
+     }},
+    {"pass over, package file missing",
+     {},
      [](test::HeadlessMachine& m) {
          fs::remove(m.machine.path() / "Vantrel/bin/core.dll");
          fs::remove(m.package.path() / "Setup/Vtrl/bin/core.dll");
      },
-     [](const test::HeadlessMachine& m) { return !m.machine.exists("Vantrel/bin/core.dll"); }},
+     [](const test::HeadlessMachine& m) {
+         return !m.machine.exists("Vantrel/bin/core.dll");
+     }},
     // The checks stop the install before it: the check exits 1, and the install changes nothing.
-    {"back up only, package file missing", {},
+    {"back up only, package file missing",
+     {},
      [](test::HeadlessMachine& m) { fs::remove(m.package.path() / "Setup/Vtrl/bin/core.dll"); },
      [](const test::HeadlessMachine& m) {
-         return m.machine.read("Vantrel/bin/core.dll") == "core 1" && !m.machine.exists("Vantrel/bin/core.dll_backup");
+         return m.machine.read("Vantrel/bin/core.dll") == "core 1" &&
+                !m.machine.exists("Vantrel/bin/core.dll_backup");
      }},
-    {"refused, no free backup name", {"--date-suffix"},
+    {"refused, no free backup name",
+     {"--date-suffix"},
      [](test::HeadlessMachine& m) {
          m.machine.write("Vantrel/bin/core.dll-2026.12.7.9.5", "taken");
          for (int n = 2; n <= 999; ++n) {
              m.machine.write("Vantrel/bin/core.dll-2026.12.7.9.5_" + std::to_string(n), "taken");
          }
      },
-     [](const test::HeadlessMachine& m) { return m.machine.read("Vantrel/bin/core.dll") == "core 1"; }},
-    {"refused, the root is the package itself", {"--vantrel-root", "{package}\\Setup\\Vtrl"},
-     [](test::HeadlessMachine&) {},
-     [](const test::HeadlessMachine& m) { return m.package.read("Setup/Vtrl/bin/core.dll") == "core 2"; }},
-    {"already in place", {}, [](test::HeadlessMachine& m) { m.machine.write("Vantrel/bin/core.dll", "core 2"); },
      [](const test::HeadlessMachine& m) {
-         return m.machine.read("Vantrel/bin/core.dll") == "core 2" && !m.machine.exists("Vantrel/bin/core.dll_backup");
+         return m.machine.read("Vantrel/bin/core.dll") == "core 1";
+     }},
+    {"refused, the root is the package itself",
+     {"--vantrel-root", "{package}\\Setup\\Vtrl"},
+     [](test::HeadlessMachine&) {},
+     [](const test::HeadlessMachine& m) {
+         return m.package.read("Setup/Vtrl/bin/core.dll") == "core 2";
+     }},
+    {"already in place",
+     {},
+     [](test::HeadlessMachine& m) { m.machine.write("Vantrel/bin/core.dll", "core 2"); },
+     [](const test::HeadlessMachine& m) {
+         return m.machine.read("Vantrel/bin/core.dll") == "core 2" &&
+                !m.machine.exists("Vantrel/bin/core.dll_backup");
      }},
 };
 
