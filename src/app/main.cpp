@@ -32,10 +32,12 @@ int runWithoutWindow(const hotfix::cli::Options& options) {
     launcher.useLauncher(*realLauncher);
     hotfix::QtSettingsStore settings;
     const auto runLock = hotfix::makeRunLock();
+    const auto filesInUse = hotfix::makeFilesInUse();
     hotfix::cli::HeadlessServices services{
         hotfix::programFolder(), *fileSystem, *registry, settings, launcher,
         recordFolder(),          std::cout,   std::cerr};
     services.runLock = runLock.get();
+    services.filesInUse = filesInUse.get();
     services.showProgress = hotfix::errorStreamIsTerminal();
     services.now = hotfix::localNow();
     return hotfix::cli::runHeadless(options, services);
@@ -60,6 +62,7 @@ int runWindow(int argc, char** argv) {
         }
     });
     const auto runLock = hotfix::makeRunLock();
+    const auto filesInUse = hotfix::makeFilesInUse();
     hotfix::QtMsgBox msgBox;
     hotfix::QtSettingsStore settings;
 
@@ -67,6 +70,7 @@ int runWindow(int argc, char** argv) {
         hotfix::programFolder(), *fileSystem, msgBox, *registry, settings, *launcher, *folderBrowser};
     services.recordFolder = recordFolder();
     services.runLock = runLock.get();
+    services.filesInUse = filesInUse.get();
     services.hostProgramFolder = hotfix::hostProgramFolder();
     hotfix::FrmInstallPatch window(services);
     hotfix::keepOffTaskbar(window);

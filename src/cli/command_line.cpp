@@ -110,6 +110,9 @@ private:
         if (argument == "--register-dlls") {
             return flag(m_options.registerDlls, argument);
         }
+        if (argument == "--close-applications") {
+            return flag(m_options.closeApplications, argument);
+        }
         if (argument == "--vantrel-root") {
             return value(m_options.productRoot, argument);
         }
@@ -167,6 +170,9 @@ private:
         if ((o.suffix || o.dateSuffix || o.registerDlls) && o.mode == Mode::Detect) {
             return "--detect takes no suffix or registration option: it only looks at the listed files.";
         }
+        if (o.closeApplications && o.mode != Mode::Install) {
+            return "--close-applications goes with --install only.";
+        }
         return std::nullopt;
     }
 
@@ -208,6 +214,8 @@ std::string usageText() {
            "  --suffix TEXT         old files are kept as NAME_TEXT (default: backup)\n"
            "  --date-suffix         old files are kept as NAME-year.month.day.hour.minute\n"
            "  --register-dlls       registers the product's replaced libraries too\n"
+           "  --close-applications  (--install) closes the programs that hold listed files, and starts\n"
+           "                        them again afterwards; otherwise their files are replaced at restart\n"
            "  --log FILE            appends every message to FILE as well\n"
            "\n"
            "Exit codes: 0 success, 1 failure (the messages say why), 2 bad arguments or a root that does\n"

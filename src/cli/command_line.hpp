@@ -18,6 +18,8 @@ enum ExitCode : int {
     // Another install or restore runs on the machine: nothing was looked at or changed; try again later
     // (msiexec's code, which deployment tools retry).
     kAnotherRunInProgress = 1618,
+    // Installed, but running programs hold files that are replaced when Windows restarts (msiexec's code).
+    kRestartNeeded = 3010,
 };
 
 enum class Mode { Window, Help, Check, Detect, Install, Restore };
@@ -29,6 +31,7 @@ struct Options {
     std::optional<std::string> suffix;
     bool dateSuffix = false;
     bool registerDlls = false;
+    bool closeApplications = false;
     std::optional<std::string> logFile;
 };
 

@@ -13,6 +13,7 @@
 #include "engine/startup.hpp"
 #include "engine/text.hpp"
 #include "platform/file_system.hpp"
+#include "platform/files_in_use.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -58,6 +59,7 @@ public:
         , m_engine{services.programFolder, services.fs,           m_boxes,
                    services.launcher,      services.recordFolder, services.runLock}
         , m_window(windowOptions(), services.now) {
+        m_engine.filesInUse = services.filesInUse;
         // The scripts report a library regsvr32 refused; the run waits for them, and fails then.
         m_engine.registrationFailed = [this](const std::string& library, int code) {
             m_boxes.show(messages::notRegistered(library, code));
@@ -127,6 +129,7 @@ private:
         window.suffixText = m_options.suffix.value_or("backup");
         window.dateSuffix = m_options.dateSuffix;
         window.registerDlls = m_options.registerDlls;
+        window.closeApplications = m_options.closeApplications;
         return window;
     }
 
@@ -181,6 +184,14 @@ private:
                 print(line);
             }
         }
+        // Files a running program holds are replaced only at the next restart, unless it closes.
+        if (m_services.filesInUse != nullptr) {
+            const std::vector<std::string> installed = InstalledListedFiles(m_window, m_engine);
+            for (const FilesInUse::Holder& holder : m_services.filesInUse->holders(installed)) {
+                print(concat({"in use by\t", holder.name, "\tprocess ", std::to_string(holder.processId),
+                              holder.service ? "\tservice" : ""}));
+            }
+        }
         m_services.out << std::flush;
         return m_window.installState().ChecksPassed ? kSuccess : kFailure;
     }
@@ -207,9 +218,12 @@ private:
     }
 
     int restore() {
+        // The engine logs each file, with the reason of a failure; standard output gets it once more.
         const RunResult result = RunRestore(m_window, m_engine, [this](const RestoredFile& file) {
-            print(
-                concat({sideName(file.side), "\t", RestoreActionName(file.action), "\t", file.destination}));
+            m_services.out << concat({sideName(file.side), "\t", RestoreActionName(file.action), "\t",
+                                      file.destination})
+                           << '\n'
+                           << std::flush;
         });
         return exitCode(result);
     }
@@ -218,8 +232,11 @@ private:
         if (result == RunResult::AnotherRunInProgress) {
             return kAnotherRunInProgress;
         }
-        return waitForScripts() && result == RunResult::Succeeded && !m_registrationFailed ? kSuccess
-                                                                                           : kFailure;
+        const bool succeeded = result == RunResult::Succeeded || result == RunResult::RestartNeeded;
+        if (!waitForScripts() || !succeeded || m_registrationFailed) {
+            return kFailure;
+        }
+        return result == RunResult::RestartNeeded ? kRestartNeeded : kSuccess;
     }
 
     bool waitForScripts() {

@@ -10,6 +10,7 @@
 namespace hotfix {
 
 class FileSystem;
+class FilesInUse;
 class RegistryApi;
 class RunLock;
 class ScriptWaiter;
@@ -30,6 +31,8 @@ struct HeadlessServices {
     std::ostream& err;
     // One install or restore at a time on the machine; none where nothing else can run.
     RunLock* runLock = nullptr;
+    // Who holds listed files, and replacement at restart; none where nothing is ever held.
+    FilesInUse* filesInUse = nullptr;
     bool showProgress = false;
     LocalDateTime now = {};
     // How long the run waits for its registration scripts before it gives up on them.

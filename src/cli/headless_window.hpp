@@ -20,6 +20,7 @@ public:
         std::string suffixText = "backup";
         bool dateSuffix = false;
         bool registerDlls = false;
+        bool closeApplications = false;
     };
 
     // now is when the date box counts as ticked, for a date suffix.
@@ -46,6 +47,7 @@ public:
 
     InstallState& installState() override { return m_state; }
     bool unattended() const override { return true; }
+    bool closeApplications() const override { return m_options.closeApplications; }
     void installProgress(int done, int total) override;
 
     // How far the run has come, for a front end that shows it.

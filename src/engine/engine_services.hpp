@@ -7,6 +7,7 @@
 namespace hotfix {
 
 class FileSystem;
+class FilesInUse;
 class MsgBox;
 class ProcessLauncher;
 class RunLock;
@@ -22,6 +23,8 @@ struct EngineServices {
     std::string recordFolder = {};
     // One install or restore at a time on the machine; none where nothing else can run.
     RunLock* runLock = nullptr;
+    // Who holds files, and replacement at the next restart; none where no file is ever held (POSIX).
+    FilesInUse* filesInUse = nullptr;
     // Given, the scripts report a library that regsvr32 could not register (by its path, with regsvr32's
     // exit code) once their interpreter has ended: a run without a window waits for them and counts it as
     // a failure. The window's scripts, which nobody waits for, are as they have always been.
@@ -37,12 +40,14 @@ enum class RunResult {
     Failed,
     // Another install or restore held the machine; nothing was looked at or changed.
     AnotherRunInProgress,
+    // Succeeded, but files that running programs hold are replaced only when Windows restarts.
+    RestartNeeded,
 };
 
-// What became of one listed file.
 // What became of one listed file. The engine tells a file passed over (no package file, or no folder for
 // it) from one added, which the installer has always reported alike as NewFile; InPlace: it held the
-// package's bytes already (unattended runs only).
-enum class FileOutcome { Replaced, SourceMissing, NewFile, Failed, PassedOver, InPlace };
+// package's bytes already (unattended runs only); AtRestart: a running program holds it, so it is backed up
+// now and replaced when Windows restarts.
+enum class FileOutcome { Replaced, SourceMissing, NewFile, Failed, PassedOver, InPlace, AtRestart };
 
 } // namespace hotfix

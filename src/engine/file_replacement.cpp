@@ -6,6 +6,7 @@
 #include "engine/sha256.hpp"
 #include "engine/text.hpp"
 #include "platform/ascii.hpp"
+#include "platform/files_in_use.hpp"
 #include "platform/msg_box.hpp"
 #include "platform/temporary_name.hpp"
 
@@ -274,6 +275,9 @@ FileOutcome ReplacementBatch::placeOne(const StagedFile& staged) {
     }
     if (!fs.moveFile(planned.temporary, file.destination, FileSystem::Overwrite::Existing)) {
         m_reason = fs.lastError();
+        if (fs.lastFailureInUse() && m_services.filesInUse != nullptr) {
+            return replaceAtRestart(staged);
+        }
         // The installed file is as it was; a backup name of it must not outlive the attempt.
         StagedFile undo = staged;
         undo.backupCopied = false;
@@ -284,6 +288,28 @@ FileOutcome ReplacementBatch::placeOne(const StagedFile& staged) {
     // Replacing a read-only file may have lifted the mark that the backup shares with it.
     fs.setAttributes(planned.backup, planned.originalMarks);
     return FileOutcome::Replaced;
+}
+
+// A file a running program holds keeps its original bytes until the restart, which its backup holds
+// already; the new content waits, durable, under its temporary name.
+FileOutcome ReplacementBatch::replaceAtRestart(const StagedFile& staged) {
+    FileSystem& fs = m_services.fs;
+    const PlannedFile& planned = staged.plan;
+    const FilesInUse::Queued queued =
+        m_services.filesInUse->replaceAtRestart(planned.temporary, planned.file.destination);
+    if (queued == FilesInUse::Queued::Queued) {
+        return FileOutcome::AtRestart;
+    }
+    StagedFile undo = staged;
+    undo.backupCopied = false;
+    discardStaged(fs, undo);
+    if (queued == FilesInUse::Queued::NeedsAdministrator) {
+        m_reason = "in use, and only an administrator can have it replaced at the next restart";
+        m_services.msgBox.show(messages::inUseNeedsAdministrator(planned.file.destination));
+    } else {
+        m_services.msgBox.show(messages::couldNotReplace(planned.file.destination, planned.file.source));
+    }
+    return FileOutcome::Failed;
 }
 
 bool ReplacementBatch::commit(const Settle& outcome, const std::function<void()>& staged) {
@@ -352,7 +378,8 @@ bool ReplacementBatch::putInPlace(const std::vector<StagedFile>& staged, const S
     std::vector<std::string> placed;
     for (const StagedFile& each : staged) {
         const FileOutcome result = placeOne(each);
-        if (result != FileOutcome::Failed) {
+        // A file waiting for the restart is still the original, which may not be opened for writing.
+        if (result != FileOutcome::Failed && result != FileOutcome::AtRestart) {
             placed.push_back(each.plan.file.destination);
         }
         outcome(each.plan.file, result, result == FileOutcome::Failed ? m_reason : std::string());

@@ -117,6 +117,7 @@ private:
     // Flushes, journals and puts the staged files in place.
     bool putInPlace(const std::vector<StagedFile>& staged, const Settle& outcome);
     FileOutcome placeOne(const StagedFile& staged);
+    FileOutcome replaceAtRestart(const StagedFile& staged);
 
     const EngineServices& m_services;
     BatchJournal* m_journal;

@@ -137,6 +137,8 @@ std::string_view RecordOutcomeName(FileOutcome outcome) {
         return "in place";
     case FileOutcome::PassedOver:
         return "passed over";
+    case FileOutcome::AtRestart:
+        return kAtRestartOutcome;
     }
     return "";
 }

@@ -83,6 +83,7 @@ std::string_view RecordSideName(Side side);
 std::optional<Side> RecordSideNamed(std::string_view name);
 std::string_view RecordOutcomeName(FileOutcome outcome);
 inline constexpr std::string_view kAddedOutcome = "new file";
+inline constexpr std::string_view kAtRestartOutcome = "at restart";
 
 // Now, in UTC, as the record writes times: 2026-12-07T17:26:21Z.
 std::string RecordTime();

@@ -7,6 +7,7 @@
 #include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
 #include "engine/text.hpp"
+#include "platform/files_in_use.hpp"
 #include "platform/msg_box.hpp"
 #include "platform/run_lock.hpp"
 
@@ -21,9 +22,21 @@ struct RunState {
     bool replaced = false;
     bool added = false;
     bool inPlace = false;
+    // The files a running program holds, replaced when Windows restarts.
+    std::string atRestart;
     int done = 0;
     int total = 0;
 };
+
+// Registering the library now would load the original, which stays until the restart.
+bool registerAfterRestart(const std::string& library, const EngineServices& services) {
+    const std::optional<std::string> command = registrationAfterRestartCommand(library);
+    if (!command || !services.filesInUse->runAfterRestart(registrationAfterRestartName(library), *command)) {
+        services.msgBox.show(messages::cannotRegister(library));
+        return false;
+    }
+    return true;
+}
 
 // Takes one file's final outcome into the run: a replaced library gets its registration lines.
 void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason, InstallerWindow& window,
@@ -58,6 +71,15 @@ void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason
     case FileOutcome::InPlace:
         run.inPlace = true;
         break;
+    case FileOutcome::AtRestart: {
+        run.replaced = true;
+        run.atRestart += concat({file.destination, "\n"});
+        const bool registers = file.side == Side::Windows || window.registerDllsTicked();
+        if (registers && isLibrary(file.name) && !registerAfterRestart(file.destination, services)) {
+            run.ok = false;
+        }
+        break;
+    }
     case FileOutcome::PassedOver:
         break;
     }
@@ -98,7 +120,105 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
     }
 }
 
+// Lets the user close the programs that hold installed files, or let their files wait for the restart;
+// unattended, asks them to close where the deployment tool wants that. False: the user gave the install up.
+bool dealWithHolders(InstallerWindow& window, const EngineServices& services, bool& closed) {
+    const std::vector<std::string> installed = InstalledListedFiles(window, services);
+    if (installed.empty()) {
+        return true;
+    }
+    FilesInUse& inUse = *services.filesInUse;
+    if (window.unattended()) {
+        // What will not close keeps its files, which then wait for the restart.
+        if (window.closeApplications()) {
+            inUse.closeHolders(installed);
+            closed = true;
+        }
+        return true;
+    }
+    for (;;) {
+        const std::vector<FilesInUse::Holder> holders = inUse.holders(installed);
+        if (holders.empty()) {
+            return true;
+        }
+        switch (services.msgBox.show(messages::filesInUse(DescribeHolders(holders)))) {
+        case MsgResult::Retry:
+            continue;
+        case MsgResult::Ignore:
+            return true;
+        default:
+            return false;
+        }
+    }
+}
+
+RunResult installFiles(InstallerWindow& window, const EngineServices& services, RunState& run) {
+    const int productCount = window.itemCount(Side::Product);
+    const int windowsCount = window.itemCount(Side::Windows);
+    const bool recorded = !services.recordFolder.empty();
+    std::optional<InstallRecord> record = recorded ? InstallRecord::Begin(window, services) : std::nullopt;
+    if (recorded && !record) {
+        services.msgBox.show(messages::hotFixFailed());
+        return RunResult::Failed;
+    }
+    run.record = record ? &*record : nullptr;
+    run.total = productCount + windowsCount;
+    if (productCount > 0) {
+        runSide(Side::Product, window, services, run);
+    }
+    if (windowsCount > 0) {
+        runSide(Side::Windows, window, services, run);
+    }
+    // Unattended, a hot fix that only adds files, or finds some in place already, is applied too; the
+    // window has always called a run that replaced nothing a failure.
+    const bool applied = run.ok && (run.replaced || (window.unattended() && (run.added || run.inPlace)));
+    // The files are in place whatever becomes of the record's last line; its entries came before them.
+    if (record) {
+        record->Finish(applied);
+    }
+    if (!run.atRestart.empty()) {
+        services.msgBox.show(messages::replacedAtRestart(run.atRestart));
+    }
+    if (applied) {
+        if (!run.replaced && !run.inPlace) {
+            services.msgBox.show(messages::everyFileWasNew());
+        }
+        services.msgBox.show(messages::hotFixApplied());
+        if (window.closeAfterInstallationTicked()) {
+            window.CmdCancel_Click();
+        }
+    } else {
+        services.msgBox.show(messages::hotFixFailed());
+    }
+    if (!applied) {
+        return RunResult::Failed;
+    }
+    return run.atRestart.empty() ? RunResult::Succeeded : RunResult::RestartNeeded;
+}
+
 } // namespace
+
+std::vector<std::string> InstalledListedFiles(InstallerWindow& window, const EngineServices& services) {
+    std::vector<std::string> installed;
+    for (const Side side : kSides) {
+        for (int i = 0; i < window.itemCount(side); ++i) {
+            const ListedFile file = listedFileAt(side, i, window, services.programFolder);
+            if (services.fs.fileExists(file.destination)) {
+                installed.push_back(file.destination);
+            }
+        }
+    }
+    return installed;
+}
+
+std::string DescribeHolders(const std::vector<FilesInUse::Holder>& holders) {
+    std::string text;
+    for (const FilesInUse::Holder& holder : holders) {
+        text += concat({holder.name, " (process ", std::to_string(holder.processId),
+                        holder.service ? ", a service" : "", ")\n"});
+    }
+    return text;
+}
 
 bool HotFixInPlace(InstallerWindow& window, const EngineServices& services) {
     bool anyInPlace = false;
@@ -125,8 +245,6 @@ RunResult RunInstall(InstallerWindow& window, const EngineServices& services) {
     RunState run;
     run.silentSwitch = window.showAfterRegTicked() ? "" : "/s ";
     ValidateInstall(window, services);
-    const int productCount = window.itemCount(Side::Product);
-    const int windowsCount = window.itemCount(Side::Windows);
     if (!window.installState().ChecksPassed) {
         return RunResult::Failed;
     }
@@ -135,39 +253,15 @@ RunResult RunInstall(InstallerWindow& window, const EngineServices& services) {
         services.msgBox.show(messages::allInPlace());
         return RunResult::Succeeded;
     }
-    const bool recorded = !services.recordFolder.empty();
-    std::optional<InstallRecord> record = recorded ? InstallRecord::Begin(window, services) : std::nullopt;
-    if (recorded && !record) {
-        services.msgBox.show(messages::hotFixFailed());
+    bool closed = false;
+    if (services.filesInUse != nullptr && !dealWithHolders(window, services, closed)) {
         return RunResult::Failed;
     }
-    run.record = record ? &*record : nullptr;
-    run.total = productCount + windowsCount;
-    if (productCount > 0) {
-        runSide(Side::Product, window, services, run);
+    const RunResult result = installFiles(window, services, run);
+    if (closed) {
+        services.filesInUse->restartClosed();
     }
-    if (windowsCount > 0) {
-        runSide(Side::Windows, window, services, run);
-    }
-    // Unattended, a hot fix that only adds files, or finds some in place already, is applied too; the
-    // window has always called a run that replaced nothing a failure.
-    const bool applied = run.ok && (run.replaced || (window.unattended() && (run.added || run.inPlace)));
-    // The files are in place whatever becomes of the record's last line; its entries came before them.
-    if (record) {
-        record->Finish(applied);
-    }
-    if (applied) {
-        if (!run.replaced && !run.inPlace) {
-            services.msgBox.show(messages::everyFileWasNew());
-        }
-        services.msgBox.show(messages::hotFixApplied());
-        if (window.closeAfterInstallationTicked()) {
-            window.CmdCancel_Click();
-        }
-    } else {
-        services.msgBox.show(messages::hotFixFailed());
-    }
-    return applied ? RunResult::Succeeded : RunResult::Failed;
+    return result;
 }
 
 } // namespace hotfix

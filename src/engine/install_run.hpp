@@ -2,6 +2,10 @@
 
 #include "engine/engine_services.hpp"
 #include "engine/installer_window.hpp"
+#include "platform/files_in_use.hpp"
+
+#include <string>
+#include <vector>
 
 namespace hotfix {
 
@@ -13,5 +17,10 @@ RunResult RunInstall(InstallerWindow& window, const EngineServices& services);
 // (an optional part of the product): the hot fix is in place, and an unattended install has nothing to do.
 // Looks only (the window must be unattended for a file to count as in place).
 bool HotFixInPlace(InstallerWindow& window, const EngineServices& services);
+
+// The listed files that are installed on the workstation: those a running program may hold.
+std::vector<std::string> InstalledListedFiles(InstallerWindow& window, const EngineServices& services);
+// The programs, a line each, as a box names them.
+std::string DescribeHolders(const std::vector<FilesInUse::Holder>& holders);
 
 } // namespace hotfix

@@ -46,6 +46,9 @@ public:
     // retry changes nothing), and a hot fix that only adds files is applied. The window keeps backing up on
     // every press, and calls a run that replaced nothing a failure.
     virtual bool unattended() const { return false; }
+    // Unattended: programs that hold listed files are asked to close before the install and started again
+    // after it, rather than their files waiting for the next restart.
+    virtual bool closeApplications() const { return false; }
 
     // How many listed files of how many the run has dealt with; a window may show it.
     virtual void installProgress(int done, int total) {

@@ -32,6 +32,34 @@ MsgBoxRequest couldNotReplace(std::string_view destination, std::string_view sou
     return errorBox(concat({" File ''", destination, "'' could not be replaced from ''", source, "''"}));
 }
 
+MsgBoxRequest inUseNeedsAdministrator(std::string_view destination) {
+    return errorBox(
+        concat({" File ''", destination,
+                "'' is in use by a running program and was not replaced: only an administrator can "
+                "have it replaced when Windows restarts"}));
+}
+
+MsgBoxRequest replacedAtRestart(std::string_view files) {
+    return {
+        concat({"These files are in use by running programs. They are backed up, and will be replaced when "
+                "Windows restarts:\n",
+                files}),
+        MsgButtons::Ok, MsgIcon::Information, std::string("HotFix Installer")};
+}
+
+MsgBoxRequest filesInUse(std::string_view programs) {
+    return {concat({"These programs are using files that the HotFix replaces:\n", programs,
+                    "\nClose them and choose Retry, or choose Ignore to have their files replaced when "
+                    "Windows restarts."}),
+            MsgButtons::AbortRetryIgnore, MsgIcon::Information, std::string("Files in Use")};
+}
+
+MsgBoxRequest couldNotCancelAtRestart(std::string_view destination) {
+    return errorBox(
+        concat({" File ''", destination,
+                "'' waits to be replaced when Windows restarts, and that could not be taken back"}));
+}
+
 MsgBoxRequest couldNotCopy(std::string_view source, std::string_view destination) {
     return errorBox(concat({" File ''", source, "'' could not be copied to ''", destination, "''"}));
 }
@@ -87,6 +115,13 @@ MsgBoxRequest backupNotOriginal(std::string_view backup, std::string_view destin
 
 MsgBoxRequest couldNotRestore(std::string_view destination, std::string_view backup) {
     return errorBox(concat({" File ''", destination, "'' could not be restored from ''", backup, "''"}));
+}
+
+MsgBoxRequest couldNotRemoveBackup(std::string_view backup) {
+    return errorBox(
+        concat({" Backup ''", backup,
+                "'' could not be removed; if a running program holds the file, close it and restore "
+                "again"}));
 }
 
 MsgBoxRequest couldNotRemove(std::string_view destination) {

@@ -65,6 +65,11 @@ MsgBoxRequest couldNotFlush(std::string_view folder);
 MsgBoxRequest couldNotWriteScript(std::string_view scriptPath);
 MsgBoxRequest couldNotStart(std::string_view scriptPath);
 MsgBoxRequest cannotRegister(std::string_view destination);
+// Files that running programs hold.
+MsgBoxRequest inUseNeedsAdministrator(std::string_view destination);
+MsgBoxRequest replacedAtRestart(std::string_view files);
+MsgBoxRequest filesInUse(std::string_view programs);
+MsgBoxRequest couldNotCancelAtRestart(std::string_view destination);
 
 // The install record and the restore.
 MsgBoxRequest couldNotWriteRecord(std::string_view recordPath);
@@ -73,6 +78,7 @@ MsgBoxRequest changedSinceInstall(std::string_view destination);
 MsgBoxRequest backupNotOriginal(std::string_view backup, std::string_view destination);
 MsgBoxRequest couldNotRestore(std::string_view destination, std::string_view backup);
 MsgBoxRequest couldNotRemove(std::string_view destination);
+MsgBoxRequest couldNotRemoveBackup(std::string_view backup);
 MsgBoxRequest scriptsStillRunning(long long seconds);
 MsgBoxRequest notRegistered(std::string_view library, int regsvr32Code);
 // The record, or a folder it lives in, is not the installer's own to trust (why: "it is a link", ...).

@@ -133,8 +133,11 @@ bool isBackupOf(std::string_view backup, std::string_view destination, std::stri
 }
 
 bool isOutcomeName(std::string_view name) {
-    return name == "replaced" || name == kAddedOutcome || name == "package file missing" ||
-           name == "failed" || name == "in place" || name == "passed over";
+    constexpr FileOutcome kOutcomes[] = {
+        FileOutcome::Replaced,   FileOutcome::SourceMissing, FileOutcome::NewFile,  FileOutcome::Failed,
+        FileOutcome::PassedOver, FileOutcome::InPlace,       FileOutcome::AtRestart};
+    return std::any_of(std::begin(kOutcomes), std::end(kOutcomes),
+                       [&](FileOutcome outcome) { return RecordOutcomeName(outcome) == name; });
 }
 
 bool isRestoreAction(std::string_view name) {

@@ -107,6 +107,17 @@ std::optional<RegistrationFailure> decodeRegistrationExit(int exitCode) {
     return RegistrationFailure{exitCode / 16, exitCode % 16};
 }
 
+std::string registrationAfterRestartName(std::string_view library) {
+    return concat({"HotFix Installer: ", library});
+}
+
+std::optional<std::string> registrationAfterRestartCommand(std::string_view library) {
+    if (unsafeForScript(library)) {
+        return std::nullopt;
+    }
+    return concat({"regsvr32.exe /s \"", library, "\""});
+}
+
 RegistrationScript::RegistrationScript(Side side, const EngineServices& services, std::string silentSwitch)
     : m_services(services)
     , m_silentSwitch(std::move(silentSwitch))

@@ -41,6 +41,12 @@ std::optional<RegistrationFailure> decodeRegistrationExit(int exitCode);
 // A name or folder that no quoting makes safe in a script line (a quote mark, a control character).
 bool unsafeForScript(std::string_view text);
 
+// A library replaced only when Windows restarts is registered after it, once, by the first administrator to
+// log on: the name of that command, one per library, and its command line; nothing for a path that no
+// quoting makes safe.
+std::string registrationAfterRestartName(std::string_view library);
+std::optional<std::string> registrationAfterRestartCommand(std::string_view library);
+
 // An item is a library when the last three characters of its name, in lower case, are "dll".
 bool isLibrary(std::string_view name);
 

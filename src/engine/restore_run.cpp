@@ -8,6 +8,7 @@
 #include "engine/sha256.hpp"
 #include "engine/text.hpp"
 #include "platform/file_system.hpp"
+#include "platform/files_in_use.hpp"
 #include "platform/msg_box.hpp"
 #include "platform/run_lock.hpp"
 
@@ -74,15 +75,20 @@ public:
     const std::string& reason() const { return m_reason; }
 
     RestoreAction run(const std::set<std::string>& earlierOriginals, bool absentBefore) {
+        // A replacement still waiting for the restart is taken back before its new content goes, or the
+        // restart would put whatever then had that name in the file's place.
+        if (!cancelAtRestart()) {
+            return failed(messages::couldNotCancelAtRestart(m_file.destination));
+        }
         // Whatever the run had not put in place yet is its own alone.
         removeOwn(m_file.temporary);
         removeOwn(m_file.backupTemporary);
         if (!m_file.journalled) {
             // The run was cut off, or gave up, before it changed the file: a backup name it made is a
             // second name of the file as it was then.
-            removeBackupHolding(currentDigest());
+            const bool removed = removeBackupHolding(currentDigest());
             putMarksBack();
-            return RestoreAction::AsBefore;
+            return removed ? RestoreAction::AsBefore : backupStays();
         }
         if (m_file.added()) {
             return undoAdded();
@@ -106,14 +112,13 @@ public:
             return failed(messages::couldNotRestore(m_file.destination, m_file.backup));
         }
         if (*current == m_file.originalSha256) {
-            removeBackupHolding(m_file.originalSha256);
+            const bool removed = removeBackupHolding(m_file.originalSha256);
             putMarksBack();
-            return RestoreAction::AsBefore;
+            return removed ? RestoreAction::AsBefore : backupStays();
         }
         if (earlierOriginals.contains(*current)) {
             // Further back already: a restore cut off midway came past this install.
-            removeBackupHolding(m_file.originalSha256);
-            return RestoreAction::AsBefore;
+            return removeBackupHolding(m_file.originalSha256) ? RestoreAction::AsBefore : backupStays();
         }
         if (*current != m_file.newSha256) {
             return changedSince();
@@ -132,6 +137,18 @@ public:
     }
 
 private:
+    bool cancelAtRestart() {
+        FilesInUse* const inUse = m_services.filesInUse;
+        if (inUse == nullptr) {
+            return true;
+        }
+        if (m_file.outcome == kAtRestartOutcome) {
+            inUse->cancelRunAfterRestart(registrationAfterRestartName(m_file.destination));
+        }
+        return m_file.temporary.empty() || !m_fs.attributes(m_file.temporary) ||
+               inUse->cancelAtRestart(m_file.temporary);
+    }
+
     // The original's marks, should a run cut off while a second name of it had them lifted have lost them.
     void putMarksBack() {
         const std::optional<FileAttributes> now =
@@ -145,16 +162,22 @@ private:
         return m_fs.fileExists(m_file.destination) ? fileSha256(m_fs, m_file.destination) : std::nullopt;
     }
 
-    // A backup the install made that holds what is kept elsewhere anyway.
-    void removeBackupHolding(const std::optional<std::string>& digest) {
+    // A backup the install made that holds what is kept elsewhere anyway. False when it is still there: a
+    // running program that holds the file (whose second name it is) keeps every name of it.
+    bool removeBackupHolding(const std::optional<std::string>& digest) {
         if (m_file.backup.empty() || !digest || digest->empty() || !m_fs.fileExists(m_file.backup) ||
             fileSha256(m_fs, m_file.backup) != digest) {
-            return;
+            return true;
         }
         const std::optional<FileAttributes> marks = m_fs.attributes(m_file.destination);
         RemoveBackupName(m_fs, m_file.backup, m_file.destination, marks.value_or(FileAttributes{}));
         m_changedNames = true;
+        return !m_fs.attributes(m_file.backup);
     }
+
+    // The file is as it was, but its backup could not go: said, so that nobody takes the restore for
+    // complete, and a restore run again once the file is free removes it.
+    RestoreAction backupStays() { return failed(messages::couldNotRemoveBackup(m_file.backup)); }
 
     void removeOwn(const std::string& path) {
         if (!path.empty() && m_fs.attributes(path)) {

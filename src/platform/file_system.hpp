@@ -111,6 +111,9 @@ public:
     // Why the last call that failed, failed, in the system's words (the errno text, or Windows' message for
     // GetLastError); empty where that is not known. For the log, never for a decision.
     virtual std::string lastError() const { return {}; }
+    // Whether the last moveFile that failed, failed because a running program holds the file at its target
+    // (loaded, or open without letting others write): such a file can only be replaced at the next restart.
+    virtual bool lastFailureInUse() const { return false; }
 
     // Tells files apart for as long as they exist: two paths give the same key exactly when they name one
     // file, and a file made later at the same path gives another key. Nothing when nothing is there.

@@ -6,9 +6,9 @@
 
 namespace hotfix {
 
-enum class MsgButtons { Ok, OkCancel, YesNo };
+enum class MsgButtons { Ok, OkCancel, YesNo, AbortRetryIgnore };
 enum class MsgIcon { None, Critical, Information };
-enum class MsgResult { Ok, Cancel, Yes, No };
+enum class MsgResult { Ok, Cancel, Yes, No, Abort, Retry, Ignore };
 
 // The title a box shows when its caller gives none: the application's title.
 inline constexpr std::string_view kDefaultMsgTitle = "Patch";
@@ -20,8 +20,19 @@ struct MsgBoxRequest {
     std::optional<std::string> title;
 
     std::string shownTitle() const { return title ? *title : std::string(kDefaultMsgTitle); }
-    // OK, or Yes for a Yes-and-No box.
-    MsgResult defaultButton() const { return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok; }
+    // OK, Yes for a Yes-and-No box, Retry for an Abort-Retry-Ignore box.
+    MsgResult defaultButton() const {
+        switch (buttons) {
+        case MsgButtons::YesNo:
+            return MsgResult::Yes;
+        case MsgButtons::AbortRetryIgnore:
+            return MsgResult::Retry;
+        case MsgButtons::Ok:
+        case MsgButtons::OkCancel:
+            break;
+        }
+        return MsgResult::Ok;
+    }
     friend bool operator==(const MsgBoxRequest&, const MsgBoxRequest&) = default;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_system.hpp"
+#include "platform/files_in_use.hpp"
 #include "platform/folder_browser.hpp"
 #include "platform/process_launcher.hpp"
 #include "platform/registry.hpp"
@@ -17,6 +18,8 @@ namespace hotfix {
 std::unique_ptr<FileSystem> makeFileSystem();
 std::unique_ptr<RegistryApi> makeRegistry();
 std::unique_ptr<FolderBrowser> makeFolderBrowser();
+// On POSIX nothing is ever in use: a rename over a file that a Wine program holds goes through.
+std::unique_ptr<FilesInUse> makeFilesInUse();
 // The machine's one-run-at-a-time lock: a named mutex in the global namespace on Windows, a lock file in the
 // Wine prefix on POSIX.
 std::unique_ptr<RunLock> makeRunLock();

@@ -96,6 +96,7 @@ public:
                                   out,           err};
         services.now = {2026, 12, 7, 9, 5};
         services.runLock = &runLock;
+        services.filesInUse = filesInUse;
         return runHeadless(std::get<Options>(parsed), services);
     }
 
@@ -139,6 +140,7 @@ public:
     MemorySettings settings;
     InstantLauncher instant;
     FakeRunLock runLock;
+    FilesInUse* filesInUse = nullptr;
     std::unique_ptr<ScriptWaiter> waiter;
     std::ostringstream out;
     std::ostringstream err;

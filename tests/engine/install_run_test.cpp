@@ -1,5 +1,6 @@
 #include "engine/file_replacement.hpp"
 #include "install_fixture.hpp"
+#include "platform/files_in_use.hpp"
 
 #include <gmock/gmock.h>
 
@@ -522,6 +523,72 @@ TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemovedByAn
     EXPECT_FALSE(package.exists("RegisterWin_4.bat"));
     EXPECT_EQ(package.read("RegisterWin_2.bat"), "running on another machine");
     EXPECT_THAT(otherBoxes.prompts(), ElementsAre(kSuccess));
+}
+
+} // namespace
+} // namespace hotfix
+
+namespace hotfix {
+namespace {
+
+// Programs that hold installed files, each call naming those still running.
+class ScriptedHolders final : public FilesInUse {
+public:
+    std::vector<std::vector<Holder>> answers;
+    int asked = 0;
+
+    std::vector<Holder> holders(std::span<const std::string>) override {
+        const std::size_t at = static_cast<std::size_t>(asked++);
+        return at < answers.size() ? answers[at] : std::vector<Holder>{};
+    }
+    bool closeHolders(std::span<const std::string>) override { return true; }
+    bool restartClosed() override { return true; }
+    Queued replaceAtRestart(std::string_view, std::string_view) override { return Queued::Failed; }
+    bool cancelAtRestart(std::string_view) override { return true; }
+    bool waitsForRestart(std::string_view) override { return false; }
+    bool runAfterRestart(std::string_view, std::string_view) override { return false; }
+    bool cancelRunAfterRestart(std::string_view) override { return true; }
+};
+
+class HoldersBox : public test::InstallFixture {
+protected:
+    HoldersBox() {
+        services.filesInUse = &holders;
+        listed(Side::Product, "bin/", "a.dll", "new a");
+        installed(Side::Product, "bin/a.dll", "old a");
+        const FilesInUse::Holder viewer{4242, "Vantrel Viewer", false, false};
+        holders.answers = {{viewer}, {viewer}};
+    }
+    ScriptedHolders holders;
+};
+
+TEST_F(HoldersBox, namesTheProgramsAndRetriesUntilTheyHaveClosed) {
+    boxes.answerNext(MsgResult::Retry);
+    boxes.answerNext(MsgResult::Retry);
+    install();
+    EXPECT_EQ(holders.asked, 3);
+    ASSERT_GE(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::AbortRetryIgnore);
+    EXPECT_THAT(boxes.shown[0].prompt, ::testing::HasSubstr("Vantrel Viewer (process 4242)"));
+    EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "new a");
+    EXPECT_EQ(prompts().back(), kSuccess);
+}
+
+TEST_F(HoldersBox, ignoreGoesOnAndAbortChangesNothing) {
+    boxes.answerNext(MsgResult::Ignore);
+    install();
+    EXPECT_EQ(holders.asked, 1);
+    EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "new a");
+
+    holders.asked = 0;
+    installed(Side::Product, "bin/a.dll", "old a");
+    boxes.shown.clear();
+    boxes.answerNext(MsgResult::Abort);
+    fs.log.clear();
+    install();
+    EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "old a");
+    EXPECT_THAT(fs.effects(), IsEmpty());
+    EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
 } // namespace

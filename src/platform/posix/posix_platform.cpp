@@ -21,6 +21,27 @@ std::unique_ptr<RegistryApi> makeRegistry() {
     return std::make_unique<posix::PosixRegistry>(posix::WinePrefix::fromEnvironment());
 }
 
+namespace {
+
+// A rename over a file that a Wine program holds goes through on POSIX, so nothing waits for a restart.
+class NoFilesInUse final : public FilesInUse {
+public:
+    std::vector<Holder> holders(std::span<const std::string>) override { return {}; }
+    bool closeHolders(std::span<const std::string>) override { return true; }
+    bool restartClosed() override { return true; }
+    Queued replaceAtRestart(std::string_view, std::string_view) override { return Queued::Failed; }
+    bool cancelAtRestart(std::string_view) override { return true; }
+    bool waitsForRestart(std::string_view) override { return false; }
+    bool runAfterRestart(std::string_view, std::string_view) override { return false; }
+    bool cancelRunAfterRestart(std::string_view) override { return true; }
+};
+
+} // namespace
+
+std::unique_ptr<FilesInUse> makeFilesInUse() {
+    return std::make_unique<NoFilesInUse>();
+}
+
 std::unique_ptr<FolderBrowser> makeFolderBrowser() {
     return std::make_unique<posix::PosixFolderBrowser>(posix::WinePrefix::fromEnvironment());
 }

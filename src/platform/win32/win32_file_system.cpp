@@ -113,25 +113,60 @@ bool copyToNew(const std::wstring& source, const std::wstring& target) {
     return false;
 }
 
-// FlushFileBuffers needs a handle open for writing, which a read-only file does not give; its mark is
-// lifted for that moment.
-bool flushFile(const std::wstring& path) {
-    const auto attributes = attributesOf(path);
-    if (!attributes || isFolder(*attributes)) {
-        return false;
+// What a file's own handle tells without the right to read or change it: how many names it has and the
+// volume it is on. Such a handle is granted even for a library a program has loaded.
+std::optional<BY_HANDLE_FILE_INFORMATION> fileInformation(const std::wstring& path) {
+    Handle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+        return std::nullopt;
     }
-    const bool readOnly = (*attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly && !::SetFileAttributesW(path.c_str(), *attributes & kNotReadOnly)) {
+    return info;
+}
+
+// FlushFileBuffers needs a handle open for writing, which a read-only file does not give; its mark is
+// lifted for that moment. Windows' error is kept for the caller.
+bool flushFile(const std::wstring& path, DWORD attributes) {
+    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !::SetFileAttributesW(path.c_str(), attributes & kNotReadOnly)) {
         return false;
     }
     Handle file(::CreateFileW(path.c_str(), GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     const bool flushed = file.valid() && ::FlushFileBuffers(file.get()) && file.close();
+    const DWORD error = ::GetLastError();
     if (readOnly) {
-        ::SetFileAttributesW(path.c_str(), *attributes & kSettableAttributes);
+        ::SetFileAttributesW(path.c_str(), attributes & kSettableAttributes);
     }
+    ::SetLastError(error);
     return flushed;
+}
+
+bool flushFile(const std::wstring& path) {
+    const auto attributes = attributesOf(path);
+    return attributes && !isFolder(*attributes) && flushFile(path, *attributes);
+}
+
+// A folder's own flush, which NTFS takes as a commit of its journal and with it of every name made on the
+// volume so far.
+bool flushFolder(const std::wstring& path) {
+    Handle folder(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder.valid() && ::FlushFileBuffers(folder.get()) && folder.close();
+}
+
+// Whether a running program holds the file so that nobody may write to it: it has loaded it, or opened it
+// without letting others write. The probe writes nothing.
+bool heldByProgram(const std::wstring& path) {
+    Handle file(::CreateFileW(path.c_str(), FILE_WRITE_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const DWORD error = file.valid() ? ERROR_SUCCESS : ::GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_USER_MAPPED_FILE;
 }
 
 bool writeAll(HANDLE file, std::string_view bytes) {
@@ -456,6 +491,7 @@ bool Win32FileSystem::copyFileToNew(std::string_view from, std::string_view to) 
 bool Win32FileSystem::noted(bool succeeded) {
     if (!succeeded) {
         const DWORD error = ::GetLastError();
+        m_inUse = false;
         wchar_t* text = nullptr;
         const DWORD length = ::FormatMessageW(
             FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -526,6 +562,8 @@ bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overw
         return true;
     }
     noted(false);
+    // Windows refuses to replace a loaded library with "access denied", which a missing right gives too.
+    m_inUse = heldByProgram(*target);
     if (readOnly) {
         ::SetFileAttributesW(target->c_str(), *existing & kSettableAttributes);
     }
@@ -533,6 +571,12 @@ bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overw
 }
 
 bool Win32FileSystem::flush(std::span<const std::string> paths) {
+    // A name of a file that has others (a backup that is a second name of the installed file), or of a file
+    // that a running program holds, is made durable without opening the file for writing, which a program
+    // that has it loaded refuses: the installer's bytes in it were on the disk before it got that name, and
+    // NTFS commits names for the whole volume with any flush after them.
+    std::vector<DWORD> flushedVolumes;
+    std::vector<std::pair<DWORD, std::wstring>> namesOnly;
     for (const std::string& path : paths) {
         const auto native = m_paths.toNative(path);
         if (!native) {
@@ -540,16 +584,39 @@ bool Win32FileSystem::flush(std::span<const std::string> paths) {
         }
         // A name's removal is in NTFS's journal, which Windows offers no call to flush for one folder; the
         // next write-through or flush of a file on the volume takes it along.
-        if (!attributesOf(*native)) {
+        const auto attributes = attributesOf(*native);
+        if (!attributes) {
             const auto folder = parentOf(*native);
             if (!folder || !attributesOf(*folder)) {
                 return false;
             }
             continue;
         }
-        if (!flushFile(*native)) {
+        const auto info = fileInformation(*native);
+        if (!info || isFolder(*attributes)) {
             return noted(false);
         }
+        if (info->nNumberOfLinks > 1) {
+            namesOnly.emplace_back(info->dwVolumeSerialNumber, parentOf(*native).value_or(*native));
+            continue;
+        }
+        if (!flushFile(*native, *attributes)) {
+            if (::GetLastError() != ERROR_SHARING_VIOLATION) {
+                return noted(false);
+            }
+            namesOnly.emplace_back(info->dwVolumeSerialNumber, parentOf(*native).value_or(*native));
+            continue;
+        }
+        flushedVolumes.push_back(info->dwVolumeSerialNumber);
+    }
+    for (const auto& [volume, folder] : namesOnly) {
+        if (std::find(flushedVolumes.begin(), flushedVolumes.end(), volume) != flushedVolumes.end()) {
+            continue;
+        }
+        if (!flushFolder(folder)) {
+            return noted(false);
+        }
+        flushedVolumes.push_back(volume);
     }
     return true;
 }

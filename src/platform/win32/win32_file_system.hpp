@@ -41,6 +41,7 @@ public:
     Privacy makePrivateFolder(std::string_view path) override;
     Privacy privacy(std::string_view path) override;
     std::string lastError() const override { return m_lastError; }
+    bool lastFailureInUse() const override { return m_inUse; }
     std::optional<std::string> identity(std::string_view path) override;
 
 private:
@@ -50,6 +51,7 @@ private:
 
     Win32PathResolver m_paths;
     std::string m_lastError;
+    bool m_inUse = false;
 };
 
 } // namespace hotfix::win32

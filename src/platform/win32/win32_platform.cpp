@@ -1,5 +1,6 @@
 #include "platform/platform_services.hpp"
 #include "platform/win32/win32_file_system.hpp"
+#include "platform/win32/win32_files_in_use.hpp"
 #include "platform/win32/win32_folder_browser.hpp"
 #include "platform/win32/win32_path_resolver.hpp"
 #include "platform/win32/win32_process_launcher.hpp"
@@ -27,6 +28,10 @@ std::unique_ptr<FileSystem> makeFileSystem() {
 
 std::unique_ptr<RegistryApi> makeRegistry() {
     return std::make_unique<win32::Win32Registry>();
+}
+
+std::unique_ptr<FilesInUse> makeFilesInUse() {
+    return std::make_unique<win32::Win32FilesInUse>(systemFolders());
 }
 
 std::unique_ptr<FolderBrowser> makeFolderBrowser() {

@@ -11,6 +11,7 @@ namespace hotfix {
 class RunLock;
 
 class FileSystem;
+class FilesInUse;
 class FolderBrowser;
 class MsgBox;
 class ProcessLauncher;
@@ -41,6 +42,8 @@ struct MainWindowServices {
     std::string recordFolder = {};
     // One install at a time on the machine; none where nothing else can run.
     RunLock* runLock = nullptr;
+    // Who holds listed files, and replacement at restart; none where nothing is ever held.
+    FilesInUse* filesInUse = nullptr;
     // The program folder as the host's own file calls name it, for the read-me page; empty where that is
     // programFolder itself (on Linux programFolder is the Windows name Wine gives the folder).
     std::string hostProgramFolder = {};

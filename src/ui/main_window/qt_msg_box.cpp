@@ -36,6 +36,12 @@ QMessageBox::StandardButton toQt(MsgResult button) {
         return QMessageBox::Yes;
     case MsgResult::No:
         return QMessageBox::No;
+    case MsgResult::Abort:
+        return QMessageBox::Abort;
+    case MsgResult::Retry:
+        return QMessageBox::Retry;
+    case MsgResult::Ignore:
+        return QMessageBox::Ignore;
     }
     return QMessageBox::Ok;
 }
@@ -46,6 +52,8 @@ QMessageBox::StandardButtons buttonsOf(MsgButtons buttons) {
         return QMessageBox::Ok | QMessageBox::Cancel;
     case MsgButtons::YesNo:
         return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::AbortRetryIgnore:
+        return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
     case MsgButtons::Ok:
         break;
     }
@@ -59,6 +67,8 @@ MsgResult fallbackAnswer(MsgButtons buttons) {
         return MsgResult::Cancel;
     case MsgButtons::YesNo:
         return MsgResult::No;
+    case MsgButtons::AbortRetryIgnore:
+        return MsgResult::Abort;
     case MsgButtons::Ok:
         break;
     }
@@ -140,6 +150,12 @@ MsgResult QtMsgBox::show(const MsgBoxRequest& request) {
         return MsgResult::Yes;
     case QMessageBox::No:
         return MsgResult::No;
+    case QMessageBox::Abort:
+        return MsgResult::Abort;
+    case QMessageBox::Retry:
+        return MsgResult::Retry;
+    case QMessageBox::Ignore:
+        return MsgResult::Ignore;
     default:
         return fallbackAnswer(request.buttons);
     }
