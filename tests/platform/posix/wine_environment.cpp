@@ -1,5 +1,6 @@
 #include "platform/posix/wine_environment.hpp"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -124,6 +125,33 @@ const std::string& WineEnvironment::prefix() {
 int WineEnvironment::wine(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "wine");
     return runProgram(arguments);
+}
+
+std::string WineEnvironment::regAdd(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"wine", "reg", "add"});
+    arguments.emplace_back("/f");
+    const std::string output =
+        (fs::temp_directory_path() / ("hotfix-reg-add-" + std::to_string(::getpid()))).string();
+    std::string said;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        const int code = runProgram(arguments, {}, output);
+        std::error_code error;
+        if (code == 0) {
+            fs::remove(output, error);
+            return {};
+        }
+        said += "attempt " + std::to_string(attempt) + " ended with " + std::to_string(code) + ": ";
+        if (std::FILE* file = std::fopen(output.c_str(), "rb")) {
+            char buffer[512];
+            for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+                said.append(buffer, got);
+            }
+            std::fclose(file);
+        }
+        said += "\n";
+        fs::remove(output, error);
+    }
+    return said;
 }
 
 void WineEnvironment::flushRegistry() {

@@ -29,6 +29,10 @@ public:
     static const std::string& prefix();
     // Runs wine with the arguments and waits until the prefix's registry is written out.
     static int wine(std::vector<std::string> arguments);
+    // Sets a registry value through Wine's own reg; empty when it was set, else what reg said. A start of
+    // wine that meets the previous server as it ends fails now and then on a busy machine, so a failure is
+    // tried again twice (the value is written whole or not at all).
+    static std::string regAdd(std::vector<std::string> arguments);
     static void flushRegistry();
 };
 

@@ -41,8 +41,7 @@ TEST(WineRegistry, valuesWrittenByWineAreReadAsTheReaderPromises) {
     HOTFIX_REQUIRE_WINE();
     const std::string key = "HKLM\\Software\\Vantrel Software";
     const auto add = [&](const char* name, const char* type, const std::string& data) {
-        EXPECT_EQ(WineEnvironment::wine({"reg", "add", key, "/v", name, "/t", type, "/d", data, "/f"}), 0)
-            << name;
+        EXPECT_EQ(WineEnvironment::regAdd({key, "/v", name, "/t", type, "/d", data}), "") << name;
     };
     add("QXINSTALLDIR", "REG_SZ", "C:\\Program Files\\Vantrel");
     add("Count", "REG_DWORD", "42");
@@ -51,9 +50,9 @@ TEST(WineRegistry, valuesWrittenByWineAreReadAsTheReaderPromises) {
     add("Fits", "REG_SZ", std::string(1023, 'f'));
     add("TooLong", "REG_SZ", std::string(1500, 'x'));
     add("Empty", "REG_SZ", "");
-    EXPECT_EQ(WineEnvironment::wine({"reg", "add", "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion",
-                                     "/v", "PathName", "/t", "REG_SZ", "/d", "C:\\windows", "/f"}),
-              0);
+    EXPECT_EQ(WineEnvironment::regAdd({"HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion", "/v",
+                                       "PathName", "/t", "REG_SZ", "/d", "C:\\windows"}),
+              "");
     WineEnvironment::flushRegistry();
 
     const auto registry = makeRegistry();
@@ -79,9 +78,9 @@ TEST(WineRegistry, valuesWrittenByWineAreReadAsTheReaderPromises) {
 TEST(WineRegistry, eachValueComesFromThe32BitViewWhereItIsThereElseFromThe64BitOne) {
     HOTFIX_REQUIRE_WINE();
     const auto add = [](const char* name, const char* data, const char* view) {
-        EXPECT_EQ(WineEnvironment::wine({"reg", "add", "HKLM\\Software\\Vantrel Views", "/v", name, "/t",
-                                         "REG_SZ", "/d", data, "/f", view}),
-                  0)
+        EXPECT_EQ(WineEnvironment::regAdd(
+                      {"HKLM\\Software\\Vantrel Views", "/v", name, "/t", "REG_SZ", "/d", data, view}),
+                  "")
             << name << view;
     };
     add("Where", "32-bit view", "/reg:32");
