@@ -95,7 +95,7 @@ PosixPathResolver::PosixPathResolver(WinePrefix prefix)
 
 std::string PosixPathResolver::spelledPath(std::string_view path) const {
     if (path.size() >= 2 && isAsciiLetter(path[0]) && path[1] == ':') {
-        const auto root = m_prefix.driveFolder(path[0]);
+        const auto root = driveFolder(path[0]);
         if (!root) {
             return {};
         }
@@ -104,6 +104,15 @@ std::string PosixPathResolver::spelledPath(std::string_view path) const {
         return toPosixPath(*root + "/" + std::string(path.substr(2)));
     }
     return toPosixPath(path);
+}
+
+std::optional<std::string> PosixPathResolver::driveFolder(char letter) const {
+    const std::size_t index = static_cast<std::size_t>(asciiUpper(letter) - 'A');
+    const std::lock_guard lock(m_driveMutex);
+    if (!m_driveFolders[index]) {
+        m_driveFolders[index] = m_prefix.driveFolder(letter);
+    }
+    return *m_driveFolders[index];
 }
 
 std::string PosixPathResolver::nativePath(std::string_view path) {

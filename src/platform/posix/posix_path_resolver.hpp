@@ -2,6 +2,7 @@
 
 #include "platform/posix/wine_prefix.hpp"
 
+#include <array>
 #include <ctime>
 #include <mutex>
 #include <optional>
@@ -63,7 +64,13 @@ private:
     template <typename Change>
     void updateListing(const std::string& nativePath, Change change);
 
+    // The drive's folder, looked up once per letter: a run resolves every path through it, and a drive that
+    // went away meanwhile fails the file call by itself.
+    std::optional<std::string> driveFolder(char letter) const;
+
     WinePrefix m_prefix;
+    mutable std::mutex m_driveMutex;
+    mutable std::array<std::optional<std::optional<std::string>>, 26> m_driveFolders;
     std::mutex m_mutex;
     std::unordered_map<std::string, Listing> m_listings;
 };
