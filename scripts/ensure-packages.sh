@@ -8,7 +8,7 @@ set -euo pipefail
 # metric face the window's captions are laid out for. Recommended packages are installed too: a fresh
 # machine needs some of them (Wine's and Qt's), as the machines the suite was made on had them.
 declare -A groups=(
-    [build]="cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins fonts-liberation libgtest-dev libgmock-dev"
+    [build]="cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins fonts-liberation libgtest-dev libgmock-dev libssl-dev"
     [test]="clang-format wine wine64 xvfb xauth strace"
     [demo]="wine wine64 xvfb xauth"
     [bench]="libbenchmark-dev hyperfine"

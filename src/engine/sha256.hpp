@@ -2,8 +2,7 @@
 
 #include "platform/file_system.hpp"
 
-#include <array>
-#include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,23 +10,26 @@
 
 namespace hotfix {
 
-// SHA-256 over bytes fed in pieces of any size.
+// SHA-256 over bytes fed in pieces of any size, by the platform's own implementation (libcrypto on Linux,
+// CNG on Windows), which uses the processor's SHA instructions where it has them.
 class Sha256 {
 public:
+    Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    ~Sha256();
+
     void update(std::span<const char> bytes);
     // The digest as 64 lower-case hexadecimal digits; the object is spent afterwards.
     std::string hexDigest();
 
 private:
-    void compress(const unsigned char* block);
-
-    std::array<std::uint32_t, 8> m_state = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                            0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    // The start of a block that the input so far has not filled.
-    std::array<unsigned char, 64> m_pending{};
-    std::size_t m_pendingSize = 0;
-    std::uint64_t m_length = 0;
+    struct State;
+    std::unique_ptr<State> m_state;
 };
+
+// 32 bytes as 64 lower-case hexadecimal digits.
+std::string hexOfDigest(std::span<const unsigned char, 32> digest);
 
 // The SHA-256 of a whole file's bytes in lower-case hex; nothing when the file cannot be read to its end.
 std::optional<std::string> fileSha256(FileSystem& fs, std::string_view path);
