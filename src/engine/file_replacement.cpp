@@ -58,6 +58,15 @@ bool backUpByCopy(FileSystem& fs, const PlannedFile& planned, std::string& reaso
     return false;
 }
 
+// Copies to a new file, taking the digest of the bytes as they are copied.
+std::optional<std::string> copyTakingDigest(FileSystem& fs, const std::string& from, const std::string& to) {
+    Sha256 hash;
+    if (!fs.copyFileToNewThrough(from, to, [&hash](std::span<const char> piece) { hash.update(piece); })) {
+        return std::nullopt;
+    }
+    return hash.hexDigest();
+}
+
 // Removes whatever a staged file has put on the disk; the installed file stays as it was.
 void discardStaged(FileSystem& fs, const StagedFile& staged) {
     const PlannedFile& planned = staged.plan;
@@ -81,7 +90,8 @@ bool stageBackup(FileSystem& fs, StagedFile& staged, std::string& reason) {
         return true;
     case FileSystem::LinkResult::Unsupported:
         staged.backupCopied = true;
-        if (fs.copyFileToNew(planned.file.destination, planned.backupTemporary)) {
+        staged.originalSha256 = copyTakingDigest(fs, planned.file.destination, planned.backupTemporary);
+        if (staged.originalSha256) {
             return true;
         }
         reason = fs.lastError();
@@ -105,7 +115,7 @@ ListedFile listedFileAt(Side side, int index, const InstallerWindow& window, std
 
 PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, const EngineServices& services) {
     FileSystem& fs = services.fs;
-    PlannedFile plan{file, PlannedAction::CopyNew, {}, {}, {}, {}};
+    PlannedFile plan{file, PlannedAction::CopyNew, {}, {}, {}, {}, {}};
     if (!fs.fileExists(file.destination)) {
         if (fs.fileExists(file.destination + window.installState().BackupSuffix)) {
             switchToDateSuffix(window);
@@ -121,11 +131,22 @@ PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, cons
         return plan;
     }
 
+    // The package's file is looked at once, as late as the decision allows (a window's install) or before the
+    // look at the installed bytes (unattended).
+    std::optional<std::pair<bool, bool>> source;
+    const auto lookAtSource = [&] {
+        if (!source) {
+            const bool exists = fs.fileExists(file.source);
+            // With the root set to the package itself, "replacing" its file would only back it up.
+            source = {exists, exists && fs.sameFile(file.source, file.destination)};
+        }
+        return *source;
+    };
     // Unattended, a file that holds the package's bytes is left alone; a root that is the package itself
     // holds them trivially, and is refused as below.
-    if (window.unattended() && fs.fileExists(file.source) && !fs.sameFile(file.source, file.destination)) {
-        const std::optional<std::string> installed = fileSha256(fs, file.destination);
-        if (installed && installed == fileSha256(fs, file.source)) {
+    if (window.unattended() && lookAtSource().first && !lookAtSource().second) {
+        plan.installedSha256 = fileSha256(fs, file.destination);
+        if (plan.installedSha256 && plan.installedSha256 == fileSha256(fs, file.source)) {
             plan.action = PlannedAction::AlreadyInPlace;
             return plan;
         }
@@ -140,12 +161,12 @@ PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, cons
     }
     plan.originalMarks = *marks;
     plan.backupTemporary = temporaryNameBeside(file.destination);
-    if (!fs.fileExists(file.source)) {
+    const auto [sourceExists, packageIsRoot] = lookAtSource();
+    if (!sourceExists) {
         plan.action = PlannedAction::BackUpOnlyPackageFileMissing;
         return plan;
     }
-    // With the root set to the package itself, "replacing" the package's file would only back it up.
-    if (fs.sameFile(file.source, file.destination)) {
+    if (packageIsRoot) {
         plan.action = PlannedAction::RefusedPackageIsRoot;
         plan.backupTemporary.clear();
         return plan;
@@ -202,14 +223,15 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
     FileSystem& fs = m_services.fs;
     MsgBox& boxes = m_services.msgBox;
     const ListedFile& file = planned.file;
-    StagedFile staged{planned, false};
+    StagedFile staged{planned, false, {}, {}};
     switch (planned.action) {
     case PlannedAction::CopyNew:
     case PlannedAction::PassOverFolderMissing:
     case PlannedAction::PassOverPackageFileMissing:
         // The new file's name is taken without replacing anything: should the look have wrongly said "not
         // installed", the installed file has no backup yet.
-        if (fs.copyFileToNew(file.source, planned.temporary)) {
+        staged.newSha256 = copyTakingDigest(fs, file.source, planned.temporary);
+        if (staged.newSha256) {
             return staged;
         }
         m_reason = fs.lastError();
@@ -232,7 +254,8 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
             boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
             return FileOutcome::Failed;
         }
-        if (!fs.copyFileToNew(file.source, planned.temporary)) {
+        staged.newSha256 = copyTakingDigest(fs, file.source, planned.temporary);
+        if (!staged.newSha256) {
             m_reason = fs.lastError();
             discardStaged(fs, staged);
             boxes.show(messages::couldNotReplace(file.destination, file.source));

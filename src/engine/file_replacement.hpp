@@ -58,6 +58,8 @@ struct PlannedFile {
     // the file system has no second names.
     std::string backupTemporary;
     FileAttributes originalMarks;
+    // The installed file's digest where the decision had to read it (unattended), so that it is read once.
+    std::optional<std::string> installedSha256;
 };
 
 // Decides what the install does with the listed file, from the disk as it stands and the suffix the checks
@@ -72,6 +74,10 @@ struct StagedFile {
     PlannedFile plan;
     // The backup waits in plan.backupTemporary as a copy: the file system gives no second names.
     bool backupCopied = false;
+    // The digests of the bytes written while staging: the new content, and the original where its backup
+    // was copied. Taken as the bytes went by, so that nothing is read again for the record.
+    std::optional<std::string> newSha256;
+    std::optional<std::string> originalSha256;
 };
 
 // What must be on the disk before a batch changes anything: the record's entries, through which a run cut

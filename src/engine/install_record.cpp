@@ -265,9 +265,16 @@ bool InstallRecord::beforeReplacing(std::span<const StagedFile> staged) {
     for (const StagedFile& each : staged) {
         const PlannedFile& planned = each.plan;
         const bool added = planned.action != PlannedAction::Replace;
-        const std::optional<std::string> original =
-            added ? std::optional<std::string>("") : fileSha256(fs, planned.file.destination);
-        const std::optional<std::string> fresh = fileSha256(fs, planned.temporary);
+        // Digests taken on the way are not taken again: each byte is read once.
+        std::optional<std::string> original =
+            each.originalSha256 ? each.originalSha256 : planned.installedSha256;
+        if (added) {
+            original = "";
+        } else if (!original) {
+            original = fileSha256(fs, planned.file.destination);
+        }
+        const std::optional<std::string> fresh =
+            each.newSha256 ? each.newSha256 : fileSha256(fs, planned.temporary);
         if (!original || !fresh) {
             m_services->msgBox.show(messages::couldNotWriteRecord(m_path));
             return false;

@@ -39,6 +39,12 @@ public:
     // a wrong "not there" must never let a copy overwrite a file that has no backup. The test and the
     // creation are one step. A copy that breaks off removes what it wrote. Nothing is flushed.
     virtual bool copyFileToNew(std::string_view from, std::string_view to) = 0;
+    // copyFileToNew that hands every byte it copies to sink as well, once and in order, so that a digest of
+    // the copy costs no second read. False as copyFileToNew (sink may have had part of the bytes then).
+    virtual bool copyFileToNewThrough(std::string_view from, std::string_view to,
+                                      const std::function<void(std::span<const char>)>& sink) {
+        return copyFileToNew(from, to) && readFile(to, sink);
+    }
 
     // Gives the file at existing a second name (a hard link), never replacing anything at newName.
     // Unsupported where the file system has no such names, and for a symbolic link or other reparse point,

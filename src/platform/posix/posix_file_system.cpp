@@ -221,6 +221,26 @@ FileSystem::Privacy privacyOf(const struct stat& st) {
 
 } // namespace
 
+int PosixFileSystem::openExisting(std::string_view path, int flags) {
+    // Spelled as on the disk, which is the rule: the open itself says whether it is there, and only a name
+    // spelled in another case costs a look at its folder.
+    const std::string spelled = m_paths.spelledPath(path);
+    if (spelled.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    const int fd = openRetrying(spelled, flags);
+    if (fd >= 0 || errno != ENOENT) {
+        return fd;
+    }
+    const std::string native = m_paths.resolveMissing(spelled);
+    if (native.empty() || native == spelled) {
+        errno = ENOENT;
+        return -1;
+    }
+    return openRetrying(native, flags);
+}
+
 PosixFileSystem::Found PosixFileSystem::find(std::string_view path) {
     std::string spelled = m_paths.spelledPath(path);
     if (spelled.empty()) {
@@ -230,7 +250,8 @@ PosixFileSystem::Found PosixFileSystem::find(std::string_view path) {
         return {std::move(spelled), status};
     }
     std::string native = m_paths.resolveMissing(spelled);
-    auto status = native.empty() ? std::nullopt : statPath(native);
+    // The spelling itself back: no name matches in any case, which the look above has shown already.
+    auto status = native.empty() || native == spelled ? std::nullopt : statPath(native);
     return {std::move(native), status};
 }
 
@@ -259,7 +280,10 @@ std::optional<FileAttributes> PosixFileSystem::attributes(std::string_view path)
 }
 
 bool PosixFileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
-    return ::chmod(nativePath(path).c_str(), static_cast<mode_t>(attributes.bits & kPermissionBits)) == 0;
+    const auto [native, st] = find(path);
+    const auto mode = static_cast<mode_t>(attributes.bits & kPermissionBits);
+    // Marks that are as asked already are left alone: no call changes nothing.
+    return st && ((st->st_mode & kPermissionBits) == mode || ::chmod(native.c_str(), mode) == 0);
 }
 
 bool PosixFileSystem::clearAttributes(std::string_view path) {
@@ -303,8 +327,15 @@ bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) 
     return targetStat ? fail(EEXIST) : copy(from, target);
 }
 
-bool PosixFileSystem::copy(std::string_view from, const std::string& target) {
-    Fd in(openRetrying(find(from).native, O_RDONLY));
+bool PosixFileSystem::copyFileToNewThrough(std::string_view from, std::string_view to,
+                                           const std::function<void(std::span<const char>)>& sink) {
+    const auto [target, targetStat] = find(to);
+    return targetStat ? fail(EEXIST) : copy(from, target, &sink);
+}
+
+bool PosixFileSystem::copy(std::string_view from, const std::string& target,
+                           const std::function<void(std::span<const char>)>* sink) {
+    Fd in(openExisting(from, O_RDONLY));
     if (!in.valid()) {
         return fail(errno);
     }
@@ -319,8 +350,14 @@ bool PosixFileSystem::copy(std::string_view from, const std::string& target) {
     }
     m_paths.noteCreated(target);
     // The copy carries the source's marks, read-only included, as a Windows copy does.
-    const bool copied = copyContent(in.get(), out.get()) &&
-                        ::fchmod(out.get(), sourceStat.st_mode & kCopiedBits) == 0 && out.close();
+    const bool content = sink != nullptr
+                             ? readPieces(in.get(),
+                                          [&](std::span<const char> piece) {
+                                              (*sink)(piece);
+                                              return writeAll(out.get(), piece.data(), piece.size());
+                                          })
+                             : copyContent(in.get(), out.get());
+    const bool copied = content && ::fchmod(out.get(), sourceStat.st_mode & kCopiedBits) == 0 && out.close();
     if (!copied) {
         fail(errno);
         // A half-written file of our own making would pass for a complete one.
@@ -406,6 +443,11 @@ bool PosixFileSystem::flush(std::span<const std::string> paths) {
         const auto [native, status] = find(path);
         // A file that is gone has its removal made durable with its folder.
         const std::string opened = status ? native : folderOf(native);
+        // A file system synced already in this call covers the file without opening it.
+        const std::optional<struct stat> where = status ? status : statPath(opened);
+        if (where && synced.contains(where->st_dev)) {
+            continue;
+        }
         Fd fd(native.empty() ? -1 : openRetrying(opened, O_RDONLY));
         struct stat st {};
         if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
@@ -538,7 +580,7 @@ bool PosixFileSystem::appendLines(std::string_view path, std::span<const std::st
 
 bool PosixFileSystem::readFile(std::string_view path,
                                const std::function<void(std::span<const char>)>& sink) {
-    Fd fd(openRetrying(nativePath(path), O_RDONLY));
+    Fd fd(openExisting(path, O_RDONLY));
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
         return false;

@@ -44,6 +44,8 @@ public:
     bool clearAttributes(std::string_view path) override;
     bool copyFile(std::string_view from, std::string_view to) override;
     bool copyFileToNew(std::string_view from, std::string_view to) override;
+    bool copyFileToNewThrough(std::string_view from, std::string_view to,
+                              const std::function<void(std::span<const char>)>& sink) override;
     LinkResult linkFile(std::string_view existing, std::string_view newName) override;
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
     bool flush(std::span<const std::string> paths) override;
@@ -76,7 +78,12 @@ private:
     // Where a path lies and what is there. Most paths exist as spelled, and then one stat answers both.
     Found find(std::string_view path);
     // Copies into a new file at the native path target, removing it again when the copy breaks off.
-    bool copy(std::string_view from, const std::string& target);
+    // Opens a file that should be there, resolving the case of its name only where it is not there as
+    // spelled; -1 with errno as open leaves it.
+    int openExisting(std::string_view path, int flags);
+    // With a sink, the bytes pass through it on their way: read once, handed over, written.
+    bool copy(std::string_view from, const std::string& target,
+              const std::function<void(std::span<const char>)>* sink = nullptr);
     // Notes the error's text for lastError(); false.
     bool fail(int error);
 

@@ -272,6 +272,32 @@ TEST_F(PrefixFileSystemTest, newFilesKeepTheCaseTheyWereGiven) {
     EXPECT_FALSE(files.copyFile(dir.str() + "/package/new.dll", "C:\\Program Files\\Vantrel\\Lib\\a.dll"));
 }
 
+TEST_F(PrefixFileSystemTest, aCopyHandsEveryByteOverOnceAndAReadFindsANameInAnyCase) {
+    std::string big(700 * 1024, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>(i * 31 % 251);
+    }
+    dir.write("package/BIG.DLL", big);
+    std::string seen;
+    const auto sink = [&](std::span<const char> piece) {
+        seen.append(piece.data(), piece.size());
+    };
+    ASSERT_TRUE(files.copyFileToNewThrough(dir.str() + "\\package\\big.dll",
+                                           "C:\\program files\\VANTREL\\bin\\Big.dll", sink));
+    EXPECT_EQ(seen, big);
+    EXPECT_EQ(test::readFile(installed("Bin/Big.dll")), big);
+    // Never over a name that is there in another case, and a source that is not there hands nothing over.
+    seen.clear();
+    EXPECT_FALSE(files.copyFileToNewThrough(dir.str() + "/package/big.dll",
+                                            "C:\\Program Files\\Vantrel\\Bin\\BIG.DLL", sink));
+    EXPECT_FALSE(files.copyFileToNewThrough(dir.str() + "/package/none.dll",
+                                            "C:\\Program Files\\Vantrel\\Bin\\n.dll", sink));
+    EXPECT_TRUE(seen.empty());
+    EXPECT_FALSE(fs::exists(installed("Bin/n.dll")));
+    EXPECT_EQ(test::readWhole(files, "c:\\PROGRAM FILES\\vantrel\\BIN\\big.DLL"), big);
+    EXPECT_FALSE(files.readFile("C:\\Program Files\\Vantrel\\Bin\\none.dll", sink));
+}
+
 TEST_F(PrefixFileSystemTest, aRecordUnderProgramDataLandsInThePrefixsDriveC) {
     const std::string records = programDataFolder() + "\\HotFix\\Records";
     ASSERT_TRUE(files.createFolders(records));
