@@ -49,8 +49,8 @@ MsgBoxRequest replacedAtRestart(std::string_view files) {
 
 MsgBoxRequest filesInUse(std::string_view programs) {
     return {concat({"These programs are using files that the HotFix replaces:\n", programs,
-                    "\nClose them and choose Retry, or choose Ignore to have their files replaced when "
-                    "Windows restarts."}),
+                    "\nClose them and choose Retry; choose Ignore to have their files replaced when "
+                    "Windows restarts, or Abort to change nothing."}),
             MsgButtons::AbortRetryIgnore, MsgIcon::Information, std::string("Files in Use")};
 }
 
