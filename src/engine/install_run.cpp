@@ -49,18 +49,16 @@ void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason
     if (run.record != nullptr && outcome != FileOutcome::InPlace) {
         run.record->Outcome(file, outcome);
     }
+    const bool registered =
+        (file.side == Side::Windows || window.registerDllsTicked()) && isLibrary(file.name);
     switch (outcome) {
-    case FileOutcome::Replaced: {
+    case FileOutcome::Replaced:
         run.replaced = true;
-        const bool registers = file.side == Side::Windows || window.registerDllsTicked();
-        if (registers && isLibrary(file.name)) {
-            const std::string folder = DestinationFolder(window.rootText(file.side), file.folder);
-            if (!script.AddLibrary(file.name, folder)) {
-                run.ok = false;
-            }
+        if (registered &&
+            !script.AddLibrary(file.name, DestinationFolder(window.rootText(file.side), file.folder))) {
+            run.ok = false;
         }
         break;
-    }
     case FileOutcome::SourceMissing:
     case FileOutcome::Failed:
         run.ok = false;
@@ -71,15 +69,13 @@ void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason
     case FileOutcome::InPlace:
         run.inPlace = true;
         break;
-    case FileOutcome::AtRestart: {
+    case FileOutcome::AtRestart:
         run.replaced = true;
         run.atRestart += concat({file.destination, "\n"});
-        const bool registers = file.side == Side::Windows || window.registerDllsTicked();
-        if (registers && isLibrary(file.name) && !registerAfterRestart(file.destination, services)) {
+        if (registered && !registerAfterRestart(file.destination, services)) {
             run.ok = false;
         }
         break;
-    }
     case FileOutcome::PassedOver:
         break;
     }
@@ -123,6 +119,10 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
 // Lets the user close the programs that hold installed files, or let their files wait for the restart;
 // unattended, asks them to close where the deployment tool wants that. False: the user gave the install up.
 bool dealWithHolders(InstallerWindow& window, const EngineServices& services, bool& closed) {
+    // Unattended, nobody is asked: without the wish to close them, their files simply wait for the restart.
+    if (window.unattended() && !window.closeApplications()) {
+        return true;
+    }
     const std::vector<std::string> installed = InstalledListedFiles(window, services);
     if (installed.empty()) {
         return true;
@@ -130,10 +130,8 @@ bool dealWithHolders(InstallerWindow& window, const EngineServices& services, bo
     FilesInUse& inUse = *services.filesInUse;
     if (window.unattended()) {
         // What will not close keeps its files, which then wait for the restart.
-        if (window.closeApplications()) {
-            inUse.closeHolders(installed);
-            closed = true;
-        }
+        inUse.closeHolders(installed);
+        closed = true;
         return true;
     }
     for (;;) {

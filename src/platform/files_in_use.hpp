@@ -43,8 +43,6 @@ public:
     virtual Queued replaceAtRestart(std::string_view from, std::string_view to) = 0;
     // Takes back every rename at restart of from; true when none is left waiting.
     virtual bool cancelAtRestart(std::string_view from) = 0;
-    // Whether a rename at restart onto this path waits.
-    virtual bool waitsForRestart(std::string_view to) = 0;
 
     // Has the system run the command line once, as the next administrator to log on, after the next
     // restart; the name tells it apart from other such commands, and a command of the same name is

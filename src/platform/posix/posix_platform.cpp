@@ -31,7 +31,6 @@ public:
     bool restartClosed() override { return true; }
     Queued replaceAtRestart(std::string_view, std::string_view) override { return Queued::Failed; }
     bool cancelAtRestart(std::string_view) override { return true; }
-    bool waitsForRestart(std::string_view) override { return false; }
     bool runAfterRestart(std::string_view, std::string_view) override { return false; }
     bool cancelRunAfterRestart(std::string_view) override { return true; }
 };

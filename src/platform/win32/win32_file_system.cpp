@@ -72,19 +72,23 @@ bool isReadOnly(const std::wstring& path) {
     return attributes && (*attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+// What a file's own handle tells without the right to read or change it: how many names it has and the
+// volume it is on. Such a handle is granted even for a library a program has loaded.
+std::optional<BY_HANDLE_FILE_INFORMATION> fileInformation(const std::wstring& path) {
+    Handle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+        return std::nullopt;
+    }
+    return info;
+}
+
 // Both paths name one file (the same file under two names, or two links of it).
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
-    const auto identity = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
-        Handle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
-            return std::nullopt;
-        }
-        return info;
-    };
-    const auto first = identity(a);
-    const auto second = first ? identity(b) : std::nullopt;
+    const auto first = fileInformation(a);
+    const auto second = first ? fileInformation(b) : std::nullopt;
     return second && first->dwVolumeSerialNumber == second->dwVolumeSerialNumber &&
            first->nFileIndexHigh == second->nFileIndexHigh && first->nFileIndexLow == second->nFileIndexLow;
 }
@@ -111,18 +115,6 @@ bool copyToNew(const std::wstring& source, const std::wstring& target) {
     }
     ::SetLastError(error);
     return false;
-}
-
-// What a file's own handle tells without the right to read or change it: how many names it has and the
-// volume it is on. Such a handle is granted even for a library a program has loaded.
-std::optional<BY_HANDLE_FILE_INFORMATION> fileInformation(const std::wstring& path) {
-    Handle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
-        return std::nullopt;
-    }
-    return info;
 }
 
 // FlushFileBuffers needs a handle open for writing, which a read-only file does not give; its mark is
@@ -853,13 +845,11 @@ std::optional<std::string> Win32FileSystem::identity(std::string_view path) {
     if (!native) {
         return std::nullopt;
     }
-    Handle file(::CreateFileW(native->c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+    const auto found = fileInformation(*native);
+    if (!found) {
         return std::nullopt;
     }
+    const BY_HANDLE_FILE_INFORMATION& info = *found;
     // The file index may be given to a new file again where the file system keeps no sequence number in it;
     // the creation time tells such a file apart.
     return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +

@@ -2,6 +2,7 @@
 
 #include "platform/win32/win32_text.hpp"
 
+#include <algorithm>
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <restartmanager.h>
@@ -108,6 +109,19 @@ std::wstring win32PathOfPending(std::wstring_view ntPath) {
         ntPath.remove_prefix(kNtPrefix.size());
     }
     return std::wstring(ntPath);
+}
+
+std::vector<PendingRename> pendingRenames() {
+    std::vector<PendingRename> renames;
+    Key key(kSessionManager, KEY_QUERY_VALUE);
+    for (const wchar_t* value : kPendingValues) {
+        const std::optional<std::wstring> text =
+            key.status() == ERROR_SUCCESS ? readMultiString(key.get(), value) : std::nullopt;
+        for (PendingRename& each : text ? parsePendingRenames(*text) : std::vector<PendingRename>{}) {
+            renames.push_back(std::move(each));
+        }
+    }
+    return renames;
 }
 
 Win32FilesInUse::Win32FilesInUse(SystemFolders folders)
@@ -258,37 +272,10 @@ bool Win32FilesInUse::cancelAtRestart(std::string_view from) {
 }
 
 bool Win32FilesInUse::waitsForRestartFrom(const std::wstring& source) {
-    Key key(kSessionManager, KEY_QUERY_VALUE);
-    for (const wchar_t* value : kPendingValues) {
-        const std::optional<std::wstring> text =
-            key.status() == ERROR_SUCCESS ? readMultiString(key.get(), value) : std::nullopt;
-        for (const PendingRename& each : text ? parsePendingRenames(*text) : std::vector<PendingRename>{}) {
-            if (samePath(win32PathOfPending(each.from), source)) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-bool Win32FilesInUse::waitsForRestart(std::string_view to) {
-    const auto target = fullPath(to);
-    if (!target) {
-        return false;
-    }
-    Key key(kSessionManager, KEY_QUERY_VALUE);
-    if (key.status() != ERROR_SUCCESS) {
-        return false;
-    }
-    for (const wchar_t* value : kPendingValues) {
-        const std::optional<std::wstring> text = readMultiString(key.get(), value);
-        for (const PendingRename& each : text ? parsePendingRenames(*text) : std::vector<PendingRename>{}) {
-            if (!each.to.empty() && samePath(win32PathOfPending(each.to), *target)) {
-                return true;
-            }
-        }
-    }
-    return false;
+    const std::vector<PendingRename> renames = pendingRenames();
+    return std::any_of(renames.begin(), renames.end(), [&](const PendingRename& each) {
+        return samePath(win32PathOfPending(each.from), source);
+    });
 }
 
 bool Win32FilesInUse::runAfterRestart(std::string_view name, std::string_view commandLine) {

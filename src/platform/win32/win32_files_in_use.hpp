@@ -17,6 +17,8 @@ std::vector<PendingRename> parsePendingRenames(std::wstring_view multiString);
 std::wstring joinPendingRenames(const std::vector<PendingRename>& renames);
 // The Win32 path an entry's NT path names ("C:\..."), without the "!" and "\??\" in front.
 std::wstring win32PathOfPending(std::wstring_view ntPath);
+// Every rename the session manager will carry out at the next start, from both of its lists.
+std::vector<PendingRename> pendingRenames();
 
 // Holders through the Restart Manager; renames at restart through MoveFileExW and the session manager's
 // list; commands after restart through the machine's RunOnce key.
@@ -32,7 +34,6 @@ public:
     bool restartClosed() override;
     Queued replaceAtRestart(std::string_view from, std::string_view to) override;
     bool cancelAtRestart(std::string_view from) override;
-    bool waitsForRestart(std::string_view to) override;
     bool runAfterRestart(std::string_view name, std::string_view commandLine) override;
     bool cancelRunAfterRestart(std::string_view name) override;
 
