@@ -1,5 +1,6 @@
 #include "cli/headless_fixture.hpp"
 #include "platform/files_in_use.hpp"
+#include "support/fake_files_in_use.hpp"
 #include "support/forwarding_file_system.hpp"
 
 #include <algorithm>
@@ -47,72 +48,6 @@ private:
     bool m_inUse = false;
 };
 
-// The system's lists of holders, of renames at restart and of commands after it, kept in memory; restart()
-// carries them out as Windows does when it starts again.
-class FakeFilesInUse final : public FilesInUse {
-public:
-    explicit FakeFilesInUse(FileSystem& fs)
-        : m_fs(fs) {}
-
-    std::vector<Holder> holders(std::span<const std::string> paths) override {
-        askedAbout.assign(paths.begin(), paths.end());
-        return holding;
-    }
-    bool closeHolders(std::span<const std::string> paths) override {
-        closeAsked.assign(paths.begin(), paths.end());
-        if (onClose) {
-            onClose();
-        }
-        return true;
-    }
-    bool restartClosed() override {
-        ++restartedClosed;
-        return true;
-    }
-    Queued replaceAtRestart(std::string_view from, std::string_view to) override {
-        if (answer == Queued::Queued) {
-            pending.emplace_back(from, to);
-        }
-        return answer;
-    }
-    bool cancelAtRestart(std::string_view from) override {
-        std::erase_if(pending, [&](const auto& rename) { return rename.first == from; });
-        return true;
-    }
-    bool waitsForRestart(std::string_view to) override {
-        return std::any_of(pending.begin(), pending.end(),
-                           [&](const auto& rename) { return rename.second == to; });
-    }
-    bool runAfterRestart(std::string_view name, std::string_view commandLine) override {
-        afterRestart[std::string(name)] = commandLine;
-        return true;
-    }
-    bool cancelRunAfterRestart(std::string_view name) override {
-        afterRestart.erase(std::string(name));
-        return true;
-    }
-
-    void restart() {
-        for (const auto& [from, to] : pending) {
-            EXPECT_TRUE(m_fs.moveFile(from, to, FileSystem::Overwrite::Existing)) << from << " -> " << to;
-        }
-        pending.clear();
-        afterRestart.clear();
-    }
-
-    std::vector<Holder> holding;
-    std::vector<std::string> askedAbout;
-    std::vector<std::string> closeAsked;
-    std::function<void()> onClose;
-    int restartedClosed = 0;
-    Queued answer = Queued::Queued;
-    std::vector<std::pair<std::string, std::string>> pending;
-    std::map<std::string, std::string> afterRestart;
-
-private:
-    FileSystem& m_fs;
-};
-
 class HeldFiles : public test::Headless {
 protected:
     HeldFiles() {
@@ -128,7 +63,7 @@ protected:
     std::string filesOnDisk() const { return everything().at("machine") + everything().at("package"); }
 
     HoldingFileSystem holding{*files};
-    FakeFilesInUse inUse{*files};
+    test::FakeFilesInUse inUse{*files};
 };
 
 TEST_F(HeldFiles, heldFilesWaitForTheRestartWithWholeBackupsAndTheRunEndsWith3010) {
@@ -158,7 +93,7 @@ TEST_F(HeldFiles, heldFilesWaitForTheRestartWithWholeBackupsAndTheRunEndsWith301
     // Not in place until the restart.
     EXPECT_EQ(run({"--detect"}, &holding), kFailure);
     holding.held.clear();
-    inUse.restart();
+    ASSERT_TRUE(inUse.restart());
     EXPECT_EQ(machine.read("Vantrel/bin/core.dll"), "core 2");
     EXPECT_EQ(machine.read("WINNT/system32/hook.dll"), "hook 2");
     EXPECT_EQ(run({"--detect"}), kSuccess) << err.str();
@@ -183,12 +118,12 @@ TEST_F(HeldFiles, aRestoreBeforeTheRestartTakesTheWaitingReplacementsBackAndLeav
     ASSERT_EQ(run({"--restore"}, &holding), kSuccess) << err.str();
     EXPECT_EQ(filesOnDisk(), before);
     // The restart then changes nothing.
-    inUse.restart();
+    ASSERT_TRUE(inUse.restart());
     EXPECT_EQ(filesOnDisk(), before);
 }
 
 TEST_F(HeldFiles, withoutTheRightToQueueARenameTheFileStaysAsItWasAndTheRunFails) {
-    inUse.answer = FilesInUse::Queued::NeedsAdministrator;
+    inUse.queueAnswer = FilesInUse::Queued::NeedsAdministrator;
     EXPECT_EQ(install(), kFailure);
     EXPECT_THAT(err.str(), AllOf(HasSubstr("bin\\core.dll"), HasSubstr("only an administrator")));
     EXPECT_EQ(machine.read("Vantrel/bin/core.dll"), "core 1");
@@ -206,7 +141,7 @@ TEST_F(HeldFiles, withoutTheRightToQueueARenameTheFileStaysAsItWasAndTheRunFails
 }
 
 TEST_F(HeldFiles, checkNamesTheHoldersAndCloseApplicationsClosesAndRestartsThem) {
-    inUse.holding = {{4242, "Vantrel Viewer", false, false}, {88, "VtrlSvc", true, false}};
+    inUse.answers = {{{4242, "Vantrel Viewer", false, false}, {88, "VtrlSvc", true, false}}};
     EXPECT_EQ(run({"--check"}, &holding), kSuccess) << err.str();
     EXPECT_THAT(outLines(), AllOf(Contains("in use by\tVantrel Viewer\tprocess 4242"),
                                   Contains("in use by\tVtrlSvc\tprocess 88\tservice")));

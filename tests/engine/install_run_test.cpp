@@ -1,6 +1,6 @@
 #include "engine/file_replacement.hpp"
 #include "install_fixture.hpp"
-#include "platform/files_in_use.hpp"
+#include "support/fake_files_in_use.hpp"
 
 #include <gmock/gmock.h>
 
@@ -531,25 +531,6 @@ TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemovedByAn
 namespace hotfix {
 namespace {
 
-// Programs that hold installed files, each call naming those still running.
-class ScriptedHolders final : public FilesInUse {
-public:
-    std::vector<std::vector<Holder>> answers;
-    int asked = 0;
-
-    std::vector<Holder> holders(std::span<const std::string>) override {
-        const std::size_t at = static_cast<std::size_t>(asked++);
-        return at < answers.size() ? answers[at] : std::vector<Holder>{};
-    }
-    bool closeHolders(std::span<const std::string>) override { return true; }
-    bool restartClosed() override { return true; }
-    Queued replaceAtRestart(std::string_view, std::string_view) override { return Queued::Failed; }
-    bool cancelAtRestart(std::string_view) override { return true; }
-    bool waitsForRestart(std::string_view) override { return false; }
-    bool runAfterRestart(std::string_view, std::string_view) override { return false; }
-    bool cancelRunAfterRestart(std::string_view) override { return true; }
-};
-
 class HoldersBox : public test::InstallFixture {
 protected:
     HoldersBox() {
@@ -557,9 +538,9 @@ protected:
         listed(Side::Product, "bin/", "a.dll", "new a");
         installed(Side::Product, "bin/a.dll", "old a");
         const FilesInUse::Holder viewer{4242, "Vantrel Viewer", false, false};
-        holders.answers = {{viewer}, {viewer}};
+        holders.answers = {{viewer}, {viewer}, {}};
     }
-    ScriptedHolders holders;
+    test::FakeFilesInUse holders{fs};
 };
 
 TEST_F(HoldersBox, namesTheProgramsAndRetriesUntilTheyHaveClosed) {

@@ -10,38 +10,17 @@ set -euo pipefail
 
 work=$1 installer=$2 technician=$3 comInstalled=$4 comNew=$5 qt=$6
 
+testName=end_to_end
 fail() {
     echo "end_to_end: FAILED: $*" >&2
     exit 1
 }
-step() { echo "end_to_end: [$SECONDS s] $*"; }
+# shellcheck source=tests/windows_program/wine_test_lib.sh
+source "$(dirname "$0")/wine_test_lib.sh"
 
-# Polls a condition for at most the given seconds.
-within() {
-    local seconds=$1
-    shift
-    local end=$((SECONDS + seconds))
-    until "$@"; do
-        ((SECONDS < end)) || return 1
-        sleep 0.2
-    done
-}
-
-rm -rf "$work"
-mkdir -p "$work"
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# The program takes its Qt from beside itself, as on a workstation.
-unset WINEPATH
-# Whatever stays of this prefix's Wine must not outlive the test, nor hold its output open.
-trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
-
-step "booting a fresh prefix"
-wineboot -i > /dev/null 2>&1 || fail "wineboot could not make the prefix"
+freshPrefix "$work"
 classKey='HKCU\Software\Classes\CLSID\{6F1E5C2A-4B7D-4E29-9C1A-20050501C0DE}\InprocServer32'
-regAdd() { wine reg add "$@" /f > /dev/null 2>&1 || fail "wine reg add $*"; }
-# Neither root is where the program would guess it: files there prove that it read both from the registry.
-regAdd 'HKLM\SOFTWARE\Vantrel Software' /v QXINSTALLDIR /t REG_SZ /d 'C:\Vantrel Suite'
-regAdd 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion' /v PathName /t REG_SZ /d 'C:\WINNT'
+nameTheRoots
 # Without a window manager Wine shows windows only inside a desktop of its own.
 regAdd 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default
 regAdd 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 800x600
@@ -49,12 +28,7 @@ if wine reg query "$classKey" > /dev/null 2>&1; then
     fail "the COM class is registered before the run"
 fi
 
-drive=$WINEPREFIX/drive_c
-product="$drive/Vantrel Suite"
-windows=$drive/WINNT
-package="$drive/Hot Fix 7"
-mkdir -p "$product/Bin" "$windows/VtrlCom" "$package/Setup/Vtrl/Bin" "$package/Setup/Othr/VtrlCom" \
-    "$package/platforms" "$package/styles"
+mkdir -p "$product/Bin" "$windows/VtrlCom" "$package/Setup/Vtrl/Bin" "$package/Setup/Othr/VtrlCom"
 printf 'engine 5.1.0 (installed)\r\n' > "$product/Bin/Engine.dll"
 printf 'readme 5.1.0 (installed)\r\n' > "$product/readme.txt"
 cp "$comInstalled" "$windows/VtrlCom/comfix.dll"
@@ -66,9 +40,7 @@ printf 'VtrlCom\\comfix.dll\r\n' > "$package/Setup/InstallWinPatch.BLR"
 printf 'engine 5.1.1 (hot fix)\r\n' > "$package/Setup/Vtrl/Bin/Engine.dll"
 printf 'readme 5.1.1 (hot fix)\r\n' > "$package/Setup/Vtrl/readme.txt"
 cp "$comNew" "$package/Setup/Othr/VtrlCom/comfix.dll"
-cp "$installer" "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" "$package/"
-cp "$qt/plugins/platforms/qwindows.dll" "$package/platforms/"
-cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$package/styles/"
+placeProgram "$installer" "$qt"
 
 step "installing from the keyboard"
 # The technician's words go to the log as they come, and again into the failure's line.

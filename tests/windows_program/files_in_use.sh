@@ -10,6 +10,7 @@ set -euo pipefail
 
 work=$1 installer=$2 holder=$3 libInstalled=$4 libNew=$5 qt=$6
 
+testName=files_in_use
 # The output and the log of the installer's last run, shown with any failure after it.
 said=""
 fail() {
@@ -24,44 +25,20 @@ fail() {
     fi
     exit 1
 }
-step() { echo "files_in_use: [$SECONDS s] $*"; }
+# shellcheck source=tests/windows_program/wine_test_lib.sh
+source "$(dirname "$0")/wine_test_lib.sh"
 
-# Polls a condition for at most the given seconds.
-within() {
-    local seconds=$1
-    shift
-    local end=$((SECONDS + seconds))
-    until "$@"; do
-        ((SECONDS < end)) || return 1
-        sleep 0.2
-    done
-}
-
-rm -rf "$work"
-mkdir -p "$work"
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# The program takes its Qt from beside itself, as on a workstation.
-unset WINEPATH
-# Whatever stays of this prefix's Wine, the holders with it, must not outlive the test.
-trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
-
-step "booting a fresh prefix"
-timeout 120 wineboot -i > /dev/null 2>&1 || fail "wineboot could not make the prefix"
+# The prefix's Wine goes with the test, the holders with it.
+freshPrefix "$work"
 # One server for the whole run, started writing nowhere once the boot's has ended: Wine's services hold the
 # output of whatever starts them, and a server that ended between two runs would be started again by the next.
 timeout 60 wineserver -w || fail "the Wine server of the boot did not end"
 wineserver -p > /dev/null 2>&1 || fail "the prefix's Wine server would not start to stay"
-regAdd() { timeout 60 wine reg add "$@" /f > /dev/null 2>&1 || fail "wine reg add $*"; }
-regAdd 'HKLM\SOFTWARE\Vantrel Software' /v QXINSTALLDIR /t REG_SZ /d 'C:\Vantrel Suite'
-regAdd 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion' /v PathName /t REG_SZ /d 'C:\WINNT'
+nameTheRoots
 
-drive=$WINEPREFIX/drive_c
-product="$drive/Vantrel Suite"
-windows=$drive/WINNT
-package="$drive/Hot Fix 7"
 mkdir -p "$product/Bin" "$product/Data" "$windows/VtrlCom" \
     "$package/Setup/Vtrl/Bin" "$package/Setup/Vtrl/Data" "$package/Setup/Othr/VtrlCom" \
-    "$package/platforms" "$package/styles" "$drive/Test" "$drive/Scratch"
+    "$drive/Test" "$drive/Scratch"
 cp "$libInstalled" "$product/Bin/VtrlCore.dll"
 printf 'rates 5.1.0 (installed)\r\n' > "$product/Data/Rates.dat"
 printf 'readme 5.1.0 (installed)\r\n' > "$product/readme.txt"
@@ -78,9 +55,7 @@ cp "$libNew" "$package/Setup/Vtrl/Bin/VtrlCore.dll"
 printf 'rates 5.1.1 (hot fix)\r\n' > "$package/Setup/Vtrl/Data/Rates.dat"
 printf 'readme 5.1.1 (hot fix)\r\n' > "$package/Setup/Vtrl/readme.txt"
 printf '[vtrlcom]\r\nbuild=5.1.1\r\n' > "$package/Setup/Othr/VtrlCom/vtrlcom.ini"
-cp "$installer" "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" "$package/"
-cp "$qt/plugins/platforms/qwindows.dll" "$package/platforms/"
-cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$package/styles/"
+placeProgram "$installer" "$qt"
 cp "$holder" "$drive/Test/holder.exe"
 # Wine's own exit status keeps only the low byte of a program's exit code (3010 comes out as 194); cmd gets
 # all of it, as a deployment tool would (a space before ">": "echo 1>" would redirect handle 1).

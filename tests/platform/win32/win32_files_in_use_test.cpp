@@ -2,6 +2,8 @@
 #include "platform/win32/win32_files_in_use.hpp"
 #include "support/temp_dir.hpp"
 
+#include <algorithm>
+#include <cwctype>
 #include <windows.h>
 
 #include <gmock/gmock.h>
@@ -13,7 +15,10 @@ namespace hotfix {
 namespace {
 
 using test::TempDir;
+using ::testing::AllOf;
+using ::testing::Contains;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 std::string winPath(const TempDir& dir, std::string_view relative) {
     return dir.str() + "\\" + std::string(relative);
@@ -72,29 +77,49 @@ TEST(Win32HeldFiles, aHeldFileIsNeverOpenedForWritingAndItsReplacementFailsAsInU
     EXPECT_EQ(dir.read("lib.dll_hf7"), "original");
 }
 
-TEST(Win32HeldFiles, aRenameAtRestartIsQueuedFoundAndTakenBackWithoutTouchingOthers) {
+std::wstring lowered(std::wstring path) {
+    std::transform(path.begin(), path.end(), path.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))); });
+    return path;
+}
+
+// Where the renames queued for the next start go, as Windows paths in lower case ("" for a removal).
+std::vector<std::wstring> queuedTargets() {
+    std::vector<std::wstring> targets;
+    for (const win32::PendingRename& each : win32::pendingRenames()) {
+        targets.push_back(lowered(win32::win32PathOfPending(each.to)));
+    }
+    return targets;
+}
+
+TEST(Win32HeldFiles, aRenameAtRestartIsQueuedAndTakenBackWithoutTouchingOthers) {
     TempDir dir;
-    dir.write("lib.dll", "original");
-    dir.write("new.tmp", "new");
-    dir.write("other.tmp", "other");
+    for (const char* name : {"lib.dll", "new.tmp", "gone.tmp", "other.tmp"}) {
+        dir.write(name, name);
+    }
+    const auto lower = [&](const char* name) {
+        return lowered((dir.path() / name).wstring());
+    };
     const auto inUse = makeFilesInUse();
-    // Someone else's entry stays.
-    ASSERT_TRUE(::MoveFileExW((dir.path() / "other.tmp").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    // Other programs' entries, a removal before a rename, stay as they are.
+    ASSERT_TRUE(::MoveFileExW((dir.path() / "gone.tmp").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    ASSERT_TRUE(::MoveFileExW((dir.path() / "other.tmp").c_str(), (dir.path() / "other.dll").c_str(),
+                              MOVEFILE_DELAY_UNTIL_REBOOT));
 
     ASSERT_EQ(inUse->replaceAtRestart(winPath(dir, "new.tmp"), winPath(dir, "lib.dll")),
               FilesInUse::Queued::Queued);
-    EXPECT_TRUE(inUse->waitsForRestart(winPath(dir, "lib.dll")));
-    EXPECT_TRUE(inUse->waitsForRestart(dir.str() + "\\LIB.DLL"));
-    EXPECT_FALSE(inUse->waitsForRestart(winPath(dir, "new.tmp")));
+    EXPECT_THAT(queuedTargets(), Contains(lower("lib.dll")));
     // Nothing changes before the restart.
-    EXPECT_EQ(dir.read("lib.dll"), "original");
+    EXPECT_EQ(dir.read("lib.dll"), "lib.dll");
 
+    // Taken back by its source, spelled in any case; again, or for a name never queued, there is nothing to
+    // do.
+    EXPECT_TRUE(inUse->cancelAtRestart(dir.str() + "\\NEW.TMP"));
+    EXPECT_THAT(queuedTargets(), AllOf(Not(Contains(lower("lib.dll"))), Contains(lower("other.dll"))));
     EXPECT_TRUE(inUse->cancelAtRestart(winPath(dir, "new.tmp")));
-    EXPECT_FALSE(inUse->waitsForRestart(winPath(dir, "lib.dll")));
-    EXPECT_TRUE(inUse->cancelAtRestart(winPath(dir, "new.tmp")));
-    // The other entry is still there, whole; taking it back leaves the list as it was.
     EXPECT_TRUE(inUse->cancelAtRestart(winPath(dir, "missing.tmp")));
     EXPECT_TRUE(inUse->cancelAtRestart(winPath(dir, "other.tmp")));
+    EXPECT_TRUE(inUse->cancelAtRestart(winPath(dir, "gone.tmp")));
 
     EXPECT_TRUE(inUse->runAfterRestart("HotFix Installer test", "regsvr32.exe /s \"C:\\x.dll\""));
     EXPECT_TRUE(inUse->cancelRunAfterRestart("HotFix Installer test"));
@@ -103,24 +128,6 @@ TEST(Win32HeldFiles, aRenameAtRestartIsQueuedFoundAndTakenBackWithoutTouchingOth
     // Wine's Restart Manager names nobody; the call must still come back.
     const std::vector<std::string> paths{winPath(dir, "lib.dll")};
     EXPECT_THAT(inUse->holders(paths), IsEmpty());
-}
-
-TEST(Win32PendingRenames, theSessionManagersListIsReadAndWrittenPairByPair) {
-    using win32::PendingRename;
-    std::wstring value;
-    for (const std::wstring_view each :
-         {L"\\??\\C:\\a.tmp", L"!\\??\\C:\\a.dll", L"\\??\\C:\\gone.txt", L"", L""}) {
-        value += each;
-        value += L'\0';
-    }
-    const std::vector<PendingRename> renames = win32::parsePendingRenames(value);
-    ASSERT_EQ(renames.size(), 2u);
-    EXPECT_EQ(renames[0].to, L"!\\??\\C:\\a.dll");
-    EXPECT_EQ(win32::win32PathOfPending(renames[0].to), L"C:\\a.dll");
-    // A removal keeps its empty target.
-    EXPECT_EQ(renames[1].from, L"\\??\\C:\\gone.txt");
-    EXPECT_TRUE(renames[1].to.empty());
-    EXPECT_EQ(win32::joinPendingRenames(renames), value);
 }
 
 } // namespace
