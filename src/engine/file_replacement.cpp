@@ -144,9 +144,16 @@ PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, cons
     };
     // Unattended, a file that holds the package's bytes is left alone; a root that is the package itself
     // holds them trivially, and is refused as below.
+    // The installed file is read once, for the comparison and the record's digest together; the package's
+    // only as far as the two agree.
     if (window.unattended() && lookAtSource().first && !lookAtSource().second) {
-        plan.installedSha256 = fileSha256(fs, file.destination);
-        if (plan.installedSha256 && plan.installedSha256 == fileSha256(fs, file.source)) {
+        Sha256 hash;
+        const std::optional<bool> same = fs.sameBytes(
+            file.destination, file.source, [&hash](std::span<const char> piece) { hash.update(piece); });
+        if (same) {
+            plan.installedSha256 = hash.hexDigest();
+        }
+        if (same == true) {
             plan.action = PlannedAction::AlreadyInPlace;
             return plan;
         }
@@ -407,8 +414,9 @@ bool ReplacementBatch::putInPlace(const std::vector<StagedFile>& staged, const S
         }
         outcome(each.plan.file, result, result == FileOutcome::Failed ? m_reason : std::string());
     }
-    // The new names are made durable too, before the run may call the install a success.
-    if (!placed.empty() && !fs.flush(placed)) {
+    // The new names are made durable too, before the run may call the install a success; their bytes were
+    // flushed under the temporary names.
+    if (!placed.empty() && !fs.flushNames(placed)) {
         m_services.msgBox.show(messages::couldNotFlush(parentFolder(placed.front())));
         return false;
     }

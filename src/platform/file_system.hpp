@@ -61,6 +61,10 @@ public:
     // stand now: added, renamed and removed names alike, also for a path whose file is gone. On the disk
     // when this returns true. One call for many files costs far less than one per file.
     virtual bool flush(std::span<const std::string> paths) = 0;
+    // flush for files whose content is durable already, under the name each had when it was flushed, and
+    // that have been renamed since: only the names their folders hold now are made durable, which the
+    // platform can do with one flush per folder or volume instead of one per file.
+    virtual bool flushNames(std::span<const std::string> paths) { return flush(paths); }
 
     virtual bool deleteFile(std::string_view path) = 0;
     // Removes this name of a file whatever its read-only mark, without lifting the mark: the file's other
@@ -84,6 +88,30 @@ public:
     // Hands the file's bytes, from start to end, to sink a piece at a time (pieces of any size); false when
     // the file cannot be opened or read to its end (sink may have had part of it then).
     virtual bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) = 0;
+    // Whether both files hold the same bytes. Every byte of first goes to firstSink, once and in order, to
+    // its end; second is read only as far as the files agree, and not at all where their sizes differ.
+    // Nothing when either cannot be opened or read (firstSink may have had part of first then). This
+    // fallback holds first's bytes to compare them; the backends read both files side by side.
+    virtual std::optional<bool> sameBytes(std::string_view first, std::string_view second,
+                                          const std::function<void(std::span<const char>)>& firstSink) {
+        std::string held;
+        if (!readFile(first, [&](std::span<const char> piece) {
+                firstSink(piece);
+                held.append(piece.data(), piece.size());
+            })) {
+            return std::nullopt;
+        }
+        std::size_t at = 0;
+        bool agree = true;
+        if (!readFile(second, [&](std::span<const char> piece) {
+                agree = agree && piece.size() <= held.size() - at &&
+                        held.compare(at, piece.size(), piece.data(), piece.size()) == 0;
+                at += piece.size();
+            })) {
+            return std::nullopt;
+        }
+        return agree && at == held.size();
+    }
     // Makes the folder and every missing folder above it; true when it is there afterwards (also when it
     // was).
     virtual bool createFolders(std::string_view path) = 0;

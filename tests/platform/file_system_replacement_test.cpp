@@ -1,5 +1,6 @@
 #include "platform/platform_services.hpp"
 #include "platform/temporary_name.hpp"
+#include "support/forwarding_file_system.hpp"
 #include "support/temp_dir.hpp"
 
 #include <filesystem>
@@ -89,6 +90,45 @@ TEST_F(ReplacementSteps, copyOverAFileLeavesNoTemporaryFileBehind) {
     EXPECT_EQ(dir.read("a.dll"), "new content");
     EXPECT_FALSE(files->copyFile(at("package.dll"), at("no\\such\\folder\\a.dll")));
     EXPECT_EQ(namesInFolder(), (std::vector<std::string>{"a.dll", "package.dll"}));
+}
+
+// The look an unattended install takes at an installed file: is it the package's already? Its bytes are the
+// record's digest too, so every one of them must reach the sink, whatever the answer; the backend and the
+// fallback the test file systems use must agree.
+TEST_F(ReplacementSteps, sameBytesHandsOverTheWholeFirstFileAndComparesItWithTheSecond) {
+    // Over a piece of the backends' reads, so that the comparison goes on across pieces.
+    const std::string big(300 * 1024 + 7, 'x');
+    std::string lastDiffers = big;
+    lastDiffers.back() = 'y';
+    dir.write("big.dll", big);
+    dir.write("same.dll", big);
+    dir.write("last.dll", lastDiffers);
+    dir.write("shorter.dll", big.substr(0, big.size() - 1));
+    dir.write("empty.dll", "");
+    dir.write("empty2.dll", "");
+    test::ForwardingFileSystem fallback(*files);
+    for (FileSystem* each : {files.get(), static_cast<FileSystem*>(&fallback)}) {
+        const auto compare = [&](std::string_view first, std::string_view second) {
+            std::string handed;
+            const auto same = each->sameBytes(at(first), at(second), [&](std::span<const char> piece) {
+                handed.append(piece.data(), piece.size());
+            });
+            if (same) {
+                EXPECT_EQ(handed, dir.read(first)) << first << " against " << second;
+            }
+            return same;
+        };
+        EXPECT_EQ(compare("big.dll", "same.dll"), true);
+        EXPECT_EQ(compare("big.dll", "last.dll"), false);
+        EXPECT_EQ(compare("big.dll", "shorter.dll"), false);
+        EXPECT_EQ(compare("shorter.dll", "big.dll"), false);
+        EXPECT_EQ(compare("empty.dll", "empty2.dll"), true);
+        EXPECT_EQ(compare("empty.dll", "big.dll"), false);
+        // Nothing is known where either file cannot be read.
+        EXPECT_EQ(compare("missing.dll", "big.dll"), std::nullopt);
+        EXPECT_EQ(compare("big.dll", "missing.dll"), std::nullopt);
+        EXPECT_EQ(compare("big.dll", ""), std::nullopt);
+    }
 }
 
 TEST(TemporaryNames, areRecognisableAndNeverRepeat) {

@@ -53,6 +53,10 @@ public:
     bool flush(std::span<const std::string> paths) override {
         return !check("flush", paths.empty() ? std::string_view() : paths.front(), {}) && m_real.flush(paths);
     }
+    bool flushNames(std::span<const std::string> paths) override {
+        return !check("flushNames", paths.empty() ? std::string_view() : paths.front(), {}) &&
+               m_real.flushNames(paths);
+    }
     bool deleteFile(std::string_view path) override {
         return !check("deleteFile", path, {}) && m_real.deleteFile(path);
     }

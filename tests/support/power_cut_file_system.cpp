@@ -205,13 +205,23 @@ bool PowerCutFileSystem::moveFile(std::string_view from, std::string_view to, Ov
 
 bool PowerCutFileSystem::flush(std::span<const std::string> paths) {
     step("flush");
+    return makeDurable(paths, true);
+}
+
+// Only the folders' names: a file whose bytes were never flushed keeps none on the disk.
+bool PowerCutFileSystem::flushNames(std::span<const std::string> paths) {
+    step("flushNames");
+    return makeDurable(paths, false);
+}
+
+bool PowerCutFileSystem::makeDurable(std::span<const std::string> paths, bool content) {
     for (const std::string& path : paths) {
         const Place place = placeOf(path);
         const auto folder = m_folders.find(place.folder);
         if (folder == m_folders.end()) {
             return false;
         }
-        if (const auto id = idAt(place)) {
+        if (const auto id = idAt(place); id && content) {
             m_files[*id].durable = m_files[*id].now;
         }
         // The folder as it stands now: names added, renamed and removed alike.

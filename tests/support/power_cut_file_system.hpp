@@ -49,6 +49,7 @@ public:
     LinkResult linkFile(std::string_view existing, std::string_view newName) override;
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
     bool flush(std::span<const std::string> paths) override;
+    bool flushNames(std::span<const std::string> paths) override;
     bool deleteFile(std::string_view path) override;
     bool removeName(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
@@ -63,6 +64,8 @@ public:
     Privacy privacy(std::string_view path) override;
 
 private:
+    bool makeDurable(std::span<const std::string> paths, bool content);
+
     struct Content {
         std::string bytes;
         std::uint32_t marks = 0;

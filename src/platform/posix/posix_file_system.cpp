@@ -1,5 +1,6 @@
 #include "platform/posix/posix_file_system.hpp"
 
+#include "platform/compare_reading.hpp"
 #include "platform/posix/code_page.hpp"
 #include "platform/temporary_name.hpp"
 #include "platform/text_codec.hpp"
@@ -323,17 +324,36 @@ bool PosixFileSystem::copyFile(std::string_view from, std::string_view to) {
 }
 
 bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
-    const auto [target, targetStat] = find(to);
-    return targetStat ? fail(EEXIST) : copy(from, target);
+    return copy(from, to);
 }
 
 bool PosixFileSystem::copyFileToNewThrough(std::string_view from, std::string_view to,
                                            const std::function<void(std::span<const char>)>& sink) {
-    const auto [target, targetStat] = find(to);
-    return targetStat ? fail(EEXIST) : copy(from, target, &sink);
+    return copy(from, to, &sink);
 }
 
-bool PosixFileSystem::copy(std::string_view from, const std::string& target,
+int PosixFileSystem::createNew(std::string_view path, std::string& native) {
+    // O_EXCL makes "nothing there" and the creation one step: a file that appears meanwhile is kept. The
+    // installer's temporary names are unique by their random part, so for them that open is the whole look;
+    // any other name may be there spelled in another case, which only the folder's listing tells.
+    std::string spelled = m_paths.spelledPath(path);
+    if (isTemporaryName(std::string_view(spelled).substr(spelled.rfind('/') + 1))) {
+        const int fd = openRetrying(spelled, O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (fd >= 0 || errno != ENOENT) {
+            native = std::move(spelled);
+            return fd;
+        }
+    }
+    auto [found, status] = find(path);
+    if (status) {
+        errno = EEXIST;
+        return -1;
+    }
+    native = std::move(found);
+    return openRetrying(native, O_WRONLY | O_CREAT | O_EXCL, 0600);
+}
+
+bool PosixFileSystem::copy(std::string_view from, std::string_view to,
                            const std::function<void(std::span<const char>)>* sink) {
     Fd in(openExisting(from, O_RDONLY));
     if (!in.valid()) {
@@ -343,8 +363,8 @@ bool PosixFileSystem::copy(std::string_view from, const std::string& target,
     if (::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode)) {
         return fail(S_ISDIR(sourceStat.st_mode) ? EISDIR : errno);
     }
-    // O_EXCL makes "nothing there" and the creation one step: a file that appears meanwhile is kept.
-    Fd out(openRetrying(target, O_WRONLY | O_CREAT | O_EXCL, 0600));
+    std::string target;
+    Fd out(createNew(to, target));
     if (!out.valid()) {
         return fail(errno);
     }
@@ -373,14 +393,22 @@ bool PosixFileSystem::fail(int error) {
 }
 
 FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std::string_view newName) {
-    const auto [source, sourceStat] = find(existing);
-    if (!sourceStat || S_ISDIR(sourceStat->st_mode)) {
+    // The entry itself is looked at, not what a link leads to: a second name of a symbolic link is a link
+    // too, which would follow whatever becomes of the target and hold no bytes of its own. Such a file is
+    // backed up as a copy.
+    std::string source = m_paths.spelledPath(existing);
+    struct stat itself {};
+    if (!source.empty() && ::lstat(source.c_str(), &itself) != 0) {
+        source = m_paths.resolveMissing(source);
+        if (::lstat(source.c_str(), &itself) != 0) {
+            source.clear();
+        }
+    }
+    if (source.empty() || S_ISDIR(itself.st_mode)) {
+        fail(source.empty() ? ENOENT : EISDIR);
         return LinkResult::Failed;
     }
-    // A second name of a symbolic link is a link too: it would follow whatever becomes of the target, and
-    // hold no bytes of its own. Such a file is backed up as a copy.
-    struct stat itself {};
-    if (::lstat(source.c_str(), &itself) != 0 || S_ISLNK(itself.st_mode)) {
+    if (S_ISLNK(itself.st_mode)) {
         return LinkResult::Unsupported;
     }
     const std::string target = nativePath(newName);
@@ -432,6 +460,14 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
 }
 
 bool PosixFileSystem::flush(std::span<const std::string> paths) {
+    return flush(paths, true);
+}
+
+bool PosixFileSystem::flushNames(std::span<const std::string> paths) {
+    return flush(paths, false);
+}
+
+bool PosixFileSystem::flush(std::span<const std::string> paths, bool content) {
     // One syncfs per file system writes back every file and name of the batch together, with one wait for
     // the disk, where an fsync per file would wait once for each. Where syncfs is no such barrier (FUSE,
     // network file systems, kernels before 5.8, which report no write-back error from it), each file is
@@ -470,7 +506,7 @@ bool PosixFileSystem::flush(std::span<const std::string> paths) {
             }
             notBarriers.insert(st.st_dev);
         }
-        if (status && ::fsync(fd.get()) != 0) {
+        if (status && content && ::fsync(fd.get()) != 0) {
             return fail(errno);
         }
         folders.insert(folderOf(native));
@@ -580,15 +616,47 @@ bool PosixFileSystem::appendLines(std::string_view path, std::span<const std::st
 
 bool PosixFileSystem::readFile(std::string_view path,
                                const std::function<void(std::span<const char>)>& sink) {
+    // A folder opens for reading too, and its first read fails with EISDIR.
     Fd fd(openExisting(path, O_RDONLY));
-    struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
-        return false;
+    return fd.valid() && readPieces(fd.get(), [&sink](std::span<const char> piece) {
+               sink(piece);
+               return true;
+           });
+}
+
+std::optional<bool> PosixFileSystem::sameBytes(std::string_view first, std::string_view second,
+                                               const std::function<void(std::span<const char>)>& firstSink) {
+    Fd a(openExisting(first, O_RDONLY));
+    Fd b(a.valid() ? openExisting(second, O_RDONLY) : -1);
+    struct stat aStat {};
+    struct stat bStat {};
+    // A folder opens for reading too, but has no bytes to compare.
+    if (!b.valid() || ::fstat(a.get(), &aStat) != 0 || ::fstat(b.get(), &bStat) != 0 ||
+        S_ISDIR(aStat.st_mode) || S_ISDIR(bStat.st_mode)) {
+        return std::nullopt;
     }
-    return readPieces(fd.get(), [&sink](std::span<const char> piece) {
-        sink(piece);
-        return true;
-    });
+    const auto reader = [](int fd, bool whole) {
+        return [fd, whole](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+            std::size_t done = 0;
+            while (done < size) {
+                const ssize_t got = ::read(fd, buffer + done, size - done);
+                if (got < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (got < 0) {
+                    return std::nullopt;
+                }
+                done += static_cast<std::size_t>(got);
+                // The first file's pieces may be short; the second file's must match them in length.
+                if (got == 0 || !whole) {
+                    break;
+                }
+            }
+            return done;
+        };
+    };
+    return compareReading(reader(a.get(), false), reader(b.get(), true), aStat.st_size == bStat.st_size,
+                          firstSink);
 }
 
 bool PosixFileSystem::createFolders(std::string_view path) {

@@ -49,6 +49,7 @@ public:
     LinkResult linkFile(std::string_view existing, std::string_view newName) override;
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
     bool flush(std::span<const std::string> paths) override;
+    bool flushNames(std::span<const std::string> paths) override;
     bool deleteFile(std::string_view path) override;
     bool removeName(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
@@ -56,6 +57,8 @@ public:
     bool appendLines(std::string_view path, std::span<const std::string> lines) override;
     std::optional<std::string> scriptText(std::string_view text) override;
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
+    std::optional<bool> sameBytes(std::string_view first, std::string_view second,
+                                  const std::function<void(std::span<const char>)>& firstSink) override;
     bool createFolders(std::string_view path) override;
     bool appendDurably(std::string_view path, std::string_view bytes) override;
     Privacy makePrivateFolder(std::string_view path) override;
@@ -77,13 +80,18 @@ private:
 
     // Where a path lies and what is there. Most paths exist as spelled, and then one stat answers both.
     Found find(std::string_view path);
-    // Copies into a new file at the native path target, removing it again when the copy breaks off.
     // Opens a file that should be there, resolving the case of its name only where it is not there as
     // spelled; -1 with errno as open leaves it.
     int openExisting(std::string_view path, int flags);
-    // With a sink, the bytes pass through it on their way: read once, handed over, written.
-    bool copy(std::string_view from, const std::string& target,
+    // Copies into a new file at to, where nothing may be, removing it again when the copy breaks off. With a
+    // sink, the bytes pass through it on their way: read once, handed over, written.
+    bool copy(std::string_view from, std::string_view to,
               const std::function<void(std::span<const char>)>* sink = nullptr);
+    // Creates a file for writing where nothing is under any case of its name, in one step, and says where
+    // in native; -1 with errno as open leaves it (EEXIST where something is there).
+    int createNew(std::string_view path, std::string& native);
+    // Where syncfs is no barrier, a file's own fsync only with content, its folder's always.
+    bool flush(std::span<const std::string> paths, bool content);
     // Notes the error's text for lastError(); false.
     bool fail(int error);
 

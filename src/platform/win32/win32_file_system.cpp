@@ -1,5 +1,6 @@
 #include "platform/win32/win32_file_system.hpp"
 
+#include "platform/compare_reading.hpp"
 #include "platform/temporary_name.hpp"
 #include "platform/text_codec.hpp"
 #include "platform/win32/win32_text.hpp"
@@ -613,6 +614,28 @@ bool Win32FileSystem::flush(std::span<const std::string> paths) {
     return true;
 }
 
+bool Win32FileSystem::flushNames(std::span<const std::string> paths) {
+    // One flush of each folder commits its new names; a folder that cannot be flushed so (no write access to
+    // the folder itself) has each of its files flushed instead.
+    std::vector<std::wstring> flushed;
+    for (const std::string& path : paths) {
+        const auto native = m_paths.toNative(path);
+        const auto folder = native ? parentOf(*native) : std::nullopt;
+        if (!folder) {
+            return false;
+        }
+        if (std::find(flushed.begin(), flushed.end(), *folder) != flushed.end()) {
+            continue;
+        }
+        if (flushFolder(*folder)) {
+            flushed.push_back(*folder);
+        } else if (!flush(std::span<const std::string>(&path, 1))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Win32FileSystem::removeName(std::string_view path) {
     const auto native = m_paths.toNative(path);
     if (!native) {
@@ -730,6 +753,43 @@ bool Win32FileSystem::readFile(std::string_view path,
         }
         sink(std::span<const char>(buffer.data(), got));
     }
+}
+
+std::optional<bool> Win32FileSystem::sameBytes(std::string_view first, std::string_view second,
+                                               const std::function<void(std::span<const char>)>& firstSink) {
+    const auto open = [this](std::string_view path) {
+        const auto native = m_paths.toNative(path);
+        return Handle(native ? ::CreateFileW(native->c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)
+                             : INVALID_HANDLE_VALUE);
+    };
+    Handle a = open(first);
+    Handle b = a.valid() ? open(second) : Handle(INVALID_HANDLE_VALUE);
+    LARGE_INTEGER aSize{};
+    LARGE_INTEGER bSize{};
+    if (!b.valid() || !::GetFileSizeEx(a.get(), &aSize) || !::GetFileSizeEx(b.get(), &bSize)) {
+        return std::nullopt;
+    }
+    const auto reader = [](HANDLE file, bool whole) {
+        return [file, whole](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+            std::size_t done = 0;
+            while (done < size) {
+                DWORD got = 0;
+                if (!::ReadFile(file, buffer + done, static_cast<DWORD>(size - done), &got, nullptr)) {
+                    return std::nullopt;
+                }
+                done += got;
+                // The first file's pieces may be short; the second file's must match them in length.
+                if (got == 0 || !whole) {
+                    break;
+                }
+            }
+            return done;
+        };
+    };
+    return compareReading(reader(a.get(), false), reader(b.get(), true), aSize.QuadPart == bSize.QuadPart,
+                          firstSink);
 }
 
 bool Win32FileSystem::createFolders(std::string_view path) {

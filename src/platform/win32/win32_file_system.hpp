@@ -29,6 +29,7 @@ public:
     LinkResult linkFile(std::string_view existing, std::string_view newName) override;
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
     bool flush(std::span<const std::string> paths) override;
+    bool flushNames(std::span<const std::string> paths) override;
     bool deleteFile(std::string_view path) override;
     bool removeName(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
@@ -36,6 +37,8 @@ public:
     bool appendLines(std::string_view path, std::span<const std::string> lines) override;
     std::optional<std::string> scriptText(std::string_view text) override;
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
+    std::optional<bool> sameBytes(std::string_view first, std::string_view second,
+                                  const std::function<void(std::span<const char>)>& firstSink) override;
     bool createFolders(std::string_view path) override;
     bool appendDurably(std::string_view path, std::string_view bytes) override;
     Privacy makePrivateFolder(std::string_view path) override;

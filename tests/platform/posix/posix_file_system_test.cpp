@@ -1,6 +1,7 @@
 #include "platform/platform_services.hpp"
 #include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/scoped_environment.hpp"
+#include "platform/temporary_name.hpp"
 #include "support/read_whole.hpp"
 #include "support/temp_dir.hpp"
 
@@ -296,6 +297,15 @@ TEST_F(PrefixFileSystemTest, aCopyHandsEveryByteOverOnceAndAReadFindsANameInAnyC
     EXPECT_FALSE(fs::exists(installed("Bin/n.dll")));
     EXPECT_EQ(test::readWhole(files, "c:\\PROGRAM FILES\\vantrel\\BIN\\big.DLL"), big);
     EXPECT_FALSE(files.readFile("C:\\Program Files\\Vantrel\\Bin\\none.dll", sink));
+
+    // A temporary name is made where its folder is, spelled in any case, and never over a file there.
+    const std::string temporary = temporaryNameBeside("C:\\program files\\VANTREL\\bin\\a.dll");
+    ASSERT_TRUE(files.copyFileToNew(dir.str() + "/package/big.dll", temporary));
+    const std::string made = temporary.substr(temporary.rfind('\\') + 1);
+    dir.write("package/other.dll", "other");
+    EXPECT_EQ(test::readFile(installed("Bin/" + made)), big);
+    EXPECT_FALSE(files.copyFileToNewThrough(dir.str() + "/package/other.dll", temporary, sink));
+    EXPECT_EQ(test::readFile(installed("Bin/" + made)), big);
 }
 
 TEST_F(PrefixFileSystemTest, aRecordUnderProgramDataLandsInThePrefixsDriveC) {
