@@ -2,16 +2,32 @@
 # clang-tidy with the repository's .clang-tidy over every source file of src/: those the Linux build compiles
 # on build/dev's compile_commands.json, and the Windows backend on build/mingw's, read by clang as code for
 # that target. Both builds must be configured (the dev build also built, for Qt's generated headers).
-#   scripts/tidy.sh [jobs]        (TIDY_DEV_BUILD and TIDY_MINGW_BUILD name other build folders)
+#   scripts/tidy.sh [jobs] [base]  (TIDY_DEV_BUILD and TIDY_MINGW_BUILD name other build folders)
+# With a base (a commit), only the files of src/ that differ from it, committed or not, are looked at.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${1:-$(nproc)}
+base=${2:-}
 dev=${TIDY_DEV_BUILD:-$root/build/dev}
 mingw=${TIDY_MINGW_BUILD:-$root/build/mingw}
 
+# The files as one pattern for run-clang-tidy: every source of src/, or the changed ones.
+linux="^$root/src/.*\.cpp$"
+windows="^$root/src/platform/win32/.*\.cpp$"
+if [[ -n $base ]]; then
+    changed=$(cd "$root" && { git diff --name-only "$base" -- 'src/*.cpp'; git ls-files --others --exclude-standard 'src/*.cpp'; } |
+        sort -u | sed 's/[.]/\\./g' | paste -sd '|' -)
+    if [[ -z $changed ]]; then
+        echo "tidy: no source of src/ differs from $base"
+        exit 0
+    fi
+    linux="^$root/($changed)$"
+    windows=$linux
+fi
+
 status=0
-run-clang-tidy -p "$dev" -quiet -j "$jobs" "^$root/src/.*\.cpp$" || status=1
+run-clang-tidy -p "$dev" -quiet -j "$jobs" "$linux" || status=1
 
 # Clang finds the mingw C and C++ headers only when told where g++ keeps them.
 includes=()
@@ -22,5 +38,5 @@ while read -r folder; do
 done < <(echo | x86_64-w64-mingw32-g++-posix -E -x c++ - -v 2>&1 |
     sed -n '/#include <...> search starts here/,/End of search list/p' | sed -n 's/^ //p')
 run-clang-tidy -p "$mingw" -quiet -j "$jobs" -extra-arg=--target=x86_64-w64-mingw32 \
-    -extra-arg=-nostdinc++ "${includes[@]}" "^$root/src/platform/win32/.*\.cpp$" || status=1
+    -extra-arg=-nostdinc++ "${includes[@]}" "$windows" || status=1
 exit "$status"
