@@ -1,4 +1,4 @@
-// Draws the three dialogs as a user sees them, for the README:
+// Draws the three dialogs as a user sees them, for docs/the-windows.md:
 //   hotfix_dialog_screenshots <out folder>
 // writes dialog-select-dir.png, dialog-read-me.png and dialog-about.png there.
 

@@ -1,4 +1,4 @@
-// Draws the main window as it opens on a sample package, for the README:
+// Draws the main window as it opens on a sample package, for docs/the-windows.md:
 //   hotfix_window_screenshot <out.png> [--hover TxtWinPath] [--windows]
 
 #include "support/temp_dir.hpp"
