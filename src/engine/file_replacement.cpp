@@ -1,6 +1,5 @@
 #include "engine/file_replacement.hpp"
 
-#include "engine/file_lists.hpp"
 #include "engine/install_checks.hpp"
 #include "engine/messages.hpp"
 #include "engine/sha256.hpp"
@@ -105,13 +104,6 @@ bool stageBackup(FileSystem& fs, StagedFile& staged, std::string& reason) {
 }
 
 } // namespace
-
-ListedFile listedFileAt(Side side, int index, const InstallerWindow& window, std::string_view programFolder) {
-    ListedFile file{side, index, window.itemName(side, index), window.itemFolder(side, index), {}, {}};
-    file.destination = DestinationPath(window.rootText(side), file.folder, file.name);
-    file.source = SourcePath(programFolder, side, file.folder, file.name);
-    return file;
-}
 
 PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, const EngineServices& services) {
     FileSystem& fs = services.fs;

@@ -2,6 +2,7 @@
 
 #include "engine/engine_services.hpp"
 #include "engine/installer_window.hpp"
+#include "engine/listed_file.hpp"
 #include "engine/side.hpp"
 #include "platform/file_system.hpp"
 
@@ -14,18 +15,6 @@
 #include <vector>
 
 namespace hotfix {
-
-// One listed file as the run sees it.
-struct ListedFile {
-    Side side = Side::Product;
-    int index = 0;
-    std::string name;
-    std::string folder;
-    std::string destination;
-    std::string source;
-};
-
-ListedFile listedFileAt(Side side, int index, const InstallerWindow& window, std::string_view programFolder);
 
 // What an install does with a listed file. One decision serves --check, which prints it, and the install,
 // which carries it out.

@@ -1,7 +1,7 @@
 #include "engine/install_checks.hpp"
 
 #include "engine/file_lists.hpp"
-#include "engine/file_replacement.hpp"
+#include "engine/listed_file.hpp"
 #include "engine/messages.hpp"
 #include "engine/text.hpp"
 #include "platform/file_system.hpp"
