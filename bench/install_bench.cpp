@@ -104,6 +104,7 @@ class WithoutFlushes final : public test::ForwardingFileSystem {
 public:
     using ForwardingFileSystem::ForwardingFileSystem;
     bool flush(std::span<const std::string>) override { return true; }
+    bool flushNames(std::span<const std::string>) override { return true; }
 };
 
 // Seconds of one whole install, or nothing when it did not succeed.
@@ -116,7 +117,8 @@ std::optional<double> timeInstall(const Workstation& ws, FileSystem& fs) {
     }
     test::RecordingMsgBox boxes;
     test::FakeLauncher launcher;
-    const EngineServices services{ws.package.str(), fs, boxes, launcher};
+    const auto codePages = makeCodePageCodec();
+    const EngineServices services{ws.package.str(), fs, boxes, launcher, *codePages};
     const auto start = Clock::now();
     RunInstall(window, services);
     const double seconds = secondsSince(start);

@@ -3,6 +3,7 @@
 // little beside it.
 
 #include "engine/file_lists.hpp"
+#include "platform/package_text.hpp"
 #include "platform/platform_services.hpp"
 #include "support/ratio.hpp"
 #include "support/recording_msg_box.hpp"
@@ -49,11 +50,12 @@ public:
 
 void BM_LoadListFile(benchmark::State& state) {
     const auto fs = makeFileSystem();
+    const auto codePages = makeCodePageCodec();
     test::RecordingMsgBox boxes;
     const std::string programFolder = package().folder.str();
     for (auto _ : state) {
         Lists lists;
-        LoadListFile(Side::Product, {programFolder, *fs, boxes}, lists);
+        LoadListFile(Side::Product, {programFolder, *fs, boxes, *codePages}, lists);
         if (lists.names.size() != kEntries || !boxes.shown.empty()) {
             state.SkipWithError("the list was not read whole");
         }
@@ -66,10 +68,12 @@ void BM_LoadListFile(benchmark::State& state) {
 // keep both halves; no trimming, no checks.
 void BM_BareListSplit(benchmark::State& state) {
     const auto fs = makeFileSystem();
+    const auto codePages = makeCodePageCodec();
     const std::string path = package().folder.str() + "\\Setup\\InstallPatch.BLR";
     for (auto _ : state) {
         Lists lists;
-        const std::string content = fs->readTextFile(path).value_or(std::string());
+        const std::string content =
+            decodeListFile(readWholeFile(*fs, path).value_or(std::string()), *codePages);
         const std::string_view text = content;
         for (std::size_t start = 0; start <= text.size();) {
             const std::size_t comma = std::min(text.find(',', start), text.size());

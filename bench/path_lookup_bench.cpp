@@ -34,7 +34,8 @@ void BM_NewFilesInOneFolder(benchmark::State& state) {
 
         for (int i = 0; i < files; ++i) {
             const std::string destination = folder + "\\File" + std::to_string(i) + ".DLL";
-            if (fs.fileExists(destination) || !fs.folderExists(folder) || !fs.copyFile(source, destination)) {
+            if (fs.fileExists(destination) || !fs.folderExists(folder) ||
+                !fs.copyFileToNew(source, destination)) {
                 state.SkipWithError("a new file could not be made");
                 break;
             }

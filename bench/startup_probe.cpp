@@ -82,13 +82,15 @@ int main(int argc, char** argv) {
         return shown(bare);
     }
     const auto fileSystem = hotfix::makeFileSystem();
+    const auto codePages = hotfix::makeCodePageCodec();
     // The registry of the prefix that WINEPREFIX names, as the installer reads it.
     const auto registry = hotfix::makeRegistry();
     NoSettings settings;
     NoLauncher launcher;
     NoFolders folders;
     hotfix::QtMsgBox msgBox;
-    hotfix::FrmInstallPatch window({argv[2], *fileSystem, msgBox, *registry, settings, launcher, folders});
+    hotfix::FrmInstallPatch window(
+        {argv[2], *fileSystem, *codePages, msgBox, *registry, settings, launcher, folders});
     window.Form_Load();
     if (window.TxtWinPath->text().isEmpty()) {
         std::fprintf(stderr, "bench_startup_probe: no Windows root in the registry of $WINEPREFIX\n");

@@ -1,4 +1,5 @@
-// Any bytes as a product list file, read by LoadListFile, and every item it accepts mapped to its two paths.
+// Any bytes as a product list file, read by LoadListFile under a western and a double-byte code page, and
+// every item it accepts mapped to its two paths.
 // An input with a zero byte gives the root before it and the list file after it, so that the head rule
 // meets roots of every shape too.
 
@@ -6,6 +7,8 @@
 #include "engine/text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
+#include "platform/package_text.hpp"
+#include "platform/posix/posix_code_page_codec.hpp"
 #include "platform/text_codec.hpp"
 
 #include <algorithm>
@@ -21,13 +24,11 @@ namespace {
 constexpr std::string_view kProgramFolder = "C:\\Patch";
 constexpr std::string_view kListPath = "C:\\Patch\\Setup\\InstallPatch.BLR";
 
-// Holds the one list file in memory, decoded as the platform decodes 8-bit text under a western locale.
+// Holds the one list file's bytes in memory, as the disk would.
 class ListFileOnly final : public FileSystem {
 public:
     explicit ListFileOnly(std::string_view bytes)
-        : m_content(decodeEightBitText(bytes)) {}
-
-    const std::string& content() const { return m_content; }
+        : m_bytes(bytes) {}
 
     bool fileExists(std::string_view path) override { return path == kListPath; }
     bool folderExists(std::string_view) override { return false; }
@@ -35,7 +36,6 @@ public:
     std::optional<FileAttributes> attributes(std::string_view) override { return std::nullopt; }
     bool setAttributes(std::string_view, FileAttributes) override { return false; }
     bool clearAttributes(std::string_view) override { return false; }
-    bool copyFile(std::string_view, std::string_view) override { return false; }
     bool copyFileToNew(std::string_view, std::string_view) override { return false; }
     LinkResult linkFile(std::string_view, std::string_view) override { return LinkResult::Failed; }
     bool moveFile(std::string_view, std::string_view, Overwrite) override { return false; }
@@ -43,17 +43,14 @@ public:
     bool deleteFile(std::string_view) override { return false; }
     bool removeName(std::string_view) override { return false; }
     bool createTextFile(std::string_view) override { return false; }
-    std::optional<std::string> readTextFile(std::string_view path) override {
-        if (path != kListPath) {
-            return std::nullopt;
-        }
-        return m_content;
-    }
-    bool appendLines(std::string_view, std::span<const std::string>) override { return false; }
-    std::optional<std::string> scriptText(std::string_view) override { return std::nullopt; }
+    bool appendToFile(std::string_view, std::string_view) override { return false; }
     std::optional<std::string> identity(std::string_view) override { return std::nullopt; }
-    bool readFile(std::string_view, const std::function<void(std::span<const char>)>&) override {
-        return false;
+    bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
+        if (path != kListPath) {
+            return false;
+        }
+        sink(std::span<const char>(m_bytes.data(), m_bytes.size()));
+        return true;
     }
     bool createFolders(std::string_view) override { return false; }
     bool appendDurably(std::string_view, std::string_view) override { return false; }
@@ -61,7 +58,7 @@ public:
     Privacy privacy(std::string_view) override { return Privacy::Unknown; }
 
 private:
-    std::string m_content;
+    std::string_view m_bytes;
 };
 
 class CountingMsgBox final : public MsgBox {
@@ -122,7 +119,7 @@ void checkPaths(std::string_view root, const std::string& name, const std::strin
             "source keeps the folder as listed");
 }
 
-void readOne(std::string_view input) {
+void readOne(std::string_view input, const CodePageCodec& codePages) {
     std::string_view root = "C:\\Program Files\\Vantrel";
     std::string_view list = input;
     if (const std::size_t zero = input.find('\0'); zero != std::string_view::npos) {
@@ -132,9 +129,12 @@ void readOne(std::string_view input) {
     ListFileOnly fs(list);
     CountingMsgBox boxes;
     Items sink;
-    require(LoadListFile(Side::Product, {kProgramFolder, fs, boxes}, sink), "an existing list file is read");
+    require(LoadListFile(Side::Product, {kProgramFolder, fs, boxes, codePages}, sink),
+            "an existing list file is read");
 
-    const std::string_view content = fs.content();
+    // The one decoder the program uses, under a western and a double-byte code page.
+    const std::string content = decodeListFile(list, codePages);
+    require(isValidUtf8(content), "a list file decodes to UTF-8");
     const std::size_t entries =
         trimEntry(content).empty()
             ? 0
@@ -154,7 +154,11 @@ void readOne(std::string_view input) {
 } // namespace hotfix
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const hotfix::posix::PosixCodePageCodec western({1252, 437});
+    static const hotfix::posix::PosixCodePageCodec japanese({932, 932});
     // Bytes, whatever their value, are read as chars.
-    hotfix::readOne(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    hotfix::readOne(input, western);
+    hotfix::readOne(input, japanese);
     return 0;
 }

@@ -26,6 +26,7 @@ std::string recordFolder() {
 // --check, --install and --restore: the same engine without a window, for deployment tools.
 int runWithoutWindow(const hotfix::cli::Options& options) {
     const auto fileSystem = hotfix::makeFileSystem();
+    const auto codePages = hotfix::makeCodePageCodec();
     const auto registry = hotfix::makeRegistry();
     hotfix::ScriptWaiter launcher;
     const auto realLauncher = hotfix::makeProcessLauncher(launcher.poster());
@@ -34,7 +35,7 @@ int runWithoutWindow(const hotfix::cli::Options& options) {
     const auto runLock = hotfix::makeRunLock();
     const auto filesInUse = hotfix::makeFilesInUse();
     hotfix::cli::HeadlessServices services{
-        hotfix::programFolder(), *fileSystem, *registry, settings, launcher,
+        hotfix::programFolder(), *fileSystem, *codePages, *registry, settings, launcher,
         recordFolder(),          std::cout,   std::cerr};
     services.runLock = runLock.get();
     services.filesInUse = filesInUse.get();
@@ -52,6 +53,7 @@ int runWindow(int argc, char** argv) {
     QApplication::setFont(hotfix::programFont(hotfix::kBaseFontPointSize));
 
     const auto fileSystem = hotfix::makeFileSystem();
+    const auto codePages = hotfix::makeCodePageCodec();
     const auto registry = hotfix::makeRegistry();
     const auto folderBrowser = hotfix::makeFolderBrowser();
     // A script's exit handler runs on this thread, between events; after the end of the program it is
@@ -67,7 +69,8 @@ int runWindow(int argc, char** argv) {
     hotfix::QtSettingsStore settings;
 
     hotfix::MainWindowServices services{
-        hotfix::programFolder(), *fileSystem, msgBox, *registry, settings, *launcher, *folderBrowser};
+        hotfix::programFolder(), *fileSystem, *codePages, msgBox, *registry, settings, *launcher,
+        *folderBrowser};
     services.recordFolder = recordFolder();
     services.runLock = runLock.get();
     services.filesInUse = filesInUse.get();

@@ -56,8 +56,8 @@ public:
         , m_services(services)
         , m_log(log)
         , m_boxes(services.err, m_log)
-        , m_engine{services.programFolder, services.fs,           m_boxes,
-                   services.launcher,      services.recordFolder, services.runLock}
+        , m_engine{services.programFolder, services.fs,           m_boxes,         services.launcher,
+                   services.codePages,     services.recordFolder, services.runLock}
         , m_window(windowOptions(), services.now) {
         m_engine.filesInUse = services.filesInUse;
         // The scripts report a library regsvr32 refused; the run waits for them, and fails then.
@@ -80,7 +80,8 @@ private:
         m_boxes.logLine(concat({"hotfix-installer ", modeOption(m_options.mode), " from ",
                                 m_services.programFolder, ", ", RecordTime()}));
         for (const Side side : kSides) {
-            LoadListFile(side, {m_services.programFolder, m_services.fs, m_boxes}, m_window);
+            LoadListFile(side, {m_services.programFolder, m_services.fs, m_boxes, m_services.codePages},
+                         m_window);
         }
         if (m_options.mode == Mode::Install || m_options.mode == Mode::Restore) {
             useMachineLog();

@@ -9,6 +9,7 @@
 
 namespace hotfix {
 
+class CodePageCodec;
 class FileSystem;
 class FilesInUse;
 class RegistryApi;
@@ -22,6 +23,8 @@ namespace cli {
 struct HeadlessServices {
     std::string programFolder;
     FileSystem& fs;
+    // The workstation's code pages, for the list files and the scripts.
+    const CodePageCodec& codePages;
     RegistryApi& registry;
     SettingsStore& settings;
     ScriptWaiter& launcher;

@@ -6,6 +6,7 @@
 
 namespace hotfix {
 
+class CodePageCodec;
 class FileSystem;
 class FilesInUse;
 class MsgBox;
@@ -18,6 +19,8 @@ struct EngineServices {
     FileSystem& fs;
     MsgBox& msgBox;
     ProcessLauncher& launcher;
+    // The workstation's code pages: list files are read, and scripts written, in them.
+    const CodePageCodec& codePages;
     // Where installs are recorded so that they can be undone (%ProgramData%\HotFix Installer); empty keeps no
     // record.
     std::string recordFolder = {};

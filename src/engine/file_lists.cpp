@@ -5,6 +5,7 @@
 #include "platform/ascii.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
+#include "platform/package_text.hpp"
 
 #include <algorithm>
 
@@ -91,13 +92,14 @@ bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink)
         return false;
     }
     // A folder of the list file's name is a list that cannot be read, not a missing one.
-    const std::optional<std::string> content =
-        context.fs.fileExists(path) ? context.fs.readTextFile(path) : std::nullopt;
-    if (!content) {
+    const std::optional<std::string> bytes =
+        context.fs.fileExists(path) ? readWholeFile(context.fs, path) : std::nullopt;
+    if (!bytes) {
         context.msgBox.show(messages::listFileUnreadable(path));
         return false;
     }
-    const std::string_view text = *content;
+    const std::string content = decodeListFile(*bytes, context.codePages);
+    const std::string_view text = content;
     if (trimEntry(text).empty()) {
         return true;
     }

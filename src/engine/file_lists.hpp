@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/side.hpp"
+#include "platform/code_page_codec.hpp"
 
 #include <string>
 #include <string_view>
@@ -21,6 +22,7 @@ struct ListFileContext {
     std::string_view programFolder;
     FileSystem& fs;
     MsgBox& msgBox;
+    const CodePageCodec& codePages;
 };
 
 // Reads the side's list file into the sink, in file order. False when the side has no list file, or when

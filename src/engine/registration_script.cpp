@@ -6,6 +6,7 @@
 #include "platform/ascii.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
+#include "platform/package_text.hpp"
 #include "platform/process_launcher.hpp"
 
 #include <algorithm>
@@ -159,11 +160,15 @@ void RegistrationScript::removeOwnScript() {
     }
 }
 
+bool RegistrationScript::appendLines(std::span<const std::string> lines) {
+    const std::optional<std::string> bytes = encodeScriptLines(lines, m_services.codePages);
+    return bytes && m_services.fs.appendToFile(m_path, *bytes);
+}
+
 bool RegistrationScript::AddLibrary(std::string_view name, std::string_view destinationFolder) {
-    FileSystem& fs = m_services.fs;
     // Quoting is decided on the text as cmd will read it, after the conversion to its code page.
-    const auto nameText = fs.scriptText(name);
-    const auto folderText = fs.scriptText(destinationFolder);
+    const auto nameText = scriptText(name, m_services.codePages);
+    const auto folderText = scriptText(destinationFolder, m_services.codePages);
     if (!nameText || !folderText || unsafeForScript(*nameText) || unsafeForScript(*folderText)) {
         m_services.msgBox.show(messages::cannotRegister(concat({destinationFolder, name})));
         return false;
@@ -182,7 +187,7 @@ bool RegistrationScript::AddLibrary(std::string_view name, std::string_view dest
         lines.push_back(reportLine(static_cast<int>(m_libraries.size())));
     }
     if (!m_writeFailed) {
-        m_writeFailed = !fs.appendLines(m_path, lines);
+        m_writeFailed = !appendLines(lines);
     }
     return !m_writeFailed;
 }
@@ -195,8 +200,7 @@ bool RegistrationScript::FinishScript() {
     const bool reporting = static_cast<bool>(m_services.registrationFailed);
     if (!m_writeFailed) {
         const std::string fileName = m_path.substr(m_path.rfind('\\') + 1);
-        m_writeFailed =
-            !fs.appendLines(m_path, std::vector<std::string>{selfRemovalLine(fileName, reporting)});
+        m_writeFailed = !appendLines(std::vector<std::string>{selfRemovalLine(fileName, reporting)});
     }
     if (m_writeFailed) {
         m_services.msgBox.show(messages::couldNotWriteScript(m_path));

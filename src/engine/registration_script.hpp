@@ -3,6 +3,7 @@
 #include "engine/side.hpp"
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,9 @@ private:
     bool create();
     bool createIn(const std::string& basePath);
     void removeOwnScript();
+    // Appends the lines in the code page cmd reads; false, writing nothing, where one has no exact form
+    // there.
+    bool appendLines(std::span<const std::string> lines);
 
     const EngineServices& m_services;
     std::string m_silentSwitch;

@@ -32,10 +32,8 @@ public:
     // Clears read-only, hidden, system and archive marks so that the file can be overwritten.
     virtual bool clearAttributes(std::string_view path) = 0;
 
-    // Copies one file, all or nothing: an existing destination file is replaced by the complete copy or
-    // stays as it was. The copy gets the source's marks (read, write and execute bits on POSIX).
-    virtual bool copyFile(std::string_view from, std::string_view to) = 0;
-    // Copies one file to a path where nothing exists yet, and fails, changing nothing, where something does:
+    // Copies one file to a path where nothing exists yet, with the source's marks (read, write and execute
+    // bits on POSIX), and fails, changing nothing, where something does:
     // a wrong "not there" must never let a copy overwrite a file that has no backup. The test and the
     // creation are one step. A copy that breaks off removes what it wrote. Nothing is flushed.
     virtual bool copyFileToNew(std::string_view from, std::string_view to) = 0;
@@ -75,15 +73,8 @@ public:
     // Creates an empty text file where nothing exists yet, in one step; false, leaving whatever is there as
     // it is, where something does. A file it made but could not complete is removed again.
     virtual bool createTextFile(std::string_view path) = 0;
-    // The whole content of an 8-bit text file, decoded from the platform's 8-bit code page to UTF-8;
-    // nothing when the file cannot be read.
-    virtual std::optional<std::string> readTextFile(std::string_view path) = 0;
-    // Appends each line followed by CR LF, in the code page in which the platform's command interpreter
-    // reads scripts; false, writing nothing, when a line cannot be written there exactly.
-    virtual bool appendLines(std::string_view path, std::span<const std::string> lines) = 0;
-    // The text as the command interpreter will read it back from a script written by appendLines, in UTF-8;
-    // nothing when a character has no exact form in the interpreter's code page.
-    virtual std::optional<std::string> scriptText(std::string_view text) = 0;
+    // Appends the bytes to the end of a file that is there and not read-only, without flushing them.
+    virtual bool appendToFile(std::string_view path, std::string_view bytes) = 0;
 
     // Hands the file's bytes, from start to end, to sink a piece at a time (pieces of any size); false when
     // the file cannot be opened or read to its end (sink may have had part of it then).
@@ -153,5 +144,15 @@ public:
     // file, and a file made later at the same path gives another key. Nothing when nothing is there.
     virtual std::optional<std::string> identity(std::string_view path) = 0;
 };
+
+// The whole content of a file; nothing when it cannot be read to its end.
+inline std::optional<std::string> readWholeFile(FileSystem& fs, std::string_view path) {
+    std::string content;
+    if (!fs.readFile(
+            path, [&content](std::span<const char> piece) { content.append(piece.data(), piece.size()); })) {
+        return std::nullopt;
+    }
+    return content;
+}
 
 } // namespace hotfix

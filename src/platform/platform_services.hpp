@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/code_page_codec.hpp"
 #include "platform/file_system.hpp"
 #include "platform/files_in_use.hpp"
 #include "platform/folder_browser.hpp"
@@ -16,6 +17,8 @@ namespace hotfix {
 // The backends CMake chose for this platform.
 
 std::unique_ptr<FileSystem> makeFileSystem();
+// The workstation's ANSI and OEM code pages (on POSIX, those Wine takes from the locale).
+std::unique_ptr<CodePageCodec> makeCodePageCodec();
 std::unique_ptr<RegistryApi> makeRegistry();
 std::unique_ptr<FolderBrowser> makeFolderBrowser();
 // On POSIX nothing is ever in use: a rename over a file that a Wine program holds goes through.

@@ -143,11 +143,6 @@ std::string utf8ToWindows1252(std::string_view utf8) {
     return out;
 }
 
-std::string decodeEightBitText(std::string_view bytes) {
-    bytes = withoutByteOrderMark(bytes);
-    return isValidUtf8(bytes) ? std::string(bytes) : windows1252ToUtf8(bytes);
-}
-
 std::string_view withoutByteOrderMark(std::string_view bytes) {
     constexpr std::string_view kMark = "\xEF\xBB\xBF";
     return bytes.starts_with(kMark) ? bytes.substr(kMark.size()) : bytes;

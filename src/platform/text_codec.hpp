@@ -26,8 +26,4 @@ std::string utf8ToWindows1252(std::string_view utf8);
 // The bytes without a leading UTF-8 byte-order mark, which Notepad writes at the start of UTF-8 files.
 std::string_view withoutByteOrderMark(std::string_view bytes);
 
-// 8-bit text of unknown origin: kept as it is when it is valid UTF-8, otherwise read as Windows-1252; a
-// leading byte-order mark is dropped.
-std::string decodeEightBitText(std::string_view bytes);
-
 } // namespace hotfix

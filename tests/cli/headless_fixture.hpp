@@ -3,6 +3,7 @@
 #include "cli/headless_run.hpp"
 #include "cli/script_waiter.hpp"
 #include "platform/platform_services.hpp"
+#include "support/code_pages.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/fake_registry.hpp"
 #include "support/memory_settings.hpp"
@@ -90,10 +91,15 @@ public:
             err << error->message;
             return kBadArguments;
         }
-        HeadlessServices services{package.str(), through != nullptr ? *through : *files,
-                                  registry,      settings,
-                                  *waiter,       recordFolder,
-                                  out,           err};
+        HeadlessServices services{package.str(),
+                                  through != nullptr ? *through : *files,
+                                  machineCodePages(),
+                                  registry,
+                                  settings,
+                                  *waiter,
+                                  recordFolder,
+                                  out,
+                                  err};
         services.now = {2026, 12, 7, 9, 5};
         services.runLock = &runLock;
         services.filesInUse = filesInUse;

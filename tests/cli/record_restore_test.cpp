@@ -1,6 +1,7 @@
 #include "cli/headless_fixture.hpp"
 #include "engine/install_record.hpp"
 #include "engine/install_run.hpp"
+#include "support/code_pages.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/forwarding_file_system.hpp"
 #include "support/hooked_file_system.hpp"
@@ -258,7 +259,8 @@ void windowInstall(HeadlessMachine& m) {
     }
     hotfix::test::RecordingMsgBox boxes;
     hotfix::test::FakeLauncher launcher;
-    const EngineServices services{m.package.str(), *m.files, boxes, launcher, m.recordFolder};
+    const EngineServices services{m.package.str(),          *m.files,      boxes, launcher,
+                                  test::machineCodePages(), m.recordFolder};
     ASSERT_EQ(RunInstall(window, services), RunResult::Succeeded);
     launcher.endAll();
 }

@@ -1,6 +1,7 @@
 #include "engine/install_run.hpp"
 #include "engine/restore_run.hpp"
 #include "platform/platform_services.hpp"
+#include "support/code_pages.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/fault_injecting_file_system.hpp"
@@ -174,7 +175,8 @@ public:
 
     // Undoes the last install through the file system without faults; false when it says it could not.
     bool restore() {
-        const EngineServices clean{package.str(), *real, boxes, launcher, records.str()};
+        const EngineServices clean{package.str(), *real, boxes, launcher, test::machineCodePages(),
+                                   records.str()};
         const bool restored = RunRestore(window, clean, [](const RestoredFile&) {}) == RunResult::Succeeded;
         launcher.endAll();
         return restored;
@@ -236,7 +238,7 @@ public:
     test::RecordingMsgBox boxes;
     test::FakeLauncher launcher;
     test::FakeInstallerWindow window;
-    EngineServices services{package.str(), fs, boxes, launcher};
+    EngineServices services{package.str(), fs, boxes, launcher, test::machineCodePages()};
 
 private:
     // Lists the item, puts its new version into the package and its installed version on the workstation.

@@ -1,6 +1,7 @@
 #include "engine/file_lists.hpp"
 #include "platform/file_system.hpp"
 #include "platform/platform_services.hpp"
+#include "support/code_pages.hpp"
 #include "support/hooked_file_system.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
@@ -46,7 +47,7 @@ protected:
     }
     bool loadAgain(Side side = Side::Product) {
         const std::string folder = m_package.str();
-        return LoadListFile(side, {folder, *m_fs, boxes}, recorder);
+        return LoadListFile(side, {folder, *m_fs, boxes, test::machineCodePages()}, recorder);
     }
 
     TempDir m_package;
@@ -119,9 +120,10 @@ TEST_F(ListFileTest, unreadableListFileCountsAsMissingAndSaysWhichFile) {
     m_package.write("Setup/InstallWinPatch.BLR", "a\\b.dll");
     test::HookedFileSystem failing(*m_fs);
     failing.failWhen = [](std::string_view op, std::string_view) {
-        return op == "readTextFile";
+        return op == "readFile";
     };
-    EXPECT_FALSE(LoadListFile(Side::Windows, {m_package.str(), failing, boxes}, recorder));
+    EXPECT_FALSE(
+        LoadListFile(Side::Windows, {m_package.str(), failing, boxes, test::machineCodePages()}, recorder));
     ASSERT_EQ(boxes.shown.size(), 2U);
     EXPECT_EQ(boxes.shown[1], test::errorBox("File ''" + m_package.str() +
                                              "\\Setup\\InstallWinPatch.BLR'' could not be read"));
@@ -229,14 +231,14 @@ TEST(PathRule, listedFilesRoundTripThroughThePosixBackend) {
     RecordingMsgBox boxes;
     ItemRecorder recorder;
     const std::string programFolder = package.str();
-    ASSERT_TRUE(LoadListFile(Side::Product, {programFolder, *fs, boxes}, recorder));
+    ASSERT_TRUE(LoadListFile(Side::Product, {programFolder, *fs, boxes, test::machineCodePages()}, recorder));
     ASSERT_EQ(recorder.items.size(), 2U);
 
     for (const Item& item : recorder.items) {
         const std::string source = SourcePath(programFolder, Side::Product, item.folder, item.name);
         const std::string destination = DestinationPath(installRoot.string(), item.folder, item.name);
         ASSERT_TRUE(fs->fileExists(source)) << source;
-        EXPECT_TRUE(fs->copyFile(source, destination)) << destination;
+        EXPECT_TRUE(fs->copyFileToNew(source, destination)) << destination;
     }
     EXPECT_EQ(test::readFile(installRoot / "bin" / "a.dll"), "new a");
     EXPECT_EQ(test::readFile(installRoot / "top.txt"), "new top");

@@ -2,6 +2,7 @@
 
 #include "engine/install_run.hpp"
 #include "platform/platform_services.hpp"
+#include "support/code_pages.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/hooked_file_system.hpp"
@@ -39,7 +40,7 @@ protected:
         window.TxtPath = productRoot().string();
         window.TxtWinPath = windowsRoot().string();
         launcher.contentOf = [this](const std::string& path) {
-            return real->readTextFile(path).value_or("<none>");
+            return readWholeFile(*real, path).value_or("<none>");
         };
     }
 
@@ -96,7 +97,7 @@ protected:
     RecordingMsgBox boxes;
     FakeLauncher launcher;
     FakeInstallerWindow window;
-    EngineServices services{package.str(), fs, boxes, launcher};
+    EngineServices services{package.str(), fs, boxes, launcher, machineCodePages()};
 };
 
 } // namespace hotfix::test

@@ -45,13 +45,13 @@ TEST_F(InstallRun, wholeHotFixAppliesInTheOrderOfItsEffects) {
                     "copyFileToNew " + packageFolder(Side::Product) + "bin\\a.dll -> " + temporary(a),
                     "copyFileToNew " + packageFolder(Side::Product) + "bin\\b.txt -> " + temporary(b),
                     "moveFileOver " + temporary(a) + " -> " + a, "setAttributes " + a + "_backup",
-                    "createTextFile " + productScript, "appendLines " + productScript,
-                    "moveFile " + temporary(b) + " -> " + b, "appendLines " + productScript,
+                    "createTextFile " + productScript, "appendToFile " + productScript,
+                    "moveFile " + temporary(b) + " -> " + b, "appendToFile " + productScript,
                     "linkFile " + c + " -> " + c + "_backup",
                     "copyFileToNew " + packageFolder(Side::Windows) + "system32\\c.dll -> " + temporary(c),
                     "moveFileOver " + temporary(c) + " -> " + c, "setAttributes " + c + "_backup",
-                    "createTextFile " + windowsScript, "appendLines " + windowsScript,
-                    "appendLines " + windowsScript));
+                    "createTextFile " + windowsScript, "appendToFile " + windowsScript,
+                    "appendToFile " + windowsScript));
 
     EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "new a");
     EXPECT_EQ(contentAt(Side::Product, "bin/a.dll_backup"), "old a");
@@ -457,7 +457,7 @@ TEST_P(UnwritableScript, isReportedAndNotStarted) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CreatedOrAppended, UnwritableScript,
-                         ::testing::Values("createTextFile", "appendLines"),
+                         ::testing::Values("createTextFile", "appendToFile"),
                          [](const auto& row) { return std::string(row.param); });
 
 TEST_F(InstallRun, blankRootIsReportedByTheChecks) {
@@ -505,7 +505,8 @@ TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemovedByAn
     test::FakeInstallerWindow otherWindow;
     otherWindow.TxtWinPath = windowsRoot().string();
     otherWindow.addListItem(Side::Windows, "c.dll", "system32\\");
-    RunInstall(otherWindow, {programFolder(), *otherFiles, otherBoxes, otherLauncher});
+    RunInstall(otherWindow,
+               {programFolder(), *otherFiles, otherBoxes, otherLauncher, test::machineCodePages()});
     install(); // this installer again, while both scripts still run
 
     ASSERT_EQ(otherLauncher.started.size(), 1U);

@@ -1,5 +1,6 @@
 #include "engine/install_run.hpp"
 #include "engine/restore_run.hpp"
+#include "support/code_pages.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/forwarding_file_system.hpp"
@@ -72,8 +73,12 @@ struct Workstation {
     explicit Workstation(PowerCutFileSystem disk, bool hardLinks)
         : fs(std::move(disk))
         , linkless(fs)
-        , services{std::string(kPackage), hardLinks ? static_cast<FileSystem&>(fs) : linkless, boxes,
-                   launcher, std::string(kRecords)} {
+        , services{std::string(kPackage),
+                   hardLinks ? static_cast<FileSystem&>(fs) : linkless,
+                   boxes,
+                   launcher,
+                   test::machineCodePages(),
+                   std::string(kRecords)} {
         window.TxtPath = rootOf(Side::Product);
         window.TxtWinPath = rootOf(Side::Windows);
         window.chkRegisterDlls = true;

@@ -1,6 +1,8 @@
 #include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
 #include "install_fixture.hpp"
+#include "platform/package_text.hpp"
+#include "support/code_pages.hpp"
 
 #include <algorithm>
 
@@ -20,9 +22,9 @@ TEST(RegistrationLines, nineLineExampleIsWrittenByteForByte) {
     test::RecordingMsgBox boxes;
     test::FakeLauncher launcher;
     launcher.contentOf = [&](const std::string& path) {
-        return fs->readTextFile(path).value_or("<none>");
+        return readWholeFile(*fs, path).value_or("<none>");
     };
-    const EngineServices services{program.str(), *fs, boxes, launcher};
+    const EngineServices services{program.str(), *fs, boxes, launcher, test::machineCodePages()};
     RegistrationScript script(Side::Product, services, "/s ");
 
     ASSERT_TRUE(script.AddLibrary("a.dll", "C:\\Program Files\\Vantrel\\Common\\"));
@@ -145,7 +147,7 @@ TEST_F(ScriptCodePage, namesOutsideTheInterpretersCodePageAreRegisteredExactlyOr
             std::count(boxes.shown.begin(), boxes.shown.end(),
                        messages::cannotRegister(destination(Side::Windows, folder, name))) == 1;
         anyRefused = anyRefused || refused;
-        EXPECT_TRUE(refused || fs.scriptText(folder + name).has_value());
+        EXPECT_TRUE(refused || scriptText(folder + name, test::machineCodePages()).has_value());
     }
     for (const std::string bestFit : {"x&calc", "q\"x", "/s lib.dll", "C&D"}) {
         EXPECT_EQ(script.find(bestFit), std::string::npos) << bestFit;

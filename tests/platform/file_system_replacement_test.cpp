@@ -83,15 +83,6 @@ TEST_F(ReplacementSteps, moveToANewNameNeverReplacesAndAMoveOverNeverTakesAFolde
     EXPECT_FALSE(files->flush(std::vector<std::string>{at("no folder\\t1")}));
 }
 
-TEST_F(ReplacementSteps, copyOverAFileLeavesNoTemporaryFileBehind) {
-    dir.write("package.dll", "new content");
-    dir.write("a.dll", "old content that is longer");
-    ASSERT_TRUE(files->copyFile(at("package.dll"), at("a.dll")));
-    EXPECT_EQ(dir.read("a.dll"), "new content");
-    EXPECT_FALSE(files->copyFile(at("package.dll"), at("no\\such\\folder\\a.dll")));
-    EXPECT_EQ(namesInFolder(), (std::vector<std::string>{"a.dll", "package.dll"}));
-}
-
 // The look an unattended install takes at an installed file: is it the package's already? Its bytes are the
 // record's digest too, so every one of them must reach the sink, whatever the answer; the backend and the
 // fallback the test file systems use must agree.

@@ -66,17 +66,12 @@ public:
         }
         return false;
     }
-    bool appendLines(std::string_view path, std::span<const std::string> lines) override {
-        if (!check("appendLines", path, {})) {
-            return real().appendLines(path, lines);
+    bool appendToFile(std::string_view path, std::string_view bytes) override {
+        if (!check("appendToFile", path, {})) {
+            return real().appendToFile(path, bytes);
         }
-        if (partway() && real().fileExists(path)) {
-            std::string text;
-            for (const std::string& line : lines) {
-                text += line + "\r\n";
-            }
-            std::ofstream out(nativePath(path), std::ios::binary | std::ios::app);
-            out.write(text.data(), static_cast<std::streamsize>(text.size() / 2));
+        if (partway()) {
+            real().appendToFile(path, bytes.substr(0, bytes.size() / 2));
         }
         return false;
     }
@@ -120,8 +115,9 @@ private:
     // Calls that write data, which a full disk fails; removing a file or changing its marks needs no space.
     static bool writesData(std::string_view op) {
         constexpr std::string_view kWrites[] = {
-            "copyFile",       "copyFileToNew", "linkFile",      "moveFile",      "moveFileOver",     "flush",
-            "createTextFile", "appendLines",   "createFolders", "appendDurably", "makePrivateFolder"};
+            "copyFileToNew", "linkFile",      "moveFile",         "moveFileOver",
+            "flush",         "flushNames",    "createTextFile",   "appendToFile",
+            "createFolders", "appendDurably", "makePrivateFolder"};
         return std::find(std::begin(kWrites), std::end(kWrites), op) != std::end(kWrites);
     }
 

@@ -7,7 +7,7 @@
 namespace hotfix::test {
 
 // Passes every call to a real file system; test variants derive from it and override only what they change.
-// A variant that watches or fails every call overrides refuses(), which each call but scriptText passes.
+// A variant that watches or fails every call overrides refuses(), which each call passes.
 class ForwardingFileSystem : public FileSystem {
 public:
     explicit ForwardingFileSystem(FileSystem& real)
@@ -33,9 +33,6 @@ public:
     }
     bool clearAttributes(std::string_view path) override {
         return !check("clearAttributes", path, {}) && m_real.clearAttributes(path);
-    }
-    bool copyFile(std::string_view from, std::string_view to) override {
-        return !check("copyFile", from, to) && m_real.copyFile(from, to);
     }
     bool copyFileToNew(std::string_view from, std::string_view to) override {
         return !check("copyFileToNew", from, to) && m_real.copyFileToNew(from, to);
@@ -63,21 +60,14 @@ public:
     bool createTextFile(std::string_view path) override {
         return !check("createTextFile", path, {}) && m_real.createTextFile(path);
     }
-    std::optional<std::string> scriptText(std::string_view text) override { return m_real.scriptText(text); }
     std::optional<std::string> identity(std::string_view path) override {
         if (check("identity", path, {})) {
             return std::nullopt;
         }
         return m_real.identity(path);
     }
-    std::optional<std::string> readTextFile(std::string_view path) override {
-        if (check("readTextFile", path, {})) {
-            return std::nullopt;
-        }
-        return m_real.readTextFile(path);
-    }
-    bool appendLines(std::string_view path, std::span<const std::string> lines) override {
-        return !check("appendLines", path, {}) && m_real.appendLines(path, lines);
+    bool appendToFile(std::string_view path, std::string_view bytes) override {
+        return !check("appendToFile", path, {}) && m_real.appendToFile(path, bytes);
     }
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
         return !check("readFile", path, {}) && m_real.readFile(path, sink);

@@ -26,9 +26,9 @@ public:
         std::vector<std::string> out;
         for (const std::string& entry : log) {
             if (!entry.starts_with("fileExists") && !entry.starts_with("folderExists") &&
-                !entry.starts_with("attributes") && !entry.starts_with("readTextFile") &&
-                !entry.starts_with("flush") && !entry.starts_with("sameFile") &&
-                !entry.starts_with("identity") && !entry.starts_with("readFile")) {
+                !entry.starts_with("attributes") && !entry.starts_with("flush") &&
+                !entry.starts_with("sameFile") && !entry.starts_with("identity") &&
+                !entry.starts_with("readFile")) {
                 out.push_back(std::regex_replace(entry, temporary, "~temp"));
             }
         }

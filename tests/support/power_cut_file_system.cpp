@@ -155,18 +155,6 @@ bool PowerCutFileSystem::clearAttributes(std::string_view path) {
     return file != nullptr;
 }
 
-bool PowerCutFileSystem::copyFile(std::string_view from, std::string_view to) {
-    step("copyFile");
-    const File* source = fileAt(placeOf(from));
-    const Place target = placeOf(to);
-    if (source == nullptr || !m_folders.contains(target.folder)) {
-        return false;
-    }
-    const Content content = source->now;
-    m_folders[target.folder].names[target.name] = newFile(content.bytes, content.marks);
-    return true;
-}
-
 bool PowerCutFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     step("copyFileToNew");
     const File* source = fileAt(placeOf(from));
@@ -264,21 +252,13 @@ bool PowerCutFileSystem::createTextFile(std::string_view path) {
     return true;
 }
 
-std::optional<std::string> PowerCutFileSystem::readTextFile(std::string_view path) {
-    step("readTextFile");
-    const File* file = fileAt(placeOf(path));
-    return file != nullptr ? std::optional(file->now.bytes) : std::nullopt;
-}
-
-bool PowerCutFileSystem::appendLines(std::string_view path, std::span<const std::string> lines) {
-    step("appendLines");
+bool PowerCutFileSystem::appendToFile(std::string_view path, std::string_view bytes) {
+    step("appendToFile");
     File* file = fileAt(placeOf(path));
     if (file == nullptr) {
         return false;
     }
-    for (const std::string& line : lines) {
-        file->now.bytes += line + "\r\n";
-    }
+    file->now.bytes += bytes;
     return true;
 }
 

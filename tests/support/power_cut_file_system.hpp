@@ -44,7 +44,6 @@ public:
     std::optional<FileAttributes> attributes(std::string_view path) override;
     bool setAttributes(std::string_view path, FileAttributes attributes) override;
     bool clearAttributes(std::string_view path) override;
-    bool copyFile(std::string_view from, std::string_view to) override;
     bool copyFileToNew(std::string_view from, std::string_view to) override;
     LinkResult linkFile(std::string_view existing, std::string_view newName) override;
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
@@ -53,9 +52,7 @@ public:
     bool deleteFile(std::string_view path) override;
     bool removeName(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
-    std::optional<std::string> readTextFile(std::string_view path) override;
-    bool appendLines(std::string_view path, std::span<const std::string> lines) override;
-    std::optional<std::string> scriptText(std::string_view text) override { return std::string(text); }
+    bool appendToFile(std::string_view path, std::string_view bytes) override;
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
     bool createFolders(std::string_view path) override;
     bool appendDurably(std::string_view path, std::string_view bytes) override;

@@ -295,34 +295,6 @@ bool PosixFileSystem::clearAttributes(std::string_view path) {
     return ::chmod(native.c_str(), (st->st_mode & kPermissionBits) | S_IWUSR) == 0;
 }
 
-bool PosixFileSystem::copyFile(std::string_view from, std::string_view to) {
-    const auto [target, targetStat] = find(to);
-    if (targetStat && (S_ISDIR(targetStat->st_mode) || isReadOnly(*targetStat))) {
-        return false;
-    }
-    // A copy of a file over itself is refused, as Windows refuses it.
-    if (targetStat && sameFile(from, to)) {
-        return false;
-    }
-    // The complete copy is written beside the target and then takes its name in one step, so that the
-    // target is never cut short.
-    const std::string temporary = temporaryNameBeside(target);
-    if (!copy(from, temporary)) {
-        return false;
-    }
-    Fd written(openRetrying(temporary, O_RDONLY));
-    if (written.valid() && ::fsync(written.get()) == 0 && ::rename(temporary.c_str(), target.c_str()) == 0) {
-        m_paths.noteRemoved(temporary);
-        if (!targetStat) {
-            m_paths.noteCreated(target);
-        }
-        return true;
-    }
-    ::unlink(temporary.c_str());
-    m_paths.noteRemoved(temporary);
-    return false;
-}
-
 bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     return copy(from, to);
 }
@@ -557,61 +529,13 @@ bool PosixFileSystem::createTextFile(std::string_view path) {
     return true;
 }
 
-std::optional<std::string> PosixFileSystem::readTextFile(std::string_view path) {
-    Fd fd(openRetrying(nativePath(path), O_RDONLY));
-    struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
-        return std::nullopt;
-    }
-    // One read of the size the file has; a file that grows meanwhile is read on to its end.
-    std::string bytes(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1, '\0');
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            bytes.resize(bytes.size() * 2);
-        }
-        const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
-        if (got == 0) {
-            break;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return std::nullopt;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    bytes.resize(filled);
-    if (const std::size_t mark = bytes.size() - withoutByteOrderMark(bytes).size(); mark > 0) {
-        bytes.erase(0, mark);
-    }
-    // Notepad saves UTF-8 nowadays, kept without a copy; anything else is in the workstation's code page.
-    if (!isValidUtf8(bytes)) {
-        bytes = m_listCodePage.toUtf8(bytes);
-    }
-    return bytes;
-}
-
-bool PosixFileSystem::appendLines(std::string_view path, std::span<const std::string> lines) {
+bool PosixFileSystem::appendToFile(std::string_view path, std::string_view bytes) {
     const std::string native = nativePath(path);
     if (const auto st = statPath(native); !st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
         return false;
     }
     Fd fd(openRetrying(native, O_WRONLY | O_APPEND));
-    if (!fd.valid()) {
-        return false;
-    }
-    std::string text;
-    for (const std::string& line : lines) {
-        const auto bytes = toCodePageExactly(line, m_scriptCodePage);
-        if (!bytes) {
-            return false;
-        }
-        text += *bytes;
-        text += "\r\n";
-    }
-    return writeAll(fd.get(), text.data(), text.size()) && fd.close();
+    return fd.valid() && writeAll(fd.get(), bytes.data(), bytes.size()) && fd.close();
 }
 
 bool PosixFileSystem::readFile(std::string_view path,
@@ -761,14 +685,6 @@ FileSystem::Privacy PosixFileSystem::privacy(std::string_view path) {
         return errno == ENOENT || errno == ENOTDIR ? Privacy::Missing : Privacy::Unknown;
     }
     return privacyOf(st);
-}
-
-std::optional<std::string> PosixFileSystem::scriptText(std::string_view text) {
-    const auto bytes = toCodePageExactly(text, m_scriptCodePage);
-    if (!bytes) {
-        return std::nullopt;
-    }
-    return fromCodePage(*bytes, m_scriptCodePage);
 }
 
 std::optional<std::string> PosixFileSystem::identity(std::string_view path) {

@@ -29,12 +29,8 @@ public:
     // read in the ANSI one, scripts are written in the OEM one, in which Wine's cmd reads them.
     PosixFileSystem()
         : PosixFileSystem(WinePrefix()) {}
-    explicit PosixFileSystem(const WinePrefix& prefix)
-        : PosixFileSystem(prefix, prefix.codePages()) {}
-    PosixFileSystem(WinePrefix prefix, CodePages codePages)
-        : m_listCodePage(AnsiCodePage::numbered(codePages.ansi))
-        , m_scriptCodePage(codePages.oem)
-        , m_paths(std::move(prefix)) {}
+    explicit PosixFileSystem(WinePrefix prefix)
+        : m_paths(std::move(prefix)) {}
 
     bool fileExists(std::string_view path) override;
     bool folderExists(std::string_view path) override;
@@ -42,7 +38,6 @@ public:
     std::optional<FileAttributes> attributes(std::string_view path) override;
     bool setAttributes(std::string_view path, FileAttributes attributes) override;
     bool clearAttributes(std::string_view path) override;
-    bool copyFile(std::string_view from, std::string_view to) override;
     bool copyFileToNew(std::string_view from, std::string_view to) override;
     bool copyFileToNewThrough(std::string_view from, std::string_view to,
                               const std::function<void(std::span<const char>)>& sink) override;
@@ -53,9 +48,7 @@ public:
     bool deleteFile(std::string_view path) override;
     bool removeName(std::string_view path) override;
     bool createTextFile(std::string_view path) override;
-    std::optional<std::string> readTextFile(std::string_view path) override;
-    bool appendLines(std::string_view path, std::span<const std::string> lines) override;
-    std::optional<std::string> scriptText(std::string_view text) override;
+    bool appendToFile(std::string_view path, std::string_view bytes) override;
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
     std::optional<bool> sameBytes(std::string_view first, std::string_view second,
                                   const std::function<void(std::span<const char>)>& firstSink) override;
@@ -97,8 +90,6 @@ private:
 
     FlushPolicy m_flushPolicy = FlushPolicy::ByFileSystem;
     std::string m_lastError;
-    AnsiCodePage m_listCodePage;
-    unsigned m_scriptCodePage;
     PosixPathResolver m_paths;
 };
 

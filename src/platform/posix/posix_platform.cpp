@@ -1,4 +1,5 @@
 #include "platform/platform_services.hpp"
+#include "platform/posix/posix_code_page_codec.hpp"
 #include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/posix_folder_browser.hpp"
 #include "platform/posix/posix_process_launcher.hpp"
@@ -15,6 +16,10 @@ namespace hotfix {
 
 std::unique_ptr<FileSystem> makeFileSystem() {
     return std::make_unique<posix::PosixFileSystem>(posix::WinePrefix::fromEnvironment());
+}
+
+std::unique_ptr<CodePageCodec> makeCodePageCodec() {
+    return std::make_unique<posix::PosixCodePageCodec>(posix::WinePrefix::fromEnvironment().codePages());
 }
 
 std::unique_ptr<RegistryApi> makeRegistry() {

@@ -137,11 +137,6 @@ bool flushFile(const std::wstring& path, DWORD attributes) {
     return flushed;
 }
 
-bool flushFile(const std::wstring& path) {
-    const auto attributes = attributesOf(path);
-    return attributes && !isFolder(*attributes) && flushFile(path, *attributes);
-}
-
 // A folder's own flush, which NTFS takes as a commit of its journal and with it of every name made on the
 // volume so far.
 bool flushFolder(const std::wstring& path) {
@@ -450,31 +445,6 @@ bool Win32FileSystem::clearAttributes(std::string_view path) {
     return ::SetFileAttributesW(native->c_str(), kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0;
 }
 
-bool Win32FileSystem::copyFile(std::string_view from, std::string_view to) {
-    const auto source = m_paths.toNative(from);
-    const auto target = m_paths.toNative(to);
-    const auto temporary = m_paths.toNative(temporaryNameBeside(to));
-    if (!source || !target || !temporary || isReadOnly(*target)) {
-        return false;
-    }
-    if (const auto existing = attributesOf(*target);
-        existing && (isFolder(*existing) || isSameFile(*source, *target))) {
-        return false;
-    }
-    // The complete copy is written beside the target and then takes its name in one step, so that the
-    // target is never cut short.
-    if (!copyToNew(*source, *temporary)) {
-        return false;
-    }
-    if (flushFile(*temporary) && ::MoveFileExW(temporary->c_str(), target->c_str(),
-                                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
-    }
-    ::SetFileAttributesW(temporary->c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(temporary->c_str());
-    return false;
-}
-
 bool Win32FileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     const auto source = m_paths.toNative(from);
     const auto target = m_paths.toNative(to);
@@ -679,55 +649,14 @@ bool Win32FileSystem::createTextFile(std::string_view path) {
     return true;
 }
 
-std::optional<std::string> Win32FileSystem::readTextFile(std::string_view path) {
-    const auto native = m_paths.toNative(path);
-    if (!native) {
-        return std::nullopt;
-    }
-    Handle file(::CreateFileW(native->c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        return std::nullopt;
-    }
-    std::string bytes;
-    std::string buffer(std::size_t{64} * 1024, '\0');
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-            return std::nullopt;
-        }
-        if (got == 0) {
-            break;
-        }
-        bytes.append(buffer.data(), got);
-    }
-    // Notepad saves UTF-8 nowadays, with a byte-order mark; a list file that is valid UTF-8 is taken as such.
-    const std::string_view text = withoutByteOrderMark(bytes);
-    if (isValidUtf8(text)) {
-        return std::string(text);
-    }
-    return narrow(fromCodePage(text, CP_ACP));
-}
-
-bool Win32FileSystem::appendLines(std::string_view path, std::span<const std::string> lines) {
+bool Win32FileSystem::appendToFile(std::string_view path, std::string_view bytes) {
     const auto native = m_paths.toNative(path);
     if (!native || isReadOnly(*native)) {
         return false;
     }
-    std::string text;
-    for (const std::string& line : lines) {
-        const auto wide = widen(line);
-        const auto bytes = wide ? toCodePageExactly(*wide, CP_OEMCP) : std::nullopt;
-        if (!bytes) {
-            return false;
-        }
-        text += *bytes;
-        text += "\r\n";
-    }
     Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.valid() && writeAll(file.get(), text) && file.close();
+    return file.valid() && writeAll(file.get(), bytes) && file.close();
 }
 
 bool Win32FileSystem::readFile(std::string_view path,
@@ -884,20 +813,6 @@ FileSystem::Privacy Win32FileSystem::privacy(std::string_view path) {
                                                                               : Privacy::Unknown;
     }
     return privacyOf(item.get());
-}
-
-std::optional<std::string> Win32FileSystem::scriptText(std::string_view text) {
-    const auto wide = widen(text);
-    const auto bytes = wide ? toCodePageExactly(*wide, CP_OEMCP) : std::nullopt;
-    if (!bytes) {
-        return std::nullopt;
-    }
-    // What cmd makes of the bytes when it reads the line.
-    std::string readBack = narrow(fromCodePage(*bytes, CP_OEMCP));
-    if (readBack != text) {
-        return std::nullopt;
-    }
-    return readBack;
 }
 
 std::optional<std::string> Win32FileSystem::identity(std::string_view path) {

@@ -1,4 +1,5 @@
 #include "platform/platform_services.hpp"
+#include "platform/win32/win32_code_page_codec.hpp"
 #include "platform/win32/win32_file_system.hpp"
 #include "platform/win32/win32_files_in_use.hpp"
 #include "platform/win32/win32_folder_browser.hpp"
@@ -24,6 +25,10 @@ const win32::SystemFolders& systemFolders() {
 
 std::unique_ptr<FileSystem> makeFileSystem() {
     return std::make_unique<win32::Win32FileSystem>(systemFolders());
+}
+
+std::unique_ptr<CodePageCodec> makeCodePageCodec() {
+    return std::make_unique<win32::Win32CodePageCodec>();
 }
 
 std::unique_ptr<RegistryApi> makeRegistry() {

@@ -40,8 +40,8 @@ void FrmInstallPatch::loadList(Side side) {
     pending.names.reserve(kMostItems);
     pending.folders.reserve(kMostItems);
     m_pending = &pending;
-    const bool found =
-        LoadListFile(side, {m_services.programFolder, m_services.fs, m_services.msgBox}, *this);
+    const bool found = LoadListFile(
+        side, {m_services.programFolder, m_services.fs, m_services.msgBox, m_services.codePages}, *this);
     m_pending = nullptr;
     nameList(side)->addItems(std::move(pending.names));
     folderList(side)->addItems(std::move(pending.folders));

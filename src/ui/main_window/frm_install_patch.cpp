@@ -19,8 +19,9 @@ namespace hotfix {
 FrmInstallPatch::FrmInstallPatch(MainWindowServices services, QWidget* parent)
     : QDialog(parent)
     , m_services(std::move(services))
-    , m_engineServices{m_services.programFolder, m_services.fs,           m_services.msgBox,
-                       m_services.launcher,      m_services.recordFolder, m_services.runLock}
+    , m_engineServices{m_services.programFolder, m_services.fs,        m_services.msgBox,
+                       m_services.launcher,      m_services.codePages, m_services.recordFolder,
+                       m_services.runLock}
     , m_progress(std::make_unique<InstallProgress>(*this, m_services.steadyClock)) {
     m_engineServices.filesInUse = m_services.filesInUse;
     setObjectName(QStringLiteral("FrmInstallPatch"));

@@ -10,6 +10,7 @@ namespace hotfix {
 
 class RunLock;
 
+class CodePageCodec;
 class FileSystem;
 class FilesInUse;
 class FolderBrowser;
@@ -28,6 +29,8 @@ void endProgramNow();
 struct MainWindowServices {
     std::string programFolder;
     FileSystem& fs;
+    // The workstation's code pages, for the list files and the scripts.
+    const CodePageCodec& codePages;
     MsgBox& msgBox;
     RegistryApi& registry;
     SettingsStore& settings;

@@ -4,6 +4,7 @@
 #include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/posix_registry.hpp"
 #include "platform/reg_module.hpp"
+#include "support/code_pages.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/recording_msg_box.hpp"
@@ -49,8 +50,8 @@ TEST_F(DemoWorkstationTest, aHotFixInstallsOnTheDemoWorkstation) {
     PosixFileSystem files{WinePrefix(dir.str() + "/prefix")};
     test::RecordingMsgBox boxes;
     test::FakeLauncher launcher;
-    const EngineServices services{dir.str() + "/package", files, boxes, launcher};
-    const ListFileContext lists{services.programFolder, files, boxes};
+    const EngineServices services{dir.str() + "/package", files, boxes, launcher, test::machineCodePages()};
+    const ListFileContext lists{services.programFolder, files, boxes, services.codePages};
     ASSERT_TRUE(LoadListFile(Side::Product, lists, window));
     ASSERT_TRUE(LoadListFile(Side::Windows, lists, window));
     EXPECT_EQ(window.itemCount(Side::Product), 4);

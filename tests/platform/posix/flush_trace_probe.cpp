@@ -5,6 +5,7 @@
 #include "engine/install_run.hpp"
 #include "engine/restore_run.hpp"
 #include "platform/platform_services.hpp"
+#include "support/code_pages.hpp"
 #ifndef _WIN32
 #include "platform/posix/posix_file_system.hpp"
 #endif
@@ -39,10 +40,10 @@ int main(int argc, char** argv) {
     window.chkRegisterDlls = true;
     test::RecordingMsgBox boxes;
     for (const Side side : kSides) {
-        LoadListFile(side, {argv[3], fs, boxes}, window);
+        LoadListFile(side, {argv[3], fs, boxes, test::machineCodePages()}, window);
     }
     test::FakeLauncher launcher;
-    const EngineServices services{argv[3], fs, boxes, launcher, argv[6]};
+    const EngineServices services{argv[3], fs, boxes, launcher, test::machineCodePages(), argv[6]};
     const RunResult result = mode == "install" ? RunInstall(window, services)
                                                : RunRestore(window, services, [](const RestoredFile&) {});
     launcher.endAll();

@@ -1,4 +1,6 @@
+#include "platform/package_text.hpp"
 #include "platform/platform_services.hpp"
+#include "platform/posix/posix_code_page_codec.hpp"
 #include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/scoped_environment.hpp"
 #include "platform/temporary_name.hpp"
@@ -43,26 +45,21 @@ TEST_F(PosixFileSystemTest, existenceTellsFilesFromFolders) {
     EXPECT_FALSE(files.fileExists(winPath(dir, "bin\\b.dll")));
 }
 
-TEST_F(PosixFileSystemTest, copyOverwritesAndCarriesTheSourcesMarks) {
+TEST_F(PosixFileSystemTest, copyCarriesTheSourcesMarks) {
     dir.write("new/a.dll", "new content");
-    dir.write("old/a.dll", "old content that is longer");
-    ASSERT_TRUE(files.copyFile(winPath(dir, "new\\a.dll"), winPath(dir, "old\\a.dll")));
-    EXPECT_EQ(dir.read("old/a.dll"), "new content");
-
+    fs::create_directories(dir.path() / "old");
     fs::permissions(dir.path() / "new/a.dll", fs::perms::owner_read | fs::perms::group_read);
-    ASSERT_TRUE(files.copyFile(winPath(dir, "new\\a.dll"), winPath(dir, "old\\b.dll")));
+    ASSERT_TRUE(files.copyFileToNew(winPath(dir, "new\\a.dll"), winPath(dir, "old\\b.dll")));
+    EXPECT_EQ(dir.read("old/b.dll"), "new content");
     EXPECT_EQ(fs::status(dir.path() / "old/b.dll").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::group_read);
 
     // Only read, write and execute bits: a package must not bring set-user-id programs to a workstation.
     ASSERT_EQ(::chmod((dir.path() / "new/a.dll").c_str(), 07755), 0);
-    ASSERT_TRUE(files.copyFile(winPath(dir, "new\\a.dll"), winPath(dir, "old\\c.dll")));
     ASSERT_TRUE(files.copyFileToNew(winPath(dir, "new\\a.dll"), winPath(dir, "old\\d.dll")));
-    for (const char* copy : {"old/c.dll", "old/d.dll"}) {
-        struct stat st {};
-        ASSERT_EQ(::stat((dir.path() / copy).c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0755U) << copy;
-    }
+    struct stat st {};
+    ASSERT_EQ(::stat((dir.path() / "old/d.dll").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755U);
 }
 
 TEST_F(PosixFileSystemTest, readOnlyFileIsNeitherOverwrittenNorDeletedUntilCleared) {
@@ -73,25 +70,16 @@ TEST_F(PosixFileSystemTest, readOnlyFileIsNeitherOverwrittenNorDeletedUntilClear
     const auto before = files.attributes(installed);
     ASSERT_TRUE(before.has_value());
 
-    EXPECT_FALSE(files.copyFile(winPath(dir, "b.dll"), installed));
+    EXPECT_FALSE(files.appendToFile(installed, "more"));
     EXPECT_FALSE(files.deleteFile(installed));
     EXPECT_EQ(dir.read("a.dll"), "installed");
 
     ASSERT_TRUE(files.clearAttributes(installed));
-    EXPECT_TRUE(files.copyFile(winPath(dir, "b.dll"), installed));
-    EXPECT_EQ(dir.read("a.dll"), "package");
+    EXPECT_TRUE(files.appendToFile(installed, " and more"));
+    EXPECT_EQ(dir.read("a.dll"), "installed and more");
 
     ASSERT_TRUE(files.setAttributes(installed, *before));
     EXPECT_EQ(files.attributes(installed), before);
-}
-
-TEST_F(PosixFileSystemTest, copyOntoItselfKeepsTheFile) {
-    dir.write("a.dll", "only copy");
-    EXPECT_FALSE(files.copyFile(winPath(dir, "a.dll"), dir.str() + "/a.dll"));
-    EXPECT_EQ(dir.read("a.dll"), "only copy");
-    fs::create_hard_link(dir.path() / "a.dll", dir.path() / "link.dll");
-    EXPECT_FALSE(files.copyFile(winPath(dir, "a.dll"), winPath(dir, "link.dll")));
-    EXPECT_EQ(dir.read("a.dll"), "only copy");
 }
 
 TEST_F(PosixFileSystemTest, copyToNewNeverOverwrites) {
@@ -105,24 +93,22 @@ TEST_F(PosixFileSystemTest, copyToNewNeverOverwrites) {
 }
 
 TEST_F(PosixFileSystemTest, failingCopiesReportFailure) {
-    EXPECT_FALSE(files.copyFile(winPath(dir, "missing.dll"), winPath(dir, "a.dll")));
+    EXPECT_FALSE(files.copyFileToNew(winPath(dir, "missing.dll"), winPath(dir, "a.dll")));
     dir.write("a.dll", "a");
-    EXPECT_FALSE(files.copyFile(winPath(dir, "a.dll"), winPath(dir, "no\\such\\folder\\a.dll")));
+    EXPECT_FALSE(files.copyFileToNew(winPath(dir, "a.dll"), winPath(dir, "no\\such\\folder\\a.dll")));
     fs::create_directories(dir.path() / "folder");
-    EXPECT_FALSE(files.copyFile(winPath(dir, "a.dll"), winPath(dir, "folder")));
-    EXPECT_FALSE(files.copyFile(winPath(dir, "folder"), winPath(dir, "b.dll")));
+    EXPECT_FALSE(files.copyFileToNew(winPath(dir, "a.dll"), winPath(dir, "folder")));
+    EXPECT_FALSE(files.copyFileToNew(winPath(dir, "folder"), winPath(dir, "b.dll")));
 }
 
 TEST_F(PosixFileSystemTest, textFilesAreCreatedOnlyNewAppendedAndRead) {
     const std::string script = winPath(dir, "Register.bat");
-    EXPECT_FALSE(files.appendLines(script, std::vector<std::string>{"cd\\"}));
+    EXPECT_FALSE(files.appendToFile(script, "cd\\\r\n"));
     ASSERT_TRUE(files.createTextFile(script));
-    const std::vector<std::string> first{"cd\\", "C:"};
-    const std::vector<std::string> second{"regsvr32 a.dll"};
-    ASSERT_TRUE(files.appendLines(script, first));
-    ASSERT_TRUE(files.appendLines(script, second));
+    ASSERT_TRUE(files.appendToFile(script, "cd\\\r\nC:\r\n"));
+    ASSERT_TRUE(files.appendToFile(script, "regsvr32 a.dll\r\n"));
     EXPECT_EQ(dir.read("Register.bat"), "cd\\\r\nC:\r\nregsvr32 a.dll\r\n");
-    EXPECT_EQ(files.readTextFile(script), "cd\\\r\nC:\r\nregsvr32 a.dll\r\n");
+    EXPECT_EQ(readWholeFile(files, script), "cd\\\r\nC:\r\nregsvr32 a.dll\r\n");
 
     // A script that is there may be running: it is neither emptied nor written over.
     EXPECT_FALSE(files.createTextFile(script));
@@ -134,15 +120,12 @@ TEST_F(PosixFileSystemTest, textFilesAreCreatedOnlyNewAppendedAndRead) {
 
 // Wine's cmd reads a script in the OEM code page of its locale; best fit would turn U+FF06 into "&" and
 // U+FF02 into a quote mark, and "ł" into "l".
-TEST_F(PosixFileSystemTest, scriptsAreWrittenExactlyInTheInterpretersCodePageOrNotAtAll) {
-    const std::string script = winPath(dir, "Register.bat");
+TEST(PosixCodePages, scriptsAreWrittenExactlyInTheInterpretersCodePageOrNotAtAll) {
     const std::string cafe = "cd C:\\Caf\xC3\xA9\\";
     const std::string lSlash = "\xC5\x82"
                                "ib.dll";
-    PosixFileSystem us(WinePrefix(), {1252, 437});
-    ASSERT_TRUE(us.createTextFile(script));
-    ASSERT_TRUE(us.appendLines(script, std::vector<std::string>{cafe}));
-    EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\n");
+    const PosixCodePageCodec us({1252, 437});
+    EXPECT_EQ(encodeScriptLines(std::vector<std::string>{cafe, "C:"}, us), "cd C:\\Caf\x82\\\r\nC:\r\n");
     const std::vector<std::string> refusedTexts{"x\xEF\xBC\x86"
                                                 "calc.dll",
                                                 "q\xEF\xBC\x82"
@@ -150,31 +133,25 @@ TEST_F(PosixFileSystemTest, scriptsAreWrittenExactlyInTheInterpretersCodePageOrN
                                                 lSlash, "\xE2\x84\xA6"};
     for (const std::string& refused : refusedTexts) {
         SCOPED_TRACE(refused);
-        EXPECT_EQ(us.scriptText(refused), std::nullopt);
-        EXPECT_FALSE(us.appendLines(script, std::vector<std::string>{"a", refused}));
+        EXPECT_EQ(scriptText(refused, us), std::nullopt);
+        EXPECT_EQ(encodeScriptLines(std::vector<std::string>{"a", refused}, us), std::nullopt);
     }
-    EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\n");
-    EXPECT_EQ(us.scriptText(cafe), cafe);
+    EXPECT_EQ(scriptText(cafe, us), cafe);
 
-    PosixFileSystem centralEurope(WinePrefix(), {1250, 852});
-    EXPECT_EQ(centralEurope.scriptText(lSlash), lSlash);
+    EXPECT_EQ(scriptText(lSlash, PosixCodePageCodec({1250, 852})), lSlash);
     // Vietnamese: the converter holds the last letter back until the text ends.
-    PosixFileSystem vietnam(WinePrefix(), {1258, 1258});
-    EXPECT_EQ(vietnam.scriptText("\xC4\x82n.dll"), "\xC4\x82n.dll");
+    EXPECT_EQ(scriptText("\xC4\x82n.dll", PosixCodePageCodec({1258, 1258})), "\xC4\x82n.dll");
     // A code page the C library lacks takes plain ASCII only.
-    PosixFileSystem unknown(WinePrefix(), {1252, 1});
-    EXPECT_EQ(unknown.scriptText("a.dll"), "a.dll");
-    EXPECT_EQ(unknown.scriptText(cafe), std::nullopt);
+    const PosixCodePageCodec unknown({1252, 1});
+    EXPECT_EQ(scriptText("a.dll", unknown), "a.dll");
+    EXPECT_EQ(scriptText(cafe, unknown), std::nullopt);
 }
 
 // A list file made on a Cyrillic workstation: "Программа\ядро.dll" in Windows-1251, with 0x98, which 1251
 // leaves undefined, in the name.
 constexpr std::string_view kCyrillicList = "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0\\\xFF\xE4\x98\xF0\xEE.dll";
 
-TEST_F(PosixFileSystemTest, listFilesThatAreNotUtf8AreReadInTheLocalesAnsiCodePage) {
-    dir.write("cyrillic.BLR", kCyrillicList);
-    dir.write("utf8.BLR", "\xEF\xBB\xBF\xD0\xAF\\a.dll");
-    const std::string cyrillic = winPath(dir, "cyrillic.BLR");
+TEST(PosixCodePages, listFilesThatAreNotUtf8AreReadInTheLocalesAnsiCodePage) {
     const std::string cyrillicAsUtf8 = "\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC"
                                        "\xD0\xB0\\\xD1\x8F\xD0\xB4\xC2\x98\xD1\x80\xD0\xBE.dll";
     const std::string westernAsUtf8 = "\xC3\x8F\xC3\xB0\xC3\xAE\xC3\xA3\xC3\xB0\xC3\xA0\xC3\xAC\xC3\xAC"
@@ -182,25 +159,28 @@ TEST_F(PosixFileSystemTest, listFilesThatAreNotUtf8AreReadInTheLocalesAnsiCodePa
     {
         // Whether or not the C library has the locale, Wine takes Russian from it.
         const test::ScopedEnvironment russian("LC_ALL", "ru_RU.UTF-8");
-        PosixFileSystem russianFiles{WinePrefix()};
-        EXPECT_EQ(russianFiles.readTextFile(cyrillic), cyrillicAsUtf8);
-        EXPECT_EQ(russianFiles.readTextFile(winPath(dir, "utf8.BLR")), "\xD0\xAF\\a.dll");
+        const auto russianPages = makeCodePageCodec();
+        EXPECT_EQ(decodeListFile(kCyrillicList, *russianPages), cyrillicAsUtf8);
+        // Notepad's UTF-8, with its byte-order mark.
+        EXPECT_EQ(decodeListFile("\xEF\xBB\xBF\xD0\xAF\\a.dll", *russianPages), "\xD0\xAF\\a.dll");
     }
     {
         const test::ScopedEnvironment german("LC_ALL", "de_DE.UTF-8");
-        EXPECT_EQ(PosixFileSystem{WinePrefix()}.readTextFile(cyrillic), westernAsUtf8);
+        EXPECT_EQ(decodeListFile(kCyrillicList, *makeCodePageCodec()), westernAsUtf8);
     }
     // A code page the C library cannot convert falls back to Windows-1252.
-    EXPECT_EQ(PosixFileSystem(WinePrefix(), {1, 437}).readTextFile(cyrillic), westernAsUtf8);
+    EXPECT_EQ(decodeListFile(kCyrillicList, PosixCodePageCodec({1, 437})), westernAsUtf8);
 
     // Japanese: 0x5C ends the pair of "表", so it is no separator; a broken pair keeps its byte.
-    dir.write("japanese.BLR", "\x95\x5C\\a\x83.dll");
-    EXPECT_EQ(PosixFileSystem(WinePrefix(), {932, 932}).readTextFile(winPath(dir, "japanese.BLR")),
+    EXPECT_EQ(decodeListFile("\x95\x5C\\a\x83.dll", PosixCodePageCodec({932, 932})),
               "\xE8\xA1\xA8\\a\xC2\x83.dll");
     // Hebrew: a letter held back for a point still comes before the undefined byte after it.
-    dir.write("hebrew.BLR", "\xE9\xFF\\a.dll");
-    EXPECT_EQ(PosixFileSystem(WinePrefix(), {1255, 862}).readTextFile(winPath(dir, "hebrew.BLR")),
-              "\xD7\x99\xC3\xBF\\a.dll");
+    EXPECT_EQ(decodeListFile("\xE9\xFF\\a.dll", PosixCodePageCodec({1255, 862})), "\xD7\x99\xC3\xBF\\a.dll");
+    // Western: the five bytes 1252 leaves undefined keep their value, and nothing is lost.
+    const PosixCodePageCodec western({1252, 437});
+    EXPECT_EQ(decodeListFile("plain", western), "plain");
+    EXPECT_EQ(decodeListFile(std::string("a\0b", 3), western), std::string("a\0b", 3));
+    EXPECT_EQ(decodeListFile("caf\xE9\x80\x81\xFF", western), "caf\xC3\xA9\xE2\x82\xAC\xC2\x81\xC3\xBF");
 }
 
 TEST_F(PosixFileSystemTest, identityTellsFilesApartNotSpellings) {
@@ -216,8 +196,8 @@ TEST_F(PosixFileSystemTest, identityTellsFilesApartNotSpellings) {
 
 TEST_F(PosixFileSystemTest, unreadableTextGivesNothing) {
     fs::create_directories(dir.path() / "folder");
-    EXPECT_FALSE(files.readTextFile(winPath(dir, "folder")).has_value());
-    EXPECT_FALSE(files.readTextFile(winPath(dir, "missing.txt")).has_value());
+    EXPECT_FALSE(readWholeFile(files, winPath(dir, "folder")).has_value());
+    EXPECT_FALSE(readWholeFile(files, winPath(dir, "missing.txt")).has_value());
     EXPECT_FALSE(files.createTextFile(winPath(dir, "folder")));
 }
 
@@ -250,7 +230,7 @@ protected:
 TEST_F(PrefixFileSystemTest, driveLettersLeadIntoThePrefixIgnoringCase) {
     EXPECT_TRUE(files.fileExists("C:\\Program Files\\Vantrel\\Bin\\Engine.DLL"));
     EXPECT_TRUE(files.fileExists("c:\\PROGRAM FILES\\vantrel\\\\bin\\engine.dll"));
-    EXPECT_EQ(files.readTextFile("C:\\program files\\VANTREL\\BIN\\ENGINE.DLL"), "engine");
+    EXPECT_EQ(readWholeFile(files, "C:\\program files\\VANTREL\\BIN\\ENGINE.DLL"), "engine");
     EXPECT_TRUE(files.folderExists("C:\\"));
     EXPECT_TRUE(files.folderExists("C:"));
     EXPECT_FALSE(files.fileExists("C:\\Program Files\\Vantrel\\Bin\\Other.dll"));
@@ -260,17 +240,21 @@ TEST_F(PrefixFileSystemTest, driveLettersLeadIntoThePrefixIgnoringCase) {
 }
 
 TEST_F(PrefixFileSystemTest, newFilesKeepTheCaseTheyWereGiven) {
-    ASSERT_TRUE(files.copyFile(dir.str() + "\\package\\NEW.DLL", "C:\\PROGRAM FILES\\vantrel\\BIN\\New.dll"));
+    ASSERT_TRUE(
+        files.copyFileToNew(dir.str() + "\\package\\NEW.DLL", "C:\\PROGRAM FILES\\vantrel\\BIN\\New.dll"));
     EXPECT_EQ(test::readFile(installed("Bin/New.dll")), "new");
     ASSERT_TRUE(files.createTextFile("c:\\program files\\VANTREL\\Register.BAT"));
     EXPECT_TRUE(fs::exists(installed("Register.BAT")));
     // Found again under any case, and not created twice.
-    ASSERT_TRUE(files.copyFile(dir.str() + "/package/new.dll", "C:\\Program Files\\Vantrel\\Bin\\NEW.DLL"));
+    EXPECT_FALSE(
+        files.copyFileToNew(dir.str() + "/package/new.dll", "C:\\Program Files\\Vantrel\\Bin\\NEW.DLL"));
+    EXPECT_TRUE(files.fileExists("C:\\Program Files\\Vantrel\\Bin\\NEW.DLL"));
     EXPECT_FALSE(fs::exists(installed("Bin/NEW.DLL")));
     EXPECT_TRUE(files.deleteFile("C:\\Program Files\\Vantrel\\register.bat"));
     EXPECT_FALSE(fs::exists(installed("Register.BAT")));
     // A folder that does not exist is not made up.
-    EXPECT_FALSE(files.copyFile(dir.str() + "/package/new.dll", "C:\\Program Files\\Vantrel\\Lib\\a.dll"));
+    EXPECT_FALSE(
+        files.copyFileToNew(dir.str() + "/package/new.dll", "C:\\Program Files\\Vantrel\\Lib\\a.dll"));
 }
 
 TEST_F(PrefixFileSystemTest, aCopyHandsEveryByteOverOnceAndAReadFindsANameInAnyCase) {
@@ -325,10 +309,10 @@ TEST_F(PrefixFileSystemTest, aRecordUnderProgramDataLandsInThePrefixsDriveC) {
 
 TEST_F(PrefixFileSystemTest, theExactNameWinsOverOtherCases) {
     dir.write("prefix/drive_c/Program Files/Vantrel/Bin/engine.dll", "lower");
-    EXPECT_EQ(files.readTextFile("C:\\Program Files\\Vantrel\\Bin\\engine.dll"), "lower");
-    EXPECT_EQ(files.readTextFile("C:\\Program Files\\Vantrel\\Bin\\Engine.DLL"), "engine");
+    EXPECT_EQ(readWholeFile(files, "C:\\Program Files\\Vantrel\\Bin\\engine.dll"), "lower");
+    EXPECT_EQ(readWholeFile(files, "C:\\Program Files\\Vantrel\\Bin\\Engine.DLL"), "engine");
     // Neither spelling: the first of the names in sorted order, the same on every call.
-    EXPECT_EQ(files.readTextFile("C:\\Program Files\\Vantrel\\Bin\\ENGINE.dll"), "engine");
+    EXPECT_EQ(readWholeFile(files, "C:\\Program Files\\Vantrel\\Bin\\ENGINE.dll"), "engine");
 }
 
 TEST_F(PrefixFileSystemTest, foldersChangedByOthersAreReadAgain) {

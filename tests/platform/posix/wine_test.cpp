@@ -5,6 +5,7 @@
 #include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
 #include "platform/ascii.hpp"
+#include "platform/package_text.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/post_box.hpp"
@@ -157,10 +158,11 @@ protected:
 TEST_F(WineInstallTest, aHotFixIsAppliedToDriveCAndItsLibrariesRegisteredThroughWine) {
     HOTFIX_REQUIRE_WINE();
     const auto files = makeFileSystem();
+    const auto codePages = makeCodePageCodec();
     test::RecordingMsgBox boxes;
     PostBox ui;
     const auto launcher = makeProcessLauncher(ui.poster());
-    const EngineServices services{package.str(), *files, boxes, *launcher};
+    const EngineServices services{package.str(), *files, boxes, *launcher, *codePages};
 
     test::FakeInstallerWindow window;
     window.TxtPath = "C:\\Program Files\\Vantrel";
@@ -168,7 +170,7 @@ TEST_F(WineInstallTest, aHotFixIsAppliedToDriveCAndItsLibrariesRegisteredThrough
     window.chkRegisterDlls = true;
     window.chkShowAfterReg = false;
     window.chkCloseAfterInstallation = false;
-    const ListFileContext lists{services.programFolder, *files, boxes};
+    const ListFileContext lists{services.programFolder, *files, boxes, *codePages};
     ASSERT_TRUE(LoadListFile(Side::Product, lists, window));
     ASSERT_TRUE(LoadListFile(Side::Windows, lists, window));
 
@@ -250,16 +252,18 @@ protected:
         test::writeFile(made(package / "Setup/InstallWinPatch.BLR"), list);
 
         const auto files = makeFileSystem();
+
+        const auto codePages = makeCodePageCodec();
         PostBox ui;
         launcher = std::make_unique<WatchedLauncher>(ui.poster());
-        EngineServices services{"C:\\" + packageName, *files, boxes, *launcher};
+        EngineServices services{"C:\\" + packageName, *files, boxes, *launcher, *codePages};
         services.registrationFailed = registrationFailed;
         test::FakeInstallerWindow window;
         window.TxtPath = "C:\\Program Files\\Vantrel";
         window.TxtWinPath = "C:\\windows";
         window.chkShowAfterReg = false;
         window.chkCloseAfterInstallation = false;
-        ASSERT_TRUE(LoadListFile(Side::Windows, {services.programFolder, *files, boxes}, window));
+        ASSERT_TRUE(LoadListFile(Side::Windows, {services.programFolder, *files, boxes, *codePages}, window));
         RunInstall(window, services);
         if (!launcher->started.empty()) {
             ASSERT_TRUE(ui.runNext()) << "the script did not end";
@@ -272,7 +276,7 @@ protected:
         return file;
     }
     static bool scriptCanHold(std::string_view text) {
-        return PosixFileSystem(WinePrefix::fromEnvironment()).scriptText(text).has_value();
+        return scriptText(text, *makeCodePageCodec()).has_value();
     }
 
     test::RecordingMsgBox boxes;
@@ -372,9 +376,10 @@ TEST_F(WineScriptTest, regsvr32LinesRunOnlyWhereTheirFolderChangeWorked) {
     test::writeFile(made(driveC() / "Lib Two/regsvr32.bat"), kRecorder);
     fs::create_directories(driveC() / "Gate");
     const auto files = makeFileSystem();
+    const auto codePages = makeCodePageCodec();
     PostBox ui;
     WatchedLauncher real(ui.poster());
-    const EngineServices services{"C:\\Gate", *files, boxes, real};
+    const EngineServices services{"C:\\Gate", *files, boxes, real, *codePages};
     RegistrationScript script(Side::Windows, services, "/s ");
     ASSERT_TRUE(script.AddLibrary("one.dll", "C:\\Gone\\"));
     ASSERT_TRUE(script.AddLibrary("two.dll", "C:\\Lib Two\\"));
@@ -405,8 +410,9 @@ TEST_F(WineScriptTest, aScriptRemovesItselfWithoutAnErrorMessage) {
     fs::create_directories(package);
     test::writeFile(made(driveC() / "Self Lib/a.dll"), "not a library");
     const auto files = makeFileSystem();
+    const auto codePages = makeCodePageCodec();
     test::FakeLauncher notStarted;
-    const EngineServices services{"C:\\100%OS% a!b (self)", *files, boxes, notStarted};
+    const EngineServices services{"C:\\100%OS% a!b (self)", *files, boxes, notStarted, *codePages};
     RegistrationScript script(Side::Product, services, "/s ");
     ASSERT_TRUE(script.AddLibrary("a.dll", "C:\\Self Lib\\"));
     ASSERT_TRUE(script.AddLibrary("a.dll", "C:\\Self Lib\\"));
@@ -430,13 +436,14 @@ TEST(WineSecondInstaller, installsThePackageItIsGiven) {
         GTEST_SKIP() << "started by WineScriptTest.twoInstallerProcessesNeverRewriteARunningScript";
     }
     const auto files = makeFileSystem();
+    const auto codePages = makeCodePageCodec();
     test::RecordingMsgBox boxes;
     const auto launcher = makeProcessLauncher();
-    const EngineServices services{package, *files, boxes, *launcher};
+    const EngineServices services{package, *files, boxes, *launcher, *codePages};
     test::FakeInstallerWindow window;
     window.TxtWinPath = "C:\\windows";
     window.chkCloseAfterInstallation = false;
-    ASSERT_TRUE(LoadListFile(Side::Windows, {services.programFolder, *files, boxes}, window));
+    ASSERT_TRUE(LoadListFile(Side::Windows, {services.programFolder, *files, boxes, *codePages}, window));
     RunInstall(window, services);
     ASSERT_FALSE(boxes.shown.empty());
     EXPECT_EQ(boxes.shown.back(), messages::hotFixApplied());
@@ -453,13 +460,15 @@ TEST_F(WineScriptTest, twoInstallerProcessesNeverRewriteARunningScript) {
     test::writeFile(made(package / "Setup/InstallWinPatch.BLR"), "Slow\\s.dll");
 
     const auto files = makeFileSystem();
+
+    const auto codePages = makeCodePageCodec();
     PostBox ui;
     WatchedLauncher first(ui.poster());
-    const EngineServices services{"C:\\Shared Package", *files, boxes, first};
+    const EngineServices services{"C:\\Shared Package", *files, boxes, first, *codePages};
     test::FakeInstallerWindow window;
     window.TxtWinPath = "C:\\windows";
     window.chkCloseAfterInstallation = false;
-    ASSERT_TRUE(LoadListFile(Side::Windows, {services.programFolder, *files, boxes}, window));
+    ASSERT_TRUE(LoadListFile(Side::Windows, {services.programFolder, *files, boxes, *codePages}, window));
     RunInstall(window, services);
     ASSERT_EQ(first.started.size(), 1U);
     const std::string running = test::readFile(package / "RegisterWin.bat");

@@ -1,4 +1,6 @@
+#include "platform/package_text.hpp"
 #include "platform/platform_services.hpp"
+#include "platform/win32/win32_code_page_codec.hpp"
 #include "platform/win32/win32_file_system.hpp"
 #include "platform/win32/win32_path_resolver.hpp"
 #include "platform/win32/win32_test_tools.hpp"
@@ -40,11 +42,11 @@ TEST_F(Win32FileSystemTest, runsOfSeparatorsAreOneSeparatorInEveryOperation) {
     EXPECT_FALSE(files->folderExists(winPath(dir, "bin\\\\a.dll")));
     EXPECT_FALSE(files->fileExists(winPath(dir, "bin")));
 
-    ASSERT_TRUE(files->copyFile(winPath(dir, "bin\\\\a.dll"), winPath(dir, "bin\\\\a.dll_backup")));
+    ASSERT_TRUE(files->copyFileToNew(winPath(dir, "bin\\\\a.dll"), winPath(dir, "bin\\\\a.dll_backup")));
     EXPECT_EQ(dir.read("bin/a.dll_backup"), "a");
     ASSERT_TRUE(files->createTextFile(winPath(dir, "\\Register.bat")));
-    ASSERT_TRUE(files->appendLines(winPath(dir, "\\\\Register.bat"), std::vector<std::string>{"cd\\"}));
-    EXPECT_EQ(files->readTextFile(winPath(dir, "Register.bat")), "cd\\\r\n");
+    ASSERT_TRUE(files->appendToFile(winPath(dir, "\\\\Register.bat"), "cd\\\r\n"));
+    EXPECT_EQ(readWholeFile(*files, winPath(dir, "Register.bat")), "cd\\\r\n");
     ASSERT_TRUE(files->deleteFile(winPath(dir, "bin\\\\a.dll_backup")));
     EXPECT_FALSE(dir.exists("bin/a.dll_backup"));
 }
@@ -59,10 +61,9 @@ TEST_F(Win32FileSystemTest, readOnlyFileIsNeitherOverwrittenNorDeletedUntilClear
     const auto before = files->attributes(installed);
     ASSERT_TRUE(before.has_value());
 
-    EXPECT_FALSE(files->copyFile(winPath(dir, "b.dll"), installed));
     EXPECT_FALSE(files->deleteFile(installed));
     EXPECT_FALSE(files->createTextFile(installed));
-    EXPECT_FALSE(files->appendLines(installed, std::vector<std::string>{"x"}));
+    EXPECT_FALSE(files->appendToFile(installed, "x\r\n"));
     EXPECT_EQ(dir.read("a.dll"), "installed");
 
     ASSERT_TRUE(files->clearAttributes(installed));
@@ -70,8 +71,8 @@ TEST_F(Win32FileSystemTest, readOnlyFileIsNeitherOverwrittenNorDeletedUntilClear
     EXPECT_EQ(attributesOf(dir.path() / "a.dll") &
                   (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
               0u);
-    EXPECT_TRUE(files->copyFile(winPath(dir, "b.dll"), installed));
-    EXPECT_EQ(dir.read("a.dll"), "package");
+    EXPECT_TRUE(files->appendToFile(installed, " and more"));
+    EXPECT_EQ(dir.read("a.dll"), "installed and more");
 
     ASSERT_TRUE(files->setAttributes(installed, *before));
     EXPECT_EQ(files->attributes(installed), before);
@@ -89,21 +90,21 @@ TEST_F(Win32FileSystemTest, copyToNewNeverOverwrites) {
 
 TEST_F(Win32FileSystemTest, copyCarriesReadOnlyAndNeverDestroysItsSource) {
     dir.write("a.dll", "only copy");
-    EXPECT_FALSE(files->copyFile(winPath(dir, "a.dll"), dir.str() + "\\a.dll"));
+    EXPECT_FALSE(files->copyFileToNew(winPath(dir, "a.dll"), dir.str() + "\\a.dll"));
     EXPECT_EQ(dir.read("a.dll"), "only copy");
 
     ASSERT_TRUE(::SetFileAttributesW((dir.path() / "a.dll").c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(files->copyFile(winPath(dir, "a.dll"), winPath(dir, "b.dll")));
+    ASSERT_TRUE(files->copyFileToNew(winPath(dir, "a.dll"), winPath(dir, "b.dll")));
     EXPECT_NE(attributesOf(dir.path() / "b.dll") & FILE_ATTRIBUTE_READONLY, 0u);
 
     fs::create_directories(dir.path() / "folder");
-    EXPECT_FALSE(files->copyFile(winPath(dir, "missing.dll"), winPath(dir, "c.dll")));
-    EXPECT_FALSE(files->copyFile(winPath(dir, "a.dll"), winPath(dir, "no\\such\\folder\\a.dll")));
-    EXPECT_FALSE(files->copyFile(winPath(dir, "a.dll"), winPath(dir, "folder")));
-    EXPECT_FALSE(files->copyFile(winPath(dir, "folder"), winPath(dir, "c.dll")));
+    EXPECT_FALSE(files->copyFileToNew(winPath(dir, "missing.dll"), winPath(dir, "c.dll")));
+    EXPECT_FALSE(files->copyFileToNew(winPath(dir, "a.dll"), winPath(dir, "no\\such\\folder\\a.dll")));
+    EXPECT_FALSE(files->copyFileToNew(winPath(dir, "a.dll"), winPath(dir, "folder")));
+    EXPECT_FALSE(files->copyFileToNew(winPath(dir, "folder"), winPath(dir, "c.dll")));
     EXPECT_FALSE(files->clearAttributes(winPath(dir, "folder")));
-    EXPECT_FALSE(files->readTextFile(winPath(dir, "folder")).has_value());
-    EXPECT_FALSE(files->readTextFile(winPath(dir, "missing.txt")).has_value());
+    EXPECT_FALSE(readWholeFile(*files, winPath(dir, "folder")).has_value());
+    EXPECT_FALSE(readWholeFile(*files, winPath(dir, "missing.txt")).has_value());
 }
 
 TEST(ProgramDataFolder, isAFolderThereWithoutAClosingSeparator) {
@@ -162,10 +163,10 @@ TEST_F(Win32FileSystemTest, pathsLongerThanMaxPathWork) {
 
     EXPECT_TRUE(files->folderExists(engineFolder));
     ASSERT_TRUE(files->createTextFile(file));
-    ASSERT_TRUE(files->appendLines(file, std::vector<std::string>{"long"}));
+    ASSERT_TRUE(files->appendToFile(file, "long\r\n"));
     EXPECT_TRUE(files->fileExists(file));
-    EXPECT_EQ(files->readTextFile(file), "long\r\n");
-    ASSERT_TRUE(files->copyFile(file, file + "_backup"));
+    EXPECT_EQ(readWholeFile(*files, file), "long\r\n");
+    ASSERT_TRUE(files->copyFileToNew(file, file + "_backup"));
     ASSERT_TRUE(files->setAttributes(file + "_backup", FileAttributes{FILE_ATTRIBUTE_READONLY}));
     EXPECT_FALSE(files->deleteFile(file + "_backup"));
     ASSERT_TRUE(files->clearAttributes(file + "_backup"));
@@ -180,20 +181,17 @@ TEST_F(Win32FileSystemTest, pathsLongerThanMaxPathWork) {
 
 // cmd reads a batch file in the OEM code page. Best fit would turn U+FF06 into "&", U+FF02 into a quote
 // mark and "ł" into "l" there; a script holds a character exactly or not at all.
-TEST_F(Win32FileSystemTest, scriptsAreWrittenExactlyInTheOemCodePageOrNotAtAll) {
-    const std::string script = winPath(dir, "Register.bat");
-    ASSERT_TRUE(files->createTextFile(script));
-    // A script that is there may be running: it is never emptied.
-    EXPECT_FALSE(files->createTextFile(script));
+TEST(Win32CodePages, scriptsAreWrittenExactlyInTheOemCodePageOrNotAtAll) {
+    const win32::Win32CodePageCodec codePages;
     const std::string cafe = "cd C:\\Caf\xC3\xA9\\";
-    ASSERT_TRUE(files->appendLines(script, std::vector<std::string>{cafe, "regsvr32 a.dll"}));
     const UINT oem = ::GetOEMCP();
     if (oem != 437 && oem != 850) {
         GTEST_SKIP() << "OEM code page " << oem;
     }
     // e-acute is 0x82 in the OEM code page (0xE9 in the ANSI one).
-    EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\nregsvr32 a.dll\r\n");
-    EXPECT_EQ(files->scriptText(cafe), cafe);
+    EXPECT_EQ(encodeScriptLines(std::vector<std::string>{cafe, "regsvr32 a.dll"}, codePages),
+              "cd C:\\Caf\x82\\\r\nregsvr32 a.dll\r\n");
+    EXPECT_EQ(scriptText(cafe, codePages), cafe);
     for (const std::string refused : {"x\xEF\xBC\x86"
                                       "calc.dll",
                                       "q\xEF\xBC\x82"
@@ -201,10 +199,17 @@ TEST_F(Win32FileSystemTest, scriptsAreWrittenExactlyInTheOemCodePageOrNotAtAll) 
                                       "\xC5\x82"
                                       "ib.dll"}) {
         SCOPED_TRACE(refused);
-        EXPECT_EQ(files->scriptText(refused), std::nullopt);
-        EXPECT_FALSE(files->appendLines(script, std::vector<std::string>{"a", refused}));
+        EXPECT_EQ(scriptText(refused, codePages), std::nullopt);
+        EXPECT_EQ(encodeScriptLines(std::vector<std::string>{"a", refused}, codePages), std::nullopt);
     }
-    EXPECT_EQ(dir.read("Register.bat"), "cd C:\\Caf\x82\\\r\nregsvr32 a.dll\r\n");
+}
+
+TEST_F(Win32FileSystemTest, aScriptThatIsThereIsNeverEmptied) {
+    const std::string script = winPath(dir, "Register.bat");
+    ASSERT_TRUE(files->createTextFile(script));
+    ASSERT_TRUE(files->appendToFile(script, "cd\\\r\n"));
+    EXPECT_FALSE(files->createTextFile(script));
+    EXPECT_EQ(dir.read("Register.bat"), "cd\\\r\n");
 }
 
 TEST_F(Win32FileSystemTest, identityTellsFilesApartNotSpellings) {
@@ -216,21 +221,20 @@ TEST_F(Win32FileSystemTest, identityTellsFilesApartNotSpellings) {
     EXPECT_EQ(files->identity(winPath(dir, "a.txt")), std::nullopt);
 }
 
-TEST_F(Win32FileSystemTest, listFilesAreReadInTheAnsiCodePageUnlessTheyAreUtf8) {
-    dir.write("ansi.BLR", "Caf\xE9\\a.dll");
-    dir.write("utf8.BLR", "Caf\xC3\xA9\\a.dll");
-    EXPECT_EQ(files->readTextFile(winPath(dir, "utf8.BLR")), "Caf\xC3\xA9\\a.dll");
+TEST(Win32CodePages, listFilesAreReadInTheAnsiCodePageUnlessTheyAreUtf8) {
+    const win32::Win32CodePageCodec codePages;
+    EXPECT_EQ(decodeListFile("Caf\xC3\xA9\\a.dll", codePages), "Caf\xC3\xA9\\a.dll");
     if (::GetACP() != 1252) {
         GTEST_SKIP() << "ANSI code page " << ::GetACP();
     }
-    EXPECT_EQ(files->readTextFile(winPath(dir, "ansi.BLR")), "Caf\xC3\xA9\\a.dll");
+    EXPECT_EQ(decodeListFile("Caf\xE9\\a.dll", codePages), "Caf\xC3\xA9\\a.dll");
 }
 
 TEST_F(Win32FileSystemTest, namesBeyondTheAnsiCodePageWork) {
     // Paths travel as UTF-8 and reach Windows as UTF-16, so no code page limits them.
     const std::string name = "\xCE\xB1\xCE\xB2\xE2\x82\xAC.dll"; // Greek alpha, beta and the euro sign
     dir.write("a.dll", "a");
-    ASSERT_TRUE(files->copyFile(winPath(dir, "a.dll"), winPath(dir, name)));
+    ASSERT_TRUE(files->copyFileToNew(winPath(dir, "a.dll"), winPath(dir, name)));
     EXPECT_TRUE(fs::exists(dir.path() / L"\u03B1\u03B2\u20AC.dll"));
     EXPECT_TRUE(files->fileExists(winPath(dir, name)));
     EXPECT_FALSE(files->fileExists(winPath(dir, "\xFF\xFE.dll"))); // not UTF-8
@@ -270,7 +274,7 @@ TEST_F(RedirectedFileSystemTest, system32GoesToSysWow64AsFor32BitPrograms) {
 
     dir.write("WINDOWS/SysWOW64/b.dll", "32-bit");
     dir.write("WINDOWS/system32/b.dll", "64-bit");
-    EXPECT_EQ(files.readTextFile(windows() + "\\System32\\b.dll"), "32-bit");
+    EXPECT_EQ(readWholeFile(files, windows() + "\\System32\\b.dll"), "32-bit");
 }
 
 TEST_F(RedirectedFileSystemTest, exemptFoldersAndSysnativeReachTheRealSystem32) {

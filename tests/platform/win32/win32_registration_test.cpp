@@ -4,6 +4,7 @@
 #include "platform/platform_services.hpp"
 #include "platform/win32/win32_test_tools.hpp"
 #include "platform/win32/win32_text.hpp"
+#include "support/code_pages.hpp"
 #include "support/fake_installer_window.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
@@ -80,14 +81,16 @@ TEST(Win32Registration, replacedLibraryIsRegisteredThroughCmdAndRegsvr32) {
     auto files = makeFileSystem();
     test::RecordingMsgBox boxes;
     WatchedLauncher launcher;
-    const EngineServices services{win32::narrow(programFolder.wstring()), *files, boxes, launcher};
+    const EngineServices services{win32::narrow(programFolder.wstring()), *files, boxes, launcher,
+                                  test::machineCodePages()};
     test::FakeInstallerWindow window;
     window.TxtPath = win32::narrow(root.wstring());
     window.TxtWinPath = (dir.path() / "WINNT").string();
     window.chkRegisterDlls = true;
     window.chkShowAfterReg = false; // regsvr32 /s: no box waits for a person
     window.chkCloseAfterInstallation = false;
-    ASSERT_TRUE(LoadListFile(Side::Product, {services.programFolder, *files, boxes}, window));
+    ASSERT_TRUE(
+        LoadListFile(Side::Product, {services.programFolder, *files, boxes, services.codePages}, window));
 
     RunInstall(window, services);
     EXPECT_THAT(boxes.shown, ::testing::ElementsAre(messages::hotFixApplied()));

@@ -1,3 +1,4 @@
+#include "support/code_pages.hpp"
 #include "ui/main_window/box_answerer.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
 #include "ui/main_window/window_fixture.hpp"
@@ -179,8 +180,8 @@ TEST_F(HandlersTest, closeBoxYesEndsTheEventLoopWithoutAskingAgain) {
     BoxAnswerer answerer;
     answerer.answerNext(QMessageBox::Yes);
     QtMsgBox realBox;
-    window = std::make_unique<FrmInstallPatch>(
-        MainWindowServices{package.str(), *fs, realBox, registry, settings, launcher, folders});
+    window = std::make_unique<FrmInstallPatch>(MainWindowServices{
+        package.str(), *fs, test::machineCodePages(), realBox, registry, settings, launcher, folders});
     window->Form_Load();
     realBox.setOwner(window.get());
     window->show();

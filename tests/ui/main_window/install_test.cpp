@@ -1,3 +1,4 @@
+#include "support/code_pages.hpp"
 #include "support/forwarding_file_system.hpp"
 #include "ui/main_window/box_answerer.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
@@ -146,8 +147,8 @@ TEST_F(InstallTest, longInstallShowsHowManyFilesAreDone) {
     std::chrono::steady_clock::time_point steadyNow;
     SlowFirstCopy slow(*fs, steadyNow);
     window = std::make_unique<FrmInstallPatch>(
-        MainWindowServices{package.str(), slow, box, registry, settings, launcher, folders,
-                           [this] { return now; }, [this] { ++endRequests; },
+        MainWindowServices{package.str(), slow, test::machineCodePages(), box, registry, settings, launcher,
+                           folders, [this] { return now; }, [this] { ++endRequests; },
                            [&steadyNow] {
                                return steadyNow;
                            }});

@@ -1,5 +1,7 @@
 #include "ui/main_window/window_fixture.hpp"
 
+#include "support/code_pages.hpp"
+
 #include <QTest>
 
 namespace hotfix::test {
@@ -37,6 +39,7 @@ void WindowTest::writeLists(const char* product, const char* windows) {
 FrmInstallPatch& WindowTest::open(MsgBox* box) {
     MainWindowServices services{package.str(),
                                 *fs,
+                                test::machineCodePages(),
                                 box != nullptr ? *box : msgBox,
                                 registry,
                                 settings,

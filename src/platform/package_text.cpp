@@ -1,0 +1,36 @@
+#include "platform/package_text.hpp"
+
+#include "platform/text_codec.hpp"
+
+namespace hotfix {
+
+std::string decodeListFile(std::string_view bytes, const CodePageCodec& codePages) {
+    bytes = withoutByteOrderMark(bytes);
+    return isValidUtf8(bytes) ? std::string(bytes) : codePages.ansiToUtf8(bytes);
+}
+
+std::optional<std::string> encodeScriptLines(std::span<const std::string> lines,
+                                             const CodePageCodec& codePages) {
+    std::string text;
+    for (const std::string& line : lines) {
+        const std::optional<std::string> bytes = codePages.utf8ToOem(line);
+        if (!bytes) {
+            return std::nullopt;
+        }
+        text += *bytes;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::optional<std::string> scriptText(std::string_view text, const CodePageCodec& codePages) {
+    const std::optional<std::string> bytes = codePages.utf8ToOem(text);
+    std::optional<std::string> readBack = bytes ? codePages.oemToUtf8(*bytes) : std::nullopt;
+    // A conversion that does not come back as it went would have cmd act on another name.
+    if (readBack != text) {
+        return std::nullopt;
+    }
+    return readBack;
+}
+
+} // namespace hotfix
