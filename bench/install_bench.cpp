@@ -120,7 +120,7 @@ std::optional<double> timeInstall(const Workstation& ws, FileSystem& fs) {
     const auto codePages = makeCodePageCodec();
     const EngineServices services{ws.package.str(), fs, boxes, launcher, *codePages};
     const auto start = Clock::now();
-    RunInstall(window, services);
+    runInstall(window, services);
     const double seconds = secondsSince(start);
     launcher.endAll();
     if (boxes.shown.size() != 1 || boxes.shown[0].prompt != "Sucessfully Applied the HotFix") {

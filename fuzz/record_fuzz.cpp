@@ -87,7 +87,7 @@ void checkFile(const RecordedInstall& install, const RecordedFile& file) {
 }
 
 void readOne(std::string_view input) {
-    const auto read = ReadRecordHistory(input, kIdentity, items());
+    const auto read = readRecordHistory(input, kIdentity, items());
     if (const auto* refusal = std::get_if<RecordRefusal>(&read)) {
         require(refusal->line >= 1 && !refusal->why.empty(), "a refusal names its line and why");
         return;

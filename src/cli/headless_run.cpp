@@ -78,7 +78,7 @@ private:
     int runMode() {
         // A log that many runs append to tells them apart.
         m_boxes.logLine(concat({"hotfix-installer ", modeOption(m_options.mode), " from ",
-                                m_services.programFolder, ", ", RecordTime()}));
+                                m_services.programFolder, ", ", recordTime()}));
         for (const Side side : kSides) {
             LoadListFile(side, {m_services.programFolder, m_services.fs, m_boxes, m_services.codePages},
                          m_window);
@@ -114,7 +114,7 @@ private:
         }
         const std::string folder = m_services.recordFolder + "\\Logs";
         if (m_services.fs.makePrivateFolder(folder) == FileSystem::Privacy::Private) {
-            m_log.useMachineLog(m_services.fs, concat({folder, "\\", PackageIdentity(m_window), ".log"}));
+            m_log.useMachineLog(m_services.fs, concat({folder, "\\", packageIdentity(m_window), ".log"}));
         }
         m_engine.log = [this](std::string_view line) {
             m_log.line(line);
@@ -123,7 +123,7 @@ private:
 
     HeadlessWindow::Options windowOptions() const {
         const StartupRoots roots =
-            ReadStartupRoots(m_services.registry, m_services.settings, m_services.programFolder);
+            readStartupRoots(m_services.registry, m_services.settings, m_services.programFolder);
         HeadlessWindow::Options window;
         window.productRoot = m_options.productRoot.value_or(roots.product);
         window.windowsRoot = m_options.windowsRoot.value_or(roots.windows);
@@ -175,7 +175,7 @@ private:
         for (const Side side : kSides) {
             for (int i = 0; i < m_window.itemCount(side); ++i) {
                 const ListedFile file = listedFileAt(side, i, m_window, m_services.programFolder);
-                const PlannedFile plan = PlanListedFile(file, m_window, m_engine);
+                const PlannedFile plan = planListedFile(file, m_window, m_engine);
                 std::string line =
                     concat({sideName(side), "\t", plannedText(plan.action), "\t", file.destination});
                 if (plan.action == PlannedAction::Replace ||
@@ -187,7 +187,7 @@ private:
         }
         // Files a running program holds are replaced only at the next restart, unless it closes.
         if (m_services.filesInUse != nullptr) {
-            const std::vector<std::string> installed = InstalledListedFiles(m_window, m_engine);
+            const std::vector<std::string> installed = installedListedFiles(m_window, m_engine);
             for (const FilesInUse::Holder& holder : m_services.filesInUse->holders(installed)) {
                 print(concat({"in use by\t", holder.name, "\tprocess ", std::to_string(holder.processId),
                               holder.service ? "\tservice" : ""}));
@@ -200,10 +200,10 @@ private:
     // One line on standard output, and exit 0, only where the hot fix is in place: what a deployment tool's
     // detection rule asks. Changes nothing.
     int detect() {
-        if (!HotFixInPlace(m_window, m_engine)) {
+        if (!hotFixInPlace(m_window, m_engine)) {
             return kFailure;
         }
-        print(concat({"HotFix ", PackageIdentity(m_window), " is in place"}));
+        print(concat({"HotFix ", packageIdentity(m_window), " is in place"}));
         return kSuccess;
     }
 
@@ -213,15 +213,15 @@ private:
                 m_boxes.progress(messages::filesDone(done, total));
             };
         }
-        const RunResult result = RunInstall(m_window, m_engine);
+        const RunResult result = runInstall(m_window, m_engine);
         m_boxes.endProgress();
         return exitCode(result);
     }
 
     int restore() {
         // The engine logs each file, with the reason of a failure; standard output gets it once more.
-        const RunResult result = RunRestore(m_window, m_engine, [this](const RestoredFile& file) {
-            m_services.out << concat({sideName(file.side), "\t", RestoreActionName(file.action), "\t",
+        const RunResult result = runRestore(m_window, m_engine, [this](const RestoredFile& file) {
+            m_services.out << concat({sideName(file.side), "\t", restoreActionName(file.action), "\t",
                                       file.destination})
                            << '\n'
                            << std::flush;
@@ -269,7 +269,7 @@ int runHeadless(const Options& options, HeadlessServices& services) {
     // the log is opened in it; a run that only looks makes nothing.
     const bool changes = options.mode == Mode::Install || options.mode == Mode::Restore;
     if (!services.recordFolder.empty() && changes) {
-        MakeRecordRoot(services.fs, services.recordFolder);
+        makeRecordRoot(services.fs, services.recordFolder);
     }
     std::ofstream log;
     if (options.logFile) {

@@ -23,7 +23,7 @@ bool RunLog::useMachineLog(FileSystem& fs, std::string path) {
 }
 
 void RunLog::line(std::string_view text) {
-    const std::string stamped = RecordTime() + "\t" + std::string(text) + "\n";
+    const std::string stamped = recordTime() + "\t" + std::string(text) + "\n";
     if (m_copy != nullptr) {
         *m_copy << stamped << std::flush;
     }

@@ -134,7 +134,7 @@ std::string_view headDroppedFolder(std::string_view root, std::string_view folde
     return head == lastFolderName(root) ? folder.substr(head.size()) : folder;
 }
 
-std::string DestinationFolder(std::string_view root, std::string_view folder) {
+std::string destinationFolder(std::string_view root, std::string_view folder) {
     std::string path = concat({root, "\\", headDroppedFolder(root, folder)});
     // A path that begins with two separators names a network share; the join must not make one of a root
     // such as "\" that names none.
@@ -148,7 +148,7 @@ std::string DestinationFolder(std::string_view root, std::string_view folder) {
 }
 
 std::string DestinationPath(std::string_view root, std::string_view folder, std::string_view name) {
-    return DestinationFolder(root, folder).append(name);
+    return destinationFolder(root, folder).append(name);
 }
 
 std::string SourcePath(std::string_view programFolder, Side side, std::string_view folder,

@@ -37,7 +37,7 @@ std::string_view lastFolderName(std::string_view root);
 std::string_view headDroppedFolder(std::string_view root, std::string_view folder);
 
 // The folder an item is installed into: the root, "\" and the folder with its head dropped.
-std::string DestinationFolder(std::string_view root, std::string_view folder);
+std::string destinationFolder(std::string_view root, std::string_view folder);
 std::string DestinationPath(std::string_view root, std::string_view folder, std::string_view name);
 std::string SourcePath(std::string_view programFolder, Side side, std::string_view folder,
                        std::string_view name);

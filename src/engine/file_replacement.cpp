@@ -53,7 +53,7 @@ bool backUpByCopy(FileSystem& fs, const PlannedFile& planned, std::string& reaso
         return true;
     }
     reason = fs.lastError();
-    RemoveOwnFile(fs, planned.backupTemporary);
+    removeOwnFile(fs, planned.backupTemporary);
     return false;
 }
 
@@ -70,12 +70,12 @@ std::optional<std::string> copyTakingDigest(FileSystem& fs, const std::string& f
 void discardStaged(FileSystem& fs, const StagedFile& staged) {
     const PlannedFile& planned = staged.plan;
     if (!planned.temporary.empty()) {
-        RemoveOwnFile(fs, planned.temporary);
+        removeOwnFile(fs, planned.temporary);
     }
     if (staged.backupCopied) {
-        RemoveOwnFile(fs, planned.backupTemporary);
+        removeOwnFile(fs, planned.backupTemporary);
     } else if (isInstalled(planned.action)) {
-        RemoveBackupName(fs, planned.backup, planned.file.destination, planned.originalMarks);
+        removeBackupName(fs, planned.backup, planned.file.destination, planned.originalMarks);
     }
 }
 
@@ -94,7 +94,7 @@ bool stageBackup(FileSystem& fs, StagedFile& staged, std::string& reason) {
             return true;
         }
         reason = fs.lastError();
-        RemoveOwnFile(fs, planned.backupTemporary);
+        removeOwnFile(fs, planned.backupTemporary);
         return false;
     case FileSystem::LinkResult::Failed:
         reason = fs.lastError();
@@ -105,7 +105,7 @@ bool stageBackup(FileSystem& fs, StagedFile& staged, std::string& reason) {
 
 } // namespace
 
-PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, const EngineServices& services) {
+PlannedFile planListedFile(const ListedFile& file, InstallerWindow& window, const EngineServices& services) {
     FileSystem& fs = services.fs;
     PlannedFile plan{file, PlannedAction::CopyNew, {}, {}, {}, {}, {}};
     if (!fs.fileExists(file.destination)) {
@@ -178,7 +178,7 @@ PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, cons
 // A backup that is a second name of the installed file shares its marks. The name goes without touching
 // them where the platform can; elsewhere lifting them lifts them from the installed file too, which gets
 // them back afterwards (and from the record, should the run be cut off in between).
-void RemoveBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
+void removeBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
                       FileAttributes marks) {
     if (fs.removeName(backup) || !fs.attributes(backup)) {
         return;
@@ -188,7 +188,7 @@ void RemoveBackupName(FileSystem& fs, const std::string& backup, const std::stri
     fs.setAttributes(installed, marks);
 }
 
-bool RemoveOwnFile(FileSystem& fs, const std::string& path) {
+bool removeOwnFile(FileSystem& fs, const std::string& path) {
     if (path.empty() || fs.deleteFile(path) || !fs.attributes(path)) {
         return true;
     }
@@ -234,7 +234,7 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
             return staged;
         }
         m_reason = fs.lastError();
-        RemoveOwnFile(fs, planned.temporary);
+        removeOwnFile(fs, planned.temporary);
         // Tested after the copy, so that a wrong "missing" cannot pass a failed copy over silently.
         if (!fs.fileExists(file.source) || !fs.folderExists(parentFolder(file.destination))) {
             return FileOutcome::PassedOver;
@@ -284,7 +284,7 @@ FileOutcome ReplacementBatch::placeOne(const StagedFile& staged) {
             return FileOutcome::NewFile;
         }
         m_reason = fs.lastError();
-        RemoveOwnFile(fs, planned.temporary);
+        removeOwnFile(fs, planned.temporary);
         m_services.msgBox.show(messages::couldNotCopy(file.source, file.destination));
         return FileOutcome::Failed;
     }
@@ -419,7 +419,7 @@ FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, con
     const ListedFile file = listedFileAt(side, index, window, services.programFolder);
     FileOutcome result = FileOutcome::Failed;
     ReplacementBatch batch(services);
-    batch.add(PlanListedFile(file, window, services));
+    batch.add(planListedFile(file, window, services));
     if (!batch.commit([&](const ListedFile&, FileOutcome outcome, std::string_view) { result = outcome; })) {
         result = FileOutcome::Failed;
     }

@@ -55,7 +55,7 @@ struct PlannedFile {
 // settled; a backup left beside a file that is not installed switches the run to the date suffix, as it
 // always has. Unattended, an installed file that holds the package's bytes is in place already. Nothing on
 // the disk changes.
-PlannedFile PlanListedFile(const ListedFile& file, InstallerWindow& window, const EngineServices& services);
+PlannedFile planListedFile(const ListedFile& file, InstallerWindow& window, const EngineServices& services);
 
 // A listed file whose new content (or backup copy) is written beside its place, complete but not yet
 // flushed or named.
@@ -124,12 +124,12 @@ private:
 
 // Removes a backup name, also where it is a second name of the installed file; the installed file keeps
 // its marks.
-void RemoveBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
+void removeBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
                       FileAttributes marks);
 
 // Removes a file the installer made (a temporary, or a copy it placed), lifting a read-only mark it may
 // have brought from the package's medium. True when nothing is left there.
-bool RemoveOwnFile(FileSystem& fs, const std::string& path);
+bool removeOwnFile(FileSystem& fs, const std::string& path);
 
 // Backs up and replaces (or adds) item index of a side, on its own.
 FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services);

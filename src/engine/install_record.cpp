@@ -64,13 +64,13 @@ std::string packageFolder(const EngineServices& services, std::string_view ident
 
 } // namespace
 
-std::string PackageIdentity(const InstallerWindow& window) {
+std::string packageIdentity(const InstallerWindow& window) {
     Sha256 digest;
     for (const Side side : kSides) {
         const int count = window.itemCount(side);
         for (int i = 0; i < count; ++i) {
             const std::string line =
-                RecordLine({RecordSideName(side), window.itemFolder(side, i), window.itemName(side, i)}) +
+                recordLine({recordSideName(side), window.itemFolder(side, i), window.itemName(side, i)}) +
                 "\n";
             digest.update(line);
         }
@@ -78,11 +78,11 @@ std::string PackageIdentity(const InstallerWindow& window) {
     return digest.hexDigest().substr(0, kIdentityDigits);
 }
 
-std::string RecordPath(std::string_view recordFolder, std::string_view identity) {
+std::string recordPath(std::string_view recordFolder, std::string_view identity) {
     return concat({recordFolder, "\\", identity, "\\", kRecordFileName});
 }
 
-FileSystem::Privacy MakeRecordRoot(FileSystem& fs, const std::string& recordFolder) {
+FileSystem::Privacy makeRecordRoot(FileSystem& fs, const std::string& recordFolder) {
     // The machine's data folder is there on every Windows; a fresh Wine prefix may still lack it.
     if (const auto separator = recordFolder.find_last_of("\\/");
         separator != std::string::npos && separator > 0 && !fs.folderExists(recordFolder)) {
@@ -91,39 +91,39 @@ FileSystem::Privacy MakeRecordRoot(FileSystem& fs, const std::string& recordFold
     return fs.makePrivateFolder(recordFolder);
 }
 
-bool PrepareRecordFolder(const EngineServices& services, std::string_view identity) {
+bool prepareRecordFolder(const EngineServices& services, std::string_view identity) {
     FileSystem& fs = services.fs;
     const std::string folder = packageFolder(services, identity);
     const std::string& root = services.recordFolder;
-    return trusted(services, root, MakeRecordRoot(fs, root), false) &&
+    return trusted(services, root, makeRecordRoot(fs, root), false) &&
            trusted(services, folder, fs.makePrivateFolder(folder), false) &&
-           trusted(services, RecordPath(services.recordFolder, identity),
-                   fs.privacy(RecordPath(services.recordFolder, identity)), true);
+           trusted(services, recordPath(services.recordFolder, identity),
+                   fs.privacy(recordPath(services.recordFolder, identity)), true);
 }
 
-bool RecordIsPrivate(const EngineServices& services, std::string_view identity) {
+bool recordIsPrivate(const EngineServices& services, std::string_view identity) {
     FileSystem& fs = services.fs;
     const std::string folder = packageFolder(services, identity);
-    const std::string path = RecordPath(services.recordFolder, identity);
+    const std::string path = recordPath(services.recordFolder, identity);
     return trusted(services, services.recordFolder, fs.privacy(services.recordFolder), true) &&
            trusted(services, folder, fs.privacy(folder), true) &&
            trusted(services, path, fs.privacy(path), true);
 }
 
-std::string_view RecordSideName(Side side) {
+std::string_view recordSideName(Side side) {
     return side == Side::Product ? "Vantrel" : "Windows";
 }
 
-std::optional<Side> RecordSideNamed(std::string_view name) {
+std::optional<Side> recordSideNamed(std::string_view name) {
     for (const Side side : kSides) {
-        if (RecordSideName(side) == name) {
+        if (recordSideName(side) == name) {
             return side;
         }
     }
     return std::nullopt;
 }
 
-std::string_view RecordOutcomeName(FileOutcome outcome) {
+std::string_view recordOutcomeName(FileOutcome outcome) {
     switch (outcome) {
     case FileOutcome::Replaced:
         return "replaced";
@@ -143,7 +143,7 @@ std::string_view RecordOutcomeName(FileOutcome outcome) {
     return "";
 }
 
-std::string RecordTime() {
+std::string recordTime() {
     using namespace std::chrono;
     const auto now = floor<seconds>(system_clock::now());
     const auto day = floor<days>(now);
@@ -157,7 +157,7 @@ std::string RecordTime() {
     return text;
 }
 
-std::string RecordLine(std::initializer_list<std::string_view> fields) {
+std::string recordLine(std::initializer_list<std::string_view> fields) {
     std::string line;
     for (const std::string_view field : fields) {
         for (const char c : field) {
@@ -185,7 +185,7 @@ std::string RecordLine(std::initializer_list<std::string_view> fields) {
     return line;
 }
 
-std::vector<std::string> RecordFields(std::string_view line) {
+std::vector<std::string> recordFields(std::string_view line) {
     // A line cut off by a crash lacks its end mark.
     if (!line.ends_with(kLineEnd)) {
         return {};
@@ -207,18 +207,18 @@ std::vector<std::string> RecordFields(std::string_view line) {
     return fields;
 }
 
-std::optional<InstallRecord> InstallRecord::Begin(InstallerWindow& window, const EngineServices& services) {
+std::optional<InstallRecord> InstallRecord::begin(InstallerWindow& window, const EngineServices& services) {
     FileSystem& fs = services.fs;
-    const std::string identity = PackageIdentity(window);
-    if (!PrepareRecordFolder(services, identity)) {
+    const std::string identity = packageIdentity(window);
+    if (!prepareRecordFolder(services, identity)) {
         return std::nullopt;
     }
-    InstallRecord record(services, RecordPath(services.recordFolder, identity));
+    InstallRecord record(services, recordPath(services.recordFolder, identity));
     std::string lines;
     if (!fs.fileExists(record.m_path)) {
-        lines = RecordLine({kRecordKind, kRecordVersion, identity}) + "\n";
+        lines = recordLine({kRecordKind, kRecordVersion, identity}) + "\n";
     }
-    lines += RecordLine({"install", RecordTime(), services.programFolder, window.rootText(Side::Product),
+    lines += recordLine({"install", recordTime(), services.programFolder, window.rootText(Side::Product),
                          window.rootText(Side::Windows), window.installState().BackupSuffix,
                          window.registerDllsTicked() ? "register-dlls" : "no-register-dlls"});
     lines += '\n';
@@ -251,7 +251,7 @@ bool InstallRecord::beforeStaging(std::span<const PlannedFile> planned) {
         // The installed file's marks, which a crash could take from it while a second name of it has them
         // lifted, and a restore puts back.
         const std::string marks = installed ? std::to_string(each.originalMarks.bits) : std::string();
-        lines += RecordLine({"stage", RecordSideName(each.file.side), each.file.destination, each.temporary,
+        lines += recordLine({"stage", recordSideName(each.file.side), each.file.destination, each.temporary,
                              installed ? std::string_view(each.backup) : std::string_view(),
                              each.backupTemporary, marks});
         lines += '\n';
@@ -279,7 +279,7 @@ bool InstallRecord::beforeReplacing(std::span<const StagedFile> staged) {
             m_services->msgBox.show(messages::couldNotWriteRecord(m_path));
             return false;
         }
-        lines += RecordLine({"file", RecordSideName(planned.file.side), planned.file.destination,
+        lines += recordLine({"file", recordSideName(planned.file.side), planned.file.destination,
                              added ? std::string_view() : std::string_view(planned.backup), *original, *fresh,
                              planned.temporary});
         lines += '\n';
@@ -287,14 +287,14 @@ bool InstallRecord::beforeReplacing(std::span<const StagedFile> staged) {
     return append(lines);
 }
 
-void InstallRecord::Outcome(const ListedFile& file, FileOutcome outcome) {
+void InstallRecord::outcome(const ListedFile& file, FileOutcome result) {
     m_pending +=
-        RecordLine({"outcome", RecordSideName(file.side), file.destination, RecordOutcomeName(outcome)});
+        recordLine({"outcome", recordSideName(file.side), file.destination, recordOutcomeName(result)});
     m_pending += '\n';
 }
 
-bool InstallRecord::Finish(bool succeeded) {
-    return append(RecordLine({"end install", succeeded ? "succeeded" : "failed"}) + "\n");
+bool InstallRecord::finish(bool succeeded) {
+    return append(recordLine({"end install", succeeded ? "succeeded" : "failed"}) + "\n");
 }
 
 } // namespace hotfix

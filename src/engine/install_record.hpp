@@ -27,29 +27,29 @@ inline constexpr std::size_t kRecordSizeLimit = std::size_t{64} * 1024 * 1024;
 
 // The package as its two lists name it: the same lists give the same identity wherever the package was
 // unpacked (a deployment tool's cache folder changes from run to run), different lists another one.
-std::string PackageIdentity(const InstallerWindow& window);
+std::string packageIdentity(const InstallerWindow& window);
 
 // The package's record on this machine: <record folder>\<identity>\record.txt. One file per package holds
 // every install and restore of it, in order, each line appended and made durable before what it announces.
-std::string RecordPath(std::string_view recordFolder, std::string_view identity);
+std::string recordPath(std::string_view recordFolder, std::string_view identity);
 
 // Makes the folder of every package's record (and of the logs) where it is missing, with the parent the
 // machine's data folder should have, protected as below; what is there is checked.
-FileSystem::Privacy MakeRecordRoot(FileSystem& fs, const std::string& recordFolder);
+FileSystem::Privacy makeRecordRoot(FileSystem& fs, const std::string& recordFolder);
 
 // Makes the record's folders where they are missing, protected so that only the administrators may change
 // what is in them, and checks that they and the record are the installer's own: no link, no other owner,
 // nobody else allowed to write. The user is told what is wrong otherwise.
-bool PrepareRecordFolder(const EngineServices& services, std::string_view identity);
+bool prepareRecordFolder(const EngineServices& services, std::string_view identity);
 // Whether the record, where there is one, may be read: the same checks, for a run that creates nothing.
-bool RecordIsPrivate(const EngineServices& services, std::string_view identity);
+bool recordIsPrivate(const EngineServices& services, std::string_view identity);
 
 // The record of one install while it runs.
 class InstallRecord final : public BatchJournal {
 public:
     // Starts the install's entry in the package's record. Nothing, with the user told, when the record
     // cannot be written or cannot be trusted: then no file may be replaced.
-    static std::optional<InstallRecord> Begin(InstallerWindow& window, const EngineServices& services);
+    static std::optional<InstallRecord> begin(InstallerWindow& window, const EngineServices& services);
 
     // One "stage" line per file naming the temporary, backup and backup copy it is about to create, and the
     // installed file's marks.
@@ -58,9 +58,9 @@ public:
     // and of the new, and the temporary file holding the new.
     bool beforeReplacing(std::span<const StagedFile> staged) override;
     // Notes what became of a file; it is written with the next entry.
-    void Outcome(const ListedFile& file, FileOutcome outcome);
+    void outcome(const ListedFile& file, FileOutcome result);
     // Ends the install's entry. False, with the user told, when it cannot be written.
-    bool Finish(bool succeeded);
+    bool finish(bool succeeded);
 
 private:
     InstallRecord(const EngineServices& services, std::string path)
@@ -75,17 +75,17 @@ private:
 
 // A record's line: each field followed by a tab, then "." to mark the line whole; a tab, a line break or "%"
 // inside a field escaped as %09, %0A, %0D or %25. The fields of a line that is not whole are none.
-std::string RecordLine(std::initializer_list<std::string_view> fields);
-std::vector<std::string> RecordFields(std::string_view line);
+std::string recordLine(std::initializer_list<std::string_view> fields);
+std::vector<std::string> recordFields(std::string_view line);
 
 // The record's own names for sides, and the outcome of a file the run added.
-std::string_view RecordSideName(Side side);
-std::optional<Side> RecordSideNamed(std::string_view name);
-std::string_view RecordOutcomeName(FileOutcome outcome);
+std::string_view recordSideName(Side side);
+std::optional<Side> recordSideNamed(std::string_view name);
+std::string_view recordOutcomeName(FileOutcome outcome);
 inline constexpr std::string_view kAddedOutcome = "new file";
 inline constexpr std::string_view kAtRestartOutcome = "at restart";
 
 // Now, in UTC, as the record writes times: 2026-12-07T17:26:21Z.
-std::string RecordTime();
+std::string recordTime();
 
 } // namespace hotfix

@@ -42,12 +42,12 @@ bool registerAfterRestart(const std::string& library, const EngineServices& serv
 void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason, InstallerWindow& window,
             RegistrationScript& script, const EngineServices& services, RunState& run) {
     if (services.log) {
-        services.log(concat({RecordSideName(file.side), "\t", RecordOutcomeName(outcome), "\t",
+        services.log(concat({recordSideName(file.side), "\t", recordOutcomeName(outcome), "\t",
                              file.destination, reason.empty() ? "" : "\t", reason}));
     }
     // A file in place already is no part of the install's record.
     if (run.record != nullptr && outcome != FileOutcome::InPlace) {
-        run.record->Outcome(file, outcome);
+        run.record->outcome(file, outcome);
     }
     const bool registered =
         (file.side == Side::Windows || window.registerDllsTicked()) && isLibrary(file.name);
@@ -55,7 +55,7 @@ void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason
     case FileOutcome::Replaced:
         run.replaced = true;
         if (registered &&
-            !script.AddLibrary(file.name, DestinationFolder(window.rootText(file.side), file.folder))) {
+            !script.AddLibrary(file.name, destinationFolder(window.rootText(file.side), file.folder))) {
             run.ok = false;
         }
         break;
@@ -106,7 +106,7 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
         if (batch.holds(file.destination) && !batch.commit(settleFile, fileDone)) {
             run.ok = false;
         }
-        batch.add(PlanListedFile(file, window, services));
+        batch.add(planListedFile(file, window, services));
     }
     if (!batch.commit(settleFile, fileDone)) {
         run.ok = false;
@@ -123,7 +123,7 @@ bool dealWithHolders(InstallerWindow& window, const EngineServices& services, bo
     if (window.unattended() && !window.closeApplications()) {
         return true;
     }
-    const std::vector<std::string> installed = InstalledListedFiles(window, services);
+    const std::vector<std::string> installed = installedListedFiles(window, services);
     if (installed.empty()) {
         return true;
     }
@@ -139,7 +139,7 @@ bool dealWithHolders(InstallerWindow& window, const EngineServices& services, bo
         if (holders.empty()) {
             return true;
         }
-        switch (services.msgBox.show(messages::filesInUse(DescribeHolders(holders)))) {
+        switch (services.msgBox.show(messages::filesInUse(describeHolders(holders)))) {
         case MsgResult::Retry:
             continue;
         case MsgResult::Ignore:
@@ -154,7 +154,7 @@ RunResult installFiles(InstallerWindow& window, const EngineServices& services, 
     const int productCount = window.itemCount(Side::Product);
     const int windowsCount = window.itemCount(Side::Windows);
     const bool recorded = !services.recordFolder.empty();
-    std::optional<InstallRecord> record = recorded ? InstallRecord::Begin(window, services) : std::nullopt;
+    std::optional<InstallRecord> record = recorded ? InstallRecord::begin(window, services) : std::nullopt;
     if (recorded && !record) {
         services.msgBox.show(messages::hotFixFailed());
         return RunResult::Failed;
@@ -172,7 +172,7 @@ RunResult installFiles(InstallerWindow& window, const EngineServices& services, 
     const bool applied = run.ok && (run.replaced || (window.unattended() && (run.added || run.inPlace)));
     // The files are in place whatever becomes of the record's last line; its entries came before them.
     if (record) {
-        record->Finish(applied);
+        record->finish(applied);
     }
     if (!run.atRestart.empty()) {
         services.msgBox.show(messages::replacedAtRestart(run.atRestart));
@@ -196,7 +196,7 @@ RunResult installFiles(InstallerWindow& window, const EngineServices& services, 
 
 } // namespace
 
-std::vector<std::string> InstalledListedFiles(InstallerWindow& window, const EngineServices& services) {
+std::vector<std::string> installedListedFiles(InstallerWindow& window, const EngineServices& services) {
     std::vector<std::string> installed;
     for (const Side side : kSides) {
         for (int i = 0; i < window.itemCount(side); ++i) {
@@ -209,7 +209,7 @@ std::vector<std::string> InstalledListedFiles(InstallerWindow& window, const Eng
     return installed;
 }
 
-std::string DescribeHolders(const std::vector<FilesInUse::Holder>& holders) {
+std::string describeHolders(const std::vector<FilesInUse::Holder>& holders) {
     std::string text;
     for (const FilesInUse::Holder& holder : holders) {
         text += concat({holder.name, " (process ", std::to_string(holder.processId),
@@ -218,12 +218,12 @@ std::string DescribeHolders(const std::vector<FilesInUse::Holder>& holders) {
     return text;
 }
 
-bool HotFixInPlace(InstallerWindow& window, const EngineServices& services) {
+bool hotFixInPlace(InstallerWindow& window, const EngineServices& services) {
     bool anyInPlace = false;
     for (const Side side : kSides) {
         for (int i = 0; i < window.itemCount(side); ++i) {
             const PlannedFile plan =
-                PlanListedFile(listedFileAt(side, i, window, services.programFolder), window, services);
+                planListedFile(listedFileAt(side, i, window, services.programFolder), window, services);
             if (plan.action == PlannedAction::AlreadyInPlace) {
                 anyInPlace = true;
             } else if (plan.action != PlannedAction::PassOverFolderMissing) {
@@ -234,7 +234,7 @@ bool HotFixInPlace(InstallerWindow& window, const EngineServices& services) {
     return anyInPlace;
 }
 
-RunResult RunInstall(InstallerWindow& window, const EngineServices& services) {
+RunResult runInstall(InstallerWindow& window, const EngineServices& services) {
     const RunLockHold lock(services.runLock);
     if (!lock.held()) {
         services.msgBox.show(messages::anotherRunInProgress());
@@ -247,7 +247,7 @@ RunResult RunInstall(InstallerWindow& window, const EngineServices& services) {
         return RunResult::Failed;
     }
     // A retry of an unattended install that went through changes nothing, not even the record.
-    if (window.unattended() && HotFixInPlace(window, services)) {
+    if (window.unattended() && hotFixInPlace(window, services)) {
         services.msgBox.show(messages::allInPlace());
         return RunResult::Succeeded;
     }

@@ -11,16 +11,16 @@ namespace hotfix {
 
 // One whole install: the body of the install button's click handler. Succeeded when the hot fix was
 // applied.
-RunResult RunInstall(InstallerWindow& window, const EngineServices& services);
+RunResult runInstall(InstallerWindow& window, const EngineServices& services);
 
 // Whether every listed file holds the package's bytes, but those whose folder the workstation does not have
 // (an optional part of the product): the hot fix is in place, and an unattended install has nothing to do.
 // Looks only (the window must be unattended for a file to count as in place).
-bool HotFixInPlace(InstallerWindow& window, const EngineServices& services);
+bool hotFixInPlace(InstallerWindow& window, const EngineServices& services);
 
 // The listed files that are installed on the workstation: those a running program may hold.
-std::vector<std::string> InstalledListedFiles(InstallerWindow& window, const EngineServices& services);
+std::vector<std::string> installedListedFiles(InstallerWindow& window, const EngineServices& services);
 // The programs, a line each, as a box names them.
-std::string DescribeHolders(const std::vector<FilesInUse::Holder>& holders);
+std::string describeHolders(const std::vector<FilesInUse::Holder>& holders);
 
 } // namespace hotfix

@@ -36,7 +36,7 @@ bool isLowerHex(std::string_view text, std::size_t size) {
            });
 }
 
-// 2026-12-07T17:26:21Z, as RecordTime writes it.
+// 2026-12-07T17:26:21Z, as recordTime writes it.
 bool isRecordTime(std::string_view text) {
     constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
     if (text.size() != kShape.size()) {
@@ -137,7 +137,7 @@ bool isOutcomeName(std::string_view name) {
         FileOutcome::Replaced,   FileOutcome::SourceMissing, FileOutcome::NewFile,  FileOutcome::Failed,
         FileOutcome::PassedOver, FileOutcome::InPlace,       FileOutcome::AtRestart};
     return std::any_of(std::begin(kOutcomes), std::end(kOutcomes),
-                       [&](FileOutcome outcome) { return RecordOutcomeName(outcome) == name; });
+                       [&](FileOutcome outcome) { return recordOutcomeName(outcome) == name; });
 }
 
 bool isRestoreAction(std::string_view name) {
@@ -170,13 +170,13 @@ public:
         // Only what followed the last restore that succeeded is still to undo.
         std::size_t first = 1;
         for (std::size_t i = lines.size(); i-- > 1;) {
-            if (RecordFields(lines[i]) == std::vector<std::string>{"end restore", "succeeded"}) {
+            if (recordFields(lines[i]) == std::vector<std::string>{"end restore", "succeeded"}) {
                 first = i + 1;
                 break;
             }
         }
         for (std::size_t i = 1; i < first && !m_history.anyInstall; ++i) {
-            const auto fields = RecordFields(lines[i]);
+            const auto fields = recordFields(lines[i]);
             m_history.anyInstall = !fields.empty() && fields.front() == "install";
         }
         for (std::size_t i = first; i < lines.size(); ++i) {
@@ -185,7 +185,7 @@ public:
             if (lines[i] == lines.front()) {
                 continue;
             }
-            const std::vector<std::string> fields = RecordFields(lines[i]);
+            const std::vector<std::string> fields = recordFields(lines[i]);
             if (fields.empty()) {
                 // Records of the first version may hold a line cut off by a crash in their midst.
                 if (m_versionOne) {
@@ -208,7 +208,7 @@ private:
             m_versionOne = true;
             return std::nullopt;
         }
-        const std::vector<std::string> fields = RecordFields(line);
+        const std::vector<std::string> fields = recordFields(line);
         if (fields.empty() || fields[0] != kRecordKind) {
             return refuse(1, "is not the heading of an install record");
         }
@@ -249,7 +249,7 @@ private:
             m_section = Section::Restore;
             return std::nullopt;
         }
-        if (kind == "restored" && count == 4 && RecordSideNamed(fields[1]) && isRestoreAction(fields[3])) {
+        if (kind == "restored" && count == 4 && recordSideNamed(fields[1]) && isRestoreAction(fields[3])) {
             return m_section == Section::Restore ? std::nullopt
                                                  : std::optional<std::string>("stands outside a restore");
         }
@@ -304,7 +304,7 @@ private:
         if (!inInstall()) {
             return "stands outside an install";
         }
-        const auto named = RecordSideNamed(sideName);
+        const auto named = recordSideNamed(sideName);
         if (!named) {
             return "names no side";
         }
@@ -427,7 +427,7 @@ private:
 
 } // namespace
 
-std::vector<ListedItem> ListedItems(const InstallerWindow& window) {
+std::vector<ListedItem> listedItems(const InstallerWindow& window) {
     std::vector<ListedItem> items;
     for (const Side side : kSides) {
         for (int i = 0; i < window.itemCount(side); ++i) {
@@ -437,7 +437,7 @@ std::vector<ListedItem> ListedItems(const InstallerWindow& window) {
     return items;
 }
 
-std::variant<RecordHistory, RecordRefusal> ReadRecordHistory(std::string_view text, std::string_view identity,
+std::variant<RecordHistory, RecordRefusal> readRecordHistory(std::string_view text, std::string_view identity,
                                                              const std::vector<ListedItem>& items) {
     return Reader(identity, items).read(text);
 }

@@ -64,7 +64,7 @@ struct ListedItem {
     std::string folder;
     std::string name;
 };
-std::vector<ListedItem> ListedItems(const InstallerWindow& window);
+std::vector<ListedItem> listedItems(const InstallerWindow& window);
 
 // Reads a record as the restore must trust it. Only the record's last line may be cut off (by a crash, as
 // it was written); every other line, from the last restore that succeeded on, must be one that the
@@ -72,7 +72,7 @@ std::vector<ListedItem> ListedItems(const InstallerWindow& window);
 // install's root, each backup the destination's name with the install's suffix (or a date suffix, and an
 // "_N" where that was taken) in the same folder, each temporary file one of the installer's in the same
 // folder, no control character in any field. Anything else refuses the record whole.
-std::variant<RecordHistory, RecordRefusal> ReadRecordHistory(std::string_view text, std::string_view identity,
+std::variant<RecordHistory, RecordRefusal> readRecordHistory(std::string_view text, std::string_view identity,
                                                              const std::vector<ListedItem>& items);
 
 } // namespace hotfix

@@ -18,7 +18,7 @@
 
 namespace hotfix {
 
-std::string_view RestoreActionName(RestoreAction action) {
+std::string_view restoreActionName(RestoreAction action) {
     switch (action) {
     case RestoreAction::Restored:
         return "restored";
@@ -170,7 +170,7 @@ private:
             return true;
         }
         const std::optional<FileAttributes> marks = m_fs.attributes(m_file.destination);
-        RemoveBackupName(m_fs, m_file.backup, m_file.destination, marks.value_or(FileAttributes{}));
+        removeBackupName(m_fs, m_file.backup, m_file.destination, marks.value_or(FileAttributes{}));
         m_changedNames = true;
         return !m_fs.attributes(m_file.backup);
     }
@@ -181,7 +181,7 @@ private:
 
     void removeOwn(const std::string& path) {
         if (!path.empty() && m_fs.attributes(path)) {
-            RemoveOwnFile(m_fs, path);
+            removeOwnFile(m_fs, path);
             m_changedNames = true;
         }
     }
@@ -199,7 +199,7 @@ private:
         if (*current != m_file.newSha256) {
             return changedSince();
         }
-        if (!RemoveOwnFile(m_fs, m_file.destination)) {
+        if (!removeOwnFile(m_fs, m_file.destination)) {
             return failed(messages::couldNotRemove(m_file.destination));
         }
         m_changedNames = true;
@@ -245,7 +245,7 @@ public:
     }
 
     bool run() {
-        if (!record(RecordLine({"restore", RecordTime()}) + "\n")) {
+        if (!record(recordLine({"restore", recordTime()}) + "\n")) {
             return false;
         }
         bool ok = true;
@@ -263,12 +263,12 @@ public:
             }
             if (m_services.log) {
                 m_services.log(
-                    concat({RecordSideName(file.side), "\t", RestoreActionName(action), "\t",
+                    concat({recordSideName(file.side), "\t", restoreActionName(action), "\t",
                             file.destination, fileUndo.reason().empty() ? "" : "\t", fileUndo.reason()}));
             }
             noteForRegistration(m_entries[i], action);
-            lines += RecordLine(
-                {"restored", RecordSideName(file.side), file.destination, RestoreActionName(action)});
+            lines += recordLine(
+                {"restored", recordSideName(file.side), file.destination, restoreActionName(action)});
             lines += '\n';
             m_report({file.side, file.destination, action});
         }
@@ -282,7 +282,7 @@ public:
         if (!registerOriginals()) {
             ok = false;
         }
-        lines += RecordLine({"end restore", ok ? "succeeded" : "failed"}) + "\n";
+        lines += recordLine({"end restore", ok ? "succeeded" : "failed"}) + "\n";
         return record(lines) && ok;
     }
 
@@ -364,7 +364,7 @@ private:
 
 } // namespace
 
-RunResult RunRestore(const InstallerWindow& window, const EngineServices& services,
+RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
                      const std::function<void(const RestoredFile&)>& report) {
     const RunLockHold lock(services.runLock);
     if (!lock.held()) {
@@ -372,9 +372,9 @@ RunResult RunRestore(const InstallerWindow& window, const EngineServices& servic
         return RunResult::AnotherRunInProgress;
     }
     FileSystem& fs = services.fs;
-    const std::string identity = PackageIdentity(window);
-    const std::string path = RecordPath(services.recordFolder, identity);
-    if (!RecordIsPrivate(services, identity)) {
+    const std::string identity = packageIdentity(window);
+    const std::string path = recordPath(services.recordFolder, identity);
+    if (!recordIsPrivate(services, identity)) {
         return RunResult::Failed;
     }
     std::string text;
@@ -388,7 +388,7 @@ RunResult RunRestore(const InstallerWindow& window, const EngineServices& servic
     case Reading::Read:
         break;
     }
-    const auto read = ReadRecordHistory(text, identity, ListedItems(window));
+    const auto read = readRecordHistory(text, identity, listedItems(window));
     if (const auto* refusal = std::get_if<RecordRefusal>(&read)) {
         services.msgBox.show(messages::recordRefused(path, refusal->line, refusal->why));
         return RunResult::Failed;

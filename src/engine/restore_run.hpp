@@ -26,7 +26,7 @@ enum class RestoreAction {
 
 // The action as the record and the command line name it: "restored", "removed", "as before",
 // "changed since", "failed".
-std::string_view RestoreActionName(RestoreAction action);
+std::string_view restoreActionName(RestoreAction action);
 
 struct RestoredFile {
     Side side = Side::Product;
@@ -37,10 +37,10 @@ struct RestoredFile {
 // Undoes every recorded install of the window's package that no restore has undone yet, newest first and
 // each last file first, so that every listed file is as it was before the earliest of them; removes every
 // temporary file and backup they made, and registers again the libraries that hold their originals. Acts
-// only on what the record may be trusted with (see ReadRecordHistory), and on nothing when the record is
+// only on what the record may be trusted with (see readRecordHistory), and on nothing when the record is
 // refused. The restore is recorded too: a second one finds nothing left to undo. Succeeded only when every
 // file those installs touched is as it was.
-RunResult RunRestore(const InstallerWindow& window, const EngineServices& services,
+RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
                      const std::function<void(const RestoredFile&)>& report);
 
 } // namespace hotfix

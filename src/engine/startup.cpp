@@ -14,7 +14,7 @@ constexpr const char* kFallbackProductRoot = "C:\\Program Files\\Vantrel";
 
 } // namespace
 
-StartupRoots ReadStartupRoots(RegistryApi& registry, SettingsStore& settings,
+StartupRoots readStartupRoots(RegistryApi& registry, SettingsStore& settings,
                               std::string_view programFolder) {
     StartupRoots roots;
     RegModule::ReadRegValue(registry, RegistryApi::kLocalMachine, kProductRootKey, "QXINSTALLDIR",

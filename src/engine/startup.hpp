@@ -17,6 +17,6 @@ struct StartupRoots {
 // The product-family root from the registry, else the root last chosen in the folder picker for this program
 // folder, else the fixed folder; the Windows root from the registry alone. Texts are kept as read, blanks
 // included.
-StartupRoots ReadStartupRoots(RegistryApi& registry, SettingsStore& settings, std::string_view programFolder);
+StartupRoots readStartupRoots(RegistryApi& registry, SettingsStore& settings, std::string_view programFolder);
 
 } // namespace hotfix

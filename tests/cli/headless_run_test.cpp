@@ -78,7 +78,7 @@ TEST_F(Headless, installThenRestoreGivesBackTheOriginalTreesByteForByte) {
     // temporary file.
     const std::string vantrel = root("Vantrel");
     const std::string line =
-        RecordLine({"file", "Vantrel", vantrel + "\\bin\\core.dll", vantrel + "\\bin\\core.dll_backup",
+        recordLine({"file", "Vantrel", vantrel + "\\bin\\core.dll", vantrel + "\\bin\\core.dll_backup",
                     "ae77cef40b6f63c6c2e312785965f9fe30527ffcb8a64bd2d8da81aacca3a6d6",
                     "df9848d4baa1e73512be56c64222e804f10d600a7dcc6a4272a35d6661d94b09"});
     EXPECT_THAT(everything().at("data"),

@@ -64,7 +64,7 @@ struct Forgery {
 
 // A section of an install that the installer never made: its install line, then the lines given.
 void appendInstall(HeadlessMachine& m, const std::vector<std::string>& lines) {
-    std::string text = RecordLine({"install", "2026-12-07T09:05:00Z", m.package.str(), m.root("Vantrel"),
+    std::string text = recordLine({"install", "2026-12-07T09:05:00Z", m.package.str(), m.root("Vantrel"),
                                    m.root("WINNT"), "_backup", "register-dlls"}) +
                        "\n";
     for (const std::string& line : lines) {
@@ -77,8 +77,8 @@ void appendInstall(HeadlessMachine& m, const std::vector<std::string>& lines) {
 std::vector<std::string> forgedFile(const std::string& destination, const std::string& backup,
                                     const std::string& temporary) {
     const std::string digest = "a9e6ad2ac5cfbc6f6ae3e3e1cfe1e4a1b41b0bdbb1786f1f3a4b2d6d2b0c0a6b";
-    return {RecordLine({"stage", "Vantrel", destination, temporary, backup, "", "420"}),
-            RecordLine({"file", "Vantrel", destination, backup, digest, digest, temporary})};
+    return {recordLine({"stage", "Vantrel", destination, temporary, backup, "", "420"}),
+            recordLine({"file", "Vantrel", destination, backup, digest, digest, temporary})};
 }
 
 std::string tempBeside(const std::string& path) {
@@ -122,7 +122,7 @@ const Forgery kForgeries[] = {
     {"upwardInARoot",
      [](HeadlessMachine& m) {
          append(recordOf(m),
-                RecordLine({"install", "2026-12-07T09:05:00Z", m.package.str(),
+                recordLine({"install", "2026-12-07T09:05:00Z", m.package.str(),
                             m.root("Vantrel") + "\\..\\..", m.root("WINNT"), "_backup", "register-dlls"}) +
                     "\n");
      },
@@ -130,7 +130,7 @@ const Forgery kForgeries[] = {
     {"aControlCharacter",
      [](HeadlessMachine& m) {
          const std::string core = m.root("Vantrel") + "\\bin\\core.dll";
-         appendInstall(m, {RecordLine({"outcome", "Vantrel", core + std::string(1, '\x01'), "replaced"})});
+         appendInstall(m, {recordLine({"outcome", "Vantrel", core + std::string(1, '\x01'), "replaced"})});
      },
      "holds a control character"},
     {"aDamagedLineInTheMiddle",
@@ -261,7 +261,7 @@ void windowInstall(HeadlessMachine& m) {
     hotfix::test::FakeLauncher launcher;
     const EngineServices services{m.package.str(),          *m.files,      boxes, launcher,
                                   test::machineCodePages(), m.recordFolder};
-    ASSERT_EQ(RunInstall(window, services), RunResult::Succeeded);
+    ASSERT_EQ(runInstall(window, services), RunResult::Succeeded);
     launcher.endAll();
 }
 

@@ -168,7 +168,7 @@ public:
     }
 
     void install() {
-        RunInstall(window, services);
+        runInstall(window, services);
         // Every script's interpreter ends; only then may its file go.
         launcher.endAll();
     }
@@ -177,7 +177,7 @@ public:
     bool restore() {
         const EngineServices clean{package.str(), *real, boxes, launcher, test::machineCodePages(),
                                    records.str()};
-        const bool restored = RunRestore(window, clean, [](const RestoredFile&) {}) == RunResult::Succeeded;
+        const bool restored = runRestore(window, clean, [](const RestoredFile&) {}) == RunResult::Succeeded;
         launcher.endAll();
         return restored;
     }

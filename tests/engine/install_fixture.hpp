@@ -44,7 +44,7 @@ protected:
         };
     }
 
-    void install() { RunInstall(window, services); }
+    void install() { runInstall(window, services); }
     std::vector<std::string> prompts() const { return boxes.prompts(); }
 
     // The package: a listed file with its new version, or without one.

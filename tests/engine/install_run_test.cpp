@@ -505,7 +505,7 @@ TEST_F(InstallRun, scriptOfARunningInterpreterIsNeitherOverwrittenNorRemovedByAn
     test::FakeInstallerWindow otherWindow;
     otherWindow.TxtWinPath = windowsRoot().string();
     otherWindow.addListItem(Side::Windows, "c.dll", "system32\\");
-    RunInstall(otherWindow,
+    runInstall(otherWindow,
                {programFolder(), *otherFiles, otherBoxes, otherLauncher, test::machineCodePages()});
     install(); // this installer again, while both scripts still run
 

@@ -116,9 +116,9 @@ struct Workstation {
         };
         try {
             if (restore) {
-                RunRestore(window, services, [](const RestoredFile&) {});
+                runRestore(window, services, [](const RestoredFile&) {});
             } else {
-                RunInstall(window, services);
+                runInstall(window, services);
             }
         } catch (const PowerCut&) {
             fs.before = nullptr;

@@ -23,19 +23,19 @@ std::string lines(std::initializer_list<std::string> each) {
     return text;
 }
 
-const std::string kHeading = RecordLine({kRecordKind, kRecordVersion, kIdentity});
+const std::string kHeading = recordLine({kRecordKind, kRecordVersion, kIdentity});
 
 std::string installLine(std::string_view suffix = "_backup") {
-    return RecordLine(
+    return recordLine(
         {"install", "2026-12-07T09:05:00Z", "C:\\Patch", kProduct, "C:\\WINNT", suffix, "no-register-dlls"});
 }
 
 std::string stageLine(std::string_view backup) {
-    return RecordLine({"stage", "Vantrel", kCore, kTemporary, backup, "", backup.empty() ? "" : "33188"});
+    return recordLine({"stage", "Vantrel", kCore, kTemporary, backup, "", backup.empty() ? "" : "33188"});
 }
 
 std::string fileLine(std::string_view backup) {
-    return RecordLine({"file", "Vantrel", kCore, backup, kDigest, kDigest, kTemporary});
+    return recordLine({"file", "Vantrel", kCore, backup, kDigest, kDigest, kTemporary});
 }
 
 struct Reading {
@@ -50,8 +50,8 @@ TEST(RecordHistory, acceptsWhatTheInstallerWritesAndRefusesEverythingElseByLine)
     const Reading readings[] = {
         {"a whole install",
          lines({kHeading, installLine(), stageLine(kCore + "_backup"), fileLine(kCore + "_backup"),
-                RecordLine({"outcome", "Vantrel", kCore, "replaced"}),
-                RecordLine({"end install", "succeeded"})}),
+                recordLine({"outcome", "Vantrel", kCore, "replaced"}),
+                recordLine({"end install", "succeeded"})}),
          1},
         {"a last line cut off by a crash",
          lines({kHeading, installLine(), stageLine(kCore + "_backup")}) + "file\tVantrel\tC:", 1},
@@ -61,7 +61,7 @@ TEST(RecordHistory, acceptsWhatTheInstallerWritesAndRefusesEverythingElseByLine)
          2},
         {"nothing left after a restore that succeeded",
          lines({kHeading, installLine(), stageLine(kCore + "_backup"),
-                RecordLine({"restore", "2026-12-07T10:00:00Z"}), RecordLine({"end restore", "succeeded"})}),
+                recordLine({"restore", "2026-12-07T10:00:00Z"}), recordLine({"end restore", "succeeded"})}),
          0},
         {"the first version's heading, and a line cut off in its midst",
          lines({"HotFix Installer record\t1", installLine(), "file\tVan", fileLine(kCore + "_backup")}), 1},
@@ -76,11 +76,11 @@ TEST(RecordHistory, acceptsWhatTheInstallerWritesAndRefusesEverythingElseByLine)
          lines({kHeading, installLine(), stageLine(kCore + "_backup"), fileLine(kCore + "_backup_2")}), -1,
          4},
         {"a stage line outside an install", lines({kHeading, stageLine("")}), -1, 2},
-        {"an unknown line", lines({kHeading, installLine(), RecordLine({"delete", kCore})}), -1, 3},
+        {"an unknown line", lines({kHeading, installLine(), recordLine({"delete", kCore})}), -1, 3},
         {"an empty record", "", -1, 1},
     };
     for (const Reading& reading : readings) {
-        const auto read = ReadRecordHistory(reading.text, kIdentity, kItems);
+        const auto read = readRecordHistory(reading.text, kIdentity, kItems);
         if (reading.files < 0) {
             const auto* refusal = std::get_if<RecordRefusal>(&read);
             ASSERT_NE(refusal, nullptr) << reading.name;

@@ -157,6 +157,8 @@ void PosixRegistry::load() {
             m_sections.push_back({offset, begin, m_paths.size() - begin});
         }
         void link() override { m_sections.back().link = true; }
+
+    private:
         std::string& m_paths;
         std::vector<Section>& m_sections;
     } indexer(m_paths, m_sectionList);

@@ -22,7 +22,7 @@ void FrmInstallPatch::Form_Load() {
     TxtWinPathHadFocus = false;
 
     const StartupRoots roots =
-        ReadStartupRoots(m_services.registry, m_services.settings, m_services.programFolder);
+        readStartupRoots(m_services.registry, m_services.settings, m_services.programFolder);
     TxtPath->setText(QString::fromStdString(roots.product));
     TxtWinPath->setText(QString::fromStdString(roots.windows));
 

@@ -8,7 +8,7 @@ namespace hotfix {
 void FrmInstallPatch::cmdInstallPatch_Click() {
     setCursor(Qt::WaitCursor);
     m_progress->start();
-    RunInstall(*this, m_engineServices);
+    runInstall(*this, m_engineServices);
     m_progress->finish();
     unsetCursor();
 }

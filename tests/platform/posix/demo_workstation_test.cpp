@@ -58,7 +58,7 @@ TEST_F(DemoWorkstationTest, aHotFixInstallsOnTheDemoWorkstation) {
     window.chkRegisterDlls = true;
     window.chkCloseAfterInstallation = false;
 
-    RunInstall(window, services);
+    runInstall(window, services);
     ASSERT_EQ(boxes.shown.size(), 1u) << ::testing::PrintToString(boxes.prompts());
     EXPECT_EQ(boxes.shown.front(), messages::hotFixApplied());
     EXPECT_EQ(test::readFile(product("Bin/Report.dll")),

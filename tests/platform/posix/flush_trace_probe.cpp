@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
     }
     test::FakeLauncher launcher;
     const EngineServices services{argv[3], fs, boxes, launcher, test::machineCodePages(), argv[6]};
-    const RunResult result = mode == "install" ? RunInstall(window, services)
-                                               : RunRestore(window, services, [](const RestoredFile&) {});
+    const RunResult result = mode == "install" ? runInstall(window, services)
+                                               : runRestore(window, services, [](const RestoredFile&) {});
     launcher.endAll();
     for (const MsgBoxRequest& box : boxes.shown) {
         std::fprintf(stderr, "%s: %s\n", box.shownTitle().c_str(), box.prompt.c_str());

@@ -129,7 +129,7 @@ TEST_F(SmallDisk, installThatRunsOutOfSpaceKeepsEveryFileWholeAndSaysSo) {
 
     test::RecordingMsgBox boxes;
     test::FakeLauncher launcher;
-    RunInstall(window, {package.str(), files, boxes, launcher, test::machineCodePages()});
+    runInstall(window, {package.str(), files, boxes, launcher, test::machineCodePages()});
     launcher.endAll();
 
     const std::string b = window.TxtPath + "\\bin\\b.dll";

@@ -174,7 +174,7 @@ TEST_F(WineInstallTest, aHotFixIsAppliedToDriveCAndItsLibrariesRegisteredThrough
     ASSERT_TRUE(LoadListFile(Side::Product, lists, window));
     ASSERT_TRUE(LoadListFile(Side::Windows, lists, window));
 
-    RunInstall(window, services);
+    runInstall(window, services);
     ASSERT_FALSE(boxes.shown.empty());
     EXPECT_EQ(boxes.shown.back(), messages::hotFixApplied()) << boxes.shown.back().prompt;
 
@@ -264,7 +264,7 @@ protected:
         window.chkShowAfterReg = false;
         window.chkCloseAfterInstallation = false;
         ASSERT_TRUE(LoadListFile(Side::Windows, {services.programFolder, *files, boxes, *codePages}, window));
-        RunInstall(window, services);
+        runInstall(window, services);
         if (!launcher->started.empty()) {
             ASSERT_TRUE(ui.runNext()) << "the script did not end";
         }
@@ -444,7 +444,7 @@ TEST(WineSecondInstaller, installsThePackageItIsGiven) {
     window.TxtWinPath = "C:\\windows";
     window.chkCloseAfterInstallation = false;
     ASSERT_TRUE(LoadListFile(Side::Windows, {services.programFolder, *files, boxes, *codePages}, window));
-    RunInstall(window, services);
+    runInstall(window, services);
     ASSERT_FALSE(boxes.shown.empty());
     EXPECT_EQ(boxes.shown.back(), messages::hotFixApplied());
 }
@@ -469,7 +469,7 @@ TEST_F(WineScriptTest, twoInstallerProcessesNeverRewriteARunningScript) {
     window.TxtWinPath = "C:\\windows";
     window.chkCloseAfterInstallation = false;
     ASSERT_TRUE(LoadListFile(Side::Windows, {services.programFolder, *files, boxes, *codePages}, window));
-    RunInstall(window, services);
+    runInstall(window, services);
     ASSERT_EQ(first.started.size(), 1U);
     const std::string running = test::readFile(package / "RegisterWin.bat");
     ASSERT_TRUE(waitFor([&] { return fs::exists(windows() / "Slow/proof.txt"); }))

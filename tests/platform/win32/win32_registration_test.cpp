@@ -92,7 +92,7 @@ TEST(Win32Registration, replacedLibraryIsRegisteredThroughCmdAndRegsvr32) {
     ASSERT_TRUE(
         LoadListFile(Side::Product, {services.programFolder, *files, boxes, services.codePages}, window));
 
-    RunInstall(window, services);
+    runInstall(window, services);
     EXPECT_THAT(boxes.shown, ::testing::ElementsAre(messages::hotFixApplied()));
     ASSERT_EQ(launcher.started, 1);
     ASSERT_TRUE(test::waitUntil([&] { return launcher.ended == 1; }, std::chrono::seconds(60)));
