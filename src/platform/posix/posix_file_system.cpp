@@ -531,11 +531,12 @@ bool PosixFileSystem::createTextFile(std::string_view path) {
 
 bool PosixFileSystem::appendToFile(std::string_view path, std::string_view bytes) {
     const std::string native = nativePath(path);
-    if (const auto st = statPath(native); !st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
-        return false;
+    const auto st = statPath(native);
+    if (!st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
+        return fail(!st ? ENOENT : S_ISDIR(st->st_mode) ? EISDIR : EACCES);
     }
     Fd fd(openRetrying(native, O_WRONLY | O_APPEND));
-    return fd.valid() && writeAll(fd.get(), bytes.data(), bytes.size()) && fd.close();
+    return (fd.valid() && writeAll(fd.get(), bytes.data(), bytes.size()) && fd.close()) || fail(errno);
 }
 
 bool PosixFileSystem::readFile(std::string_view path,
