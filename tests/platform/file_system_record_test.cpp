@@ -1,5 +1,4 @@
 #include "platform/platform_services.hpp"
-#include "support/read_whole.hpp"
 #include "support/temp_dir.hpp"
 
 #include <filesystem>
@@ -34,13 +33,13 @@ std::string varied(std::size_t size) {
 TEST_F(RecordSteps, readFileHandsOverExactlyTheBytesOfTheFile) {
     const std::string content = varied(std::size_t{3} * 1024 * 1024 + 17);
     dir.write("big.bin", content);
-    EXPECT_EQ(test::readWhole(*files, at("BIG.bin")), content);
+    EXPECT_EQ(readWholeFile(*files, at("BIG.bin")), content);
     dir.write("empty.bin", "");
-    EXPECT_EQ(test::readWhole(*files, at("empty.bin")), "");
+    EXPECT_EQ(readWholeFile(*files, at("empty.bin")), "");
 
     fs::create_directories(dir.path() / "folder");
-    EXPECT_EQ(test::readWhole(*files, at("folder")), std::nullopt);
-    EXPECT_EQ(test::readWhole(*files, at("missing.bin")), std::nullopt);
+    EXPECT_EQ(readWholeFile(*files, at("folder")), std::nullopt);
+    EXPECT_EQ(readWholeFile(*files, at("missing.bin")), std::nullopt);
 }
 
 TEST_F(RecordSteps, appendDurablyMakesTheFileAndAddsToItsEnd) {

@@ -4,7 +4,6 @@
 #include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/scoped_environment.hpp"
 #include "platform/temporary_name.hpp"
-#include "support/read_whole.hpp"
 #include "support/temp_dir.hpp"
 
 #include <fcntl.h>
@@ -279,7 +278,7 @@ TEST_F(PrefixFileSystemTest, aCopyHandsEveryByteOverOnceAndAReadFindsANameInAnyC
                                             "C:\\Program Files\\Vantrel\\Bin\\n.dll", sink));
     EXPECT_TRUE(seen.empty());
     EXPECT_FALSE(fs::exists(installed("Bin/n.dll")));
-    EXPECT_EQ(test::readWhole(files, "c:\\PROGRAM FILES\\vantrel\\BIN\\big.DLL"), big);
+    EXPECT_EQ(readWholeFile(files, "c:\\PROGRAM FILES\\vantrel\\BIN\\big.DLL"), big);
     EXPECT_FALSE(files.readFile("C:\\Program Files\\Vantrel\\Bin\\none.dll", sink));
 
     // A temporary name is made where its folder is, spelled in any case, and never over a file there.
@@ -298,7 +297,7 @@ TEST_F(PrefixFileSystemTest, aRecordUnderProgramDataLandsInThePrefixsDriveC) {
     ASSERT_TRUE(files.appendDurably(records + "\\run.log", "one\n"));
     ASSERT_TRUE(files.appendDurably("c:\\programdata\\HOTFIX\\records\\RUN.LOG", "two\n"));
     EXPECT_EQ(test::readFile(dir.path() / "prefix/drive_c/ProgramData/HotFix/Records/run.log"), "one\ntwo\n");
-    EXPECT_EQ(test::readWhole(files, "C:\\ProgramData\\HotFix\\Records\\run.log"), "one\ntwo\n");
+    EXPECT_EQ(readWholeFile(files, "C:\\ProgramData\\HotFix\\Records\\run.log"), "one\ntwo\n");
 
     // Levels that are there are found ignoring case, not made a second time.
     ASSERT_TRUE(files.createFolders("C:\\PROGRAM FILES\\vantrel\\Records"));

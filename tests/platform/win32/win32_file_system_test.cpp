@@ -4,7 +4,6 @@
 #include "platform/win32/win32_file_system.hpp"
 #include "platform/win32/win32_path_resolver.hpp"
 #include "platform/win32/win32_test_tools.hpp"
-#include "support/read_whole.hpp"
 #include "support/temp_dir.hpp"
 
 #include <windows.h>
@@ -175,7 +174,7 @@ TEST_F(Win32FileSystemTest, pathsLongerThanMaxPathWork) {
     EXPECT_FALSE(files->fileExists(file));
 
     ASSERT_TRUE(files->appendDurably(file, "record"));
-    EXPECT_EQ(test::readWhole(*files, file), "record");
+    EXPECT_EQ(readWholeFile(*files, file), "record");
     EXPECT_TRUE(files->deleteFile(file));
 }
 
