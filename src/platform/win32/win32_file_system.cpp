@@ -652,11 +652,12 @@ bool Win32FileSystem::createTextFile(std::string_view path) {
 bool Win32FileSystem::appendToFile(std::string_view path, std::string_view bytes) {
     const auto native = m_paths.toNative(path);
     if (!native || isReadOnly(*native)) {
-        return false;
+        ::SetLastError(native ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
+        return noted(false);
     }
     Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.valid() && writeAll(file.get(), bytes) && file.close();
+    return noted(file.valid() && writeAll(file.get(), bytes) && file.close());
 }
 
 bool Win32FileSystem::readFile(std::string_view path,
