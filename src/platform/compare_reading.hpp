@@ -9,6 +9,10 @@
 
 namespace hotfix {
 
+// How much one read of a file being compared must bring: the first file's pieces may be short, the second
+// file's must match them in length, so its reader goes on until it has them all or the file ends.
+enum class ReadUntil { AnyBytes, AllAsked };
+
 // The loop both backends use to compare two open files: first is read to its end, every piece handed to
 // sink, and second is read beside it only while the two agree. read(buffer, size) gives the count of bytes
 // it read (0 at the end) or nothing when the read failed; second's reader reads all it is asked for unless

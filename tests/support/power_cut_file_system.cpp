@@ -193,23 +193,23 @@ bool PowerCutFileSystem::moveFile(std::string_view from, std::string_view to, Ov
 
 bool PowerCutFileSystem::flush(std::span<const std::string> paths) {
     step("flush");
-    return makeDurable(paths, true);
+    return makeDurable(paths, Durable::BytesAndNames);
 }
 
 // Only the folders' names: a file whose bytes were never flushed keeps none on the disk.
 bool PowerCutFileSystem::flushNames(std::span<const std::string> paths) {
     step("flushNames");
-    return makeDurable(paths, false);
+    return makeDurable(paths, Durable::Names);
 }
 
-bool PowerCutFileSystem::makeDurable(std::span<const std::string> paths, bool content) {
+bool PowerCutFileSystem::makeDurable(std::span<const std::string> paths, Durable what) {
     for (const std::string& path : paths) {
         const Place place = placeOf(path);
         const auto folder = m_folders.find(place.folder);
         if (folder == m_folders.end()) {
             return false;
         }
-        if (const auto id = idAt(place); id && content) {
+        if (const auto id = idAt(place); id && what == Durable::BytesAndNames) {
             m_files[*id].durable = m_files[*id].now;
         }
         // The folder as it stands now: names added, renamed and removed alike.

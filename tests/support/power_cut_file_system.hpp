@@ -61,7 +61,8 @@ public:
     Privacy privacy(std::string_view path) override;
 
 private:
-    bool makeDurable(std::span<const std::string> paths, bool content);
+    enum class Durable { BytesAndNames, Names };
+    bool makeDurable(std::span<const std::string> paths, Durable what);
 
     struct Content {
         std::string bytes;

@@ -432,14 +432,14 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
 }
 
 bool PosixFileSystem::flush(std::span<const std::string> paths) {
-    return flush(paths, true);
+    return flush(paths, Durable::BytesAndNames);
 }
 
 bool PosixFileSystem::flushNames(std::span<const std::string> paths) {
-    return flush(paths, false);
+    return flush(paths, Durable::Names);
 }
 
-bool PosixFileSystem::flush(std::span<const std::string> paths, bool content) {
+bool PosixFileSystem::flush(std::span<const std::string> paths, Durable durable) {
     // One syncfs per file system writes back every file and name of the batch together, with one wait for
     // the disk, where an fsync per file would wait once for each. Where syncfs is no such barrier (FUSE,
     // network file systems, kernels before 5.8, which report no write-back error from it), each file is
@@ -478,7 +478,7 @@ bool PosixFileSystem::flush(std::span<const std::string> paths, bool content) {
             }
             notBarriers.insert(st.st_dev);
         }
-        if (status && content && ::fsync(fd.get()) != 0) {
+        if (status && durable == Durable::BytesAndNames && ::fsync(fd.get()) != 0) {
             return fail(errno);
         }
         folders.insert(folderOf(native));
@@ -560,8 +560,8 @@ std::optional<bool> PosixFileSystem::sameBytes(std::string_view first, std::stri
         S_ISDIR(aStat.st_mode) || S_ISDIR(bStat.st_mode)) {
         return std::nullopt;
     }
-    const auto reader = [](int fd, bool whole) {
-        return [fd, whole](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+    const auto reader = [](int fd, ReadUntil until) {
+        return [fd, until](char* buffer, std::size_t size) -> std::optional<std::size_t> {
             std::size_t done = 0;
             while (done < size) {
                 const ssize_t got = ::read(fd, buffer + done, size - done);
@@ -572,16 +572,15 @@ std::optional<bool> PosixFileSystem::sameBytes(std::string_view first, std::stri
                     return std::nullopt;
                 }
                 done += static_cast<std::size_t>(got);
-                // The first file's pieces may be short; the second file's must match them in length.
-                if (got == 0 || !whole) {
+                if (got == 0 || until == ReadUntil::AnyBytes) {
                     break;
                 }
             }
             return done;
         };
     };
-    return compareReading(reader(a.get(), false), reader(b.get(), true), aStat.st_size == bStat.st_size,
-                          firstSink);
+    return compareReading(reader(a.get(), ReadUntil::AnyBytes), reader(b.get(), ReadUntil::AllAsked),
+                          aStat.st_size == bStat.st_size, firstSink);
 }
 
 bool PosixFileSystem::createFolders(std::string_view path) {

@@ -83,8 +83,9 @@ private:
     // Creates a file for writing where nothing is under any case of its name, in one step, and says where
     // in native; -1 with errno as open leaves it (EEXIST where something is there).
     int createNew(std::string_view path, std::string& native);
-    // Where syncfs is no barrier, a file's own fsync only with content, its folder's always.
-    bool flush(std::span<const std::string> paths, bool content);
+    // What a flush makes durable. Where syncfs is no barrier, only Bytes fsyncs each file; its folder always.
+    enum class Durable { BytesAndNames, Names };
+    bool flush(std::span<const std::string> paths, Durable durable);
     // Notes the error's text for lastError(); false.
     bool fail(int error);
 

@@ -701,8 +701,8 @@ std::optional<bool> Win32FileSystem::sameBytes(std::string_view first, std::stri
     if (!b.valid() || !::GetFileSizeEx(a.get(), &aSize) || !::GetFileSizeEx(b.get(), &bSize)) {
         return std::nullopt;
     }
-    const auto reader = [](HANDLE file, bool whole) {
-        return [file, whole](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+    const auto reader = [](HANDLE file, ReadUntil until) {
+        return [file, until](char* buffer, std::size_t size) -> std::optional<std::size_t> {
             std::size_t done = 0;
             while (done < size) {
                 DWORD got = 0;
@@ -710,16 +710,15 @@ std::optional<bool> Win32FileSystem::sameBytes(std::string_view first, std::stri
                     return std::nullopt;
                 }
                 done += got;
-                // The first file's pieces may be short; the second file's must match them in length.
-                if (got == 0 || !whole) {
+                if (got == 0 || until == ReadUntil::AnyBytes) {
                     break;
                 }
             }
             return done;
         };
     };
-    return compareReading(reader(a.get(), false), reader(b.get(), true), aSize.QuadPart == bSize.QuadPart,
-                          firstSink);
+    return compareReading(reader(a.get(), ReadUntil::AnyBytes), reader(b.get(), ReadUntil::AllAsked),
+                          aSize.QuadPart == bSize.QuadPart, firstSink);
 }
 
 bool Win32FileSystem::createFolders(std::string_view path) {
