@@ -257,6 +257,13 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
         if (!staged.newSha256) {
             m_reason = fs.lastError();
             discardStaged(fs, staged);
+            // The package's file went away since the plan looked: the installed file is backed up and the box
+            // names the missing file, as for a file the package lacked from the start.
+            if (!fs.fileExists(file.source)) {
+                PlannedFile backUpOnly = planned;
+                backUpOnly.action = PlannedAction::BackUpOnlyPackageFileMissing;
+                return stage(backUpOnly);
+            }
             boxes.show(messages::couldNotReplace(file.destination, file.source));
             return FileOutcome::Failed;
         }

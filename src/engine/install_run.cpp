@@ -240,6 +240,8 @@ RunResult runInstall(InstallerWindow& window, const EngineServices& services) {
         services.msgBox.show(messages::anotherRunInProgress());
         return RunResult::AnotherRunInProgress;
     }
+    // What the checks have seen of each file, the plan and the replacement need not look at again.
+    const FileSystemRun looks(services.fs);
     RunState run;
     run.silentSwitch = window.showAfterRegTicked() ? "" : "/s ";
     ValidateInstall(window, services);

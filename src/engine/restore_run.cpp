@@ -372,6 +372,7 @@ RunResult runRestore(const InstallerWindow& window, const EngineServices& servic
         return RunResult::AnotherRunInProgress;
     }
     FileSystem& fs = services.fs;
+    const FileSystemRun looks(fs);
     const std::string identity = packageIdentity(window);
     const std::string path = recordPath(services.recordFolder, identity);
     if (!recordIsPrivate(services, identity)) {

@@ -34,6 +34,11 @@ std::optional<bool> compareReading(ReadFirst readFirst, ReadSecond readSecond, b
             return std::nullopt;
         }
         if (*got == 0) {
+            // Sizes taken before the files were opened may be old: the same bytes end both files together.
+            if (agree) {
+                const std::optional<std::size_t> beyond = readSecond(other.data(), 1);
+                return beyond ? std::optional<bool>(*beyond == 0) : std::nullopt;
+            }
             return agree;
         }
         sink(std::span<const char>(piece.data(), *got));

@@ -143,6 +143,29 @@ public:
     // Tells files apart for as long as they exist: two paths give the same key exactly when they name one
     // file, and a file made later at the same path gives another key. Nothing when nothing is there.
     virtual std::optional<std::string> identity(std::string_view path) = 0;
+
+    // From beginRun to the matching endRun the file system may answer a look from what it has seen before:
+    // the names in a folder, a file's kind, marks and size. A run changes the files it looks at only through
+    // this object, which keeps what it has seen true to its own changes; a change that another program makes
+    // meanwhile meets the operations that fail by themselves (a create, link or rename that never replaces),
+    // as it did between a look and the operation after it. identity always looks afresh. Runs may nest.
+    virtual void beginRun() {}
+    virtual void endRun() {}
+};
+
+// One run of the installer over the files (FileSystem::beginRun), for as long as it lives.
+class FileSystemRun {
+public:
+    explicit FileSystemRun(FileSystem& fs)
+        : m_fs(fs) {
+        m_fs.beginRun();
+    }
+    FileSystemRun(const FileSystemRun&) = delete;
+    FileSystemRun& operator=(const FileSystemRun&) = delete;
+    ~FileSystemRun() { m_fs.endRun(); }
+
+private:
+    FileSystem& m_fs;
 };
 
 // The whole content of a file; nothing when it cannot be read to its end.

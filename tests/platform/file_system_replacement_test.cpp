@@ -122,6 +122,75 @@ TEST_F(ReplacementSteps, sameBytesHandsOverTheWholeFirstFileAndComparesItWithThe
     }
 }
 
+// Within a run the backend may answer from what it has seen: it must see its own changes at once, on every
+// name of a file, and meet another program's changes in the operation that would otherwise overwrite them.
+TEST_F(ReplacementSteps, aRunSeesItsOwnChangesAtOnceOnEveryNameOfAFile) {
+    dir.write("a.dll", "original");
+    dir.write("package.dll", "new content");
+    dir.write("read-only.dll", "");
+    fs::permissions(dir.path() / "read-only.dll", fs::perms::owner_read);
+    const auto readOnly = files->attributes(at("read-only.dll"));
+    const FileSystemRun run(*files);
+    const auto writable = files->attributes(at("a.dll"));
+    ASSERT_TRUE(readOnly && writable && files->fileExists(at("package.dll")));
+
+    ASSERT_EQ(files->linkFile(at("a.dll"), at("a.dll_backup")), FileSystem::LinkResult::Linked);
+    EXPECT_TRUE(files->sameFile(at("a.dll"), at("a.dll_backup")));
+    // Marks belong to the file: set through one name, they are seen under the other too.
+    ASSERT_TRUE(files->setAttributes(at("a.dll_backup"), *readOnly));
+    EXPECT_EQ(files->attributes(at("a.dll")), readOnly);
+    ASSERT_TRUE(files->clearAttributes(at("a.dll")));
+    EXPECT_NE(files->attributes(at("a.dll_backup")), readOnly);
+    ASSERT_TRUE(files->setAttributes(at("a.dll"), *readOnly));
+    EXPECT_EQ(files->attributes(at("a.dll_backup")), readOnly);
+
+    const std::string temporary = temporaryNameBeside(at("a.dll"));
+    ASSERT_TRUE(files->copyFileToNew(at("package.dll"), temporary));
+    EXPECT_EQ(files->attributes(temporary), files->attributes(at("package.dll")));
+    ASSERT_TRUE(files->moveFile(temporary, at("a.dll"), Overwrite::Existing));
+    EXPECT_FALSE(files->fileExists(temporary));
+    EXPECT_FALSE(files->sameFile(at("a.dll"), at("a.dll_backup")));
+    EXPECT_EQ(files->sameBytes(at("a.dll"), at("package.dll"), [](std::span<const char>) {}), true);
+    EXPECT_EQ(files->attributes(at("a.dll_backup")), readOnly);
+
+    ASSERT_TRUE(files->appendToFile(at("package.dll"), " and more"));
+    EXPECT_EQ(files->sameBytes(at("a.dll"), at("package.dll"), [](std::span<const char>) {}), false);
+    ASSERT_TRUE(files->removeName(at("a.dll_backup")));
+    EXPECT_FALSE(files->fileExists(at("a.dll_backup")));
+    ASSERT_TRUE(files->deleteFile(at("a.dll")));
+    EXPECT_FALSE(files->fileExists(at("a.dll")));
+}
+
+TEST_F(ReplacementSteps, aRunMeetsWhatAnotherProgramChangedMeanwhile) {
+    dir.write("a.dll", "installed");
+    dir.write("same.dll", "installed");
+    dir.write("package.dll", "new");
+    {
+        const FileSystemRun run(*files);
+        ASSERT_TRUE(files->fileExists(at("a.dll")) && files->fileExists(at("same.dll")));
+        ASSERT_TRUE(files->fileExists(at("package.dll")));
+        ASSERT_FALSE(files->fileExists(at("a.dll_backup")));
+
+        // A name taken meanwhile is never overwritten.
+        dir.write("a.dll_backup", "someone else's");
+        EXPECT_NE(files->linkFile(at("a.dll"), at("a.dll_backup")), FileSystem::LinkResult::Linked);
+        EXPECT_FALSE(files->moveFile(at("package.dll"), at("a.dll_backup"), Overwrite::Never));
+        EXPECT_EQ(dir.read("a.dll_backup"), "someone else's");
+
+        // A file that grew meanwhile is not the same, whatever size was seen before.
+        test::writeFile(dir.path() / "same.dll", "installed, and more");
+        EXPECT_EQ(files->sameBytes(at("a.dll"), at("same.dll"), [](std::span<const char>) {}), false);
+
+        // A file that went is met by the copy, and looked at afresh after it.
+        fs::remove(dir.path() / "package.dll");
+        EXPECT_FALSE(files->copyFileToNew(at("package.dll"), temporaryNameBeside(at("a.dll"))));
+        EXPECT_FALSE(files->fileExists(at("package.dll")));
+    }
+    // After the run every look asks the disk again.
+    EXPECT_TRUE(files->fileExists(at("a.dll_backup")));
+    EXPECT_EQ(namesInFolder(), (std::vector<std::string>{"a.dll", "a.dll_backup", "same.dll"}));
+}
+
 TEST(TemporaryNames, areRecognisableAndNeverRepeat) {
     const std::string first = temporaryNameBeside("C:\\Vantrel\\\\bin\\a.dll");
     const std::string second = temporaryNameBeside("C:\\Vantrel\\\\bin\\a.dll");

@@ -75,6 +75,8 @@ public:
     bool createFolders(std::string_view path) override {
         return !check("createFolders", path, {}) && m_real.createFolders(path);
     }
+    void beginRun() override { m_real.beginRun(); }
+    void endRun() override { m_real.endRun(); }
     bool appendDurably(std::string_view path, std::string_view bytes) override {
         return !check("appendDurably", path, {}) && m_real.appendDurably(path, bytes);
     }

@@ -234,25 +234,114 @@ int PosixFileSystem::openExisting(std::string_view path, int flags) {
     if (fd >= 0 || errno != ENOENT) {
         return fd;
     }
+    // What a run saw there is past: the next look asks the disk.
+    forget(spelled);
     const std::string native = m_paths.resolveMissing(spelled);
     if (native.empty() || native == spelled) {
         errno = ENOENT;
         return -1;
     }
-    return openRetrying(native, flags);
+    const int nativeFd = openRetrying(native, flags);
+    if (nativeFd < 0) {
+        const int error = errno;
+        forget(native);
+        errno = error;
+    }
+    return nativeFd;
+}
+
+void PosixFileSystem::beginRun() {
+    const std::lock_guard lock(m_seenMutex);
+    if (m_runs++ == 0) {
+        m_paths.trustListings(true);
+    }
+}
+
+void PosixFileSystem::endRun() {
+    const std::lock_guard lock(m_seenMutex);
+    if (--m_runs == 0) {
+        m_seen.clear();
+        m_paths.trustListings(false);
+    }
+}
+
+PosixFileSystem::Seen PosixFileSystem::look(const std::string& native) {
+    {
+        const std::lock_guard lock(m_seenMutex);
+        if (const auto it = m_seen.find(native); it != m_seen.end()) {
+            return it->second;
+        }
+    }
+    Seen seen;
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) == 0) {
+        seen.entry = st;
+        // Through a symbolic link, what it leads to; a broken one leads nowhere.
+        if (S_ISLNK(st.st_mode) && ::stat(native.c_str(), &st) != 0) {
+            seen.status.reset();
+        } else {
+            seen.status = st;
+        }
+    }
+    remember(native, seen);
+    return seen;
+}
+
+void PosixFileSystem::remember(const std::string& native, const Seen& seen) {
+    // Files only: a folder is looked at once per side or folder, and a package folder that went away must be
+    // met as gone.
+    if (!seen.entry || S_ISDIR(seen.entry->st_mode)) {
+        return;
+    }
+    const std::lock_guard lock(m_seenMutex);
+    if (m_runs > 0) {
+        m_seen.insert_or_assign(native, seen);
+    }
+}
+
+void PosixFileSystem::forget(const std::string& native) {
+    const std::lock_guard lock(m_seenMutex);
+    const auto it = m_seen.find(native);
+    if (it == m_seen.end()) {
+        return;
+    }
+    // Marks and size belong to the file, not the name: every name of it seen in the run is past, a link
+    // that leads to it included.
+    const Seen gone = it->second;
+    const auto sameFile = [](const std::optional<struct stat>& a, const std::optional<struct stat>& b) {
+        return a && b && a->st_dev == b->st_dev && a->st_ino == b->st_ino;
+    };
+    std::erase_if(m_seen, [&](const auto& entry) {
+        const Seen& seen = entry.second;
+        return sameFile(seen.entry, gone.entry) || sameFile(seen.status, gone.entry) ||
+               sameFile(seen.status, gone.status);
+    });
+}
+
+void PosixFileSystem::moved(const std::string& from, const std::string& to) {
+    const std::lock_guard lock(m_seenMutex);
+    const auto it = m_seen.find(from);
+    if (it == m_seen.end()) {
+        m_seen.erase(to);
+        return;
+    }
+    const Seen seen = it->second;
+    m_seen.erase(it);
+    m_seen.insert_or_assign(to, seen);
 }
 
 PosixFileSystem::Found PosixFileSystem::find(std::string_view path) {
     std::string spelled = m_paths.spelledPath(path);
-    if (spelled.empty()) {
+    // A name that a trusted listing of its folder lacks in every case is not there: no look at the disk.
+    if (spelled.empty() || m_paths.knownMissing(spelled)) {
         return {std::move(spelled), std::nullopt};
     }
-    if (auto status = statPath(spelled)) {
+    if (auto status = look(spelled).status) {
         return {std::move(spelled), status};
     }
     std::string native = m_paths.resolveMissing(spelled);
     // The spelling itself back: no name matches in any case, which the look above has shown already.
-    auto status = native.empty() || native == spelled ? std::nullopt : statPath(native);
+    auto status = native.empty() || native == spelled ? std::nullopt : look(native).status;
     return {std::move(native), status};
 }
 
@@ -284,7 +373,11 @@ bool PosixFileSystem::setAttributes(std::string_view path, FileAttributes attrib
     const auto [native, st] = find(path);
     const auto mode = static_cast<mode_t>(attributes.bits & kPermissionBits);
     // Marks that are as asked already are left alone: no call changes nothing.
-    return st && ((st->st_mode & kPermissionBits) == mode || ::chmod(native.c_str(), mode) == 0);
+    if (!st || (st->st_mode & kPermissionBits) == mode) {
+        return st.has_value();
+    }
+    forget(native);
+    return ::chmod(native.c_str(), mode) == 0;
 }
 
 bool PosixFileSystem::clearAttributes(std::string_view path) {
@@ -292,6 +385,7 @@ bool PosixFileSystem::clearAttributes(std::string_view path) {
     if (!st || S_ISDIR(st->st_mode)) {
         return false;
     }
+    forget(native);
     return ::chmod(native.c_str(), (st->st_mode & kPermissionBits) | S_IWUSR) == 0;
 }
 
@@ -304,13 +398,13 @@ bool PosixFileSystem::copyFileToNewThrough(std::string_view from, std::string_vi
     return copy(from, to, &sink);
 }
 
-int PosixFileSystem::createNew(std::string_view path, std::string& native) {
+int PosixFileSystem::createNew(std::string_view path, mode_t mode, std::string& native) {
     // O_EXCL makes "nothing there" and the creation one step: a file that appears meanwhile is kept. The
     // installer's temporary names are unique by their random part, so for them that open is the whole look;
     // any other name may be there spelled in another case, which only the folder's listing tells.
     std::string spelled = m_paths.spelledPath(path);
     if (isTemporaryName(std::string_view(spelled).substr(spelled.rfind('/') + 1))) {
-        const int fd = openRetrying(spelled, O_WRONLY | O_CREAT | O_EXCL, 0600);
+        const int fd = openRetrying(spelled, O_WRONLY | O_CREAT | O_EXCL, mode);
         if (fd >= 0 || errno != ENOENT) {
             native = std::move(spelled);
             return fd;
@@ -322,7 +416,7 @@ int PosixFileSystem::createNew(std::string_view path, std::string& native) {
         return -1;
     }
     native = std::move(found);
-    return openRetrying(native, O_WRONLY | O_CREAT | O_EXCL, 0600);
+    return openRetrying(native, O_WRONLY | O_CREAT | O_EXCL, mode);
 }
 
 bool PosixFileSystem::copy(std::string_view from, std::string_view to,
@@ -331,12 +425,16 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to,
     if (!in.valid()) {
         return fail(errno);
     }
-    struct stat sourceStat {};
-    if (::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode)) {
-        return fail(S_ISDIR(sourceStat.st_mode) ? EISDIR : errno);
+    // The source's marks as a run has seen them; a folder that took its place since fails the first read.
+    const std::optional<struct stat> source = find(from).status;
+    if (!source || S_ISDIR(source->st_mode)) {
+        return fail(source ? EISDIR : ENOENT);
     }
+    // The copy carries the source's marks, read-only included, as a Windows copy does. It is made with them,
+    // and the one look at what the umask left is what a run knows of the new file.
+    const mode_t marks = source->st_mode & kCopiedBits;
     std::string target;
-    Fd out(createNew(to, target));
+    Fd out(createNew(to, marks, target));
     if (!out.valid()) {
         return fail(errno);
     }
@@ -349,14 +447,21 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to,
                                               return writeAll(out.get(), piece.data(), piece.size());
                                           })
                              : copyContent(in.get(), out.get());
-    const bool copied = content && ::fchmod(out.get(), sourceStat.st_mode & kCopiedBits) == 0 && out.close();
+    struct stat made {};
+    const bool marked = content && ::fstat(out.get(), &made) == 0 &&
+                        ((made.st_mode & kPermissionBits) == marks || ::fchmod(out.get(), marks) == 0);
+    made.st_mode = (made.st_mode & ~kPermissionBits) | marks;
+    const bool copied = marked && out.close();
     if (!copied) {
         fail(errno);
         // A half-written file of our own making would pass for a complete one.
         ::unlink(target.c_str());
         m_paths.noteRemoved(target);
+        forget(target);
+        return false;
     }
-    return copied;
+    remember(target, {made, made});
+    return true;
 }
 
 bool PosixFileSystem::fail(int error) {
@@ -369,25 +474,26 @@ FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std:
     // too, which would follow whatever becomes of the target and hold no bytes of its own. Such a file is
     // backed up as a copy.
     std::string source = m_paths.spelledPath(existing);
-    struct stat itself {};
-    if (!source.empty() && ::lstat(source.c_str(), &itself) != 0) {
+    Seen itself = source.empty() ? Seen{} : look(source);
+    if (!source.empty() && !itself.entry) {
         source = m_paths.resolveMissing(source);
-        if (::lstat(source.c_str(), &itself) != 0) {
-            source.clear();
-        }
+        itself = source.empty() ? Seen{} : look(source);
     }
-    if (source.empty() || S_ISDIR(itself.st_mode)) {
-        fail(source.empty() ? ENOENT : EISDIR);
+    if (!itself.entry || S_ISDIR(itself.entry->st_mode)) {
+        fail(!itself.entry ? ENOENT : EISDIR);
         return LinkResult::Failed;
     }
-    if (S_ISLNK(itself.st_mode)) {
+    if (S_ISLNK(itself.entry->st_mode)) {
         return LinkResult::Unsupported;
     }
-    const std::string target = nativePath(newName);
+    const std::string target = find(newName).native;
     if (::link(source.c_str(), target.c_str()) == 0) {
         m_paths.noteCreated(target);
+        // One file under two names: what was seen of it holds for both.
+        remember(target, itself);
         return LinkResult::Linked;
     }
+    forget(target);
     // FAT and some network file systems have no hard links; a file at its link limit takes no more.
     fail(errno);
     switch (errno) {
@@ -421,14 +527,18 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
         moved = true;
         if (::unlink(source.c_str()) != 0 && ::unlink(source.c_str()) != 0) {
             m_paths.noteCreated(target);
+            forget(target);
             return true;
         }
     }
-    if (moved) {
-        m_paths.noteRemoved(source);
-        m_paths.noteCreated(target);
+    if (!moved) {
+        forget(target);
+        return fail(errno);
     }
-    return moved || fail(errno);
+    m_paths.noteRemoved(source);
+    m_paths.noteCreated(target);
+    this->moved(source, target);
+    return true;
 }
 
 bool PosixFileSystem::flush(std::span<const std::string> paths) {
@@ -494,6 +604,7 @@ bool PosixFileSystem::removeName(std::string_view path) {
         return false;
     }
     m_paths.noteRemoved(native);
+    forget(native);
     return true;
 }
 
@@ -507,6 +618,7 @@ bool PosixFileSystem::deleteFile(std::string_view path) {
         return fail(errno);
     }
     m_paths.noteRemoved(native);
+    forget(native);
     return true;
 }
 
@@ -517,6 +629,7 @@ bool PosixFileSystem::createTextFile(std::string_view path) {
     }
     // O_EXCL: a file that is there, or appears meanwhile, is never emptied; it may be a running script.
     Fd fd(openRetrying(native, O_WRONLY | O_CREAT | O_EXCL, 0644));
+    forget(native);
     if (!fd.valid()) {
         return false;
     }
@@ -535,6 +648,7 @@ bool PosixFileSystem::appendToFile(std::string_view path, std::string_view bytes
     if (!st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
         return fail(!st ? ENOENT : S_ISDIR(st->st_mode) ? EISDIR : EACCES);
     }
+    forget(native);
     Fd fd(openRetrying(native, O_WRONLY | O_APPEND));
     return (fd.valid() && writeAll(fd.get(), bytes.data(), bytes.size()) && fd.close()) || fail(errno);
 }
@@ -553,11 +667,11 @@ std::optional<bool> PosixFileSystem::sameBytes(std::string_view first, std::stri
                                                const std::function<void(std::span<const char>)>& firstSink) {
     Fd a(openExisting(first, O_RDONLY));
     Fd b(a.valid() ? openExisting(second, O_RDONLY) : -1);
-    struct stat aStat {};
-    struct stat bStat {};
-    // A folder opens for reading too, but has no bytes to compare.
-    if (!b.valid() || ::fstat(a.get(), &aStat) != 0 || ::fstat(b.get(), &bStat) != 0 ||
-        S_ISDIR(aStat.st_mode) || S_ISDIR(bStat.st_mode)) {
+    // The sizes as a run has seen them only spare reading second: first is read to its end all the same, and
+    // second as far as it agrees with first. A folder opens for reading too, but has no bytes to compare.
+    const std::optional<struct stat> aStat = b.valid() ? find(first).status : std::nullopt;
+    const std::optional<struct stat> bStat = aStat ? find(second).status : std::nullopt;
+    if (!bStat || S_ISDIR(aStat->st_mode) || S_ISDIR(bStat->st_mode)) {
         return std::nullopt;
     }
     const auto reader = [](int fd, ReadUntil until) {
@@ -580,7 +694,7 @@ std::optional<bool> PosixFileSystem::sameBytes(std::string_view first, std::stri
         };
     };
     return compareReading(reader(a.get(), ReadUntil::AnyBytes), reader(b.get(), ReadUntil::AllAsked),
-                          aStat.st_size == bStat.st_size, firstSink);
+                          aStat->st_size == bStat->st_size, firstSink);
 }
 
 bool PosixFileSystem::createFolders(std::string_view path) {
@@ -601,6 +715,7 @@ bool PosixFileSystem::createFolders(std::string_view path) {
     }
     std::reverse(missing.begin(), missing.end());
     for (const std::string& level : missing) {
+        forget(level);
         if (::mkdir(level.c_str(), 0777) != 0) {
             if (errno != EEXIST) {
                 return false;
@@ -626,6 +741,7 @@ bool PosixFileSystem::appendDurably(std::string_view path, std::string_view byte
     if (const auto st = statPath(native); st && isReadOnly(*st)) {
         return false;
     }
+    forget(native);
     bool created = false;
     Fd fd(openForAppend(native, created));
     if (!fd.valid()) {
@@ -647,6 +763,7 @@ FileSystem::Privacy PosixFileSystem::makePrivateFolder(std::string_view path) {
     if (native.empty()) {
         return Privacy::Unknown;
     }
+    forget(native);
     if (::mkdir(native.c_str(), 0700) == 0) {
         m_paths.noteCreated(native);
         // A record written below a new folder must not vanish with the folder's name after a power cut.
@@ -688,7 +805,9 @@ FileSystem::Privacy PosixFileSystem::privacy(std::string_view path) {
 }
 
 std::optional<std::string> PosixFileSystem::identity(std::string_view path) {
-    const auto st = find(path).status;
+    // Afresh: a file of the same name made since the last look must give another key.
+    const std::string native = find(path).native;
+    const auto st = native.empty() ? std::nullopt : statPath(native);
     if (!st) {
         return std::nullopt;
     }

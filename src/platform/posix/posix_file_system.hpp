@@ -4,10 +4,12 @@
 #include "platform/posix/ansi_code_page.hpp"
 #include "platform/posix/posix_path_resolver.hpp"
 
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace hotfix::posix {
 
@@ -57,6 +59,8 @@ public:
     Privacy makePrivateFolder(std::string_view path) override;
     Privacy privacy(std::string_view path) override;
     std::optional<std::string> identity(std::string_view path) override;
+    void beginRun() override;
+    void endRun() override;
 
     // Where a Windows-style path lies on this machine.
     std::string nativePath(std::string_view path) { return m_paths.nativePath(path); }
@@ -66,6 +70,19 @@ public:
     std::string lastError() const override { return m_lastError; }
 
 private:
+    // What a look at a path found: the entry itself (lstat) and what it leads to (stat), which differ only
+    // for a symbolic link. Within a run it is remembered; the run relies on the kind, marks, size, device
+    // and inode it holds, never on link counts or times.
+    struct Seen {
+        std::optional<struct stat> entry;
+        std::optional<struct stat> status;
+    };
+    Seen look(const std::string& native);
+    void remember(const std::string& native, const Seen& seen);
+    void forget(const std::string& native);
+    // A file renamed by this object is the same file under its new name.
+    void moved(const std::string& from, const std::string& to);
+
     struct Found {
         std::string native;
         std::optional<struct stat> status;
@@ -82,7 +99,7 @@ private:
               const std::function<void(std::span<const char>)>* sink = nullptr);
     // Creates a file for writing where nothing is under any case of its name, in one step, and says where
     // in native; -1 with errno as open leaves it (EEXIST where something is there).
-    int createNew(std::string_view path, std::string& native);
+    int createNew(std::string_view path, mode_t mode, std::string& native);
     // What a flush makes durable. Where syncfs is no barrier, only Bytes fsyncs each file; its folder always.
     enum class Durable { BytesAndNames, Names };
     bool flush(std::span<const std::string> paths, Durable durable);
@@ -92,6 +109,10 @@ private:
     FlushPolicy m_flushPolicy = FlushPolicy::ByFileSystem;
     std::string m_lastError;
     PosixPathResolver m_paths;
+    // Guarded: a script's exit handler may remove its file from another thread.
+    std::mutex m_seenMutex;
+    int m_runs = 0;
+    std::unordered_map<std::string, Seen> m_seen;
 };
 
 } // namespace hotfix::posix

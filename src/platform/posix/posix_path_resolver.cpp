@@ -197,6 +197,11 @@ std::optional<std::string> PosixPathResolver::lookUpInListedFolder(const std::st
 }
 
 PosixPathResolver::Listing* PosixPathResolver::currentListing(const std::string& folder) {
+    if (m_trusted) {
+        if (const auto it = m_listings.find(folder); it != m_listings.end()) {
+            return &it->second;
+        }
+    }
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         m_listings.erase(folder);
@@ -261,6 +266,25 @@ void PosixPathResolver::updateListing(const std::string& nativePath, Change chan
     change(it->second.names, foldCase(name), name);
     // The folder's new time stamp is taken at the next look rather than with a stat now.
     it->second.changedByUs = true;
+}
+
+void PosixPathResolver::trustListings(bool trusted) {
+    const std::lock_guard lock(m_mutex);
+    m_trusted = trusted;
+    // What was taken on trust is not kept past it: another program may have changed any folder meanwhile.
+    if (!trusted) {
+        m_listings.clear();
+    }
+}
+
+bool PosixPathResolver::knownMissing(const std::string& posixPath) {
+    const auto [folder, name] = splitLast(posixPath);
+    const std::lock_guard lock(m_mutex);
+    if (!m_trusted || name.empty()) {
+        return false;
+    }
+    const auto it = m_listings.find(folderForListing(folder));
+    return it != m_listings.end() && !it->second.names.contains(foldCase(name));
 }
 
 void PosixPathResolver::noteCreated(const std::string& nativePath) {

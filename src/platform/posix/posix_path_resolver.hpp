@@ -25,8 +25,10 @@ std::string toPosixPath(std::string_view windowsStylePath);
 //
 // Folder listings are kept between calls so that creating many files in one folder does not read that
 // folder again for each of them. A listing is read again when the folder's modification time changes;
-// changes this object makes itself are recorded through noteCreated and noteRemoved instead. The listings
-// are guarded, so that a script's exit handler may remove its file from another thread.
+// changes this object makes itself are recorded through noteCreated and noteRemoved instead. While listings
+// are trusted (a run that changes the folders only through this object), a listing once read is taken as it
+// stands, without that look at the folder. The listings are guarded, so that a script's exit handler may
+// remove its file from another thread.
 class PosixPathResolver {
 public:
     explicit PosixPathResolver(WinePrefix prefix = {});
@@ -41,6 +43,11 @@ public:
 
     void noteCreated(const std::string& nativePath);
     void noteRemoved(const std::string& nativePath);
+
+    void trustListings(bool trusted);
+    // Whether a listing held of the path's folder has no entry for its name in any case: true only where
+    // that is known without a look at the disk, which needs trusted listings.
+    bool knownMissing(const std::string& posixPath);
 
     const WinePrefix& prefix() const { return m_prefix; }
 
@@ -73,6 +80,7 @@ private:
     mutable std::array<std::optional<std::optional<std::string>>, 26> m_driveFolders;
     std::mutex m_mutex;
     std::unordered_map<std::string, Listing> m_listings;
+    bool m_trusted = false;
 };
 
 } // namespace hotfix::posix
