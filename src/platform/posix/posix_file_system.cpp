@@ -439,7 +439,6 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to,
         return fail(errno);
     }
     m_paths.noteCreated(target);
-    // The copy carries the source's marks, read-only included, as a Windows copy does.
     const bool content = sink != nullptr
                              ? readPieces(in.get(),
                                           [&](std::span<const char> piece) {
