@@ -7,6 +7,7 @@
 namespace hotfix {
 
 class CodePageCodec;
+class DigestWorker;
 class FileSystem;
 class FilesInUse;
 class MsgBox;
@@ -35,6 +36,8 @@ struct EngineServices {
     // Given, gets one line for each file an install or a restore dealt with: its side, what became of it,
     // its path and, for a failure, the system's reason.
     std::function<void(std::string_view line)> log = {};
+    // Given, the record's digests are taken on its thread while the install goes on; without one, at once.
+    DigestWorker* digests = nullptr;
 };
 
 // How an install or a restore ended.

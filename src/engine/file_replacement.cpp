@@ -1,5 +1,6 @@
 #include "engine/file_replacement.hpp"
 
+#include "engine/digest_worker.hpp"
 #include "engine/install_checks.hpp"
 #include "engine/messages.hpp"
 #include "engine/sha256.hpp"
@@ -58,12 +59,14 @@ bool backUpByCopy(FileSystem& fs, const PlannedFile& planned, std::string& reaso
 }
 
 // Copies to a new file, taking the digest of the bytes as they are copied.
-std::optional<std::string> copyTakingDigest(FileSystem& fs, const std::string& from, const std::string& to) {
-    Sha256 hash;
-    if (!fs.copyFileToNewThrough(from, to, [&hash](std::span<const char> piece) { hash.update(piece); })) {
+std::optional<PendingDigest> copyTakingDigest(const EngineServices& services, const std::string& from,
+                                              const std::string& to) {
+    DigestFeed digest(services.digests);
+    if (!services.fs.copyFileToNewThrough(from, to,
+                                          [&digest](std::span<const char> piece) { digest.update(piece); })) {
         return std::nullopt;
     }
-    return hash.hexDigest();
+    return digest.finish();
 }
 
 // Removes whatever a staged file has put on the disk; the installed file stays as it was.
@@ -82,14 +85,15 @@ void discardStaged(FileSystem& fs, const StagedFile& staged) {
 // The backup is the installed file itself under a second name: no copy of its bytes, and its marks and times
 // stay as they were. Where the file system has no such names, a copy waits beside it. False when neither
 // could be made.
-bool stageBackup(FileSystem& fs, StagedFile& staged, std::string& reason) {
+bool stageBackup(const EngineServices& services, StagedFile& staged, std::string& reason) {
+    FileSystem& fs = services.fs;
     const PlannedFile& planned = staged.plan;
     switch (fs.linkFile(planned.file.destination, planned.backup)) {
     case FileSystem::LinkResult::Linked:
         return true;
     case FileSystem::LinkResult::Unsupported:
         staged.backupCopied = true;
-        staged.originalSha256 = copyTakingDigest(fs, planned.file.destination, planned.backupTemporary);
+        staged.originalSha256 = copyTakingDigest(services, planned.file.destination, planned.backupTemporary);
         if (staged.originalSha256) {
             return true;
         }
@@ -139,11 +143,11 @@ PlannedFile planListedFile(const ListedFile& file, InstallerWindow& window, cons
     // The installed file is read once, for the comparison and the record's digest together; the package's
     // only as far as the two agree.
     if (window.unattended() && lookAtSource().first && !lookAtSource().second) {
-        Sha256 hash;
+        DigestFeed digest(services.digests);
         const std::optional<bool> same = fs.sameBytes(
-            file.destination, file.source, [&hash](std::span<const char> piece) { hash.update(piece); });
+            file.destination, file.source, [&digest](std::span<const char> piece) { digest.update(piece); });
         if (same) {
-            plan.installedSha256 = hash.hexDigest();
+            plan.installedSha256 = digest.finish();
         }
         if (same == true) {
             plan.action = PlannedAction::AlreadyInPlace;
@@ -229,7 +233,7 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
     case PlannedAction::PassOverPackageFileMissing:
         // The new file's name is taken without replacing anything: should the look have wrongly said "not
         // installed", the installed file has no backup yet.
-        staged.newSha256 = copyTakingDigest(fs, file.source, planned.temporary);
+        staged.newSha256 = copyTakingDigest(m_services, file.source, planned.temporary);
         if (staged.newSha256) {
             return staged;
         }
@@ -249,11 +253,11 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
         boxes.show(messages::fileNotAvailable(file.name, m_services.programFolder, file.side, file.folder));
         return FileOutcome::SourceMissing;
     case PlannedAction::Replace:
-        if (!stageBackup(fs, staged, m_reason)) {
+        if (!stageBackup(m_services, staged, m_reason)) {
             boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
             return FileOutcome::Failed;
         }
-        staged.newSha256 = copyTakingDigest(fs, file.source, planned.temporary);
+        staged.newSha256 = copyTakingDigest(m_services, file.source, planned.temporary);
         if (!staged.newSha256) {
             m_reason = fs.lastError();
             discardStaged(fs, staged);

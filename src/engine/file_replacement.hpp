@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/digest_worker.hpp"
 #include "engine/engine_services.hpp"
 #include "engine/installer_window.hpp"
 #include "engine/listed_file.hpp"
@@ -48,7 +49,7 @@ struct PlannedFile {
     std::string backupTemporary;
     FileAttributes originalMarks;
     // The installed file's digest where the decision had to read it (unattended), so that it is read once.
-    std::optional<std::string> installedSha256;
+    std::optional<PendingDigest> installedSha256;
 };
 
 // Decides what the install does with the listed file, from the disk as it stands and the suffix the checks
@@ -65,8 +66,8 @@ struct StagedFile {
     bool backupCopied = false;
     // The digests of the bytes written while staging: the new content, and the original where its backup
     // was copied. Taken as the bytes went by, so that nothing is read again for the record.
-    std::optional<std::string> newSha256;
-    std::optional<std::string> originalSha256;
+    std::optional<PendingDigest> newSha256;
+    std::optional<PendingDigest> originalSha256;
 };
 
 // What must be on the disk before a batch changes anything: the record's entries, through which a run cut

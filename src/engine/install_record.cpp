@@ -265,16 +265,20 @@ bool InstallRecord::beforeReplacing(std::span<const StagedFile> staged) {
     for (const StagedFile& each : staged) {
         const PlannedFile& planned = each.plan;
         const bool added = planned.action != PlannedAction::Replace;
-        // Digests taken on the way are not taken again: each byte is read once.
+        // Digests taken on the way are not taken again: each byte is read once. They may still be being
+        // taken.
+        const auto valueOf = [](const std::optional<PendingDigest>& digest) {
+            return digest ? std::optional<std::string>(digest->value()) : std::nullopt;
+        };
         std::optional<std::string> original =
-            each.originalSha256 ? each.originalSha256 : planned.installedSha256;
+            valueOf(each.originalSha256 ? each.originalSha256 : planned.installedSha256);
         if (added) {
             original = "";
         } else if (!original) {
             original = fileSha256(fs, planned.file.destination);
         }
         const std::optional<std::string> fresh =
-            each.newSha256 ? each.newSha256 : fileSha256(fs, planned.temporary);
+            each.newSha256 ? valueOf(each.newSha256) : fileSha256(fs, planned.temporary);
         if (!original || !fresh) {
             m_services->msgBox.show(messages::couldNotWriteRecord(m_path));
             return false;

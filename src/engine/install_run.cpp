@@ -1,5 +1,6 @@
 #include "engine/install_run.hpp"
 
+#include "engine/digest_worker.hpp"
 #include "engine/file_lists.hpp"
 #include "engine/file_replacement.hpp"
 #include "engine/install_checks.hpp"
@@ -234,14 +235,9 @@ bool hotFixInPlace(InstallerWindow& window, const EngineServices& services) {
     return anyInPlace;
 }
 
-RunResult runInstall(InstallerWindow& window, const EngineServices& services) {
-    const RunLockHold lock(services.runLock);
-    if (!lock.held()) {
-        services.msgBox.show(messages::anotherRunInProgress());
-        return RunResult::AnotherRunInProgress;
-    }
-    // What the checks have seen of each file, the plan and the replacement need not look at again.
-    const FileSystemRun looks(services.fs);
+namespace {
+
+RunResult installWith(InstallerWindow& window, const EngineServices& services) {
     RunState run;
     run.silentSwitch = window.showAfterRegTicked() ? "" : "/s ";
     ValidateInstall(window, services);
@@ -262,6 +258,23 @@ RunResult runInstall(InstallerWindow& window, const EngineServices& services) {
         services.filesInUse->restartClosed();
     }
     return result;
+}
+
+} // namespace
+
+RunResult runInstall(InstallerWindow& window, const EngineServices& services) {
+    const RunLockHold lock(services.runLock);
+    if (!lock.held()) {
+        services.msgBox.show(messages::anotherRunInProgress());
+        return RunResult::AnotherRunInProgress;
+    }
+    // What the checks have seen of each file, the plan and the replacement need not look at again.
+    const FileSystemRun looks(services.fs);
+    // The record's digests are taken on a second thread while this one copies.
+    DigestWorker digestWorker;
+    EngineServices withDigests = services;
+    withDigests.digests = &digestWorker;
+    return installWith(window, withDigests);
 }
 
 } // namespace hotfix

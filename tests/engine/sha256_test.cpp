@@ -1,10 +1,13 @@
+#include "engine/digest_worker.hpp"
 #include "engine/sha256.hpp"
 #include "platform/platform_services.hpp"
 #include "support/fault_injecting_file_system.hpp"
 #include "support/temp_dir.hpp"
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +89,50 @@ TEST(FileSha256, hashesAWholeFileOrNothing) {
     test::FaultInjectingFileSystem failing(*files);
     failing.inject(test::FaultInjectingFileSystem::Fault::OneOperation, 1);
     EXPECT_EQ(fileSha256(failing, path), std::nullopt);
+}
+
+} // namespace
+} // namespace hotfix
+
+namespace hotfix {
+namespace {
+
+// A run feeds the worker digest after digest, one abandoned now and then (a comparison that could not read
+// its file), some larger than all it lets wait at once: each digest must be the one taken at once, and the
+// worker must take every one started before it ends.
+TEST(DigestWorker, givesEachDigestAsIfTakenAtOnceWhateverIsFedAroundIt) {
+    const std::string large(20u << 20, 'x');
+    const std::string vector(1'000'000, 'a');
+    std::vector<PendingDigest> digests;
+    std::optional<PendingDigest> lastOne;
+    {
+        DigestWorker worker;
+        for (int round = 0; round < 3; ++round) {
+            DigestFeed abandoned(&worker);
+            abandoned.update(large);
+            DigestFeed million(&worker);
+            for (std::size_t at = 0; at < vector.size(); at += 4096) {
+                million.update(std::string_view(vector).substr(at, 4096));
+            }
+            digests.push_back(million.finish());
+            DigestFeed whole(&worker);
+            whole.update(large);
+            digests.push_back(whole.finish());
+            digests.push_back(DigestFeed(&worker).finish());
+        }
+        DigestFeed last(&worker);
+        last.update(std::string_view("abc"));
+        lastOne = last.finish();
+    }
+    EXPECT_EQ(lastOne->value(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    DigestFeed atOnce(nullptr);
+    atOnce.update(large);
+    const std::string largeDigest = atOnce.finish().value();
+    for (std::size_t i = 0; i < digests.size(); i += 3) {
+        EXPECT_EQ(digests[i].value(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+        EXPECT_EQ(digests[i + 1].value(), largeDigest);
+        EXPECT_EQ(digests[i + 2].value(), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    }
 }
 
 } // namespace
