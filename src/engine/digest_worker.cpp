@@ -9,14 +9,10 @@ namespace {
 
 // Enough to keep the thread busy across a file boundary, little enough to be no burden.
 constexpr std::size_t kMaxWaitingBytes = std::size_t{16} << 20;
+// A digest of no more than this is taken at once: handing it over would cost more than hashing it.
+constexpr std::size_t kAtOnceBytes = std::size_t{64} << 10;
 
 } // namespace
-
-PendingDigest::PendingDigest(std::string ready) {
-    std::promise<std::string> done;
-    done.set_value(std::move(ready));
-    m_value = done.get_future().share();
-}
 
 DigestWorker::DigestWorker()
     : m_thread([this] { work(); }) {}
@@ -33,9 +29,8 @@ DigestWorker::~DigestWorker() {
 void DigestWorker::hand(Piece piece) {
     std::unique_lock lock(m_mutex);
     // A piece larger than the limit still goes once nothing else waits.
-    m_changed.wait(lock, [&] {
-        return m_waiting.empty() || m_waitingBytes + piece.bytes.size() <= kMaxWaitingBytes;
-    });
+    m_changed.wait(
+        lock, [&] { return m_waiting.empty() || m_waitingBytes + piece.bytes.size() <= kMaxWaitingBytes; });
     m_waitingBytes += piece.bytes.size();
     m_waiting.push_back(std::move(piece));
     lock.unlock();
@@ -75,17 +70,20 @@ DigestFeed::DigestFeed(DigestWorker* worker)
     , m_job(std::make_shared<DigestWorker::Job>()) {}
 
 void DigestFeed::update(std::span<const char> bytes) {
-    if (m_worker == nullptr) {
+    // Once handed over, every later piece follows, so that the pieces stay in order.
+    if (m_worker == nullptr || (!m_handedOver && m_atOnce + bytes.size() <= kAtOnceBytes)) {
+        m_atOnce += bytes.size();
         m_job->hash.update(bytes);
         return;
     }
+    m_handedOver = true;
     if (!bytes.empty()) {
         m_worker->hand({m_job, std::vector<char>(bytes.begin(), bytes.end()), false});
     }
 }
 
 PendingDigest DigestFeed::finish() {
-    if (m_worker == nullptr) {
+    if (!m_handedOver) {
         return PendingDigest(m_job->hash.hexDigest());
     }
     PendingDigest pending(m_job->done.get_future().share());

@@ -18,15 +18,18 @@ namespace hotfix {
 // A digest whose bytes are all handed over, which may still be being taken on another thread.
 class PendingDigest {
 public:
-    explicit PendingDigest(std::string ready);
+    // One taken already has no future: making a ready one wakes every thread there is, a system call.
+    explicit PendingDigest(std::string ready)
+        : m_ready(std::move(ready)) {}
     explicit PendingDigest(std::shared_future<std::string> coming)
-        : m_value(std::move(coming)) {}
+        : m_coming(std::move(coming)) {}
 
     // Waits for the digest; throws what taking it threw (only a failed allocation can).
-    const std::string& value() const { return m_value.get(); }
+    const std::string& value() const { return m_coming.valid() ? m_coming.get() : m_ready; }
 
 private:
-    std::shared_future<std::string> m_value;
+    std::string m_ready;
+    std::shared_future<std::string> m_coming;
 };
 
 // Takes SHA-256 digests on a thread of its own, one after another in the order their bytes came, so that
@@ -63,7 +66,8 @@ private:
     std::thread m_thread;
 };
 
-// The bytes of one digest, in order: to a worker, or hashed at once on this thread where there is none.
+// The bytes of one digest, in order: to a worker, or hashed at once on this thread where there is none or
+// the digest is small.
 class DigestFeed {
 public:
     explicit DigestFeed(DigestWorker* worker);
@@ -75,6 +79,8 @@ public:
 private:
     DigestWorker* m_worker;
     std::shared_ptr<DigestWorker::Job> m_job;
+    std::size_t m_atOnce = 0;
+    bool m_handedOver = false;
 };
 
 } // namespace hotfix
