@@ -264,6 +264,7 @@ void PosixFileSystem::endRun() {
     const std::lock_guard lock(m_seenMutex);
     if (--m_runs == 0) {
         m_seen.clear();
+        m_symbolicLinksSeen = false;
         m_paths.trustListings(false);
     }
 }
@@ -299,6 +300,7 @@ void PosixFileSystem::remember(const std::string& native, const Seen& seen) {
     const std::lock_guard lock(m_seenMutex);
     if (m_runs > 0) {
         m_seen.insert_or_assign(native, seen);
+        m_symbolicLinksSeen = m_symbolicLinksSeen || S_ISLNK(seen.entry->st_mode);
     }
 }
 
@@ -309,8 +311,13 @@ void PosixFileSystem::forget(const std::string& native) {
         return;
     }
     // Marks and size belong to the file, not the name: every name of it seen in the run is past, a link
-    // that leads to it included.
+    // that leads to it included. Most files have one name, and a run that deletes thousands must not look
+    // through all it has seen for each of them.
     const Seen gone = it->second;
+    if (!m_symbolicLinksSeen && gone.entry->st_nlink <= 1) {
+        m_seen.erase(it);
+        return;
+    }
     const auto sameFile = [](const std::optional<struct stat>& a, const std::optional<struct stat>& b) {
         return a && b && a->st_dev == b->st_dev && a->st_ino == b->st_ino;
     };
@@ -496,7 +503,13 @@ FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std:
     const std::string target = find(newName).native;
     if (::link(source.c_str(), target.c_str()) == 0) {
         m_paths.noteCreated(target);
-        // One file under two names: what was seen of it holds for both.
+        // One file under two names: what was seen of it holds for both, and a change through either name
+        // must reach the other.
+        ++itself.entry->st_nlink;
+        if (itself.status) {
+            itself.status = itself.entry;
+        }
+        remember(source, itself);
         remember(target, itself);
         return LinkResult::Linked;
     }

@@ -113,6 +113,7 @@ private:
     std::mutex m_seenMutex;
     int m_runs = 0;
     std::unordered_map<std::string, Seen> m_seen;
+    bool m_symbolicLinksSeen = false;
 };
 
 } // namespace hotfix::posix
