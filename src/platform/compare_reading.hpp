@@ -34,12 +34,12 @@ std::optional<bool> compareReading(ReadFirst readFirst, ReadSecond readSecond, b
             return std::nullopt;
         }
         if (*got == 0) {
-            // Sizes taken before the files were opened may be old: the same bytes end both files together.
-            if (agree) {
-                const std::optional<std::size_t> beyond = readSecond(other.data(), 1);
-                return beyond ? std::optional<bool>(*beyond == 0) : std::nullopt;
+            if (!agree) {
+                return false;
             }
-            return agree;
+            // Sizes taken before the files were opened may be old: the same bytes end both files together.
+            const std::optional<std::size_t> beyond = readSecond(other.data(), 1);
+            return beyond ? std::optional<bool>(*beyond == 0) : std::nullopt;
         }
         sink(std::span<const char>(piece.data(), *got));
         if (agree) {

@@ -281,9 +281,7 @@ PosixFileSystem::Seen PosixFileSystem::look(const std::string& native) {
     if (::lstat(native.c_str(), &st) == 0) {
         seen.entry = st;
         // Through a symbolic link, what it leads to; a broken one leads nowhere.
-        if (S_ISLNK(st.st_mode) && ::stat(native.c_str(), &st) != 0) {
-            seen.status.reset();
-        } else {
+        if (!S_ISLNK(st.st_mode) || ::stat(native.c_str(), &st) == 0) {
             seen.status = st;
         }
     }
@@ -318,13 +316,13 @@ void PosixFileSystem::forget(const std::string& native) {
         m_seen.erase(it);
         return;
     }
-    const auto sameFile = [](const std::optional<struct stat>& a, const std::optional<struct stat>& b) {
+    const auto oneFile = [](const std::optional<struct stat>& a, const std::optional<struct stat>& b) {
         return a && b && a->st_dev == b->st_dev && a->st_ino == b->st_ino;
     };
     std::erase_if(m_seen, [&](const auto& entry) {
         const Seen& seen = entry.second;
-        return sameFile(seen.entry, gone.entry) || sameFile(seen.status, gone.entry) ||
-               sameFile(seen.status, gone.status);
+        return oneFile(seen.entry, gone.entry) || oneFile(seen.status, gone.entry) ||
+               oneFile(seen.status, gone.status);
     });
 }
 
@@ -459,7 +457,6 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to,
     struct stat made {};
     const bool marked = content && ::fstat(out.get(), &made) == 0 &&
                         ((made.st_mode & kPermissionBits) == marks || ::fchmod(out.get(), marks) == 0);
-    made.st_mode = (made.st_mode & ~kPermissionBits) | marks;
     // A large copy starts on its way to the disk now, while the run goes on, so that the flush before the
     // files are put in place finds less to wait for. Only that flush makes it durable.
     if (marked && made.st_size >= kEarlyWriteBack) {
@@ -474,6 +471,7 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to,
         forget(target);
         return false;
     }
+    made.st_mode = (made.st_mode & ~kPermissionBits) | marks;
     remember(target, {made, made});
     return true;
 }
@@ -506,14 +504,11 @@ FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std:
         // One file under two names: what was seen of it holds for both, and a change through either name
         // must reach the other.
         ++itself.entry->st_nlink;
-        if (itself.status) {
-            itself.status = itself.entry;
-        }
+        itself.status = itself.entry;
         remember(source, itself);
         remember(target, itself);
         return LinkResult::Linked;
     }
-    forget(target);
     // FAT and some network file systems have no hard links; a file at its link limit takes no more.
     fail(errno);
     switch (errno) {
@@ -552,7 +547,6 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
         }
     }
     if (!moved) {
-        forget(target);
         return fail(errno);
     }
     m_paths.noteRemoved(source);
