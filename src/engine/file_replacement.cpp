@@ -62,8 +62,7 @@ bool backUpByCopy(FileSystem& fs, const PlannedFile& planned, std::string& reaso
 std::optional<PendingDigest> copyTakingDigest(const EngineServices& services, const std::string& from,
                                               const std::string& to) {
     DigestFeed digest(services.digests);
-    if (!services.fs.copyFileToNewThrough(from, to,
-                                          [&digest](std::span<const char> piece) { digest.update(piece); })) {
+    if (!services.fs.copyFileToNewThrough(from, to, digest)) {
         return std::nullopt;
     }
     return digest.finish();
@@ -144,8 +143,7 @@ PlannedFile planListedFile(const ListedFile& file, InstallerWindow& window, cons
     // only as far as the two agree.
     if (window.unattended() && lookAtSource().first && !lookAtSource().second) {
         DigestFeed digest(services.digests);
-        const std::optional<bool> same = fs.sameBytes(
-            file.destination, file.source, [&digest](std::span<const char> piece) { digest.update(piece); });
+        const std::optional<bool> same = fs.sameBytes(file.destination, file.source, digest);
         if (same) {
             plan.installedSha256 = digest.finish();
         }

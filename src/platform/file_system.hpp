@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/byte_sink.hpp"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -39,9 +41,9 @@ public:
     virtual bool copyFileToNew(std::string_view from, std::string_view to) = 0;
     // copyFileToNew that hands every byte it copies to sink as well, once and in order, so that a digest of
     // the copy costs no second read. False as copyFileToNew (sink may have had part of the bytes then).
-    virtual bool copyFileToNewThrough(std::string_view from, std::string_view to,
-                                      const std::function<void(std::span<const char>)>& sink) {
-        return copyFileToNew(from, to) && readFile(to, sink);
+    virtual bool copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) {
+        return copyFileToNew(from, to) &&
+               readFile(to, [&sink](std::span<const char> piece) { sink.take(piece); });
     }
 
     // Gives the file at existing a second name (a hard link), never replacing anything at newName.
@@ -84,10 +86,10 @@ public:
     // Nothing when either cannot be opened or read (firstSink may have had part of first then). This
     // fallback holds first's bytes to compare them; the backends read both files side by side.
     virtual std::optional<bool> sameBytes(std::string_view first, std::string_view second,
-                                          const std::function<void(std::span<const char>)>& firstSink) {
+                                          ByteSink& firstSink) {
         std::string held;
         if (!readFile(first, [&](std::span<const char> piece) {
-                firstSink(piece);
+                firstSink.take(piece);
                 held.append(piece.data(), piece.size());
             })) {
             return std::nullopt;

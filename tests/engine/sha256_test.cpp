@@ -4,7 +4,9 @@
 #include "support/fault_injecting_file_system.hpp"
 #include "support/temp_dir.hpp"
 
+#include <algorithm>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,35 +100,52 @@ namespace hotfix {
 namespace {
 
 // A run feeds the worker digest after digest, one abandoned now and then (a comparison that could not read
-// its file), some larger than all it lets wait at once: each digest must be the one taken at once, and the
-// worker must take every one started before it ends.
+// its file), some larger than all it lets wait at once, some read into the buffers it lends and some not:
+// each digest must be the one taken at once, and the worker must take every one started before it ends.
 TEST(DigestWorker, givesEachDigestAsIfTakenAtOnceWhateverIsFedAroundIt) {
     const std::string large(20u << 20, 'x');
     const std::string vector(1'000'000, 'a');
+    // As a backend reads: into the lent buffer, asked for again before the piece is taken now and then.
+    const auto readInto = [](DigestFeed& feed, std::string_view bytes, std::size_t step) {
+        for (std::size_t at = 0; at < bytes.size(); at += step) {
+            const std::string_view piece = bytes.substr(at, step);
+            std::span<char> buffer = feed.lend();
+            if (at % (3 * step) == 0) {
+                buffer = feed.lend();
+            }
+            ASSERT_GE(buffer.size(), piece.size());
+            std::copy(piece.begin(), piece.end(), buffer.begin());
+            feed.take(buffer.first(piece.size()));
+        }
+    };
     std::vector<PendingDigest> digests;
     std::optional<PendingDigest> lastOne;
     {
         DigestWorker worker;
         for (int round = 0; round < 3; ++round) {
             DigestFeed abandoned(&worker);
-            abandoned.update(large);
+            abandoned.take(large);
+            abandoned.lend();
             DigestFeed million(&worker);
-            for (std::size_t at = 0; at < vector.size(); at += 4096) {
-                million.update(std::string_view(vector).substr(at, 4096));
-            }
+            readInto(million, vector, round == 0 ? 4096 : 100'000);
             digests.push_back(million.finish());
             DigestFeed whole(&worker);
-            whole.update(large);
+            if (round == 1) {
+                readInto(whole, large, DigestWorker::kBufferBytes);
+            } else {
+                whole.take(large);
+            }
             digests.push_back(whole.finish());
             digests.push_back(DigestFeed(&worker).finish());
         }
         DigestFeed last(&worker);
-        last.update(std::string_view("abc"));
+        last.take(std::string_view("abc"));
         lastOne = last.finish();
     }
     EXPECT_EQ(lastOne->value(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     DigestFeed atOnce(nullptr);
-    atOnce.update(large);
+    EXPECT_TRUE(atOnce.lend().empty());
+    atOnce.take(large);
     const std::string largeDigest = atOnce.finish().value();
     for (std::size_t i = 0; i < digests.size(); i += 3) {
         EXPECT_EQ(digests[i].value(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");

@@ -1,6 +1,7 @@
 #include "platform/platform_services.hpp"
 #include "platform/temporary_name.hpp"
 #include "support/forwarding_file_system.hpp"
+#include "support/lending_sink.hpp"
 #include "support/temp_dir.hpp"
 
 #include <filesystem>
@@ -31,6 +32,8 @@ protected:
 
     test::TempDir dir;
     std::unique_ptr<FileSystem> files = makeFileSystem();
+    PieceSink ignored{[](std::span<const char>) {
+    }};
 };
 
 TEST_F(ReplacementSteps, backupNameIsTheInstalledFileUntilANewFileTakesItsPlace) {
@@ -84,8 +87,8 @@ TEST_F(ReplacementSteps, moveToANewNameNeverReplacesAndAMoveOverNeverTakesAFolde
 }
 
 // The look an unattended install takes at an installed file: is it the package's already? Its bytes are the
-// record's digest too, so every one of them must reach the sink, whatever the answer; the backend and the
-// fallback the test file systems use must agree.
+// record's digest too, so every one of them must reach the sink, whatever the answer, read into its buffers
+// or not; the backend and the fallback the test file systems use must agree.
 TEST_F(ReplacementSteps, sameBytesHandsOverTheWholeFirstFileAndComparesItWithTheSecond) {
     // Over a piece of the backends' reads, so that the comparison goes on across pieces.
     const std::string big(300 * 1024 + 7, 'x');
@@ -98,27 +101,29 @@ TEST_F(ReplacementSteps, sameBytesHandsOverTheWholeFirstFileAndComparesItWithThe
     dir.write("empty.dll", "");
     dir.write("empty2.dll", "");
     test::ForwardingFileSystem fallback(*files);
-    for (FileSystem* each : {files.get(), static_cast<FileSystem*>(&fallback)}) {
-        const auto compare = [&](std::string_view first, std::string_view second) {
-            std::string handed;
-            const auto same = each->sameBytes(at(first), at(second), [&](std::span<const char> piece) {
-                handed.append(piece.data(), piece.size());
-            });
-            if (same) {
-                EXPECT_EQ(handed, dir.read(first)) << first << " against " << second;
-            }
-            return same;
-        };
-        EXPECT_EQ(compare("big.dll", "same.dll"), true);
-        EXPECT_EQ(compare("big.dll", "last.dll"), false);
-        EXPECT_EQ(compare("big.dll", "shorter.dll"), false);
-        EXPECT_EQ(compare("shorter.dll", "big.dll"), false);
-        EXPECT_EQ(compare("empty.dll", "empty2.dll"), true);
-        EXPECT_EQ(compare("empty.dll", "big.dll"), false);
-        // Nothing is known where either file cannot be read.
-        EXPECT_EQ(compare("missing.dll", "big.dll"), std::nullopt);
-        EXPECT_EQ(compare("big.dll", "missing.dll"), std::nullopt);
-        EXPECT_EQ(compare("big.dll", ""), std::nullopt);
+    // No buffer, buffers smaller than a backend's pieces, and larger ones.
+    for (const std::size_t lends : {std::size_t{0}, std::size_t{1000}, std::size_t{1} << 20}) {
+        for (FileSystem* each : {files.get(), static_cast<FileSystem*>(&fallback)}) {
+            const auto compare = [&](std::string_view first, std::string_view second) {
+                test::LendingSink sink(lends);
+                const auto same = each->sameBytes(at(first), at(second), sink);
+                if (same) {
+                    EXPECT_EQ(sink.bytes, dir.read(first))
+                        << first << " against " << second << ", lent " << lends;
+                }
+                return same;
+            };
+            EXPECT_EQ(compare("big.dll", "same.dll"), true);
+            EXPECT_EQ(compare("big.dll", "last.dll"), false);
+            EXPECT_EQ(compare("big.dll", "shorter.dll"), false);
+            EXPECT_EQ(compare("shorter.dll", "big.dll"), false);
+            EXPECT_EQ(compare("empty.dll", "empty2.dll"), true);
+            EXPECT_EQ(compare("empty.dll", "big.dll"), false);
+            // Nothing is known where either file cannot be read.
+            EXPECT_EQ(compare("missing.dll", "big.dll"), std::nullopt);
+            EXPECT_EQ(compare("big.dll", "missing.dll"), std::nullopt);
+            EXPECT_EQ(compare("big.dll", ""), std::nullopt);
+        }
     }
 }
 
@@ -150,13 +155,13 @@ TEST_F(ReplacementSteps, aRunSeesItsOwnChangesAtOnceOnEveryNameOfAFile) {
     ASSERT_TRUE(files->moveFile(temporary, at("a.dll"), Overwrite::Existing));
     EXPECT_FALSE(files->fileExists(temporary));
     EXPECT_FALSE(files->sameFile(at("a.dll"), at("a.dll_backup")));
-    EXPECT_EQ(files->sameBytes(at("a.dll"), at("package.dll"), [](std::span<const char>) {}), true);
+    EXPECT_EQ(files->sameBytes(at("a.dll"), at("package.dll"), ignored), true);
     // Windows lifts the mark of the file it replaces, which the backup shares; an install puts it back.
     ASSERT_TRUE(files->setAttributes(at("a.dll_backup"), *readOnly));
     EXPECT_EQ(files->attributes(at("a.dll_backup")), readOnly);
 
     ASSERT_TRUE(files->appendToFile(at("package.dll"), " and more"));
-    EXPECT_EQ(files->sameBytes(at("a.dll"), at("package.dll"), [](std::span<const char>) {}), false);
+    EXPECT_EQ(files->sameBytes(at("a.dll"), at("package.dll"), ignored), false);
     ASSERT_TRUE(files->clearAttributes(at("a.dll_backup")) && files->deleteFile(at("a.dll_backup")));
     EXPECT_FALSE(files->fileExists(at("a.dll_backup")));
     ASSERT_TRUE(files->deleteFile(at("a.dll")));
@@ -181,7 +186,7 @@ TEST_F(ReplacementSteps, aRunMeetsWhatAnotherProgramChangedMeanwhile) {
 
         // A file that grew meanwhile is not the same, whatever size was seen before.
         test::writeFile(dir.path() / "same.dll", "installed, and more");
-        EXPECT_EQ(files->sameBytes(at("a.dll"), at("same.dll"), [](std::span<const char>) {}), false);
+        EXPECT_EQ(files->sameBytes(at("a.dll"), at("same.dll"), ignored), false);
 
         // A file that went is met by the copy, and looked at afresh after it.
         fs::remove(dir.path() / "package.dll");

@@ -95,9 +95,15 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 }
 
 // Reads to the end of the file, handing each piece over; false when a read fails or a piece is refused.
-bool readPieces(int fd, const std::function<bool(std::span<const char>)>& piece) {
-    std::vector<char> buffer(std::size_t{256} * 1024);
+// The pieces are read into the buffers lender lends, where it lends any.
+bool readPieces(int fd, const std::function<bool(std::span<const char>)>& piece, ByteSink* lender = nullptr) {
+    std::vector<char> own;
     for (;;) {
+        std::span<char> buffer = lender != nullptr ? lender->lend() : std::span<char>();
+        if (buffer.empty()) {
+            own.resize(std::size_t{256} * 1024);
+            buffer = own;
+        }
         const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got == 0) {
             return true;
@@ -401,8 +407,7 @@ bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) 
     return copy(from, to);
 }
 
-bool PosixFileSystem::copyFileToNewThrough(std::string_view from, std::string_view to,
-                                           const std::function<void(std::span<const char>)>& sink) {
+bool PosixFileSystem::copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) {
     return copy(from, to, &sink);
 }
 
@@ -427,8 +432,7 @@ int PosixFileSystem::createNew(std::string_view path, mode_t mode, std::string& 
     return openRetrying(native, O_WRONLY | O_CREAT | O_EXCL, mode);
 }
 
-bool PosixFileSystem::copy(std::string_view from, std::string_view to,
-                           const std::function<void(std::span<const char>)>* sink) {
+bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink* sink) {
     Fd in(openExisting(from, O_RDONLY));
     if (!in.valid()) {
         return fail(errno);
@@ -447,13 +451,18 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to,
         return fail(errno);
     }
     m_paths.noteCreated(target);
-    const bool content = sink != nullptr
-                             ? readPieces(in.get(),
-                                          [&](std::span<const char> piece) {
-                                              (*sink)(piece);
-                                              return writeAll(out.get(), piece.data(), piece.size());
-                                          })
-                             : copyContent(in.get(), out.get());
+    // Each piece is written before sink has it: a lent buffer is the sink's again once handed over.
+    const bool content = sink != nullptr ? readPieces(
+                                               in.get(),
+                                               [&](std::span<const char> piece) {
+                                                   if (!writeAll(out.get(), piece.data(), piece.size())) {
+                                                       return false;
+                                                   }
+                                                   sink->take(piece);
+                                                   return true;
+                                               },
+                                               sink)
+                                         : copyContent(in.get(), out.get());
     struct stat made {};
     const bool marked = content && ::fstat(out.get(), &made) == 0 &&
                         ((made.st_mode & kPermissionBits) == marks || ::fchmod(out.get(), marks) == 0);
@@ -678,7 +687,7 @@ bool PosixFileSystem::readFile(std::string_view path,
 }
 
 std::optional<bool> PosixFileSystem::sameBytes(std::string_view first, std::string_view second,
-                                               const std::function<void(std::span<const char>)>& firstSink) {
+                                               ByteSink& firstSink) {
     Fd a(openExisting(first, O_RDONLY));
     Fd b(a.valid() ? openExisting(second, O_RDONLY) : -1);
     // The sizes as a run has seen them only spare reading second: first is read to its end all the same, and

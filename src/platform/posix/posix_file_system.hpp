@@ -41,8 +41,7 @@ public:
     bool setAttributes(std::string_view path, FileAttributes attributes) override;
     bool clearAttributes(std::string_view path) override;
     bool copyFileToNew(std::string_view from, std::string_view to) override;
-    bool copyFileToNewThrough(std::string_view from, std::string_view to,
-                              const std::function<void(std::span<const char>)>& sink) override;
+    bool copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) override;
     LinkResult linkFile(std::string_view existing, std::string_view newName) override;
     bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
     bool flush(std::span<const std::string> paths) override;
@@ -53,7 +52,7 @@ public:
     bool appendToFile(std::string_view path, std::string_view bytes) override;
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
     std::optional<bool> sameBytes(std::string_view first, std::string_view second,
-                                  const std::function<void(std::span<const char>)>& firstSink) override;
+                                  ByteSink& firstSink) override;
     bool createFolders(std::string_view path) override;
     bool appendDurably(std::string_view path, std::string_view bytes) override;
     Privacy makePrivateFolder(std::string_view path) override;
@@ -94,9 +93,9 @@ private:
     // spelled; -1 with errno as open leaves it.
     int openExisting(std::string_view path, int flags);
     // Copies into a new file at to, where nothing may be, removing it again when the copy breaks off. With a
-    // sink, the bytes pass through it on their way: read once, handed over, written.
-    bool copy(std::string_view from, std::string_view to,
-              const std::function<void(std::span<const char>)>* sink = nullptr);
+    // sink, the bytes pass through it on their way: read once (into the buffers it lends), written, handed
+    // over.
+    bool copy(std::string_view from, std::string_view to, ByteSink* sink = nullptr);
     // Creates a file for writing where nothing is under any case of its name, in one step, and says where
     // in native; -1 with errno as open leaves it (EEXIST where something is there).
     int createNew(std::string_view path, mode_t mode, std::string& native);

@@ -686,7 +686,7 @@ bool Win32FileSystem::readFile(std::string_view path,
 }
 
 std::optional<bool> Win32FileSystem::sameBytes(std::string_view first, std::string_view second,
-                                               const std::function<void(std::span<const char>)>& firstSink) {
+                                               ByteSink& firstSink) {
     const auto open = [this](std::string_view path) {
         const auto native = m_paths.toNative(path);
         return Handle(native ? ::CreateFileW(native->c_str(), GENERIC_READ,

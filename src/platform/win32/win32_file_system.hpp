@@ -35,7 +35,7 @@ public:
     bool appendToFile(std::string_view path, std::string_view bytes) override;
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
     std::optional<bool> sameBytes(std::string_view first, std::string_view second,
-                                  const std::function<void(std::span<const char>)>& firstSink) override;
+                                  ByteSink& firstSink) override;
     bool createFolders(std::string_view path) override;
     bool appendDurably(std::string_view path, std::string_view bytes) override;
     Privacy makePrivateFolder(std::string_view path) override;

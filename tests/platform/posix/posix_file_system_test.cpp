@@ -4,6 +4,7 @@
 #include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/scoped_environment.hpp"
 #include "platform/temporary_name.hpp"
+#include "support/lending_sink.hpp"
 #include "support/temp_dir.hpp"
 
 #include <fcntl.h>
@@ -262,20 +263,23 @@ TEST_F(PrefixFileSystemTest, aCopyHandsEveryByteOverOnceAndAReadFindsANameInAnyC
         big[i] = static_cast<char>(i * 31 % 251);
     }
     dir.write("package/BIG.DLL", big);
+    // Read into buffers the sink lends, each piece written before the sink has it back.
+    test::LendingSink lending(1000);
+    ASSERT_TRUE(files.copyFileToNewThrough(dir.str() + "\\package\\big.dll",
+                                           "C:\\program files\\VANTREL\\bin\\Big.dll", lending));
+    EXPECT_EQ(lending.bytes, big);
+    EXPECT_EQ(lending.piecesInLentBuffer, (big.size() + 999) / 1000);
+    EXPECT_EQ(test::readFile(installed("Bin/Big.dll")), big);
+    // Never over a name that is there in another case, and a source that is not there hands nothing over.
     std::string seen;
     const auto sink = [&](std::span<const char> piece) {
         seen.append(piece.data(), piece.size());
     };
-    ASSERT_TRUE(files.copyFileToNewThrough(dir.str() + "\\package\\big.dll",
-                                           "C:\\program files\\VANTREL\\bin\\Big.dll", sink));
-    EXPECT_EQ(seen, big);
-    EXPECT_EQ(test::readFile(installed("Bin/Big.dll")), big);
-    // Never over a name that is there in another case, and a source that is not there hands nothing over.
-    seen.clear();
+    PieceSink pieces(sink);
     EXPECT_FALSE(files.copyFileToNewThrough(dir.str() + "/package/big.dll",
-                                            "C:\\Program Files\\Vantrel\\Bin\\BIG.DLL", sink));
+                                            "C:\\Program Files\\Vantrel\\Bin\\BIG.DLL", pieces));
     EXPECT_FALSE(files.copyFileToNewThrough(dir.str() + "/package/none.dll",
-                                            "C:\\Program Files\\Vantrel\\Bin\\n.dll", sink));
+                                            "C:\\Program Files\\Vantrel\\Bin\\n.dll", pieces));
     EXPECT_TRUE(seen.empty());
     EXPECT_FALSE(fs::exists(installed("Bin/n.dll")));
     EXPECT_EQ(readWholeFile(files, "c:\\PROGRAM FILES\\vantrel\\BIN\\big.DLL"), big);
@@ -287,7 +291,7 @@ TEST_F(PrefixFileSystemTest, aCopyHandsEveryByteOverOnceAndAReadFindsANameInAnyC
     const std::string made = temporary.substr(temporary.rfind('\\') + 1);
     dir.write("package/other.dll", "other");
     EXPECT_EQ(test::readFile(installed("Bin/" + made)), big);
-    EXPECT_FALSE(files.copyFileToNewThrough(dir.str() + "/package/other.dll", temporary, sink));
+    EXPECT_FALSE(files.copyFileToNewThrough(dir.str() + "/package/other.dll", temporary, pieces));
     EXPECT_EQ(test::readFile(installed("Bin/" + made)), big);
 }
 
