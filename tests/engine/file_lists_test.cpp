@@ -149,6 +149,29 @@ TEST_F(ListFileTest, entriesThatNameNoWindowsFileAreBadEntries) {
     EXPECT_EQ(boxes.shown.size(), 14U);
 }
 
+// Long names and folders are looked through many bytes at a time: a control character is found wherever
+// it stands, and the bytes of UTF-8 text around it are never taken for one.
+TEST_F(ListFileTest, aControlCharacterAnywhereInALongNameOrFolderIsABadEntry) {
+    const std::string name = "r\xC3\xA9sum\xC3\xA9 of the year.dll";
+    const std::string folder = "Program \xC3\xA9l\xC3\xA8ves\\bin\\";
+    std::string content = folder + name;
+    std::size_t bad = 0;
+    for (const std::string& good : {name, folder}) {
+        // In place of each ASCII byte but the ends, which are trimmed: the text stays UTF-8.
+        for (std::size_t at = 1; at + 1 < good.size(); ++at) {
+            if (static_cast<unsigned char>(good[at]) < 0x80) {
+                std::string spoilt = good;
+                spoilt[at] = at % 2 == 0 ? '\x1f' : '\x01';
+                content += "," + (good == name ? folder + spoilt : spoilt + name);
+                ++bad;
+            }
+        }
+    }
+    EXPECT_TRUE(load(content));
+    EXPECT_THAT(recorder.items, ElementsAre(Item{Side::Product, name, folder}));
+    EXPECT_EQ(boxes.shown.size(), bad);
+}
+
 TEST_F(ListFileTest, byteOrderMarkOfAUtf8FileIsNoPartOfTheFirstFolder) {
     EXPECT_TRUE(load("\xEF\xBB\xBFVantrel\\caf\xC3\xA9.dll, bin\\b.dll"));
     EXPECT_THAT(recorder.items, ElementsAre(Item{Side::Product, "caf\xC3\xA9.dll", "Vantrel\\"},
