@@ -40,22 +40,50 @@ const Package& package() {
 
 class Lists final : public FileListSink {
 public:
-    void addListItem(Side, std::string name, std::string folder) override {
-        names.push_back(std::move(name));
-        folders.push_back(std::move(folder));
+    // As the window does: room for the most a side holds, so that the lists never move.
+    Lists() {
+        names.reserve(kEntries);
+        folders.reserve(kEntries);
+    }
+    void addListItem(Side, std::string_view name, std::string_view folder) override {
+        names.emplace_back(name);
+        folders.emplace_back(folder);
     }
     std::vector<std::string> names;
     std::vector<std::string> folders;
 };
 
+// The list as the installer reads it.
+Lists loadList(FileSystem& fs, const CodePageCodec& codePages, test::RecordingMsgBox& boxes) {
+    Lists lists;
+    LoadListFile(Side::Product, {package().folder.str(), fs, boxes, codePages}, lists);
+    return lists;
+}
+
+// The least work that yields the same lists: read the bytes, cut at every comma and at the last "\\", and
+// keep both halves; no trimming, no checks.
+Lists splitBare(FileSystem& fs, const CodePageCodec& codePages) {
+    Lists lists;
+    const std::string content = decodeListFile(
+        readWholeFile(fs, package().folder.str() + "\\Setup\\InstallPatch.BLR").value_or(std::string()),
+        codePages);
+    const std::string_view text = content;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view entry = text.substr(start, comma - start);
+        const std::size_t slash = entry.rfind('\\') + 1;
+        lists.addListItem(Side::Product, entry.substr(slash), entry.substr(0, slash));
+        start = comma + 1;
+    }
+    return lists;
+}
+
 void BM_LoadListFile(benchmark::State& state) {
     const auto fs = makeFileSystem();
     const auto codePages = makeCodePageCodec();
     test::RecordingMsgBox boxes;
-    const std::string programFolder = package().folder.str();
     for (auto _ : state) {
-        Lists lists;
-        LoadListFile(Side::Product, {programFolder, *fs, boxes, *codePages}, lists);
+        const Lists lists = loadList(*fs, *codePages, boxes);
         if (lists.names.size() != kEntries || !boxes.shown.empty()) {
             state.SkipWithError("the list was not read whole");
         }
@@ -64,25 +92,11 @@ void BM_LoadListFile(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kEntries);
 }
 
-// The least work that yields the same lists: read the bytes, cut at every comma and at the last "\\", and
-// keep both halves; no trimming, no checks.
 void BM_BareListSplit(benchmark::State& state) {
     const auto fs = makeFileSystem();
     const auto codePages = makeCodePageCodec();
-    const std::string path = package().folder.str() + "\\Setup\\InstallPatch.BLR";
     for (auto _ : state) {
-        Lists lists;
-        const std::string content =
-            decodeListFile(readWholeFile(*fs, path).value_or(std::string()), *codePages);
-        const std::string_view text = content;
-        for (std::size_t start = 0; start <= text.size();) {
-            const std::size_t comma = std::min(text.find(',', start), text.size());
-            const std::string_view entry = text.substr(start, comma - start);
-            const std::size_t slash = entry.rfind('\\') + 1;
-            lists.addListItem(Side::Product, std::string(entry.substr(slash)),
-                              std::string(entry.substr(0, slash)));
-            start = comma + 1;
-        }
+        const Lists lists = splitBare(*fs, *codePages);
         if (lists.names.size() != kEntries) {
             state.SkipWithError("the split went wrong");
         }

@@ -76,11 +76,11 @@ public:
 
 class Items final : public FileListSink {
 public:
-    void addListItem(Side side, std::string name, std::string folder) override {
+    void addListItem(Side side, std::string_view name, std::string_view folder) override {
         if (side != Side::Product) {
             std::abort();
         }
-        items.emplace_back(std::move(name), std::move(folder));
+        items.emplace_back(name, folder);
     }
     std::vector<std::pair<std::string, std::string>> items;
 };

@@ -8,10 +8,10 @@ HeadlessWindow::HeadlessWindow(Options options, LocalDateTime now)
     : m_options(std::move(options))
     , m_now(now) {}
 
-void HeadlessWindow::addListItem(Side side, std::string name, std::string folder) {
+void HeadlessWindow::addListItem(Side side, std::string_view name, std::string_view folder) {
     List& target = m_lists[side == Side::Product ? 0 : 1];
-    target.names.push_back(std::move(name));
-    target.folders.push_back(std::move(folder));
+    target.names.emplace_back(name);
+    target.folders.emplace_back(folder);
 }
 
 std::string HeadlessWindow::rootText(Side side) const {

@@ -26,7 +26,7 @@ public:
     // now is when the date box counts as ticked, for a date suffix.
     HeadlessWindow(Options options, LocalDateTime now);
 
-    void addListItem(Side side, std::string name, std::string folder) override;
+    void addListItem(Side side, std::string_view name, std::string_view folder) override;
 
     std::string rootText(Side side) const override;
     int itemCount(Side side) const override;

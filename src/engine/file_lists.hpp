@@ -15,7 +15,7 @@ class MsgBox;
 class FileListSink {
 public:
     virtual ~FileListSink() = default;
-    virtual void addListItem(Side side, std::string name, std::string folder) = 0;
+    virtual void addListItem(Side side, std::string_view name, std::string_view folder) = 0;
 };
 
 struct ListFileContext {

@@ -30,8 +30,8 @@ struct Item {
 
 class ItemRecorder final : public FileListSink {
 public:
-    void addListItem(Side side, std::string name, std::string folder) override {
-        items.push_back({side, std::move(name), std::move(folder)});
+    void addListItem(Side side, std::string_view name, std::string_view folder) override {
+        items.push_back({side, std::string(name), std::string(folder)});
     }
     std::vector<Item> items;
 };

@@ -20,9 +20,9 @@ public:
         std::vector<std::string> folders;
     };
 
-    void addListItem(Side side, std::string name, std::string folder) override {
-        lists(side).names.push_back(std::move(name));
-        lists(side).folders.push_back(std::move(folder));
+    void addListItem(Side side, std::string_view name, std::string_view folder) override {
+        lists(side).names.emplace_back(name);
+        lists(side).folders.emplace_back(folder);
     }
 
     std::string rootText(Side side) const override { return side == Side::Product ? TxtPath : TxtWinPath; }

@@ -3,6 +3,7 @@
 #include "engine/install_run.hpp"
 #include "engine/installer_window.hpp"
 #include "ui/main_window/main_window_services.hpp"
+#include "ui/widgets/list_box.hpp"
 
 #include <cstdint>
 #include <memory>
@@ -21,7 +22,6 @@ namespace hotfix {
 
 class Frame;
 class InstallProgress;
-class ListBox;
 
 // The installer's main window. Controls and handlers carry the names the installer has always used; the
 // install engine reads and drives the window through InstallerWindow. Its parts, one job to a file:
@@ -67,7 +67,7 @@ public:
     void ResetForeColors();
 
     // InstallerWindow
-    void addListItem(Side side, std::string name, std::string folder) override;
+    void addListItem(Side side, std::string_view name, std::string_view folder) override;
     std::string rootText(Side side) const override;
     int itemCount(Side side) const override;
     std::string itemName(Side side, int index) const override;
@@ -123,8 +123,8 @@ protected:
 
 private:
     struct PendingList {
-        std::vector<std::string> names;
-        std::vector<std::string> folders;
+        ListBoxItems names;
+        ListBoxItems folders;
     };
 
     // A control that the pointer highlights, and its handler.

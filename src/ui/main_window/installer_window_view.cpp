@@ -16,14 +16,14 @@ ListBox* FrmInstallPatch::folderList(Side side) const {
     return side == Side::Product ? LstInstFilePath : LstWinInstFilePath;
 }
 
-void FrmInstallPatch::addListItem(Side side, std::string name, std::string folder) {
+void FrmInstallPatch::addListItem(Side side, std::string_view name, std::string_view folder) {
     if (m_pending != nullptr) {
-        m_pending->names.push_back(std::move(name));
-        m_pending->folders.push_back(std::move(folder));
+        m_pending->names.add(name);
+        m_pending->folders.add(folder);
         return;
     }
-    nameList(side)->addItem(std::move(name));
-    folderList(side)->addItem(std::move(folder));
+    nameList(side)->addItem(name);
+    folderList(side)->addItem(folder);
 }
 
 std::string FrmInstallPatch::rootText(Side side) const {

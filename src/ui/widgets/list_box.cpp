@@ -10,16 +10,26 @@ QVariant ListBoxModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= count()) {
         return {};
     }
-    return QString::fromStdString(m_items[static_cast<std::size_t>(index.row())]);
+    const std::string_view item = m_items[static_cast<std::size_t>(index.row())];
+    return QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size()));
 }
 
-void ListBoxModel::addItem(std::string item) {
+void ListBoxItems::add(const ListBoxItems& other) {
+    const std::size_t offset = m_text.size();
+    m_text += other.m_text;
+    m_ends.reserve(m_ends.size() + other.m_ends.size());
+    for (const std::size_t end : other.m_ends) {
+        m_ends.push_back(offset + end);
+    }
+}
+
+void ListBoxModel::addItem(std::string_view item) {
     beginInsertRows(QModelIndex(), count(), count());
-    m_items.push_back(std::move(item));
+    m_items.add(item);
     endInsertRows();
 }
 
-void ListBoxModel::addItems(std::vector<std::string>&& items) {
+void ListBoxModel::addItems(ListBoxItems&& items) {
     if (items.empty()) {
         return;
     }
@@ -27,8 +37,7 @@ void ListBoxModel::addItems(std::vector<std::string>&& items) {
     if (m_items.empty()) {
         m_items = std::move(items);
     } else {
-        m_items.insert(m_items.end(), std::make_move_iterator(items.begin()),
-                       std::make_move_iterator(items.end()));
+        m_items.add(items);
     }
     endInsertRows();
 }
@@ -37,7 +46,7 @@ std::string ListBoxModel::item(int index) const {
     if (index < 0 || index >= count()) {
         return {};
     }
-    return m_items[static_cast<std::size_t>(index)];
+    return std::string(m_items[static_cast<std::size_t>(index)]);
 }
 
 ListBox::ListBox(QWidget* parent)

@@ -85,6 +85,21 @@ TEST_F(StartupTest, listsFillBothSidesInFileOrder) {
     EXPECT_EQ(w.LstWinInstFilePath->item(0), "system32\\");
     EXPECT_EQ(w.LstWinInstFilePath->model()->data(w.LstWinInstFilePath->model()->index(0, 0)).toString(),
               "system32\\");
+    // Items added to a filled list follow its own, which stay as they were.
+    ListBoxItems more;
+    more.add("d.dll");
+    more.add("");
+    more.add("\xC3\xA9.dll");
+    w.LstInstFileName->addItems(std::move(more));
+    w.LstInstFileName->addItem("f.dll");
+    std::vector<std::string> names;
+    for (int i = 0; i < w.LstInstFileName->count(); ++i) {
+        names.push_back(w.LstInstFileName->item(i));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a.dll", "b.dll", "readme.txt", "d.dll", "", "\xC3\xA9.dll",
+                                               "f.dll"}));
+    EXPECT_EQ(w.LstInstFileName->model()->data(w.LstInstFileName->model()->index(5, 0)).toString(),
+              QString::fromUtf8("\xC3\xA9.dll"));
 }
 
 TEST_F(StartupTest, missingListFileDisablesItsSideAndTheWindowStillOpensOnTheProductFrame) {
