@@ -133,7 +133,7 @@ void readOne(std::string_view input, const CodePageCodec& codePages) {
             "an existing list file is read");
 
     // The one decoder the program uses, under a western and a double-byte code page.
-    const std::string content = decodeListFile(list, codePages);
+    const std::string content = decodeListFile(std::string(list), codePages);
     require(isValidUtf8(content), "a list file decodes to UTF-8");
     const std::size_t entries =
         trimEntry(content).empty()

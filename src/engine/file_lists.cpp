@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace hotfix {
 
@@ -118,7 +119,7 @@ bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink)
         context.msgBox.show(messages::listFileUnreadable(path));
         return false;
     }
-    const std::string content = decodeListFile(*bytes, context.codePages);
+    const std::string content = decodeListFile(std::move(*bytes), context.codePages);
     const std::string_view text = content;
     if (trimEntry(text).empty()) {
         return true;

@@ -4,9 +4,14 @@
 
 namespace hotfix {
 
-std::string decodeListFile(std::string_view bytes, const CodePageCodec& codePages) {
-    bytes = withoutByteOrderMark(bytes);
-    return isValidUtf8(bytes) ? std::string(bytes) : codePages.ansiToUtf8(bytes);
+std::string decodeListFile(std::string bytes, const CodePageCodec& codePages) {
+    const std::string_view text = withoutByteOrderMark(bytes);
+    if (!isValidUtf8(text)) {
+        return codePages.ansiToUtf8(text);
+    }
+    // The bytes themselves, not a copy: a list file may be a megabyte, read before the window shows.
+    bytes.erase(0, bytes.size() - text.size());
+    return bytes;
 }
 
 std::optional<std::string> encodeScriptLines(std::span<const std::string> lines,

@@ -11,7 +11,7 @@ namespace hotfix {
 
 // The one decoder of a list file's bytes: valid UTF-8 (Notepad's, with or without its byte-order mark) is
 // kept as it is, anything else is read in the workstation's ANSI code page.
-std::string decodeListFile(std::string_view bytes, const CodePageCodec& codePages);
+std::string decodeListFile(std::string bytes, const CodePageCodec& codePages);
 
 // Lines for a batch script, each followed by CR LF, in the OEM code page cmd reads them in; nothing when a
 // line cannot be written there exactly.

@@ -160,16 +160,16 @@ TEST(PosixCodePages, listFilesThatAreNotUtf8AreReadInTheLocalesAnsiCodePage) {
         // Whether or not the C library has the locale, Wine takes Russian from it.
         const test::ScopedEnvironment russian("LC_ALL", "ru_RU.UTF-8");
         const auto russianPages = makeCodePageCodec();
-        EXPECT_EQ(decodeListFile(kCyrillicList, *russianPages), cyrillicAsUtf8);
+        EXPECT_EQ(decodeListFile(std::string(kCyrillicList), *russianPages), cyrillicAsUtf8);
         // Notepad's UTF-8, with its byte-order mark.
         EXPECT_EQ(decodeListFile("\xEF\xBB\xBF\xD0\xAF\\a.dll", *russianPages), "\xD0\xAF\\a.dll");
     }
     {
         const test::ScopedEnvironment german("LC_ALL", "de_DE.UTF-8");
-        EXPECT_EQ(decodeListFile(kCyrillicList, *makeCodePageCodec()), westernAsUtf8);
+        EXPECT_EQ(decodeListFile(std::string(kCyrillicList), *makeCodePageCodec()), westernAsUtf8);
     }
     // A code page the C library cannot convert falls back to Windows-1252.
-    EXPECT_EQ(decodeListFile(kCyrillicList, PosixCodePageCodec({1, 437})), westernAsUtf8);
+    EXPECT_EQ(decodeListFile(std::string(kCyrillicList), PosixCodePageCodec({1, 437})), westernAsUtf8);
 
     // Japanese: 0x5C ends the pair of "表", so it is no separator; a broken pair keeps its byte.
     EXPECT_EQ(decodeListFile("\x95\x5C\\a\x83.dll", PosixCodePageCodec({932, 932})),
