@@ -113,7 +113,7 @@ bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink)
         return false;
     }
     // A folder of the list file's name is a list that cannot be read, not a missing one.
-    const std::optional<std::string> bytes =
+    std::optional<std::string> bytes =
         context.fs.fileExists(path) ? readWholeFile(context.fs, path) : std::nullopt;
     if (!bytes) {
         context.msgBox.show(messages::listFileUnreadable(path));
