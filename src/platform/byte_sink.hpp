@@ -1,8 +1,6 @@
 #pragma once
 
-#include <functional>
 #include <span>
-#include <utility>
 
 namespace hotfix {
 
@@ -22,18 +20,6 @@ protected:
     ByteSink() = default;
     ByteSink(const ByteSink&) = default;
     ByteSink& operator=(const ByteSink&) = default;
-};
-
-// Hands each piece to a function, lending nothing.
-class PieceSink final : public ByteSink {
-public:
-    explicit PieceSink(std::function<void(std::span<const char>)> take)
-        : m_take(std::move(take)) {}
-
-    void take(std::span<const char> piece) override { m_take(piece); }
-
-private:
-    std::function<void(std::span<const char>)> m_take;
 };
 
 } // namespace hotfix

@@ -32,8 +32,7 @@ protected:
 
     test::TempDir dir;
     std::unique_ptr<FileSystem> files = makeFileSystem();
-    PieceSink ignored{[](std::span<const char>) {
-    }};
+    test::LendingSink ignored;
 };
 
 TEST_F(ReplacementSteps, backupNameIsTheInstalledFileUntilANewFileTakesItsPlace) {

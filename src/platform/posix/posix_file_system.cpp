@@ -452,17 +452,15 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink*
     }
     m_paths.noteCreated(target);
     // Each piece is written before sink has it: a lent buffer is the sink's again once handed over.
-    const bool content = sink != nullptr ? readPieces(
-                                               in.get(),
-                                               [&](std::span<const char> piece) {
-                                                   if (!writeAll(out.get(), piece.data(), piece.size())) {
-                                                       return false;
-                                                   }
-                                                   sink->take(piece);
-                                                   return true;
-                                               },
-                                               sink)
-                                         : copyContent(in.get(), out.get());
+    const auto writeThenHandOver = [&](std::span<const char> piece) {
+        if (!writeAll(out.get(), piece.data(), piece.size())) {
+            return false;
+        }
+        sink->take(piece);
+        return true;
+    };
+    const bool content =
+        sink != nullptr ? readPieces(in.get(), writeThenHandOver, sink) : copyContent(in.get(), out.get());
     struct stat made {};
     const bool marked = content && ::fstat(out.get(), &made) == 0 &&
                         ((made.st_mode & kPermissionBits) == marks || ::fchmod(out.get(), marks) == 0);

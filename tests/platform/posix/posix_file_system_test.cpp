@@ -271,19 +271,15 @@ TEST_F(PrefixFileSystemTest, aCopyHandsEveryByteOverOnceAndAReadFindsANameInAnyC
     EXPECT_EQ(lending.piecesInLentBuffer, (big.size() + 999) / 1000);
     EXPECT_EQ(test::readFile(installed("Bin/Big.dll")), big);
     // Never over a name that is there in another case, and a source that is not there hands nothing over.
-    std::string seen;
-    const auto sink = [&](std::span<const char> piece) {
-        seen.append(piece.data(), piece.size());
-    };
-    PieceSink pieces(sink);
+    test::LendingSink pieces;
     EXPECT_FALSE(files.copyFileToNewThrough(dir.str() + "/package/big.dll",
                                             "C:\\Program Files\\Vantrel\\Bin\\BIG.DLL", pieces));
     EXPECT_FALSE(files.copyFileToNewThrough(dir.str() + "/package/none.dll",
                                             "C:\\Program Files\\Vantrel\\Bin\\n.dll", pieces));
-    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(pieces.bytes.empty());
     EXPECT_FALSE(fs::exists(installed("Bin/n.dll")));
     EXPECT_EQ(readWholeFile(files, "c:\\PROGRAM FILES\\vantrel\\BIN\\big.DLL"), big);
-    EXPECT_FALSE(files.readFile("C:\\Program Files\\Vantrel\\Bin\\none.dll", sink));
+    EXPECT_FALSE(files.readFile("C:\\Program Files\\Vantrel\\Bin\\none.dll", [](std::span<const char>) {}));
 
     // A temporary name is made where its folder is, spelled in any case, and never over a file there.
     const std::string temporary = temporaryNameBeside("C:\\program files\\VANTREL\\bin\\a.dll");
