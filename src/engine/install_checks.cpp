@@ -7,6 +7,8 @@
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
 
+#include <vector>
+
 namespace hotfix {
 
 namespace {
@@ -87,7 +89,14 @@ bool packageFolderExists(Side side, std::string_view head, const EngineServices&
     return services.fs.folderExists(trimBlanks(path));
 }
 
+void confineToRoots(const InstallerWindow& window, const EngineServices& services) {
+    const std::vector<std::string> roots = {window.rootText(Side::Product), window.rootText(Side::Windows),
+                                            services.programFolder, services.recordFolder};
+    services.fs.confineBelow(roots);
+}
+
 void ValidateInstall(InstallerWindow& window, const EngineServices& services) {
+    confineToRoots(window, services);
     bool allPassed = settleSuffix(window, services);
     const int productCount = window.itemCount(Side::Product);
     const int windowsCount = window.itemCount(Side::Windows);

@@ -12,6 +12,10 @@ namespace hotfix {
 // The pre-install checks: settle InstallState::BackupSuffix and set InstallState::ChecksPassed.
 void ValidateInstall(InstallerWindow& window, const EngineServices& services);
 
+// From here on the file work stays below the roots, the package's folder and the records' folder: a link
+// below any of them is never followed.
+void confineToRoots(const InstallerWindow& window, const EngineServices& services);
+
 // Ticks the date box and takes its caption as the suffix: a backup of the suffix in use exists already.
 void switchToDateSuffix(InstallerWindow& window);
 

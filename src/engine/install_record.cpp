@@ -43,19 +43,10 @@ std::string_view privacyText(FileSystem::Privacy privacy) {
         return "other accounts may change it";
     case FileSystem::Privacy::Unknown:
         return "its owner and rights cannot be read";
+    case FileSystem::Privacy::NotPlainFile:
+        return "it is no plain file of its own: a pipe, a device, or a file with another name elsewhere";
     }
     return "";
-}
-
-// Tells the user why the record cannot be trusted; true when it can.
-bool trusted(const EngineServices& services, std::string_view path, FileSystem::Privacy privacy,
-             bool mayBeMissing) {
-    if (privacy == FileSystem::Privacy::Private ||
-        (mayBeMissing && privacy == FileSystem::Privacy::Missing)) {
-        return true;
-    }
-    services.msgBox.show(messages::recordNotPrivate(path, privacyText(privacy)));
-    return false;
 }
 
 std::string packageFolder(const EngineServices& services, std::string_view identity) {
@@ -63,6 +54,16 @@ std::string packageFolder(const EngineServices& services, std::string_view ident
 }
 
 } // namespace
+
+bool trustedRecordPart(const EngineServices& services, std::string_view path, FileSystem::Privacy privacy,
+                       bool mayBeMissing) {
+    if (privacy == FileSystem::Privacy::Private ||
+        (mayBeMissing && privacy == FileSystem::Privacy::Missing)) {
+        return true;
+    }
+    services.msgBox.show(messages::recordNotPrivate(path, privacyText(privacy)));
+    return false;
+}
 
 std::string packageIdentity(const InstallerWindow& window) {
     Sha256 digest;
@@ -95,19 +96,19 @@ bool prepareRecordFolder(const EngineServices& services, std::string_view identi
     FileSystem& fs = services.fs;
     const std::string folder = packageFolder(services, identity);
     const std::string& root = services.recordFolder;
-    return trusted(services, root, makeRecordRoot(fs, root), false) &&
-           trusted(services, folder, fs.makePrivateFolder(folder), false) &&
-           trusted(services, recordPath(services.recordFolder, identity),
-                   fs.privacy(recordPath(services.recordFolder, identity)), true);
+    return trustedRecordPart(services, root, makeRecordRoot(fs, root), false) &&
+           trustedRecordPart(services, folder, fs.makePrivateFolder(folder), false) &&
+           trustedRecordPart(services, recordPath(services.recordFolder, identity),
+                             fs.privacy(recordPath(services.recordFolder, identity)), true);
 }
 
 bool recordIsPrivate(const EngineServices& services, std::string_view identity) {
     FileSystem& fs = services.fs;
     const std::string folder = packageFolder(services, identity);
     const std::string path = recordPath(services.recordFolder, identity);
-    return trusted(services, services.recordFolder, fs.privacy(services.recordFolder), true) &&
-           trusted(services, folder, fs.privacy(folder), true) &&
-           trusted(services, path, fs.privacy(path), true);
+    return trustedRecordPart(services, services.recordFolder, fs.privacy(services.recordFolder), true) &&
+           trustedRecordPart(services, folder, fs.privacy(folder), true) &&
+           trustedRecordPart(services, path, fs.privacy(path), true);
 }
 
 std::string_view recordSideName(Side side) {

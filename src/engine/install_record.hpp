@@ -41,6 +41,10 @@ FileSystem::Privacy makeRecordRoot(FileSystem& fs, const std::string& recordFold
 // what is in them, and checks that they and the record are the installer's own: no link, no other owner,
 // nobody else allowed to write. The user is told what is wrong otherwise.
 bool prepareRecordFolder(const EngineServices& services, std::string_view identity);
+// Tells the user why a record, or a folder on its way, cannot be trusted; true when it can (or, where it may
+// be, when it is missing).
+bool trustedRecordPart(const EngineServices& services, std::string_view path, FileSystem::Privacy privacy,
+                       bool mayBeMissing);
 // Whether the record, where there is one, may be read: the same checks, for a run that creates nothing.
 bool recordIsPrivate(const EngineServices& services, std::string_view identity);
 

@@ -220,6 +220,7 @@ std::string describeHolders(const std::vector<FilesInUse::Holder>& holders) {
 }
 
 bool hotFixInPlace(InstallerWindow& window, const EngineServices& services) {
+    confineToRoots(window, services);
     bool anyInPlace = false;
     for (const Side side : kSides) {
         for (int i = 0; i < window.itemCount(side); ++i) {

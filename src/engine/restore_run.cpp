@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 
 namespace hotfix {
@@ -39,14 +40,16 @@ namespace {
 using FileKey = std::pair<Side, std::string>;
 
 // The record's text, or why it cannot be had.
-enum class Reading { Read, Missing, TooLarge };
+enum class Reading { Read, Missing, TooLarge, Untrusted };
 
-Reading readRecord(FileSystem& fs, const std::string& path, std::string& text) {
+// Checked and read as one: the file read is the one found private, whatever is swapped in meanwhile.
+Reading readRecord(const EngineServices& services, const std::string& path, std::string& text) {
+    FileSystem& fs = services.fs;
     if (!fs.fileExists(path)) {
         return Reading::Missing;
     }
     bool tooLarge = false;
-    const bool read = fs.readFile(path, [&](std::span<const char> piece) {
+    const FileSystem::Privacy read = fs.readPrivateFile(path, [&](std::span<const char> piece) {
         if (text.size() + piece.size() > kRecordSizeLimit) {
             tooLarge = true;
         } else if (!tooLarge) {
@@ -56,7 +59,11 @@ Reading readRecord(FileSystem& fs, const std::string& path, std::string& text) {
     if (tooLarge) {
         return Reading::TooLarge;
     }
-    return read ? Reading::Read : Reading::Missing;
+    if (read == FileSystem::Privacy::Private || read == FileSystem::Privacy::Missing) {
+        return read == FileSystem::Privacy::Private ? Reading::Read : Reading::Missing;
+    }
+    trustedRecordPart(services, path, read, false);
+    return Reading::Untrusted;
 }
 
 // One file of one install on its way back, with what the installs before it left there.
@@ -99,11 +106,15 @@ public:
             }
             // Where a rename over a file is not one step (an SMB share mounted on Linux unlinks the file and
             // renames again), a run cut off between the two leaves no file, and the backup still whole.
-            if (fileSha256(m_fs, m_file.backup) == m_file.originalSha256 &&
-                m_fs.moveFile(m_file.backup, m_file.destination, FileSystem::Overwrite::Never)) {
-                m_changedNames = true;
+            switch (putBackupInPlace(FileSystem::Overwrite::Never)) {
+            case PutBack::Done:
                 putMarksBack();
                 return RestoreAction::Restored;
+            case PutBack::Swapped:
+                return swappedMeanwhile();
+            case PutBack::NotOriginal:
+            case PutBack::Failed:
+                break;
             }
             return changedSince();
         }
@@ -123,20 +134,52 @@ public:
         if (*current != m_file.newSha256) {
             return changedSince();
         }
-        if (fileSha256(m_fs, m_file.backup) != m_file.originalSha256) {
-            return failed(messages::backupNotOriginal(m_file.backup, m_file.destination));
-        }
         // The backup is the original itself (a second name of it, or its copy): renamed over the file in one
         // step, it is back with its bytes, and where it was a second name with its times, owner and rights.
-        if (!m_fs.moveFile(m_file.backup, m_file.destination, FileSystem::Overwrite::Existing)) {
+        switch (putBackupInPlace(FileSystem::Overwrite::Existing)) {
+        case PutBack::NotOriginal:
+            return failed(messages::backupNotOriginal(m_file.backup, m_file.destination));
+        case PutBack::Failed:
             return failed(messages::couldNotRestore(m_file.destination, m_file.backup));
+        case PutBack::Swapped:
+            return swappedMeanwhile();
+        case PutBack::Done:
+            break;
         }
-        m_changedNames = true;
         putMarksBack();
         return RestoreAction::Restored;
     }
 
 private:
+    enum class PutBack { Done, NotOriginal, Failed, Swapped };
+
+    // Renames the backup, read and found to be the original, over the destination, and confirms that the
+    // rename moved that very file: a file swapped in under the backup's name between the read and the
+    // rename is taken out of the destination's place again and never counts as restored.
+    PutBack putBackupInPlace(FileSystem::Overwrite overwrite) {
+        Sha256 hash;
+        const std::unique_ptr<FileSystem::HeldFile> held =
+            m_fs.readAndHold(m_file.backup, [&hash](std::span<const char> piece) { hash.update(piece); });
+        if (!held || hash.hexDigest() != m_file.originalSha256) {
+            return PutBack::NotOriginal;
+        }
+        if (!m_fs.moveFile(m_file.backup, m_file.destination, overwrite)) {
+            return PutBack::Failed;
+        }
+        m_changedNames = true;
+        if (m_fs.leadsTo(m_file.destination, *held)) {
+            return PutBack::Done;
+        }
+        m_fs.moveFile(m_file.destination, m_file.backup, FileSystem::Overwrite::Never);
+        return PutBack::Swapped;
+    }
+
+    RestoreAction swappedMeanwhile() {
+        const RestoreAction action = failed(messages::couldNotRestore(m_file.destination, m_file.backup));
+        m_reason = "another file took the backup's place while it was put back";
+        return action;
+    }
+
     bool cancelAtRestart() {
         FilesInUse* const inUse = m_services.filesInUse;
         if (inUse == nullptr) {
@@ -375,11 +418,15 @@ RunResult runRestore(const InstallerWindow& window, const EngineServices& servic
     const FileSystemRun looks(fs);
     const std::string identity = packageIdentity(window);
     const std::string path = recordPath(services.recordFolder, identity);
+    const std::vector<std::string> ownFolders = {services.programFolder, services.recordFolder};
+    fs.confineBelow(ownFolders);
     if (!recordIsPrivate(services, identity)) {
         return RunResult::Failed;
     }
     std::string text;
-    switch (readRecord(fs, path, text)) {
+    switch (readRecord(services, path, text)) {
+    case Reading::Untrusted:
+        return RunResult::Failed;
     case Reading::Missing:
         services.msgBox.show(messages::noRecordedInstall(path));
         return RunResult::Failed;
@@ -395,6 +442,13 @@ RunResult runRestore(const InstallerWindow& window, const EngineServices& servic
         return RunResult::Failed;
     }
     const RecordHistory& history = std::get<RecordHistory>(read);
+    // Every root a recorded install worked in confines the restore as it confined the install.
+    std::vector<std::string> roots = ownFolders;
+    for (const RecordedInstall& install : history.toUndo) {
+        roots.push_back(install.productRoot);
+        roots.push_back(install.windowsRoot);
+    }
+    fs.confineBelow(roots);
     if (history.toUndo.empty()) {
         services.msgBox.show(history.anyInstall ? messages::nothingToRestore()
                                                 : messages::noRecordedInstall(path));

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -127,6 +128,8 @@ public:
         OthersMayWrite,
         // It could not be looked at.
         Unknown,
+        // Not a plain file of its own: a pipe, a device, or a file with a second name elsewhere.
+        NotPlainFile,
     };
     // Makes the folder (whose parent exists) so that only the administrators and the system, and on POSIX
     // its owner, may change it, nothing inherited from above; a folder there already, of this account or the
@@ -134,6 +137,42 @@ public:
     virtual Privacy makePrivateFolder(std::string_view path) = 0;
     // Looks at the file or folder itself, never through a link.
     virtual Privacy privacy(std::string_view path) = 0;
+
+    // readFile for a file of the installer's own whose content decides what a run does (the install record):
+    // read only where the file, as opened, is private (a plain file with no other name, of this account, that
+    // nobody else may change) and so is the folder it was opened in; otherwise nothing is read and the
+    // reason is given. The check and the read are one: nothing can be swapped in between.
+    virtual Privacy readPrivateFile(std::string_view path,
+                                    const std::function<void(std::span<const char>)>& sink) {
+        if (const Privacy found = privacy(path); found != Privacy::Private) {
+            return found;
+        }
+        return readFile(path, sink) ? Privacy::Private : Privacy::Unknown;
+    }
+
+    // A file held open from the read that decides an act to the check after it: while it is held no other
+    // file can take its identity, so leadsTo tells for certain whether the act reached this very file.
+    class HeldFile {
+    public:
+        virtual ~HeldFile() = default;
+        std::string identity;
+    };
+    // Reads the whole file to sink and keeps it; nothing when it cannot be read to its end, or changed
+    // while it was read.
+    virtual std::unique_ptr<HeldFile> readAndHold(std::string_view path,
+                                                  const std::function<void(std::span<const char>)>& sink) {
+        auto held = std::make_unique<HeldFile>();
+        const std::optional<std::string> before = identity(path);
+        if (!before || !readFile(path, sink) || identity(path) != before) {
+            return nullptr;
+        }
+        held->identity = *before;
+        return held;
+    }
+    // Whether the name leads to the held file itself now (not a copy of it, and not through a link).
+    virtual bool leadsTo(std::string_view path, const HeldFile& file) {
+        return identity(path) == file.identity;
+    }
 
     // Why the last call that failed, failed, in the system's words (the errno text, or Windows' message for
     // GetLastError); empty where that is not known. For the log, never for a decision.
@@ -153,6 +192,11 @@ public:
     // as it did between a look and the operation after it. identity always looks afresh. Runs may nest.
     virtual void beginRun() {}
     virtual void endRun() {}
+
+    // From now on every name below these folders (a run's roots, the package's and the records' folders) is
+    // resolved by the file system itself, one name at a time, never through a link, symbolic link or
+    // junction: one met there fails the call. The folders themselves are taken as their paths lead now.
+    virtual void confineBelow(std::span<const std::string> roots) { (void)roots; }
 };
 
 // One run of the installer over the files (FileSystem::beginRun), for as long as it lives.

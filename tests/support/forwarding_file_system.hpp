@@ -92,6 +92,18 @@ public:
     Privacy privacy(std::string_view path) override {
         return check("privacy", path, {}) ? Privacy::Unknown : m_real.privacy(path);
     }
+    Privacy readPrivateFile(std::string_view path,
+                            const std::function<void(std::span<const char>)>& sink) override {
+        return check("readFile", path, {}) ? Privacy::Unknown : m_real.readPrivateFile(path, sink);
+    }
+    std::unique_ptr<HeldFile> readAndHold(std::string_view path,
+                                          const std::function<void(std::span<const char>)>& sink) override {
+        return check("readFile", path, {}) ? nullptr : m_real.readAndHold(path, sink);
+    }
+    bool leadsTo(std::string_view path, const HeldFile& file) override {
+        return !check("identity", path, {}) && m_real.leadsTo(path, file);
+    }
+    void confineBelow(std::span<const std::string> roots) override { m_real.confineBelow(roots); }
 
 protected:
     FileSystem& real() { return m_real; }

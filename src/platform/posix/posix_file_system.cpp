@@ -1,6 +1,7 @@
 #include "platform/posix/posix_file_system.hpp"
 
 #include "platform/compare_reading.hpp"
+#include "platform/posix/beneath.hpp"
 #include "platform/posix/code_page.hpp"
 #include "platform/temporary_name.hpp"
 #include "platform/text_codec.hpp"
@@ -11,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
+#include <memory>
 #include <set>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -45,31 +48,6 @@ constexpr mode_t kCopiedBits = 0777;
 // From this size on a copy's write-back is started as soon as it is written: a small file is not worth the
 // call.
 constexpr off_t kEarlyWriteBack = off_t{1} << 20;
-
-// Closes the descriptor it holds on every path out of a function.
-class Fd {
-public:
-    explicit Fd(int fd)
-        : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now and tells whether the data reached the file system.
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 int openRetrying(const std::string& path, int flags, mode_t mode = 0) {
     int fd = -1;
@@ -142,16 +120,24 @@ bool copyContent(int in, int out) {
         in, [out](std::span<const char> piece) { return writeAll(out, piece.data(), piece.size()); });
 }
 
-std::optional<struct stat> statPath(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return std::nullopt;
-    }
-    return st;
+int openAtRetrying(int folder, const std::string& name, int flags, mode_t mode = 0) {
+    int fd = -1;
+    do {
+        fd = ::openat(folder, name.c_str(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
 }
 
 bool isReadOnly(const struct stat& st) {
     return (st.st_mode & S_IWUSR) == 0;
+}
+
+// A path's trailing separators name nothing of their own.
+std::string withoutTrailingSlashes(std::string native) {
+    while (native.size() > 1 && native.back() == '/') {
+        native.pop_back();
+    }
+    return native;
 }
 
 // The folder that holds a native path's last entry.
@@ -163,22 +149,23 @@ std::string folderOf(const std::string& native) {
     return slash == 0 ? std::string("/") : native.substr(0, slash);
 }
 
-// A new entry's name reaches the disk only with its folder.
-bool syncFolder(const std::string& folder) {
-    Fd fd(openRetrying(folder, O_RDONLY | O_DIRECTORY));
-    return fd.valid() && ::fsync(fd.get()) == 0;
+// Whether path is folder itself or lies below it.
+bool holds(const std::string& folder, const std::string& path) {
+    return path.starts_with(folder) &&
+           (path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/');
 }
 
 // Opens a file for appending, never through a link, making it where it is missing (readable by its owner
 // alone: what is appended is the installer's own); created tells which of the two happened.
-int openForAppend(const std::string& native, bool& created) {
+int openForAppend(int folder, const std::string& name, bool& created) {
     for (;;) {
-        const int fd = openRetrying(native, O_RDWR | O_APPEND | O_NOFOLLOW);
+        const int fd = openAtRetrying(folder, name, O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK);
         if (fd >= 0 || errno != ENOENT) {
             created = false;
             return fd;
         }
-        const int made = openRetrying(native, O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        const int made =
+            openAtRetrying(folder, name, O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
         // Another program may make it between the two opens; then it is appended to as it is.
         if (made >= 0 || errno != EEXIST) {
             created = made >= 0;
@@ -229,17 +216,207 @@ FileSystem::Privacy privacyOf(const struct stat& st) {
     return FileSystem::Privacy::Private;
 }
 
+FileSystem::Privacy privacyOfError(int error) {
+    if (error == ENOENT || error == ENOTDIR) {
+        return FileSystem::Privacy::Missing;
+    }
+    return error == ELOOP ? FileSystem::Privacy::Link : FileSystem::Privacy::Unknown;
+}
+
+enum class Kinds { Files, FilesAndFolders };
+
+// Changes the permission bits of the file itself, through a descriptor of it, never through a link: a link
+// planted at the name fails with ELOOP. Set-user-id and set-group-id are never added: marks put back must
+// not make a program run as its owner.
+bool changeMode(int folder, const std::string& name, mode_t mode, Kinds kinds) {
+    bool throughProc = false;
+    Fd fd(openAtRetrying(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd.valid() && errno == EACCES) {
+        // A file its owner may not read: held by its place, which opens a link as the link itself.
+        fd = Fd(openAtRetrying(folder, name, O_PATH | O_NOFOLLOW));
+        throughProc = true;
+    }
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) && !(kinds == Kinds::FilesAndFolders && S_ISDIR(st.st_mode))) {
+        errno = S_ISLNK(st.st_mode) ? ELOOP : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    mode &= ~(static_cast<mode_t>(S_ISUID | S_ISGID) & ~st.st_mode);
+    if ((st.st_mode & kPermissionBits) == mode) {
+        return true;
+    }
+    if (throughProc) {
+        return ::chmod(("/proc/self/fd/" + std::to_string(fd.get())).c_str(), mode) == 0;
+    }
+    return ::fchmod(fd.get(), mode) == 0;
+}
+
 } // namespace
+
+void PosixFileSystem::confineBelow(std::span<const std::string> roots) {
+    std::vector<Anchor> anchors;
+    for (const std::string& root : roots) {
+        std::string native = withoutTrailingSlashes(nativePath(root));
+        if (native.empty()) {
+            continue;
+        }
+        // The root as its path leads now, links included: it is the folder the run was told to work in.
+        Fd fd(openRetrying(native, O_RDONLY | O_DIRECTORY));
+        if (fd.valid()) {
+            anchors.push_back({std::move(native), std::make_shared<const Fd>(std::move(fd))});
+        }
+    }
+    const std::lock_guard lock(m_anchorMutex);
+    m_roots = std::move(anchors);
+    m_folders.clear();
+}
+
+void PosixFileSystem::findDrives() {
+    // Each drive of the prefix, as its link in dosdevices leads. A drive that is the host's whole file
+    // system (Z:) is no folder of the Windows machine: there only the roots a run names confine it.
+    struct stat top {};
+    const bool topKnown = ::stat("/", &top) == 0;
+    m_drives.emplace();
+    for (const WinePrefix::DriveLink& drive : m_paths.prefix().drives()) {
+        const std::optional<std::string> folder = m_paths.prefix().driveFolder(drive.letter);
+        if (!folder || *folder == "/") {
+            continue;
+        }
+        Fd fd(openRetrying(*folder, O_RDONLY | O_DIRECTORY));
+        struct stat st {};
+        if (fd.valid() && ::fstat(fd.get(), &st) == 0 && topKnown && st.st_dev == top.st_dev &&
+            st.st_ino == top.st_ino) {
+            continue;
+        }
+        m_drives->push_back({*folder, fd.valid() ? std::make_shared<const Fd>(std::move(fd)) : nullptr});
+    }
+}
+
+PosixFileSystem::Anchor PosixFileSystem::anchorFor(const std::string& folder) {
+    const std::lock_guard lock(m_anchorMutex);
+    if (!m_drives) {
+        findDrives();
+    }
+    const Anchor* best = nullptr;
+    for (const auto* anchors : {&m_roots, &*m_drives}) {
+        for (const Anchor& anchor : *anchors) {
+            if (holds(anchor.native, folder) &&
+                (best == nullptr || anchor.native.size() > best->native.size())) {
+                best = &anchor;
+            }
+        }
+    }
+    return best != nullptr ? *best : Anchor{};
+}
+
+std::optional<PosixFileSystem::Anchor> PosixFileSystem::exactAnchor(const std::string& native) {
+    Anchor anchor = anchorFor(native);
+    if (anchor.native.empty() || anchor.native.size() != native.size()) {
+        return std::nullopt;
+    }
+    return anchor;
+}
+
+std::shared_ptr<const Fd> PosixFileSystem::openFolder(const std::string& folder) {
+    {
+        const std::lock_guard lock(m_anchorMutex);
+        if (const auto it = m_folders.find(folder); it != m_folders.end()) {
+            return it->second;
+        }
+    }
+    const Anchor anchor = anchorFor(folder);
+    std::shared_ptr<const Fd> opened;
+    if (!anchor.native.empty()) {
+        if (!anchor.fd) {
+            errno = ENOENT;
+            return nullptr;
+        }
+        if (folder.size() == anchor.native.size()) {
+            return anchor.fd;
+        }
+        const std::size_t skip = anchor.native.size() + (anchor.native.back() == '/' ? 0 : 1);
+        Fd fd = openFolderBeneath(anchor.fd->get(), std::string_view(folder).substr(skip), m_walk);
+        if (!fd.valid()) {
+            return nullptr;
+        }
+        opened = std::make_shared<const Fd>(std::move(fd));
+    } else {
+        // Outside every root and drive the folder is the one its path leads to; its names are still never
+        // followed.
+        Fd fd(openRetrying(folder, O_RDONLY | O_DIRECTORY));
+        if (!fd.valid()) {
+            return nullptr;
+        }
+        opened = std::make_shared<const Fd>(std::move(fd));
+    }
+    const std::lock_guard lock(m_anchorMutex);
+    if (m_keepFolders) {
+        // A run's folders stay open while it lasts: the folder it checked is the one it acts in, whatever
+        // becomes of its name meanwhile. Bounded, as descriptors are.
+        if (m_folders.size() >= kMaxOpenFolders) {
+            m_folders.clear();
+        }
+        m_folders.emplace(folder, opened);
+    }
+    return opened;
+}
+
+PosixFileSystem::Place PosixFileSystem::place(const std::string& native) {
+    const std::string path = withoutTrailingSlashes(native);
+    Place at;
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        at.name = path;
+        at.folder = openFolder(".");
+    } else if (path == "/") {
+        at.name = ".";
+        at.folder = openFolder("/");
+    } else {
+        at.name = path.substr(slash + 1);
+        at.folder = openFolder(slash == 0 ? std::string("/") : path.substr(0, slash));
+    }
+    return at;
+}
+
+int PosixFileSystem::openPlaced(const std::string& native, int flags, mode_t mode) {
+    const Place at = place(native);
+    return at ? openAtRetrying(at.fd(), at.name, flags | O_NOFOLLOW, mode) : -1;
+}
+
+bool PosixFileSystem::unlinkPlaced(const std::string& native) {
+    const Place at = place(native);
+    return at && ::unlinkat(at.fd(), at.name.c_str(), 0) == 0;
+}
+
+std::optional<struct stat> PosixFileSystem::statPlaced(const std::string& native) {
+    const std::string path = withoutTrailingSlashes(native);
+    struct stat st {};
+    if (const auto anchor = exactAnchor(path)) {
+        if (anchor->fd && ::fstat(anchor->fd->get(), &st) == 0) {
+            return st;
+        }
+        return std::nullopt;
+    }
+    const Place at = place(path);
+    if (!at || ::fstatat(at.fd(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    return st;
+}
 
 int PosixFileSystem::openExisting(std::string_view path, int flags) {
     // Spelled as on the disk, which is the rule: the open itself says whether it is there, and only a name
-    // spelled in another case costs a look at its folder.
+    // spelled in another case costs a look at its folder. Never through a link, and a FIFO never waits.
+    flags |= O_NONBLOCK;
     const std::string spelled = m_paths.spelledPath(path);
     if (spelled.empty()) {
         errno = ENOENT;
         return -1;
     }
-    const int fd = openRetrying(spelled, flags);
+    const int fd = openPlaced(spelled, flags);
     if (fd >= 0 || errno != ENOENT) {
         return fd;
     }
@@ -250,7 +427,7 @@ int PosixFileSystem::openExisting(std::string_view path, int flags) {
         errno = ENOENT;
         return -1;
     }
-    const int nativeFd = openRetrying(native, flags);
+    const int nativeFd = openPlaced(native, flags);
     if (nativeFd < 0) {
         const int error = errno;
         forget(native);
@@ -263,6 +440,8 @@ void PosixFileSystem::beginRun() {
     const std::lock_guard lock(m_seenMutex);
     if (m_runs++ == 0) {
         m_paths.trustListings(true);
+        const std::lock_guard folders(m_anchorMutex);
+        m_keepFolders = true;
     }
 }
 
@@ -272,6 +451,9 @@ void PosixFileSystem::endRun() {
         m_seen.clear();
         m_symbolicLinksSeen = false;
         m_paths.trustListings(false);
+        const std::lock_guard folders(m_anchorMutex);
+        m_keepFolders = false;
+        m_folders.clear();
     }
 }
 
@@ -284,10 +466,25 @@ PosixFileSystem::Seen PosixFileSystem::look(const std::string& native) {
     }
     Seen seen;
     struct stat st {};
-    if (::lstat(native.c_str(), &st) == 0) {
+    const std::string path = withoutTrailingSlashes(native);
+    if (const auto anchor = exactAnchor(path)) {
+        if (anchor->fd && ::fstat(anchor->fd->get(), &st) == 0) {
+            seen.entry = st;
+            seen.status = st;
+        }
+    } else if (const Place at = place(path)) {
+        if (::fstatat(at.fd(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            seen.entry = st;
+            // What a link leads to is looked at for the decisions alone: nothing is ever done through it.
+            if (!S_ISLNK(st.st_mode) || ::fstatat(at.fd(), at.name.c_str(), &st, 0) == 0) {
+                seen.status = st;
+            }
+        }
+    } else if (errno == ELOOP && ::lstat(path.c_str(), &st) == 0) {
+        // A link on the way below a root: the file counts as there, so that every act on it fails, said,
+        // rather than being passed over as missing.
         seen.entry = st;
-        // Through a symbolic link, what it leads to; a broken one leads nowhere.
-        if (!S_ISLNK(st.st_mode) || ::stat(native.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode) || ::stat(path.c_str(), &st) == 0) {
             seen.status = st;
         }
     }
@@ -391,7 +588,8 @@ bool PosixFileSystem::setAttributes(std::string_view path, FileAttributes attrib
         return st.has_value();
     }
     forget(native);
-    return ::chmod(native.c_str(), mode) == 0;
+    const Place at = place(native);
+    return (at && changeMode(at.fd(), at.name, mode, Kinds::FilesAndFolders)) || fail(errno);
 }
 
 bool PosixFileSystem::clearAttributes(std::string_view path) {
@@ -400,7 +598,9 @@ bool PosixFileSystem::clearAttributes(std::string_view path) {
         return false;
     }
     forget(native);
-    return ::chmod(native.c_str(), (st->st_mode & kPermissionBits) | S_IWUSR) == 0;
+    const Place at = place(native);
+    return (at && changeMode(at.fd(), at.name, (st->st_mode & kPermissionBits) | S_IWUSR, Kinds::Files)) ||
+           fail(errno);
 }
 
 bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
@@ -412,12 +612,13 @@ bool PosixFileSystem::copyFileToNewThrough(std::string_view from, std::string_vi
 }
 
 int PosixFileSystem::createNew(std::string_view path, mode_t mode, std::string& native) {
-    // O_EXCL makes "nothing there" and the creation one step: a file that appears meanwhile is kept. The
-    // installer's temporary names are unique by their random part, so for them that open is the whole look;
-    // any other name may be there spelled in another case, which only the folder's listing tells.
+    // O_EXCL makes "nothing there" and the creation one step: a file that appears meanwhile is kept, and a
+    // link at the name is never followed. The installer's temporary names are unique by their random part,
+    // so for them that open is the whole look; any other name may be there spelled in another case, which
+    // only the folder's listing tells.
     std::string spelled = m_paths.spelledPath(path);
     if (isTemporaryName(std::string_view(spelled).substr(spelled.rfind('/') + 1))) {
-        const int fd = openRetrying(spelled, O_WRONLY | O_CREAT | O_EXCL, mode);
+        const int fd = openPlaced(spelled, O_WRONLY | O_CREAT | O_EXCL, mode);
         if (fd >= 0 || errno != ENOENT) {
             native = std::move(spelled);
             return fd;
@@ -429,7 +630,7 @@ int PosixFileSystem::createNew(std::string_view path, mode_t mode, std::string& 
         return -1;
     }
     native = std::move(found);
-    return openRetrying(native, O_WRONLY | O_CREAT | O_EXCL, mode);
+    return openPlaced(native, O_WRONLY | O_CREAT | O_EXCL, mode);
 }
 
 bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink* sink) {
@@ -473,7 +674,7 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink*
     if (!copied) {
         fail(errno);
         // A half-written file of our own making would pass for a complete one.
-        ::unlink(target.c_str());
+        unlinkPlaced(target);
         m_paths.noteRemoved(target);
         forget(target);
         return false;
@@ -484,14 +685,16 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink*
 }
 
 bool PosixFileSystem::fail(int error) {
-    m_lastError = std::strerror(error);
+    // The log says plainly why a link below a root stopped the file.
+    m_lastError =
+        error == ELOOP ? "a symbolic link, which the installer never follows" : std::strerror(error);
     return false;
 }
 
 FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std::string_view newName) {
     // The entry itself is looked at, not what a link leads to: a second name of a symbolic link is a link
     // too, which would follow whatever becomes of the target and hold no bytes of its own. Such a file is
-    // backed up as a copy.
+    // backed up as a copy, which fails on the link.
     std::string source = m_paths.spelledPath(existing);
     Seen itself = source.empty() ? Seen{} : look(source);
     if (!source.empty() && !itself.entry) {
@@ -506,7 +709,13 @@ FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std:
         return LinkResult::Unsupported;
     }
     const std::string target = find(newName).native;
-    if (::link(source.c_str(), target.c_str()) == 0) {
+    const Place from = place(source);
+    const Place to = from ? place(target) : Place{};
+    if (!from || !to) {
+        fail(errno);
+        return LinkResult::Failed;
+    }
+    if (::linkat(from.fd(), from.name.c_str(), to.fd(), to.name.c_str(), 0) == 0) {
         m_paths.noteCreated(target);
         // One file under two names: what was seen of it holds for both, and a change through either name
         // must reach the other.
@@ -536,18 +745,25 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
     if (!sourceStat || S_ISDIR(sourceStat->st_mode) || (targetStat && S_ISDIR(targetStat->st_mode))) {
         return fail(sourceStat ? EISDIR : ENOENT);
     }
+    if (overwrite == Overwrite::Never && targetStat) {
+        return fail(EEXIST);
+    }
+    const Place a = place(source);
+    const Place b = a ? place(target) : Place{};
+    if (!a || !b) {
+        return fail(errno);
+    }
     bool moved = false;
     if (overwrite == Overwrite::Existing) {
-        moved = ::rename(source.c_str(), target.c_str()) == 0;
-    } else if (targetStat) {
-        return fail(EEXIST);
-    } else if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        moved = ::renameat(a.fd(), a.name.c_str(), b.fd(), b.name.c_str()) == 0;
+    } else if (::renameat2(a.fd(), a.name.c_str(), b.fd(), b.name.c_str(), RENAME_NOREPLACE) == 0) {
         moved = true;
-    } else if ((errno == EINVAL || errno == ENOSYS) && ::link(source.c_str(), target.c_str()) == 0) {
+    } else if ((errno == EINVAL || errno == ENOSYS) &&
+               ::linkat(a.fd(), a.name.c_str(), b.fd(), b.name.c_str(), 0) == 0) {
         // A file system without the flag: a link never replaces anything either. Once the link is made the
         // file is in place, whatever becomes of its old name, which is tried once more.
         moved = true;
-        if (::unlink(source.c_str()) != 0 && ::unlink(source.c_str()) != 0) {
+        if (::unlinkat(a.fd(), a.name.c_str(), 0) != 0 && ::unlinkat(a.fd(), a.name.c_str(), 0) != 0) {
             m_paths.noteCreated(target);
             forget(target);
             return true;
@@ -577,31 +793,34 @@ bool PosixFileSystem::flush(std::span<const std::string> paths, Durable durable)
     // flushed, and each folder whose names changed.
     std::set<dev_t> synced;
     std::set<dev_t> notBarriers;
-    std::set<std::string> folders;
+    std::map<std::string, std::shared_ptr<const Fd>> folders;
     for (const std::string& path : paths) {
         const auto [native, status] = find(path);
-        // A file that is gone has its removal made durable with its folder.
-        const std::string opened = status ? native : folderOf(native);
         // A file system synced already in this call covers the file without opening it.
-        const std::optional<struct stat> where = status ? status : statPath(opened);
-        if (where && synced.contains(where->st_dev)) {
+        if (status && synced.contains(status->st_dev)) {
             continue;
         }
-        Fd fd(native.empty() ? -1 : openRetrying(opened, O_RDONLY));
-        struct stat st {};
-        if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+        const Place at = native.empty() ? Place{} : place(native);
+        if (!at) {
             return fail(native.empty() ? ENOENT : errno);
+        }
+        // A file that is gone has its removal made durable with its folder.
+        Fd file(status ? openAtRetrying(at.fd(), at.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK) : -1);
+        const int fd = status ? file.get() : at.fd();
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0) {
+            return fail(errno);
         }
         if (synced.contains(st.st_dev)) {
             continue;
         }
         if (m_flushPolicy == FlushPolicy::ByFileSystem && !notBarriers.contains(st.st_dev)) {
             struct statfs fileSystem {};
-            if (::fstatfs(fd.get(), &fileSystem) != 0) {
+            if (::fstatfs(fd, &fileSystem) != 0) {
                 return fail(errno);
             }
             if (syncfsIsBarrier(static_cast<unsigned long>(fileSystem.f_type), kernelRelease())) {
-                if (::syncfs(fd.get()) != 0) {
+                if (::syncfs(fd) != 0) {
                     return fail(errno);
                 }
                 synced.insert(st.st_dev);
@@ -609,19 +828,25 @@ bool PosixFileSystem::flush(std::span<const std::string> paths, Durable durable)
             }
             notBarriers.insert(st.st_dev);
         }
-        if (status && durable == Durable::BytesAndNames && ::fsync(fd.get()) != 0) {
+        if (status && durable == Durable::BytesAndNames && ::fsync(fd) != 0) {
             return fail(errno);
         }
-        folders.insert(folderOf(native));
+        folders.emplace(folderOf(withoutTrailingSlashes(native)), at.folder);
     }
-    return std::all_of(folders.begin(), folders.end(), syncFolder) || fail(errno);
+    for (const auto& [folder, fd] : folders) {
+        if (::fsync(fd->get()) != 0) {
+            return fail(errno);
+        }
+    }
+    return true;
 }
 
 bool PosixFileSystem::removeName(std::string_view path) {
     const std::string native = nativePath(path);
+    const Place at = native.empty() ? Place{} : place(native);
     struct stat itself {};
-    if (native.empty() || ::lstat(native.c_str(), &itself) != 0 || S_ISDIR(itself.st_mode) ||
-        ::unlink(native.c_str()) != 0) {
+    if (!at || ::fstatat(at.fd(), at.name.c_str(), &itself, AT_SYMLINK_NOFOLLOW) != 0 ||
+        S_ISDIR(itself.st_mode) || ::unlinkat(at.fd(), at.name.c_str(), 0) != 0) {
         return false;
     }
     m_paths.noteRemoved(native);
@@ -631,11 +856,15 @@ bool PosixFileSystem::removeName(std::string_view path) {
 
 bool PosixFileSystem::deleteFile(std::string_view path) {
     const std::string native = nativePath(path);
-    const auto st = statPath(native);
-    if (!st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
-        return fail(!st ? ENOENT : S_ISDIR(st->st_mode) ? EISDIR : EACCES);
+    const Place at = native.empty() ? Place{} : place(native);
+    struct stat st {};
+    if (!at || ::fstatat(at.fd(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return fail(native.empty() ? ENOENT : errno);
     }
-    if (::unlink(native.c_str()) != 0) {
+    if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && isReadOnly(st))) {
+        return fail(S_ISDIR(st.st_mode) ? EISDIR : EACCES);
+    }
+    if (::unlinkat(at.fd(), at.name.c_str(), 0) != 0) {
         return fail(errno);
     }
     m_paths.noteRemoved(native);
@@ -649,14 +878,14 @@ bool PosixFileSystem::createTextFile(std::string_view path) {
         return false;
     }
     // O_EXCL: a file that is there, or appears meanwhile, is never emptied; it may be a running script.
-    Fd fd(openRetrying(native, O_WRONLY | O_CREAT | O_EXCL, 0644));
+    Fd fd(openPlaced(native, O_WRONLY | O_CREAT | O_EXCL, 0644));
     forget(native);
     if (!fd.valid()) {
         return false;
     }
     m_paths.noteCreated(native);
     if (!fd.close()) {
-        ::unlink(native.c_str());
+        unlinkPlaced(native);
         m_paths.noteRemoved(native);
         return false;
     }
@@ -665,13 +894,17 @@ bool PosixFileSystem::createTextFile(std::string_view path) {
 
 bool PosixFileSystem::appendToFile(std::string_view path, std::string_view bytes) {
     const std::string native = nativePath(path);
-    const auto st = statPath(native);
-    if (!st || S_ISDIR(st->st_mode) || isReadOnly(*st)) {
-        return fail(!st ? ENOENT : S_ISDIR(st->st_mode) ? EISDIR : EACCES);
-    }
     forget(native);
-    Fd fd(openRetrying(native, O_WRONLY | O_APPEND));
-    return (fd.valid() && writeAll(fd.get(), bytes.data(), bytes.size()) && fd.close()) || fail(errno);
+    Fd fd(native.empty() ? -1 : openPlaced(native, O_WRONLY | O_APPEND | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+        return fail(native.empty() ? ENOENT : errno);
+    }
+    // Checked on the file it writes to: Windows appends to no read-only file, root on POSIX would.
+    if (!S_ISREG(st.st_mode) || isReadOnly(st)) {
+        return fail(S_ISREG(st.st_mode) ? EACCES : EINVAL);
+    }
+    return (writeAll(fd.get(), bytes.data(), bytes.size()) && fd.close()) || fail(errno);
 }
 
 bool PosixFileSystem::readFile(std::string_view path,
@@ -719,17 +952,15 @@ std::optional<bool> PosixFileSystem::sameBytes(std::string_view first, std::stri
 }
 
 bool PosixFileSystem::createFolders(std::string_view path) {
-    std::string native = nativePath(path);
-    while (native.size() > 1 && native.back() == '/') {
-        native.pop_back();
-    }
+    const std::string native = withoutTrailingSlashes(nativePath(path));
     if (native.empty()) {
         return false;
     }
-    // The missing levels, found deepest first and made outermost first.
+    // The missing levels, found deepest first and made outermost first. A link where a folder should be
+    // counts as there, and fails the end: a folder of the installer's is never one a link leads to.
     std::vector<std::string> missing;
-    for (std::string level = native; !statPath(level); level = folderOf(level)) {
-        if (level == "/" || level == ".") {
+    for (std::string level = native; !statPlaced(level); level = folderOf(level)) {
+        if (level == "/" || level == "." || errno == ELOOP) {
             return false;
         }
         missing.push_back(level);
@@ -737,7 +968,11 @@ bool PosixFileSystem::createFolders(std::string_view path) {
     std::reverse(missing.begin(), missing.end());
     for (const std::string& level : missing) {
         forget(level);
-        if (::mkdir(level.c_str(), 0777) != 0) {
+        const Place at = place(level);
+        if (!at) {
+            return false;
+        }
+        if (::mkdirat(at.fd(), at.name.c_str(), 0777) != 0) {
             if (errno != EEXIST) {
                 return false;
             }
@@ -745,56 +980,64 @@ bool PosixFileSystem::createFolders(std::string_view path) {
         }
         m_paths.noteCreated(level);
         // A record written below a new folder must not vanish with the folder's name after a power cut.
-        if (!syncFolder(folderOf(level))) {
+        if (::fsync(at.fd()) != 0) {
             return false;
         }
     }
-    const auto st = statPath(native);
+    const auto st = statPlaced(native);
     return st && S_ISDIR(st->st_mode);
 }
 
 bool PosixFileSystem::appendDurably(std::string_view path, std::string_view bytes) {
     const std::string native = nativePath(path);
-    if (native.empty()) {
-        return false;
-    }
-    // Windows appends to no read-only file; root on POSIX would.
-    if (const auto st = statPath(native); st && isReadOnly(*st)) {
-        return false;
+    const Place at = native.empty() ? Place{} : place(native);
+    if (!at) {
+        return fail(native.empty() ? ENOENT : errno);
     }
     forget(native);
     bool created = false;
-    Fd fd(openForAppend(native, created));
+    Fd fd(openForAppend(at.fd(), at.name, created));
     if (!fd.valid()) {
         return fail(errno);
     }
     if (created) {
         m_paths.noteCreated(native);
     }
+    // The installer's own file alone, checked on the file it writes to: a plain file (a FIFO would never
+    // end), with no second name (through which another file would be cut and grown), and not read-only
+    // (Windows appends to no such file; root on POSIX would).
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return fail(errno);
+    }
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || isReadOnly(st)) {
+        return fail(!S_ISREG(st.st_mode) ? EINVAL : st.st_nlink != 1 ? EMLINK : EACCES);
+    }
     return ((created || dropCutOffTail(fd.get())) && writeAll(fd.get(), bytes.data(), bytes.size()) &&
-            ::fdatasync(fd.get()) == 0 && fd.close() && (!created || syncFolder(folderOf(native)))) ||
+            ::fdatasync(fd.get()) == 0 && fd.close() && (!created || ::fsync(at.fd()) == 0)) ||
            fail(errno);
 }
 
 FileSystem::Privacy PosixFileSystem::makePrivateFolder(std::string_view path) {
-    std::string native = nativePath(path);
-    while (native.size() > 1 && native.back() == '/') {
-        native.pop_back();
-    }
+    const std::string native = withoutTrailingSlashes(nativePath(path));
     if (native.empty()) {
         return Privacy::Unknown;
     }
     forget(native);
-    if (::mkdir(native.c_str(), 0700) == 0) {
+    const Place at = place(native);
+    if (!at) {
+        return privacyOfError(errno);
+    }
+    if (::mkdirat(at.fd(), at.name.c_str(), 0700) == 0) {
         m_paths.noteCreated(native);
         // A record written below a new folder must not vanish with the folder's name after a power cut.
-        return syncFolder(folderOf(native)) ? privacy(path) : Privacy::Unknown;
+        return ::fsync(at.fd()) == 0 ? privacy(path) : Privacy::Unknown;
     }
     if (errno != EEXIST) {
         return errno == ENOENT ? Privacy::Missing : Privacy::Unknown;
     }
-    // The folder itself, never one a link leads to, gets its owner's permissions alone.
-    Fd folder(openRetrying(native, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+    // The folder itself, never one a link leads to, is looked at.
+    Fd folder(openAtRetrying(at.fd(), at.name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
     if (!folder.valid()) {
         // A link, or something else than a folder.
         const Privacy found = privacy(path);
@@ -804,7 +1047,8 @@ FileSystem::Privacy PosixFileSystem::makePrivateFolder(std::string_view path) {
     if (::fstat(folder.get(), &st) != 0) {
         return Privacy::Unknown;
     }
-    if (const Privacy found = privacyOf(st); found == Privacy::Link || found == Privacy::ForeignOwner) {
+    // A folder that others could write is refused, not mended: what they wrote may be in it already.
+    if (const Privacy found = privacyOf(st); found != Privacy::Private) {
         return found;
     }
     if ((st.st_mode & 077) != 0 && ::fchmod(folder.get(), 0700) != 0) {
@@ -814,13 +1058,14 @@ FileSystem::Privacy PosixFileSystem::makePrivateFolder(std::string_view path) {
 }
 
 FileSystem::Privacy PosixFileSystem::privacy(std::string_view path) {
-    std::string native = nativePath(path);
-    while (native.size() > 1 && native.back() == '/') {
-        native.pop_back();
+    const std::string native = withoutTrailingSlashes(nativePath(path));
+    const Place at = native.empty() ? Place{} : place(native);
+    if (!at) {
+        return native.empty() ? Privacy::Missing : privacyOfError(errno);
     }
     struct stat st {};
-    if (native.empty() || ::lstat(native.c_str(), &st) != 0) {
-        return errno == ENOENT || errno == ENOTDIR ? Privacy::Missing : Privacy::Unknown;
+    if (::fstatat(at.fd(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return privacyOfError(errno);
     }
     return privacyOf(st);
 }
@@ -828,13 +1073,94 @@ FileSystem::Privacy PosixFileSystem::privacy(std::string_view path) {
 std::optional<std::string> PosixFileSystem::identity(std::string_view path) {
     // Afresh: a file of the same name made since the last look must give another key.
     const std::string native = find(path).native;
-    const auto st = native.empty() ? std::nullopt : statPath(native);
+    const auto st = native.empty() ? std::nullopt : statPlaced(native);
     if (!st) {
         return std::nullopt;
     }
     // A new file may get a freed inode number again; its change time, to the nanosecond, tells it apart.
     return std::to_string(st->st_dev) + ":" + std::to_string(st->st_ino) + ":" +
            std::to_string(st->st_ctim.tv_sec) + "." + std::to_string(st->st_ctim.tv_nsec);
+}
+
+namespace {
+
+// A file held open, with the device and inode that name it while it is.
+class PosixHeldFile final : public FileSystem::HeldFile {
+public:
+    PosixHeldFile(Fd fd, const struct stat& st)
+        : m_fd(std::move(fd))
+        , m_device(st.st_dev)
+        , m_inode(st.st_ino) {}
+    bool is(const struct stat& st) const { return st.st_dev == m_device && st.st_ino == m_inode; }
+
+private:
+    Fd m_fd;
+    dev_t m_device;
+    ino_t m_inode;
+};
+
+} // namespace
+
+FileSystem::Privacy PosixFileSystem::readPrivateFile(std::string_view path,
+                                                     const std::function<void(std::span<const char>)>& sink) {
+    const std::string native = find(path).native;
+    const Place at = native.empty() ? Place{} : place(native);
+    if (!at) {
+        return native.empty() ? Privacy::Missing : privacyOfError(errno);
+    }
+    // The folder it is opened in and the file as opened: what is checked is what is read.
+    struct stat folder {};
+    if (::fstat(at.fd(), &folder) != 0) {
+        return Privacy::Unknown;
+    }
+    if (const Privacy found = privacyOf(folder); found != Privacy::Private) {
+        return found;
+    }
+    Fd fd(openAtRetrying(at.fd(), at.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+        return privacyOfError(errno);
+    }
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1) {
+        return Privacy::NotPlainFile;
+    }
+    if (const Privacy found = privacyOf(st); found != Privacy::Private) {
+        return found;
+    }
+    const bool read = readPieces(fd.get(), [&sink](std::span<const char> piece) {
+        sink(piece);
+        return true;
+    });
+    return read ? Privacy::Private : Privacy::Unknown;
+}
+
+std::unique_ptr<FileSystem::HeldFile>
+PosixFileSystem::readAndHold(std::string_view path, const std::function<void(std::span<const char>)>& sink) {
+    Fd fd(openExisting(path, O_RDONLY));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        fail(fd.valid() ? EINVAL : errno);
+        return nullptr;
+    }
+    const bool read = readPieces(fd.get(), [&sink](std::span<const char> piece) {
+        sink(piece);
+        return true;
+    });
+    if (!read) {
+        fail(errno);
+        return nullptr;
+    }
+    return std::make_unique<PosixHeldFile>(std::move(fd), st);
+}
+
+bool PosixFileSystem::leadsTo(std::string_view path, const HeldFile& file) {
+    const auto* held = dynamic_cast<const PosixHeldFile*>(&file);
+    const std::string spelled = m_paths.spelledPath(path);
+    std::optional<struct stat> st = spelled.empty() ? std::nullopt : statPlaced(spelled);
+    if (!st && !spelled.empty()) {
+        st = statPlaced(m_paths.resolveMissing(spelled));
+    }
+    return held != nullptr && st && held->is(*st);
 }
 
 } // namespace hotfix::posix

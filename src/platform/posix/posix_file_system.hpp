@@ -2,14 +2,18 @@
 
 #include "platform/file_system.hpp"
 #include "platform/posix/ansi_code_page.hpp"
+#include "platform/posix/beneath.hpp"
 #include "platform/posix/posix_path_resolver.hpp"
+#include "platform/posix/unique_fd.hpp"
 
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <unordered_map>
+#include <vector>
 
 namespace hotfix::posix {
 
@@ -24,6 +28,12 @@ enum class FlushPolicy { ByFileSystem, EachFile };
 // Files as Windows' own file services treat them, on a POSIX file system: read-only is the missing owner
 // write bit, and a read-only file is neither overwritten nor deleted until its attributes are cleared.
 // Paths are found as Wine finds them in the prefix (see PosixPathResolver).
+//
+// Every call acts on the last name of its path relative to an open descriptor of the folder that holds it,
+// and never through a link at that name. Below a drive of the prefix, and below the roots a run names
+// (confineBelow), that folder is opened from the drive's or root's own descriptor one name at a time without
+// following a link (openFolderBeneath): a link there fails the call (ELOOP), whoever swaps it in and when.
+// Within a run the folders opened stay open, so that the folder a run looked in is the one it acts in.
 class PosixFileSystem final : public FileSystem {
 public:
     // Without a prefix only Z: (the root folder) and POSIX paths lead anywhere. The code pages are those of
@@ -60,11 +70,19 @@ public:
     std::optional<std::string> identity(std::string_view path) override;
     void beginRun() override;
     void endRun() override;
+    void confineBelow(std::span<const std::string> roots) override;
+    Privacy readPrivateFile(std::string_view path,
+                            const std::function<void(std::span<const char>)>& sink) override;
+    std::unique_ptr<HeldFile> readAndHold(std::string_view path,
+                                          const std::function<void(std::span<const char>)>& sink) override;
+    bool leadsTo(std::string_view path, const HeldFile& file) override;
 
     // Where a Windows-style path lies on this machine.
     std::string nativePath(std::string_view path) { return m_paths.nativePath(path); }
 
     void useFlushPolicy(FlushPolicy policy) { m_flushPolicy = policy; }
+    // How folders below a drive or root are opened; the kernel's way where it has one, unless told.
+    void useWalk(BeneathWalk walk) { m_walk = walk; }
 
     std::string lastError() const override { return m_lastError; }
 
@@ -81,6 +99,32 @@ private:
     void forget(const std::string& native);
     // A file renamed by this object is the same file under its new name.
     void moved(const std::string& from, const std::string& to);
+
+    // An open folder below which names are resolved without following links: a registered root or a drive.
+    // An anchor whose folder could not be opened has no fd, and nothing below it can be reached.
+    struct Anchor {
+        std::string native;
+        std::shared_ptr<const Fd> fd;
+    };
+    // The open folder that holds a path's last name, and that name; no folder (errno set) where it cannot be
+    // opened without following a link below its anchor.
+    struct Place {
+        std::shared_ptr<const Fd> folder;
+        std::string name;
+        explicit operator bool() const { return folder != nullptr; }
+        int fd() const { return folder->get(); }
+    };
+    void findDrives();
+    // The deepest anchor that holds the folder; an empty one where none does.
+    Anchor anchorFor(const std::string& folder);
+    std::optional<Anchor> exactAnchor(const std::string& native);
+    std::shared_ptr<const Fd> openFolder(const std::string& folder);
+    Place place(const std::string& native);
+    // openat of the last name, never following a link there; -1 with errno set.
+    int openPlaced(const std::string& native, int flags, mode_t mode = 0);
+    bool unlinkPlaced(const std::string& native);
+    // The entry itself (never what a link leads to), afresh.
+    std::optional<struct stat> statPlaced(const std::string& native);
 
     struct Found {
         std::string native;
@@ -113,6 +157,16 @@ private:
     int m_runs = 0;
     std::unordered_map<std::string, Seen> m_seen;
     bool m_symbolicLinksSeen = false;
+
+    // Enough for the folders of a large hot fix; past it the run's open folders are closed and opened anew.
+    static constexpr std::size_t kMaxOpenFolders = 256;
+    BeneathWalk m_walk = BeneathWalk::Kernel;
+    // Guarded: a script's exit handler may reach the file system from another thread.
+    std::mutex m_anchorMutex;
+    std::vector<Anchor> m_roots;
+    std::optional<std::vector<Anchor>> m_drives;
+    bool m_keepFolders = false;
+    std::unordered_map<std::string, std::shared_ptr<const Fd>> m_folders;
 };
 
 } // namespace hotfix::posix

@@ -88,12 +88,16 @@ public:
     int renamesOverListed() const { return m_renamesOverListed; }
 
 private:
+    // Each name a call takes, as a whole path: a name given relative to a folder's descriptor
+    // (openat(3</dir>, "name")) is joined to the folder strace shows for it.
     static std::vector<std::string> pathsIn(const std::string& arguments) {
         std::vector<std::string> out;
-        static const std::regex quoted(R"re((^|, )"([^"]*)")re");
+        static const std::regex quoted(R"re((^|, )(\d+<([^>]*)>, )?"([^"]*)")re");
         for (auto it = std::sregex_iterator(arguments.begin(), arguments.end(), quoted);
              it != std::sregex_iterator(); ++it) {
-            out.push_back((*it)[2]);
+            const std::string folder = (*it)[3];
+            const std::string name = (*it)[4];
+            out.push_back(folder.empty() || name.starts_with('/') ? name : folder + "/" + name);
         }
         return out;
     }

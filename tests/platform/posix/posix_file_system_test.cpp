@@ -342,8 +342,9 @@ TEST(PosixFileSystemWithoutPrefix, onlyZLeadsAnywhere) {
     EXPECT_FALSE(files.fileExists("C:\\a.dll"));
 }
 
-// The installer's own folders: made for their owner alone, taken back where their owner is this account,
-// and refused where a link, another owner or others' rights make them untrustworthy.
+// The installer's own folders: made for their owner alone, and refused where a link, another owner or
+// others' rights make them untrustworthy: what others wrote may be in a folder they could write, so it is
+// never mended and used.
 TEST_F(PosixFileSystemTest, privateFoldersAreTheOwnersAloneAndLinksAreNeverFollowed) {
     using Privacy = FileSystem::Privacy;
     ASSERT_EQ(files.makePrivateFolder(winPath(dir, "records")), Privacy::Private);
@@ -356,7 +357,8 @@ TEST_F(PosixFileSystemTest, privateFoldersAreTheOwnersAloneAndLinksAreNeverFollo
     fs::create_directory(dir.path() / "open");
     fs::permissions(dir.path() / "open", fs::perms::all);
     EXPECT_EQ(files.privacy(winPath(dir, "open")), Privacy::OthersMayWrite);
-    EXPECT_EQ(files.makePrivateFolder(winPath(dir, "open")), Privacy::Private);
+    EXPECT_EQ(files.makePrivateFolder(winPath(dir, "open")), Privacy::OthersMayWrite);
+    EXPECT_EQ(fs::status(dir.path() / "open").permissions() & fs::perms::all, fs::perms::all);
 
     fs::create_directory_symlink(dir.path() / "records", dir.path() / "link");
     EXPECT_EQ(files.privacy(winPath(dir, "link")), Privacy::Link);
