@@ -41,6 +41,9 @@ int runWithoutWindow(const hotfix::cli::Options& options) {
     services.filesInUse = filesInUse.get();
     services.showProgress = hotfix::errorStreamIsTerminal();
     services.now = hotfix::localNow();
+    services.workstationRefusal = [](const std::vector<std::string>& roots) {
+        return hotfix::workstationRefusal(roots);
+    };
     return hotfix::cli::runHeadless(options, services);
 }
 
@@ -94,6 +97,14 @@ int main(int argc, char** argv) {
             return hotfix::cli::kBadArguments;
         }
         const auto& options = std::get<hotfix::cli::Options>(parsed);
+        // Before anything is looked at or made: the workstation must be this account's.
+        if (options.mode != hotfix::cli::Mode::Help) {
+            if (const auto refusal = hotfix::workstationRefusal()) {
+                hotfix::useParentConsole();
+                std::cerr << *refusal << '\n';
+                return hotfix::cli::kFailure;
+            }
+        }
         if (options.mode == hotfix::cli::Mode::Window) {
             return runWindow(argc, argv);
         }

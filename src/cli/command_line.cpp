@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace hotfix::cli {
@@ -219,8 +220,11 @@ std::string usageText() {
            "  --log FILE            appends every message to FILE as well\n"
            "\n"
            "Exit codes: 0 success, 1 failure (the messages say why), 2 bad arguments or a root that does\n"
-           "not exist (nothing was changed), 1618 another install or restore is running (try again later),\n"
-           "3010 done, and a restart completes it.\n";
+           "not exist (nothing was changed), " +
+           std::to_string(kAnotherRunInProgress) +
+           " another install or restore is running (nothing was changed; try again later)" +
+           (kRestartsReplaceFiles ? ",\n3010 done, and a restart completes it.\n"
+                                  : ".\nNo run needs a restart here: files in use are replaced at once.\n");
 }
 
 } // namespace hotfix::cli

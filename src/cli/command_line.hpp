@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/exit_codes.hpp"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,9 +18,10 @@ enum ExitCode : int {
     // The command line cannot be run as given: nothing was looked at or changed.
     kBadArguments = 2,
     // Another install or restore runs on the machine: nothing was looked at or changed; try again later
-    // (msiexec's code, which deployment tools retry).
-    kAnotherRunInProgress = 1618,
+    // (1618 on Windows, msiexec's code, which deployment tools retry; 75 on POSIX).
+    kAnotherRunInProgress = kAnotherRunExitCode,
     // Installed, but running programs hold files that are replaced when Windows restarts (msiexec's code).
+    // Windows only: on POSIX nothing waits for a restart.
     kRestartNeeded = 3010,
 };
 

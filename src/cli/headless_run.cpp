@@ -12,8 +12,10 @@
 #include "engine/restore_run.hpp"
 #include "engine/startup.hpp"
 #include "engine/text.hpp"
+#include "platform/ascii.hpp"
 #include "platform/file_system.hpp"
 #include "platform/files_in_use.hpp"
+#include "platform/run_lock.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -56,8 +58,8 @@ public:
         , m_services(services)
         , m_log(log)
         , m_boxes(services.err, m_log)
-        , m_engine{services.programFolder, services.fs,           m_boxes,         services.launcher,
-                   services.codePages,     services.recordFolder, services.runLock}
+        , m_engine{services.programFolder, services.fs,        m_boxes,
+                   services.launcher,      services.codePages, services.recordFolder}
         , m_window(windowOptions(), services.now) {
         m_engine.filesInUse = services.filesInUse;
         // The scripts report a library regsvr32 refused; the run waits for them, and fails then.
@@ -83,12 +85,20 @@ private:
             LoadListFile(side, {m_services.programFolder, m_services.fs, m_boxes, m_services.codePages},
                          m_window);
         }
-        if (m_options.mode == Mode::Install || m_options.mode == Mode::Restore) {
-            useMachineLog();
-        }
         if (!rootsExist()) {
             // A hot fix whose roots are not there is not in place.
             return m_options.mode == Mode::Detect ? kFailure : kBadArguments;
+        }
+        if (const auto refusal = workstationRefusal()) {
+            complain(*refusal);
+            return kFailure;
+        }
+        if (m_options.mode == Mode::Install || m_options.mode == Mode::Restore) {
+            // Only now, with the arguments known to be good: a run refused leaves the machine as it was.
+            if (!m_services.recordFolder.empty()) {
+                makeRecordRoot(m_services.fs, m_services.recordFolder);
+            }
+            useMachineLog();
         }
         switch (m_options.mode) {
         case Mode::Check:
@@ -132,6 +142,21 @@ private:
         window.registerDlls = m_options.registerDlls;
         window.closeApplications = m_options.closeApplications;
         return window;
+    }
+
+    // The roots the run would work in, checked against the account running it.
+    std::optional<std::string> workstationRefusal() {
+        if (!m_services.workstationRefusal) {
+            return std::nullopt;
+        }
+        std::vector<std::string> roots;
+        for (const Side side : kSides) {
+            if ((side == Side::Product ? m_options.productRoot : m_options.windowsRoot) ||
+                m_window.itemCount(side) > 0) {
+                roots.push_back(m_window.rootText(side));
+            }
+        }
+        return m_services.workstationRefusal(roots);
     }
 
     // A root given on the command line must exist, and so must a root found at start-up that a listed file
@@ -230,9 +255,6 @@ private:
     }
 
     int exitCode(RunResult result) {
-        if (result == RunResult::AnotherRunInProgress) {
-            return kAnotherRunInProgress;
-        }
         const bool succeeded = result == RunResult::Succeeded || result == RunResult::RestartNeeded;
         if (!waitForScripts() || !succeeded || m_registrationFailed) {
             return kFailure;
@@ -260,21 +282,63 @@ private:
 
 } // namespace
 
+namespace {
+
+std::filesystem::path logPath(const std::string& name) {
+    return std::u8string(name.begin(), name.end());
+}
+
+// Another run holds the machine: said on standard error, and in a --log file that is there already; nothing
+// is made, not even that file.
+int busy(const Options& options, HeadlessServices& services) {
+    std::ofstream log;
+    std::error_code error;
+    if (options.logFile && std::filesystem::is_regular_file(logPath(*options.logFile), error)) {
+        log.open(logPath(*options.logFile), std::ios::binary | std::ios::app);
+    }
+    RunLog lines(log.is_open() ? &log : nullptr);
+    ConsoleMsgBox boxes(services.err, lines);
+    boxes.show(messages::anotherRunInProgress());
+    lines.line("exit code " + std::to_string(kAnotherRunInProgress));
+    return kAnotherRunInProgress;
+}
+
+// Whether the --log file would lie straight in the records' folder that is not there yet: deployment tools
+// are told to keep it there, so that folder is made for it (and for nothing else before the run is known to
+// be good).
+bool logWaitsForRecordFolder(const std::string& logFile, HeadlessServices& services) {
+    const std::string& records = services.recordFolder;
+    const auto separator = records.find_last_of("\\/");
+    if (records.empty() || separator == std::string::npos || services.fs.folderExists(records)) {
+        return false;
+    }
+    const std::filesystem::path folder = logPath(logFile).parent_path();
+    const auto parent = services.fs.identity(records.substr(0, separator));
+    const std::u8string name = folder.filename().u8string();
+    return parent && parent == services.fs.identity(folder.parent_path().string()) &&
+           asciiLowered(std::string(name.begin(), name.end())) == asciiLowered(records.substr(separator + 1));
+}
+
+} // namespace
+
 int runHeadless(const Options& options, HeadlessServices& services) {
     if (options.mode == Mode::Help) {
         services.out << usageText() << std::flush;
         return kSuccess;
     }
-    // The records' folder, where deployment tools are told to keep the log too, is made (protected) before
-    // the log is opened in it; a run that only looks makes nothing.
+    // The machine is this run's before anything is made or written (the records' folder, the logs, the
+    // --log file), and until the scripts it starts have ended: a busy run leaves no trace.
     const bool changes = options.mode == Mode::Install || options.mode == Mode::Restore;
-    if (!services.recordFolder.empty() && changes) {
-        makeRecordRoot(services.fs, services.recordFolder);
+    const RunLockHold lock(changes ? services.runLock : nullptr);
+    if (!lock.held()) {
+        return busy(options, services);
     }
     std::ofstream log;
     if (options.logFile) {
-        const std::u8string name(options.logFile->begin(), options.logFile->end());
-        log.open(std::filesystem::path(name), std::ios::binary | std::ios::app);
+        if (changes && logWaitsForRecordFolder(*options.logFile, services)) {
+            makeRecordRoot(services.fs, services.recordFolder);
+        }
+        log.open(logPath(*options.logFile), std::ios::binary | std::ios::app);
         if (!log) {
             services.err << "The log file \"" << *options.logFile << "\" cannot be opened for writing.\n";
             return kBadArguments;

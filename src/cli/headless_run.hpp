@@ -4,8 +4,11 @@
 #include "engine/date_suffix.hpp"
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace hotfix {
 
@@ -38,6 +41,9 @@ struct HeadlessServices {
     FilesInUse* filesInUse = nullptr;
     bool showProgress = false;
     LocalDateTime now = {};
+    // Given, why this account must not work on the workstation with these roots (see workstationRefusal in
+    // platform/platform_services.hpp); the run then fails before it changes anything.
+    std::function<std::optional<std::string>(const std::vector<std::string>& roots)> workstationRefusal = {};
     // How long the run waits for its registration scripts before it gives up on them.
     std::chrono::milliseconds scriptBound = std::chrono::minutes(5);
 };

@@ -12,7 +12,6 @@ class FileSystem;
 class FilesInUse;
 class MsgBox;
 class ProcessLauncher;
-class RunLock;
 
 // What the engine reaches the machine through.
 struct EngineServices {
@@ -25,8 +24,6 @@ struct EngineServices {
     // Where installs are recorded so that they can be undone (%ProgramData%\HotFix Installer); empty keeps no
     // record.
     std::string recordFolder = {};
-    // One install or restore at a time on the machine; none where nothing else can run.
-    RunLock* runLock = nullptr;
     // Who holds files, and replacement at the next restart; none where no file is ever held (POSIX).
     FilesInUse* filesInUse = nullptr;
     // Given, the scripts report a library that regsvr32 could not register (by its path, with regsvr32's
@@ -44,8 +41,6 @@ struct EngineServices {
 enum class RunResult {
     Succeeded,
     Failed,
-    // Another install or restore held the machine; nothing was looked at or changed.
-    AnotherRunInProgress,
     // Succeeded, but files that running programs hold are replaced only when Windows restarts.
     RestartNeeded,
 };

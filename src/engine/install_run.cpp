@@ -10,7 +10,6 @@
 #include "engine/text.hpp"
 #include "platform/files_in_use.hpp"
 #include "platform/msg_box.hpp"
-#include "platform/run_lock.hpp"
 
 namespace hotfix {
 
@@ -264,11 +263,6 @@ RunResult installWith(InstallerWindow& window, const EngineServices& services) {
 } // namespace
 
 RunResult runInstall(InstallerWindow& window, const EngineServices& services) {
-    const RunLockHold lock(services.runLock);
-    if (!lock.held()) {
-        services.msgBox.show(messages::anotherRunInProgress());
-        return RunResult::AnotherRunInProgress;
-    }
     // What the checks have seen of each file, the plan and the replacement need not look at again.
     const FileSystemRun looks(services.fs);
     // The record's digests are taken on a second thread while this one copies.

@@ -10,7 +10,8 @@
 namespace hotfix {
 
 // One whole install: the body of the install button's click handler. Succeeded when the hot fix was
-// applied.
+// applied. The caller holds the machine's run lock (RunLock) from before this call until the scripts the
+// install started have ended.
 RunResult runInstall(InstallerWindow& window, const EngineServices& services);
 
 // Whether every listed file holds the package's bytes, but those whose folder the workstation does not have

@@ -10,7 +10,6 @@
 #include "platform/file_system.hpp"
 #include "platform/files_in_use.hpp"
 #include "platform/msg_box.hpp"
-#include "platform/run_lock.hpp"
 
 #include <algorithm>
 #include <map>
@@ -409,11 +408,6 @@ private:
 
 RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
                      const std::function<void(const RestoredFile&)>& report) {
-    const RunLockHold lock(services.runLock);
-    if (!lock.held()) {
-        services.msgBox.show(messages::anotherRunInProgress());
-        return RunResult::AnotherRunInProgress;
-    }
     FileSystem& fs = services.fs;
     const FileSystemRun looks(fs);
     const std::string identity = packageIdentity(window);

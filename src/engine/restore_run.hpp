@@ -39,7 +39,7 @@ struct RestoredFile {
 // temporary file and backup they made, and registers again the libraries that hold their originals. Acts
 // only on what the record may be trusted with (see readRecordHistory), and on nothing when the record is
 // refused. The restore is recorded too: a second one finds nothing left to undo. Succeeded only when every
-// file those installs touched is as it was.
+// file those installs touched is as it was. The caller holds the machine's run lock, as for runInstall.
 RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
                      const std::function<void(const RestoredFile&)>& report);
 

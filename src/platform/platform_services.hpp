@@ -10,7 +10,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace hotfix {
 
@@ -26,6 +28,12 @@ std::unique_ptr<FilesInUse> makeFilesInUse();
 // The machine's one-run-at-a-time lock: a named mutex in the global namespace on Windows, a lock file in the
 // Wine prefix on POSIX.
 std::unique_ptr<RunLock> makeRunLock();
+
+// Why this account must not work on the workstation at all, or nothing where it may. On POSIX: a Wine prefix
+// that is not there, or one, a drive link of it or one of the roots (Windows names) that another account
+// owns, as Wine itself refuses another account's prefix. On Windows nothing: the records' folder's owner is
+// checked where it is made.
+std::optional<std::string> workstationRefusal(const std::vector<std::string>& roots = {});
 
 // post hands a launcher's exit handler to the thread that must run it (the user-interface thread);
 // without one the handler runs on the launcher's own waiting thread.

@@ -50,7 +50,9 @@ TEST_F(Headless, checkThatWouldFailPrintsEveryBoxAndExitsOne) {
     EXPECT_EQ(everything(), before);
 }
 
+// Not even the records' folder or the machine's log is made.
 TEST_F(Headless, argumentsThatCannotBeRunExitTwoBeforeAnythingIsTouched) {
+    recordFolder = (data.path() / "HotFix Installer").string();
     const auto before = everything();
     EXPECT_EQ(run({"--install", "--vantrel-root", root("Nowhere")}), kBadArguments);
     EXPECT_THAT(err.str(), HasSubstr("given with --vantrel-root does not exist"));
@@ -62,6 +64,7 @@ TEST_F(Headless, argumentsThatCannotBeRunExitTwoBeforeAnythingIsTouched) {
     EXPECT_THAT(err.str(), HasSubstr("cannot be opened"));
     EXPECT_EQ(run({"--install", "--date-suffix", "--suffix", "x"}), kBadArguments);
     EXPECT_EQ(everything(), before);
+    EXPECT_TRUE(fs::is_empty(data.path()));
 }
 
 TEST_F(Headless, installThenRestoreGivesBackTheOriginalTreesByteForByte) {

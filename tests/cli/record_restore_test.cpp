@@ -467,15 +467,27 @@ TEST_F(Headless, aRestoreGivesTheOriginalItsMarksBack) {
 
 // --- One run at a time, and the log beside the records ----------------------------------------------------
 
-TEST_F(Headless, aSecondRunWhileAnotherHoldsTheMachineExits1618AndTouchesNothing) {
-    ASSERT_EQ(run({"--install"}), kSuccess) << err.str();
-    const auto before = everything();
+// Not even the machine's log, the records' folder or a --log file is made: the lock comes first.
+TEST_F(Headless, aSecondRunWhileAnotherHoldsTheMachineSaysSoAndMakesNothing) {
     runLock.heldElsewhere = true;
+    recordFolder = (data.path() / "HotFix Installer").string();
+    const fs::path newLog = data.path() / "new.log";
+    const fs::path oldLog = package.write("old.log", "");
+    for (const std::string_view mode : {"--install", "--restore"}) {
+        EXPECT_EQ(run({std::string(mode), "--log", newLog.string()}), kAnotherRunInProgress);
+        EXPECT_THAT(err.str(), HasSubstr("Another install or restore of a HotFix is running"));
+    }
+    EXPECT_TRUE(fs::is_empty(data.path()));
+    EXPECT_EQ(run({"--install", "--log", oldLog.string()}), kAnotherRunInProgress);
+    EXPECT_THAT(test::readFile(oldLog), HasSubstr("Another install or restore of a HotFix is running"));
 
-    EXPECT_EQ(run({"--install"}), kAnotherRunInProgress);
-    EXPECT_THAT(err.str(), HasSubstr("Another install or restore of a HotFix is running"));
+    runLock.heldElsewhere = false;
+    ASSERT_EQ(run({"--install"}), kSuccess) << err.str();
+    EXPECT_EQ(runLock.acquired, 1);
+    runLock.heldElsewhere = true;
+    const auto before = test::filesBelow(data.path());
     EXPECT_EQ(run({"--restore"}), kAnotherRunInProgress);
-    EXPECT_EQ(everything(), before);
+    EXPECT_EQ(test::filesBelow(data.path()), before);
 
     runLock.heldElsewhere = false;
     EXPECT_EQ(run({"--restore"}), kSuccess) << err.str();

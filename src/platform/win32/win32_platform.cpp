@@ -95,6 +95,10 @@ std::unique_ptr<RunLock> makeRunLock() {
     return std::make_unique<MutexRunLock>();
 }
 
+std::optional<std::string> workstationRefusal(const std::vector<std::string>&) {
+    return std::nullopt;
+}
+
 std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post) {
     return std::make_unique<win32::Win32ProcessLauncher>(win32::commandInterpreter(systemFolders()),
                                                          std::move(post));

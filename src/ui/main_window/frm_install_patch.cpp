@@ -19,11 +19,16 @@ namespace hotfix {
 FrmInstallPatch::FrmInstallPatch(MainWindowServices services, QWidget* parent)
     : QDialog(parent)
     , m_services(std::move(services))
-    , m_engineServices{m_services.programFolder, m_services.fs,        m_services.msgBox,
-                       m_services.launcher,      m_services.codePages, m_services.recordFolder,
-                       m_services.runLock}
+    , m_scripts(m_services.launcher)
+    , m_engineServices{m_services.programFolder, m_services.fs,          m_services.msgBox, m_scripts,
+                       m_services.codePages,     m_services.recordFolder}
     , m_progress(std::make_unique<InstallProgress>(*this, m_services.steadyClock)) {
     m_engineServices.filesInUse = m_services.filesInUse;
+    m_scripts.onAllEnded = [this] {
+        if (!m_installing) {
+            m_runHold.reset();
+        }
+    };
     setObjectName(QStringLiteral("FrmInstallPatch"));
     setWindowTitle(QStringLiteral(" HotFix Installer"));
     setWindowIcon(programIcon());

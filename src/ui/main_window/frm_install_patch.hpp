@@ -2,7 +2,9 @@
 
 #include "engine/install_run.hpp"
 #include "engine/installer_window.hpp"
+#include "platform/run_lock.hpp"
 #include "ui/main_window/main_window_services.hpp"
+#include "ui/main_window/script_tally.hpp"
 #include "ui/widgets/list_box.hpp"
 
 #include <cstdint>
@@ -144,7 +146,12 @@ private:
     void loadList(Side side);
 
     MainWindowServices m_services;
+    // The engine's launcher: the machine stays this window's until the scripts of its install have ended.
+    ScriptTally m_scripts;
     EngineServices m_engineServices;
+    // From the install button until the scripts of the install have ended; empty otherwise.
+    std::unique_ptr<RunLockHold> m_runHold;
+    bool m_installing = false;
     InstallState m_installState;
     // In tab order, which is also the order ResetForeColors paints them in.
     std::vector<HoverTarget> m_hoverTargets;

@@ -375,15 +375,71 @@ TEST_F(PosixFileSystemTest, privateFoldersAreTheOwnersAloneAndLinksAreNeverFollo
     }
 }
 
-TEST(PosixRunLock, oneHolderAtATimeAndTheLockGoesWithItsHolder) {
+TEST(PosixRunLock, oneHolderAtATimeWhateverBecomesOfTheLockFilesName) {
     TempDir prefix;
     test::ScopedEnvironment wine("WINEPREFIX", prefix.str().c_str());
     const auto first = makeRunLock();
     const auto second = makeRunLock();
     ASSERT_TRUE(first->tryAcquire());
     EXPECT_FALSE(second->tryAcquire());
+    EXPECT_EQ(fs::status(prefix.path() / "hotfix-installer.lock").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+
+    fs::remove(prefix.path() / "hotfix-installer.lock");
+    EXPECT_FALSE(second->tryAcquire());
+    prefix.write("hotfix-installer.lock", "");
+    EXPECT_FALSE(second->tryAcquire());
+
     first->release();
     EXPECT_TRUE(second->tryAcquire());
+}
+
+TEST(PosixRunLock, aLockNameThatIsNoPlainFileOrAMissingPrefixIsNeverTakenNorMade) {
+    TempDir prefix;
+    test::ScopedEnvironment wine("WINEPREFIX", prefix.str().c_str());
+    const fs::path name = prefix.path() / "hotfix-installer.lock";
+    fs::create_symlink(prefix.path() / "elsewhere", name);
+    EXPECT_FALSE(makeRunLock()->tryAcquire());
+    EXPECT_FALSE(fs::exists(prefix.path() / "elsewhere"));
+
+    fs::remove(name);
+    ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0);
+    EXPECT_FALSE(makeRunLock()->tryAcquire());
+
+    const std::string missing = (prefix.path() / "mistyped").string();
+    test::ScopedEnvironment mistyped("WINEPREFIX", missing.c_str());
+    EXPECT_FALSE(makeRunLock()->tryAcquire());
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+// Wine refuses a prefix another account owns; so does the installer, and for the drive links and roots too.
+TEST(WorkstationOwner, aPrefixADriveLinkOrARootOfAnotherAccountIsRefused) {
+    TempDir prefix;
+    test::ScopedEnvironment wine("WINEPREFIX", prefix.str().c_str());
+    prefix.write("drive_c/Vantrel/core.dll", "core");
+    fs::create_directory(prefix.path() / "dosdevices");
+    fs::create_directory_symlink("../drive_c", prefix.path() / "dosdevices/c:");
+    EXPECT_EQ(workstationRefusal({"C:\\Vantrel"}), std::nullopt);
+
+    const uid_t self = ::geteuid();
+    const uid_t other = self == 65534 ? 0 : 65534;
+    for (const fs::path& owned :
+         {prefix.path(), prefix.path() / "dosdevices/c:", prefix.path() / "drive_c/Vantrel"}) {
+        if (::lchown(owned.c_str(), other, static_cast<gid_t>(-1)) != 0) {
+            GTEST_SKIP() << "this account cannot give files away";
+        }
+        const auto refusal = workstationRefusal({"C:\\Vantrel"});
+        ASSERT_TRUE(refusal.has_value()) << owned;
+        EXPECT_NE(refusal->find("belongs to another account"), std::string::npos) << *refusal;
+        ASSERT_EQ(::lchown(owned.c_str(), self, static_cast<gid_t>(-1)), 0);
+    }
+    EXPECT_EQ(workstationRefusal({"C:\\Vantrel"}), std::nullopt);
+
+    const std::string missing = (prefix.path() / "mistyped").string();
+    test::ScopedEnvironment mistyped("WINEPREFIX", missing.c_str());
+    ASSERT_TRUE(workstationRefusal().has_value());
+    EXPECT_NE(workstationRefusal()->find("does not exist"), std::string::npos);
 }
 
 } // namespace

@@ -1,0 +1,129 @@
+#include "cli/command_line.hpp"
+#include "support/temp_dir.hpp"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <set>
+#include <spawn.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+// The built program as a deployment tool starts it: the exit status its parent really gets (8 bits on POSIX),
+// and what it leaves behind.
+namespace hotfix::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct Ended {
+    int status = -1;
+    std::string err;
+};
+
+// A prefix with its C: drive, and a folder for the program's home and its --log files.
+class ProgramRun : public ::testing::Test {
+protected:
+    ProgramRun() {
+        fs::create_directories(prefix.path() / "drive_c");
+        fs::create_directories(prefix.path() / "dosdevices");
+        fs::create_directory_symlink("../drive_c", prefix.path() / "dosdevices/c:");
+    }
+
+    Ended run(const std::vector<std::string>& arguments) {
+        std::vector<std::string> texts = {HOTFIX_PROGRAM};
+        texts.insert(texts.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& text : texts) {
+            argv.push_back(text.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<std::string> environment = {"WINEPREFIX=" + prefix.str(), "HOME=" + home.str(),
+                                                "XDG_CONFIG_HOME=" + home.str(), "LC_ALL=C.UTF-8"};
+        std::vector<char*> envp;
+        for (std::string& entry : environment) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
+        const std::string errPath = (scratch.path() / "stderr").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t child = 0;
+        Ended ended;
+        if (::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            ended.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ended.err = test::readFile(errPath);
+        return ended;
+    }
+
+    // Every name below the prefix and the home, folders too.
+    std::set<std::string> names() const {
+        std::set<std::string> found;
+        for (const TempDir* dir : {&prefix, &home}) {
+            for (const auto& entry : fs::recursive_directory_iterator(dir->path())) {
+                found.insert(entry.path().string());
+            }
+        }
+        return found;
+    }
+
+    TempDir prefix;
+    TempDir home;
+    TempDir scratch;
+};
+
+TEST_F(ProgramRun, whileAnotherHoldsTheLockTheRunEnds75AndMakesNothing) {
+    const int held =
+        ::open((prefix.path() / "hotfix-installer.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const auto before = names();
+    const fs::path newLog = scratch.path() / "new.log";
+    const fs::path oldLog = scratch.write("old.log", "");
+
+    for (const std::string_view mode : {"--install", "--restore"}) {
+        const Ended busy = run({std::string(mode), "--log", newLog.string()});
+        EXPECT_EQ(busy.status, 75) << mode;
+        EXPECT_THAT(busy.err, HasSubstr("Another install or restore of a HotFix is running")) << mode;
+    }
+    EXPECT_FALSE(fs::exists(newLog));
+    EXPECT_EQ(run({"--install", "--log", oldLog.string()}).status, 75);
+    EXPECT_THAT(test::readFile(oldLog), HasSubstr("Another install or restore of a HotFix is running"));
+    EXPECT_EQ(names(), before);
+    EXPECT_EQ(kAnotherRunInProgress, 75);
+    EXPECT_THAT(usageText(), Not(HasSubstr("1618")));
+    ::close(held);
+}
+
+// As Wine refuses a prefix another account owns: exit 1 before anything is looked at or made.
+TEST_F(ProgramRun, aPrefixOfAnotherAccountIsRefusedWithExit1AndNothingMade) {
+    if (::chown(prefix.path().c_str(), 65534, 65534) != 0) {
+        GTEST_SKIP() << "this account cannot give files away";
+    }
+    const auto before = names();
+    for (const std::string_view mode : {"--check", "--detect", "--install", "--restore"}) {
+        const Ended refused = run({std::string(mode)});
+        EXPECT_EQ(refused.status, 1) << mode;
+        EXPECT_THAT(refused.err, HasSubstr("belongs to another account")) << mode;
+    }
+    EXPECT_EQ(names(), before);
+
+    ASSERT_EQ(::chown(prefix.path().c_str(), ::geteuid(), ::getegid()), 0);
+    EXPECT_THAT(run({"--check"}).err, Not(HasSubstr("belongs to another account")));
+}
+
+} // namespace
+} // namespace hotfix::cli
