@@ -78,6 +78,8 @@ public:
 
 private:
     int runMode() {
+        // From here on no link below a root, the package's folder or the records' is ever followed.
+        confineToRoots(m_window, m_engine);
         // A log that many runs append to tells them apart.
         m_boxes.logLine(concat({"hotfix-installer ", modeOption(m_options.mode), " from ",
                                 m_services.programFolder, ", ", recordTime()}));

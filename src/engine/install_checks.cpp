@@ -1,6 +1,7 @@
 #include "engine/install_checks.hpp"
 
 #include "engine/file_lists.hpp"
+#include "engine/install_record.hpp"
 #include "engine/listed_file.hpp"
 #include "engine/messages.hpp"
 #include "engine/text.hpp"
@@ -91,7 +92,8 @@ bool packageFolderExists(Side side, std::string_view head, const EngineServices&
 
 void confineToRoots(const InstallerWindow& window, const EngineServices& services) {
     const std::vector<std::string> roots = {window.rootText(Side::Product), window.rootText(Side::Windows),
-                                            services.programFolder, services.recordFolder};
+                                            services.programFolder,
+                                            recordFolderParent(services.recordFolder)};
     services.fs.confineBelow(roots);
 }
 

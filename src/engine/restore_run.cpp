@@ -412,7 +412,8 @@ RunResult runRestore(const InstallerWindow& window, const EngineServices& servic
     const FileSystemRun looks(fs);
     const std::string identity = packageIdentity(window);
     const std::string path = recordPath(services.recordFolder, identity);
-    const std::vector<std::string> ownFolders = {services.programFolder, services.recordFolder};
+    const std::vector<std::string> ownFolders = {services.programFolder,
+                                                 recordFolderParent(services.recordFolder)};
     fs.confineBelow(ownFolders);
     if (!recordIsPrivate(services, identity)) {
         return RunResult::Failed;
