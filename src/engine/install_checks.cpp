@@ -3,6 +3,7 @@
 #include "engine/file_lists.hpp"
 #include "engine/listed_file.hpp"
 #include "engine/messages.hpp"
+#include "engine/name_rules.hpp"
 #include "engine/text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
@@ -11,15 +12,18 @@ namespace hotfix {
 
 namespace {
 
-// No backup file can be named with these, and ":" would hide the backup in a stream.
-constexpr std::string_view kBadNameCharacters = "\\/:*?\"<>|";
-
 bool checkSideItems(Side side, InstallerWindow& window, const EngineServices& services) {
     FileSystem& fs = services.fs;
     bool passed = true;
     const int count = window.itemCount(side);
     for (int i = 0; i < count; ++i) {
         const ListedFile item = listedFileAt(side, i, window, services.programFolder);
+        // The lists' reader keeps such entries out; the run must not rely on every item coming through it.
+        if (!isEntryPart(item.name) || !isEntryPart(item.folder)) {
+            services.msgBox.show(messages::badListEntry());
+            passed = false;
+            continue;
+        }
         const bool installed = fs.fileExists(item.destination);
         if (fs.fileExists(item.destination + window.installState().BackupSuffix)) {
             switchToDateSuffix(window);
@@ -34,7 +38,8 @@ bool checkSideItems(Side side, InstallerWindow& window, const EngineServices& se
 }
 
 bool checkSide(Side side, InstallerWindow& window, const EngineServices& services) {
-    if (isBlank(window.rootText(side))) {
+    // A relative root would put the files wherever the program happens to run from.
+    if (!isAbsoluteRoot(window.rootText(side))) {
         services.msgBox.show(messages::wrongRoot(side));
         return false;
     }
@@ -60,7 +65,7 @@ bool settleSuffix(InstallerWindow& window, const EngineServices& services) {
         services.msgBox.show(messages::missingSuffix());
         return true;
     }
-    if (text.find_first_of(kBadNameCharacters) != std::string::npos) {
+    if (!isBackupSuffix(text)) {
         services.msgBox.show(messages::missingSuffix());
         return false;
     }
@@ -99,6 +104,11 @@ void ValidateInstall(InstallerWindow& window, const EngineServices& services) {
         if (window.itemCount(side) > 0 && !checkSide(side, window, services)) {
             allPassed = false;
         }
+    }
+    // A blank suffix goes on in the hope that an installed file switches to the date suffix; where none did,
+    // every backup would be its file itself, and the record could not tell one from the other.
+    if (!isBackupSuffix(window.installState().BackupSuffix)) {
+        allPassed = false;
     }
     window.installState().ChecksPassed = allPassed;
     if (!allPassed) {
