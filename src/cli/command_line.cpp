@@ -167,7 +167,8 @@ private:
         if (o.suffix && o.dateSuffix) {
             return "--suffix and --date-suffix exclude each other: give one.";
         }
-        if (o.suffix && !isBackupSuffix(*o.suffix)) {
+        // The checks make the suffix of "_" and the text.
+        if (o.suffix && !isBackupSuffix("_" + *o.suffix)) {
             return "--suffix cannot hold any of \\ / : * ? \" < > | or a control character (it becomes part "
                    "of file names).";
         }

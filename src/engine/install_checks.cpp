@@ -8,6 +8,8 @@
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
 
+#include <utility>
+
 namespace hotfix {
 
 namespace {
@@ -65,11 +67,12 @@ bool settleSuffix(InstallerWindow& window, const EngineServices& services) {
         services.msgBox.show(messages::missingSuffix());
         return true;
     }
-    if (!isBackupSuffix(text)) {
+    std::string suffix(trimBlanks("_" + text));
+    if (!isBackupSuffix(suffix)) {
         services.msgBox.show(messages::missingSuffix());
         return false;
     }
-    state.BackupSuffix = std::string(trimBlanks("_" + text));
+    state.BackupSuffix = std::move(suffix);
     return true;
 }
 

@@ -88,7 +88,8 @@ bool isAbsoluteRoot(std::string_view root) {
 }
 
 bool isBackupSuffix(std::string_view suffix) {
-    return !suffix.empty() && suffix.find_first_of(kBadSuffixCharacters) == std::string_view::npos &&
+    return suffix.find_first_not_of(". ") != std::string_view::npos &&
+           suffix.find_first_of(kBadSuffixCharacters) == std::string_view::npos &&
            !holdsControlCharacter(suffix);
 }
 

@@ -27,8 +27,8 @@ bool isEntryPart(std::string_view text);
 // the drive's current folder, and "foo\bar" the program's: neither says where the files go.
 bool isAbsoluteRoot(std::string_view root);
 
-// A backup suffix: not empty (the backup would be the file itself), no character of kBadSuffixCharacters
-// and no control character.
+// A backup suffix: not empty, nor dots and blanks alone (Windows drops those from the end of a name): the
+// backup would be the file itself. No character of kBadSuffixCharacters and no control character.
 bool isBackupSuffix(std::string_view suffix);
 
 } // namespace hotfix

@@ -92,6 +92,7 @@ TEST(RecordHistory, acceptsWhatTheInstallerWritesAndRefusesEverythingElseByLine)
         {"an empty suffix that makes a file its own backup",
          lines({kHeading, installLine(""), stageLine(kCore)}), -1, 2},
         {"a suffix with a control character", lines({kHeading, installLine("_b\x7f")}), -1, 2},
+        {"a suffix that Windows drops from a name", lines({kHeading, installLine(". .")}), -1, 2},
         {"a backup that is the file itself", lines({kHeading, installLine(), stageLine(kCore)}), -1, 3},
         {"a temporary file that is the file itself",
          lines({kHeading, installLine(), stageLine("", kTemporary)}), -1, 3},
