@@ -92,6 +92,10 @@ void require(bool holds, const char* what) {
     }
 }
 
+bool isControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == '\x7f';
+}
+
 bool isTrimmed(std::string_view text) {
     return trimEntry(text) == text;
 }
@@ -142,7 +146,13 @@ void readOne(std::string_view input, const CodePageCodec& codePages) {
     require(sink.items.size() + boxes.badEntries == entries, "every entry is an item or one error box");
     for (const auto& [name, folder] : sink.items) {
         require(folder.ends_with('\\'), "a folder ends with a separator");
-        require(name.find('\\') == std::string::npos, "a name holds no separator");
+        require(name.find_first_of("\\/") == std::string::npos && folder.find('/') == std::string::npos,
+                "a name holds no separator, and a folder separates its parts with \\ alone");
+        require(std::none_of(name.begin(), name.end(), isControl) &&
+                    std::none_of(folder.begin(), folder.end(), isControl),
+                "no item holds a control character");
+        require(name != ".." && folder.find("\\..\\") == std::string::npos && !folder.starts_with("..\\"),
+                "no item leads up out of its root");
         require(name.find(',') == std::string::npos && folder.find(',') == std::string::npos,
                 "no item holds a comma");
         require(isTrimmed(name) && isTrimmed(folder), "items are trimmed");

@@ -1,12 +1,16 @@
 // Any bytes as a package's install record, read as a restore reads it for a package of four listed files.
 // Whatever the reader accepts must be what the installer itself could have written: every entry a listed
 // destination under its install's root, its backup the destination's name and a suffix in the same folder,
-// its temporary files the installer's own in the same folder, no control character anywhere.
+// its temporary files the installer's own in the same folder, no control character anywhere. And whatever
+// a restore would act on lies strictly below its install's roots, which are absolute and without dot
+// folders; in a record naming the harness's own roots, below those: that is checked on the paths' text
+// alone, without the path rule the reader itself uses.
 
 #include "engine/file_lists.hpp"
 #include "engine/record_history.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +22,9 @@ namespace hotfix {
 namespace {
 
 constexpr std::string_view kIdentity = "0123456789abcdef";
+// The roots of the seed records, and of the dictionary.
+constexpr std::string_view kProductRoot = "C:\\Program Files\\Vantrel";
+constexpr std::string_view kWindowsRoot = "C:\\WINNT";
 
 const std::vector<ListedItem>& items() {
     static const std::vector<ListedItem> listed = {
@@ -52,6 +59,81 @@ bool isListed(const RecordedInstall& install, const RecordedFile& file) {
     return std::any_of(items().begin(), items().end(), [&](const ListedItem& item) {
         return item.side == file.side && DestinationPath(root, item.folder, item.name) == file.destination;
     });
+}
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// The parts between separators, blank-trimmed as Windows would match them.
+bool holdsPart(std::string_view path, std::initializer_list<std::string_view> parts) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !isSeparator(path[end])) {
+            ++end;
+        }
+        std::string_view part = path.substr(start, end - start);
+        while (!part.empty() && part.front() == ' ') {
+            part.remove_prefix(1);
+        }
+        while (!part.empty() && part.back() == ' ') {
+            part.remove_suffix(1);
+        }
+        if (std::find(parts.begin(), parts.end(), part) != parts.end()) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+bool isAbsoluteWithoutDots(std::string_view root) {
+    const bool drive = root.size() >= 3 && std::isalpha(static_cast<unsigned char>(root[0])) != 0 &&
+                       root[1] == ':' && isSeparator(root[2]);
+    return (drive || (!root.empty() && isSeparator(root[0]))) && !holdsPart(root, {".", ".."});
+}
+
+// Below the root by the text alone: the root, a separator unless the root ends in one, and something more.
+// Either separator stands for the other, as on Windows.
+bool liesBelow(std::string_view path, std::string_view root) {
+    const auto same = [](char a, char b) {
+        return a == b || (isSeparator(a) && isSeparator(b));
+    };
+    if (path.size() < root.size() || !std::equal(root.begin(), root.end(), path.begin(), same)) {
+        return false;
+    }
+    std::string_view rest = path.substr(root.size());
+    if (!isSeparator(root.back())) {
+        if (rest.empty() || !isSeparator(rest.front())) {
+            return false;
+        }
+        rest.remove_prefix(1);
+    }
+    return std::any_of(rest.begin(), rest.end(), [](char c) { return !isSeparator(c); });
+}
+
+// Windows drops the dots and blanks that end a name.
+std::string_view asWindowsOpensIt(std::string_view path) {
+    return path.substr(0, path.find_last_not_of(". ") + 1);
+}
+
+// Every path a restore would act on for the file: below the root, no ".." part, no control character, and
+// no two of them the same file.
+void checkReach(const RecordedFile& file, std::string_view root) {
+    const std::string* paths[] = {&file.destination, &file.backup, &file.temporary, &file.backupTemporary};
+    for (const std::string* path : paths) {
+        if (path->empty()) {
+            continue;
+        }
+        require(liesBelow(*path, root), "every path a restore acts on lies below its root");
+        require(!holdsPart(*path, {".."}) && clean(*path),
+                "no path a restore acts on leads up or holds a control character");
+        for (const std::string* other : paths) {
+            require(other == path || asWindowsOpensIt(*other) != asWindowsOpensIt(*path),
+                    "no two of a file's paths are the same file");
+        }
+    }
 }
 
 void checkTemporary(const std::string& temporary, const std::string& destination) {
@@ -97,8 +179,16 @@ void readOne(std::string_view input) {
     for (const RecordedInstall& install : history.toUndo) {
         require(clean(install.productRoot) && clean(install.windowsRoot) && clean(install.suffix),
                 "no root or suffix holds a control character");
+        require(isAbsoluteWithoutDots(install.productRoot) && isAbsoluteWithoutDots(install.windowsRoot),
+                "every root is absolute, with no dot folder");
+        require(!install.suffix.empty(), "a suffix is never empty");
+        // Where the record names the harness's roots, the reach is measured from the harness's own.
+        const bool ownRoots = install.productRoot == kProductRoot && install.windowsRoot == kWindowsRoot;
         for (const RecordedFile& file : install.files) {
             checkFile(install, file);
+            const bool product = file.side == Side::Product;
+            checkReach(file, ownRoots ? (product ? kProductRoot : kWindowsRoot)
+                                      : (product ? install.productRoot : install.windowsRoot));
         }
     }
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of a fuzz build for the given number of seconds, all at once, each starting from
 # its seed corpus in fuzz/corpus/<name>/; inputs they find go to fuzz/corpus-work/<name>/ (not kept in git),
-# a crashing input to <build>/artifacts/. Exits non-zero when any target found a crash: copy that input to
-# fuzz/regressions/<name>/, where the regular test suite replays it, and fix the fault.
+# a crashing input to <build>/artifacts/. A target with a dictionary of its input's words
+# (fuzz/dictionaries/<name>.dict) is given it. Exits non-zero when any target found a crash: copy that
+# input to fuzz/regressions/<name>/, where the regular test suite replays it, and fix the fault.
 #   fuzz/run.sh <fuzz build folder> [seconds]
 set -euo pipefail
 
@@ -17,8 +18,13 @@ for target in "$build"/fuzz/fuzz_*; do
     [[ -x "$target" && -f "$target" ]] || continue
     name=${target##*/fuzz_}
     mkdir -p "$root/fuzz/corpus-work/$name"
+    dictionary=()
+    if [[ -f "$root/fuzz/dictionaries/$name.dict" ]]; then
+        dictionary=(-dict="$root/fuzz/dictionaries/$name.dict")
+    fi
     echo "== fuzz_$name, ${seconds} s"
-    "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    "$target" "${dictionary[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$name-" "$root/fuzz/corpus-work/$name" "$root/fuzz/corpus/$name" \
         >"$build/artifacts/$name.log" 2>&1 &
     names+=("$name")

@@ -1,5 +1,7 @@
 #include "cli/command_line.hpp"
 
+#include "engine/name_rules.hpp"
+
 #include <algorithm>
 #include <array>
 #include <string>
@@ -8,9 +10,6 @@
 namespace hotfix::cli {
 
 namespace {
-
-// No backup name can hold these, and ":" would hide the backup in a stream.
-constexpr std::string_view kBadSuffixCharacters = "\\/:*?\"<>|";
 
 struct ModeName {
     std::string_view name;
@@ -69,6 +68,16 @@ bool onlyToolkitOptions(const std::vector<std::string>& arguments) {
         i += taken;
     }
     return true;
+}
+
+// A relative root would put the files wherever the program happens to run from.
+std::optional<std::string> rootError(const std::optional<std::string>& root, std::string_view option) {
+    if (!root || isAbsoluteRoot(*root)) {
+        return std::nullopt;
+    }
+    return std::string(option) +
+           " needs an absolute path with no . or .. folder, such as C:\\Program Files " +
+           "or \\\\server\\share: " + *root + " is not one.";
 }
 
 ArgumentError error(std::string message) {
@@ -159,8 +168,16 @@ private:
         if (o.suffix && o.dateSuffix) {
             return "--suffix and --date-suffix exclude each other: give one.";
         }
-        if (o.suffix && o.suffix->find_first_of(kBadSuffixCharacters) != std::string::npos) {
-            return "--suffix cannot hold any of \\ / : * ? \" < > | (it becomes part of file names).";
+        // The checks make the suffix of "_" and the text.
+        if (o.suffix && !isBackupSuffix("_" + *o.suffix)) {
+            return "--suffix cannot hold any of \\ / : * ? \" < > | or a control character (it becomes part "
+                   "of file names).";
+        }
+        if (auto failure = rootError(o.productRoot, "--vantrel-root")) {
+            return failure;
+        }
+        if (auto failure = rootError(o.windowsRoot, "--windows-root")) {
+            return failure;
         }
         const bool installOptions =
             o.productRoot || o.windowsRoot || o.suffix || o.dateSuffix || o.registerDlls;

@@ -1,6 +1,7 @@
 #include "engine/file_lists.hpp"
 
 #include "engine/messages.hpp"
+#include "engine/name_rules.hpp"
 #include "engine/text.hpp"
 #include "platform/ascii.hpp"
 #include "platform/file_system.hpp"
@@ -8,8 +9,6 @@
 #include "platform/package_text.hpp"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <utility>
 
 namespace hotfix {
@@ -48,43 +47,6 @@ bool isDeviceName(std::string_view name) {
            number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
-bool holdsControlCharacter(std::string_view text) {
-    // Eight bytes at a time: a list's thousands of entries are read before its window shows, and all pass.
-    // A byte below 0x20 is the only one whose top bit is clear and becomes set when 0x20 is taken from it.
-    constexpr std::uint64_t kEach = 0x0101010101010101;
-    std::size_t at = 0;
-    for (; at + 8 <= text.size(); at += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + at, sizeof word);
-        if (((word - kEach * 0x20) & ~word & kEach * 0x80) != 0) {
-            return true;
-        }
-    }
-    for (; at < text.size(); ++at) {
-        if (static_cast<unsigned char>(text[at]) < 0x20) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A folder named ".." leads out of the root: the file would land where no root of the hot fix is, and a
-// restore could not trust the record of it.
-bool leadsOutOfTheRoot(std::string_view folder) {
-    if (folder.find("..") == std::string_view::npos) {
-        return false;
-    }
-    std::size_t start = 0;
-    while (start < folder.size()) {
-        const std::size_t end = std::min(folder.find_first_of("\\/", start), folder.size());
-        if (trimBlanks(folder.substr(start, end - start)) == "..") {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
 // Gives the sink the item an entry names, split at its last "\", or shows a box for an entry that names no
 // file.
 void readEntry(Side side, std::string_view entry, MsgBox& msgBox, FileListSink& sink) {
@@ -95,10 +57,8 @@ void readEntry(Side side, std::string_view entry, MsgBox& msgBox, FileListSink& 
     }
     const std::string_view name = trimEntry(entry.substr(slash + 1));
     const std::string_view folder = trimEntry(entry.substr(0, slash + 1));
-    // No Windows file name holds a control character (a NUL would cut every path built from it), a device
-    // name names no file, and nothing of a hot fix lies outside its roots.
-    if (holdsControlCharacter(name) || holdsControlCharacter(folder) || isDeviceName(name) ||
-        leadsOutOfTheRoot(folder)) {
+    // A device name names no file, and nothing of a hot fix lies outside its roots.
+    if (!isEntryPart(name) || !isEntryPart(folder) || isDeviceName(name)) {
         msgBox.show(messages::badListEntry());
         return;
     }

@@ -4,18 +4,17 @@
 #include "engine/install_record.hpp"
 #include "engine/listed_file.hpp"
 #include "engine/messages.hpp"
+#include "engine/name_rules.hpp"
 #include "engine/text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
 
+#include <utility>
 #include <vector>
 
 namespace hotfix {
 
 namespace {
-
-// No backup file can be named with these, and ":" would hide the backup in a stream.
-constexpr std::string_view kBadNameCharacters = "\\/:*?\"<>|";
 
 bool checkSideItems(Side side, InstallerWindow& window, const EngineServices& services) {
     FileSystem& fs = services.fs;
@@ -23,6 +22,12 @@ bool checkSideItems(Side side, InstallerWindow& window, const EngineServices& se
     const int count = window.itemCount(side);
     for (int i = 0; i < count; ++i) {
         const ListedFile item = listedFileAt(side, i, window, services.programFolder);
+        // The lists' reader keeps such entries out; the run must not rely on every item coming through it.
+        if (!isEntryPart(item.name) || !isEntryPart(item.folder)) {
+            services.msgBox.show(messages::badListEntry());
+            passed = false;
+            continue;
+        }
         const bool installed = fs.fileExists(item.destination);
         if (fs.fileExists(item.destination + window.installState().BackupSuffix)) {
             switchToDateSuffix(window);
@@ -37,7 +42,8 @@ bool checkSideItems(Side side, InstallerWindow& window, const EngineServices& se
 }
 
 bool checkSide(Side side, InstallerWindow& window, const EngineServices& services) {
-    if (isBlank(window.rootText(side))) {
+    // A relative root would put the files wherever the program happens to run from.
+    if (!isAbsoluteRoot(window.rootText(side))) {
         services.msgBox.show(messages::wrongRoot(side));
         return false;
     }
@@ -63,11 +69,12 @@ bool settleSuffix(InstallerWindow& window, const EngineServices& services) {
         services.msgBox.show(messages::missingSuffix());
         return true;
     }
-    if (text.find_first_of(kBadNameCharacters) != std::string::npos) {
+    std::string suffix(trimBlanks("_" + text));
+    if (!isBackupSuffix(suffix)) {
         services.msgBox.show(messages::missingSuffix());
         return false;
     }
-    state.BackupSuffix = std::string(trimBlanks("_" + text));
+    state.BackupSuffix = std::move(suffix);
     return true;
 }
 
@@ -110,6 +117,11 @@ void ValidateInstall(InstallerWindow& window, const EngineServices& services) {
         if (window.itemCount(side) > 0 && !checkSide(side, window, services)) {
             allPassed = false;
         }
+    }
+    // A blank suffix goes on in the hope that an installed file switches to the date suffix; where none did,
+    // every backup would be its file itself, and the record could not tell one from the other.
+    if (!isBackupSuffix(window.installState().BackupSuffix)) {
+        allPassed = false;
     }
     window.installState().ChecksPassed = allPassed;
     if (!allPassed) {

@@ -2,6 +2,7 @@
 
 #include "engine/file_lists.hpp"
 #include "engine/install_record.hpp"
+#include "engine/name_rules.hpp"
 #include "platform/temporary_name.hpp"
 
 #include <algorithm>
@@ -14,16 +15,7 @@ namespace {
 
 // The first line of a record written before the record named its package.
 constexpr std::string_view kVersionOneHeading = "HotFix Installer record\t1";
-// No backup name can hold these, and the checks refuse such a suffix.
-constexpr std::string_view kBadNameCharacters = "\\/:*?\"<>|";
 constexpr int kMaxBackupNumber = 999;
-
-bool holdsControlCharacter(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
-    });
-}
 
 bool isDigits(std::string_view text, std::size_t most) {
     return !text.empty() && text.size() <= most &&
@@ -65,19 +57,6 @@ bool isDateSuffix(std::string_view text) {
         text.remove_prefix(std::min(text.size(), dot + 1));
     }
     return true;
-}
-
-// No folder of a path a restore acts on may lead out of its root.
-bool leadsUpward(std::string_view path) {
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find_first_of("\\/", start), path.size());
-        if (path.substr(start, end - start) == "..") {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
 }
 
 std::string_view folderOf(std::string_view path) {
@@ -273,11 +252,10 @@ private:
         }
         const std::string& productRoot = fields[3];
         const std::string& windowsRoot = fields[4];
-        if (productRoot.empty() || windowsRoot.empty() || leadsUpward(productRoot) ||
-            leadsUpward(windowsRoot)) {
+        if (!isAbsoluteRoot(productRoot) || !isAbsoluteRoot(windowsRoot)) {
             return "names a root that is no folder's path";
         }
-        if (fields[5].find_first_of(kBadNameCharacters) != std::string::npos) {
+        if (!isBackupSuffix(fields[5])) {
             return "names a suffix that no backup name can hold";
         }
         if (fields[6] != "register-dlls" && fields[6] != "no-register-dlls") {
@@ -291,6 +269,10 @@ private:
         }
         const std::array<std::string_view, 2> roots = {productRoot, windowsRoot};
         for (const ListedItem& item : m_items) {
+            // The lists' reader refuses such an entry: the installer never wrote a line for it.
+            if (!isEntryPart(item.folder) || !isEntryPart(item.name)) {
+                continue;
+            }
             const auto side = static_cast<std::size_t>(item.side == Side::Product ? 0 : 1);
             m_destinations[side].insert(DestinationPath(roots[side], item.folder, item.name));
         }
@@ -325,6 +307,16 @@ private:
         }
         if (!backup.empty() && !isBackupOf(backup, destination, m_suffix)) {
             return "names a backup that is not one of the file's";
+        }
+        // Each name is a file of its own: a restore that took a backup, or a temporary file, for the
+        // destination would remove or overwrite the very file it means to keep.
+        const std::array<std::string_view, 4> roles = {destination, temporary, backup, backupTemporary};
+        for (std::size_t i = 0; i < roles.size(); ++i) {
+            for (std::size_t j = i + 1; j < roles.size(); ++j) {
+                if (!roles[i].empty() && roles[i] == roles[j]) {
+                    return "names one file for two of its parts";
+                }
+            }
         }
         return std::nullopt;
     }

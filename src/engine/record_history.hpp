@@ -68,10 +68,11 @@ std::vector<ListedItem> listedItems(const InstallerWindow& window);
 
 // Reads a record as the restore must trust it. Only the record's last line may be cut off (by a crash, as
 // it was written); every other line, from the last restore that succeeded on, must be one that the
-// installer writes for this package: each destination one that the package's lists give under the
-// install's root, each backup the destination's name with the install's suffix (or a date suffix, and an
-// "_N" where that was taken) in the same folder, each temporary file one of the installer's in the same
-// folder, no control character in any field. Anything else refuses the record whole.
+// installer writes for this package: each root absolute with no "." or ".." folder, each destination one
+// that the package's lists give under the install's root, each backup the destination's name with the
+// install's suffix (never empty; or a date suffix, and an "_N" where that was taken) in the same folder,
+// each temporary file one of the installer's in the same folder, no two of a file's names the same, no
+// control character in any field. Anything else refuses the record whole.
 std::variant<RecordHistory, RecordRefusal> readRecordHistory(std::string_view text, std::string_view identity,
                                                              const std::vector<ListedItem>& items);
 

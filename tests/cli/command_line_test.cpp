@@ -52,6 +52,7 @@ TEST(CommandLine, refusesWhatCannotBeRunAndSaysWhy) {
     EXPECT_THAT(errorOf({"--install", "--log", "--register-dlls"}), HasSubstr("--log needs a value"));
     EXPECT_THAT(errorOf({"--install", "--suffix", "  "}), HasSubstr("not blank"));
     EXPECT_THAT(errorOf({"--install", "--suffix", "a:b"}), HasSubstr("cannot hold"));
+    EXPECT_THAT(errorOf({"--install", "--suffix", "a\x7f"}), HasSubstr("cannot hold"));
     EXPECT_THAT(errorOf({"--install", "--register-dlls", "--register-dlls"}), HasSubstr("given twice"));
     EXPECT_THAT(errorOf({"--install", "--windows-root", "a", "--windows-root", "b"}),
                 HasSubstr("given twice"));
@@ -61,6 +62,34 @@ TEST(CommandLine, refusesWhatCannotBeRunAndSaysWhy) {
                 HasSubstr("works from the install record"));
     EXPECT_THAT(errorOf({"--check", "--bogus"}), HasSubstr("--help"));
 }
+
+struct RootCase {
+    std::string root;
+    bool accepted;
+};
+
+class CommandLineRoot : public ::testing::TestWithParam<RootCase> {};
+
+// Files go nowhere but below a root that says where it is, whatever folder the program was started in.
+TEST_P(CommandLineRoot, eitherRootIsTakenOnlyAsAnAbsolutePathWithoutDotFolders) {
+    for (const std::string option : {"--vantrel-root", "--windows-root"}) {
+        const std::string error = errorOf({"--install", option, GetParam().root});
+        if (GetParam().accepted) {
+            EXPECT_EQ(error, "<parsed>") << option;
+        } else {
+            EXPECT_THAT(error, HasSubstr(option + " needs an absolute path")) << option;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Roots, CommandLineRoot,
+                         ::testing::Values(RootCase{"C:\\x", true}, RootCase{"c:/x", true},
+                                           RootCase{"/tmp/x", true}, RootCase{"\\\\srv\\share", true},
+                                           RootCase{"C:\\...\\x", true}, RootCase{"Vantrel", false},
+                                           RootCase{"x\\bin", false}, RootCase{"C:x", false},
+                                           RootCase{"C:", false}, RootCase{".\\x", false},
+                                           RootCase{"C:\\x\\..\\y", false}, RootCase{"/tmp/./x", false},
+                                           RootCase{"/tmp/x/ .. ", false}, RootCase{"C:\\x\x01", false}));
 
 } // namespace
 } // namespace hotfix::cli

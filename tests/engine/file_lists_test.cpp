@@ -149,9 +149,10 @@ TEST_F(ListFileTest, entriesThatNameNoWindowsFileAreBadEntries) {
     EXPECT_EQ(boxes.shown.size(), 14U);
 }
 
-// Long names and folders are looked through many bytes at a time: a control character is found wherever
-// it stands, and the bytes of UTF-8 text around it are never taken for one.
-TEST_F(ListFileTest, aControlCharacterAnywhereInALongNameOrFolderIsABadEntry) {
+// Long names and folders are looked through many bytes at a time: a control character, DEL or "/" is found
+// wherever it stands, and the bytes of UTF-8 text around it are never taken for one.
+TEST_F(ListFileTest, aControlCharacterOrSlashAnywhereInALongNameOrFolderIsABadEntry) {
+    constexpr char kSpoilers[] = {'\x1f', '\x01', '\x7f', '/'};
     const std::string name = "r\xC3\xA9sum\xC3\xA9 of the year.dll";
     const std::string folder = "Program \xC3\xA9l\xC3\xA8ves\\bin\\";
     std::string content = folder + name;
@@ -161,7 +162,7 @@ TEST_F(ListFileTest, aControlCharacterAnywhereInALongNameOrFolderIsABadEntry) {
         for (std::size_t at = 1; at + 1 < good.size(); ++at) {
             if (static_cast<unsigned char>(good[at]) < 0x80) {
                 std::string spoilt = good;
-                spoilt[at] = at % 2 == 0 ? '\x1f' : '\x01';
+                spoilt[at] = kSpoilers[at % 4];
                 content += "," + (good == name ? folder + spoilt : spoilt + name);
                 ++bad;
             }
@@ -171,6 +172,32 @@ TEST_F(ListFileTest, aControlCharacterAnywhereInALongNameOrFolderIsABadEntry) {
     EXPECT_THAT(recorder.items, ElementsAre(Item{Side::Product, name, folder}));
     EXPECT_EQ(boxes.shown.size(), bad);
 }
+
+struct EntryCase {
+    std::string entry;
+    bool kept;
+};
+
+class ListEntryRule : public ListFileTest, public ::testing::WithParamInterface<EntryCase> {};
+
+// "/" separates folders on Windows as "\" does: a name or folder with one could lead anywhere.
+TEST_P(ListEntryRule, anEntryIsKeptOnlyWhereItStaysBelowItsRootAndNamesAFile) {
+    EXPECT_TRUE(load("a\\x.dll," + GetParam().entry));
+    EXPECT_EQ(recorder.items.size(), GetParam().kept ? 2U : 1U);
+    EXPECT_EQ(boxes.shown, GetParam().kept ? std::vector<MsgBoxRequest>{} : std::vector{kErrorEntry});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NamesAndFolders, ListEntryRule,
+    ::testing::Values(EntryCase{"bin\\../../x/pwned.txt", false}, EntryCase{"bin/..\\x.dll", false},
+                      EntryCase{"bin\\sub/x.dll", false}, EntryCase{"bin/sub\\x.dll", false},
+                      EntryCase{"bin\\..", false}, EntryCase{"bin\\ .. ", false},
+                      EntryCase{"bin\\ ..\\x.dll", false}, EntryCase{"bin\\x\x7f.dll", false},
+                      EntryCase{"b\x7fin\\x.dll", false},
+                      EntryCase{"Program Files\\a long\x7f name.dll", false},
+                      EntryCase{"Program Files\\bin\x1b\\name.dll", false},
+                      EntryCase{"bin\\...\\x.dll", true}, EntryCase{"..bin\\x..dll", true},
+                      EntryCase{"Program Files\\caf\xC3\xA9 \xC3\xA9l\xC3\xA8ves.dll", true}));
 
 TEST_F(ListFileTest, byteOrderMarkOfAUtf8FileIsNoPartOfTheFirstFolder) {
     EXPECT_TRUE(load("\xEF\xBB\xBFVantrel\\caf\xC3\xA9.dll, bin\\b.dll"));

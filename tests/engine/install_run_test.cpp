@@ -460,17 +460,29 @@ INSTANTIATE_TEST_SUITE_P(CreatedOrAppended, UnwritableScript,
                          ::testing::Values("createTextFile", "appendToFile"),
                          [](const auto& row) { return std::string(row.param); });
 
-TEST_F(InstallRun, blankRootIsReportedByTheChecks) {
+struct RootTexts {
+    std::string product;
+    std::string windows;
+};
+
+class RootThatSaysNotWhere : public test::InstallFixture, public ::testing::WithParamInterface<RootTexts> {};
+
+// A relative root would follow the folder the installer was started in.
+TEST_P(RootThatSaysNotWhere, isReportedByTheChecksAndTouchesNothing) {
     listed(Side::Product, "bin/", "a.dll", "new a");
     listed(Side::Windows, "system32/", "c.dll", "new c");
-    window.TxtPath = "  ";
-    window.TxtWinPath = "";
+    window.TxtPath = GetParam().product;
+    window.TxtWinPath = GetParam().windows;
     install();
     EXPECT_THAT(boxes.shown,
                 ElementsAre(errorBox("Please provide the correct Vantrel Root Path"),
                             errorBox("Please provide the correct Windows Root Path"), errorBox(kFailed)));
     EXPECT_THAT(fs.effects(), IsEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(BlankRelativeOrDotted, RootThatSaysNotWhere,
+                         ::testing::Values(RootTexts{"  ", ""}, RootTexts{"Vantrel", "C:WINNT"},
+                                           RootTexts{"C:\\Vantrel\\..\\x", "/tmp/./WINNT"}));
 
 class SuffixThatCannotNameAFile : public test::InstallFixture,
                                   public ::testing::WithParamInterface<const char*> {};
@@ -487,7 +499,20 @@ TEST_P(SuffixThatCannotNameAFile, failsTheChecksAndTouchesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachBadCharacter, SuffixThatCannotNameAFile,
-                         ::testing::Values("a:b", "x\\y", "a/b", "q?", "star*", "\"", "<", ">", "|"));
+                         ::testing::Values("a:b", "x\\y", "a/b", "q?", "star*", "\"", "<", ">", "|",
+                                           "del\x7f"));
+
+// Without a suffix and without an installed file to switch the run to the date suffix, a backup made of a
+// file that turns up meanwhile would have the file's own name, and so would the record's.
+TEST_F(InstallRun, missingSuffixThatNoInstalledFileReplacedFailsTheChecks) {
+    listed(Side::Product, "bin/", "a.dll", "new a");
+    window.txtAppendToFile = "";
+    install();
+    EXPECT_FALSE(window.state.ChecksPassed);
+    EXPECT_THAT(prompts(),
+                ElementsAre("Please Provide Backup Name in Text Box OR Select Check Box", kFailed));
+    EXPECT_FALSE(existsAt(Side::Product, "bin/a.dll"));
+}
 
 // Two installers share nothing but the package folder: a second one, in another process or on another
 // machine, or this one run again, writes its own script beside one that may still run (here or elsewhere),

@@ -12,8 +12,11 @@ const std::string kCore = kProduct + "\\bin\\core.dll";
 const std::string kTemporary = kProduct + "\\bin\\~hotfix,0123456789abcdef,0.tmp";
 const std::string kDigest(64, 'a');
 
+// The last two are items that only a list the installer refuses could give.
 const std::vector<ListedItem> kItems = {{Side::Product, "bin\\", "core.dll"},
-                                        {Side::Windows, "system32\\", "hook.dll"}};
+                                        {Side::Windows, "system32\\", "hook.dll"},
+                                        {Side::Product, "bin\\", "~hotfix,0123456789abcdef,0.tmp"},
+                                        {Side::Product, "bin\\", "sub/x.dll"}};
 
 std::string lines(std::initializer_list<std::string> each) {
     std::string text;
@@ -25,13 +28,15 @@ std::string lines(std::initializer_list<std::string> each) {
 
 const std::string kHeading = recordLine({kRecordKind, kRecordVersion, kIdentity});
 
-std::string installLine(std::string_view suffix = "_backup") {
+std::string installLine(std::string_view suffix = "_backup", std::string_view product = kProduct,
+                        std::string_view windows = "C:\\WINNT") {
     return recordLine(
-        {"install", "2026-12-07T09:05:00Z", "C:\\Patch", kProduct, "C:\\WINNT", suffix, "no-register-dlls"});
+        {"install", "2026-12-07T09:05:00Z", "C:\\Patch", product, windows, suffix, "no-register-dlls"});
 }
 
-std::string stageLine(std::string_view backup) {
-    return recordLine({"stage", "Vantrel", kCore, kTemporary, backup, "", backup.empty() ? "" : "33188"});
+std::string stageLine(std::string_view backup, std::string_view destination = kCore) {
+    return recordLine(
+        {"stage", "Vantrel", destination, kTemporary, backup, "", backup.empty() ? "" : "33188"});
 }
 
 std::string fileLine(std::string_view backup) {
@@ -78,6 +83,24 @@ TEST(RecordHistory, acceptsWhatTheInstallerWritesAndRefusesEverythingElseByLine)
         {"a stage line outside an install", lines({kHeading, stageLine("")}), -1, 2},
         {"an unknown line", lines({kHeading, installLine(), recordLine({"delete", kCore})}), -1, 3},
         {"an empty record", "", -1, 1},
+        {"roots of a network share and of a POSIX path",
+         lines({kHeading, installLine("_backup", "\\\\srv\\share", "/tmp/x")}), 0},
+        {"a relative root", lines({kHeading, installLine("_backup", "Program Files\\Vantrel")}), -1, 2},
+        {"a drive-relative root", lines({kHeading, installLine("_backup", kProduct, "C:WINNT")}), -1, 2},
+        {"a root that leads up", lines({kHeading, installLine("_backup", "C:\\x\\ ..\\Vantrel")}), -1, 2},
+        {"a root with a dot folder", lines({kHeading, installLine("_backup", kProduct, "/tmp/./x")}), -1, 2},
+        {"an empty suffix that makes a file its own backup",
+         lines({kHeading, installLine(""), stageLine(kCore)}), -1, 2},
+        {"a suffix with a control character", lines({kHeading, installLine("_b\x7f")}), -1, 2},
+        {"a suffix that Windows drops from a name", lines({kHeading, installLine(". .")}), -1, 2},
+        {"a backup that is the file itself", lines({kHeading, installLine(), stageLine(kCore)}), -1, 3},
+        {"a temporary file that is the file itself",
+         lines({kHeading, installLine(), stageLine("", kTemporary)}), -1, 3},
+        {"a file that a list with a slash in a name would give",
+         lines({kHeading, installLine(),
+                recordLine({"stage", "Vantrel", kProduct + "\\bin\\sub/x.dll",
+                            kProduct + "\\bin\\sub/~hotfix,0123456789abcdef,0.tmp", "", "", ""})}),
+         -1, 3},
     };
     for (const Reading& reading : readings) {
         const auto read = readRecordHistory(reading.text, kIdentity, kItems);
