@@ -1,7 +1,6 @@
 #include "engine/install_checks.hpp"
 
 #include "engine/file_lists.hpp"
-#include "engine/install_record.hpp"
 #include "engine/listed_file.hpp"
 #include "engine/messages.hpp"
 #include "engine/name_rules.hpp"
@@ -95,6 +94,11 @@ std::string firstPackageFolderHead(Side side, const InstallerWindow& window) {
 bool packageFolderExists(Side side, std::string_view head, const EngineServices& services) {
     const std::string path = concat({services.programFolder, sideInfo(side).packageFolder, head});
     return services.fs.folderExists(trimBlanks(path));
+}
+
+std::string recordFolderParent(std::string_view recordFolder) {
+    const std::size_t separator = recordFolder.find_last_of("\\/");
+    return std::string(recordFolder.substr(0, separator == std::string_view::npos ? 0 : separator));
 }
 
 void confineToRoots(const InstallerWindow& window, const EngineServices& services) {

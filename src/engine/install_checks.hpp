@@ -12,6 +12,10 @@ namespace hotfix {
 // The pre-install checks: settle InstallState::BackupSuffix and set InstallState::ChecksPassed.
 void ValidateInstall(InstallerWindow& window, const EngineServices& services);
 
+// The folder that holds the records' folder: file work is confined below it rather than below the records'
+// folder itself, which must never be reached through a link.
+std::string recordFolderParent(std::string_view recordFolder);
+
 // From here on the file work stays below the roots, the package's folder and the records' folder: a link
 // below any of them is never followed.
 void confineToRoots(const InstallerWindow& window, const EngineServices& services);

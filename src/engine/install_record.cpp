@@ -83,11 +83,6 @@ std::string recordPath(std::string_view recordFolder, std::string_view identity)
     return concat({recordFolder, "\\", identity, "\\", kRecordFileName});
 }
 
-std::string recordFolderParent(std::string_view recordFolder) {
-    const std::size_t separator = recordFolder.find_last_of("\\/");
-    return std::string(recordFolder.substr(0, separator == std::string_view::npos ? 0 : separator));
-}
-
 FileSystem::Privacy makeRecordRoot(FileSystem& fs, const std::string& recordFolder) {
     // The machine's data folder is there on every Windows; a fresh Wine prefix may still lack it.
     if (const auto separator = recordFolder.find_last_of("\\/");

@@ -33,10 +33,6 @@ std::string packageIdentity(const InstallerWindow& window);
 // every install and restore of it, in order, each line appended and made durable before what it announces.
 std::string recordPath(std::string_view recordFolder, std::string_view identity);
 
-// The folder that holds the records' folder: file work is confined below it rather than below the records'
-// folder itself, which must never be reached through a link.
-std::string recordFolderParent(std::string_view recordFolder);
-
 // Makes the folder of every package's record (and of the logs) where it is missing, with the parent the
 // machine's data folder should have, protected as below; what is there is checked.
 FileSystem::Privacy makeRecordRoot(FileSystem& fs, const std::string& recordFolder);

@@ -1,6 +1,7 @@
 #include "engine/restore_run.hpp"
 
 #include "engine/file_replacement.hpp"
+#include "engine/install_checks.hpp"
 #include "engine/install_record.hpp"
 #include "engine/messages.hpp"
 #include "engine/record_history.hpp"
