@@ -375,6 +375,69 @@ TEST_F(PosixFileSystemTest, privateFoldersAreTheOwnersAloneAndLinksAreNeverFollo
     }
 }
 
+// Below a drive of the prefix and below a root the run names, a link met on the way or at the last name
+// fails the call, by the kernel's walk and by the walk one name at a time alike; the folders themselves may
+// be reached through links.
+class ConfinedFileSystemTest : public PrefixFileSystemTest,
+                               public ::testing::WithParamInterface<BeneathWalk> {
+protected:
+    void SetUp() override {
+        PrefixFileSystemTest::SetUp();
+        files.useWalk(GetParam());
+        dir.write("outside/victim.dll", "victim");
+        fs::create_directory_symlink(dir.path() / "outside", installed("Bin/plugins"));
+        fs::create_symlink(dir.path() / "outside/victim.dll", installed("Bin/linked.dll"));
+        fs::create_directory_symlink(installed(""), dir.path() / "root link");
+    }
+};
+
+TEST_P(ConfinedFileSystemTest, aLinkBelowARootIsNeverFollowed) {
+    const std::vector<std::string> roots = {dir.str() + "/root link"};
+    files.confineBelow(roots);
+    for (const std::string& below :
+         {std::string("C:\\Program Files\\Vantrel\\Bin\\"), roots[0] + "\\Bin\\"}) {
+        EXPECT_FALSE(files.createTextFile(below + "plugins\\new.txt")) << below;
+        EXPECT_FALSE(files.appendDurably(below + "plugins\\victim.dll", "line\n")) << below;
+        EXPECT_FALSE(files.setAttributes(below + "linked.dll", FileAttributes{0777})) << below;
+        EXPECT_FALSE(readWholeFile(files, below + "linked.dll")) << below;
+        EXPECT_FALSE(files.copyFileToNew(below + "plugins\\victim.dll", below + "copy.dll")) << below;
+        EXPECT_TRUE(files.folderExists(below)) << below;
+        EXPECT_EQ(readWholeFile(files, below + "Engine.DLL"), "engine") << below;
+    }
+    EXPECT_EQ(test::filesBelow(dir.path() / "outside"),
+              (std::map<std::string, std::string>{{"victim.dll", "victim"}}));
+    EXPECT_EQ(fs::status(dir.path() / "outside/victim.dll").permissions() & fs::perms::others_write,
+              fs::perms::none);
+    EXPECT_FALSE(fs::exists(installed("Bin/copy.dll")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Walks, ConfinedFileSystemTest,
+                         ::testing::Values(BeneathWalk::Kernel, BeneathWalk::NameByName));
+
+// The installer's own files are read and appended to only as plain files with one name: a FIFO is refused
+// at once rather than waited on, and a second name of another file is neither read nor cut and grown.
+TEST_F(PosixFileSystemTest, aRecordThatIsAPipeOrASecondNameIsRefusedAtOnce) {
+    using Privacy = FileSystem::Privacy;
+    ASSERT_EQ(files.makePrivateFolder(winPath(dir, "records")), Privacy::Private);
+    ASSERT_EQ(::mkfifo((dir.path() / "records/pipe.txt").c_str(), 0600), 0);
+    dir.write("elsewhere.txt", "another file's\n");
+    fs::create_hard_link(dir.path() / "elsewhere.txt", dir.path() / "records/linked.txt");
+    const auto ignore = [](std::span<const char>) {
+    };
+    EXPECT_EQ(files.readPrivateFile(winPath(dir, "records\\pipe.txt"), ignore), Privacy::NotPlainFile);
+    EXPECT_EQ(files.readPrivateFile(winPath(dir, "records\\linked.txt"), ignore), Privacy::NotPlainFile);
+    EXPECT_FALSE(files.appendDurably(winPath(dir, "records\\linked.txt"), "record line\n"));
+    EXPECT_FALSE(files.appendDurably(winPath(dir, "records\\pipe.txt"), "record line\n"));
+    EXPECT_EQ(dir.read("elsewhere.txt"), "another file's\n");
+    ASSERT_TRUE(files.appendDurably(winPath(dir, "records\\record.txt"), "line\n"));
+    std::string read;
+    EXPECT_EQ(files.readPrivateFile(
+                  winPath(dir, "records\\record.txt"),
+                  [&read](std::span<const char> piece) { read.append(piece.data(), piece.size()); }),
+              Privacy::Private);
+    EXPECT_EQ(read, "line\n");
+}
+
 TEST(PosixRunLock, oneHolderAtATimeWhateverBecomesOfTheLockFilesName) {
     TempDir prefix;
     test::ScopedEnvironment wine("WINEPREFIX", prefix.str().c_str());
