@@ -310,6 +310,9 @@ bool isReparsePoint(HANDLE item) {
            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// Windows' code for a link met where none may be; the mingw-w64 headers lack it.
+constexpr DWORD kErrorReparsePointEncountered = 4395;
+
 FileSystem::Privacy privacyOf(HANDLE item) {
     if (isReparsePoint(item)) {
         return FileSystem::Privacy::Link;
@@ -397,29 +400,74 @@ FileSystem::Privacy privacyOfSecurity(void* descriptor) {
 }
 
 Win32FileSystem::Win32FileSystem(SystemFolders folders)
-    : m_paths(std::move(folders)) {}
+    : Win32FileSystem(std::move(folders), openHeld) {}
+
+Win32FileSystem::Win32FileSystem(SystemFolders folders, ItemOpener open)
+    : m_paths(std::move(folders))
+    , m_walk(std::move(open)) {}
+
+void Win32FileSystem::confineBelow(std::span<const std::string> roots) {
+    std::vector<std::wstring> natives;
+    for (const std::string& root : roots) {
+        if (auto native = m_paths.toNative(root)) {
+            natives.push_back(std::move(*native));
+        }
+    }
+    m_walk.confineBelow(std::move(natives));
+}
+
+ConfinedWalk::Held Win32FileSystem::confined(const std::optional<std::wstring>& native, Reach reach) {
+    if (!native) {
+        ConfinedWalk::Held refused;
+        refused.outcome = ConfinedWalk::Held::Outcome::Failed;
+        refused.error = ERROR_INVALID_NAME;
+        ::SetLastError(ERROR_INVALID_NAME);
+        return refused;
+    }
+    ConfinedWalk::Held held = m_walk.hold(*native, reach);
+    if (held.outcome == ConfinedWalk::Held::Outcome::Link) {
+        refusedLink(held.at);
+    } else if (!held) {
+        ::SetLastError(held.error);
+        noted(false);
+    }
+    return held;
+}
+
+bool Win32FileSystem::refusedLink(const std::wstring& native) {
+    m_inUse = false;
+    m_lastError =
+        narrow(withoutLongPrefix(native)) + " is a link or junction, which the installer never follows";
+    ::SetLastError(kErrorReparsePointEncountered);
+    return false;
+}
 
 bool Win32FileSystem::fileExists(std::string_view path) {
     const auto native = m_paths.toNative(path);
-    const auto attributes = native ? attributesOf(*native) : std::nullopt;
+    const auto held = confined(native, Reach::Folders);
+    const auto attributes = native && held ? attributesOf(*native) : std::nullopt;
     return attributes && !isFolder(*attributes);
 }
 
 bool Win32FileSystem::folderExists(std::string_view path) {
     const auto native = m_paths.toNative(path);
-    const auto attributes = native ? attributesOf(*native) : std::nullopt;
+    const auto held = confined(native, Reach::Folders);
+    const auto attributes = native && held ? attributesOf(*native) : std::nullopt;
     return attributes && isFolder(*attributes);
 }
 
 bool Win32FileSystem::sameFile(std::string_view first, std::string_view second) {
     const auto a = m_paths.toNative(first);
     const auto b = m_paths.toNative(second);
-    return a && b && isSameFile(*a, *b);
+    const auto heldA = confined(a, Reach::Folders);
+    const auto heldB = heldA ? confined(b, Reach::Folders) : ConfinedWalk::Held{};
+    return a && b && heldA && heldB && isSameFile(*a, *b);
 }
 
 std::optional<FileAttributes> Win32FileSystem::attributes(std::string_view path) {
     const auto native = m_paths.toNative(path);
-    const auto attributes = native ? attributesOf(*native) : std::nullopt;
+    const auto held = confined(native, Reach::Folders);
+    const auto attributes = native && held ? attributesOf(*native) : std::nullopt;
     if (!attributes) {
         return std::nullopt;
     }
@@ -428,7 +476,8 @@ std::optional<FileAttributes> Win32FileSystem::attributes(std::string_view path)
 
 bool Win32FileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
     const auto native = m_paths.toNative(path);
-    if (!native) {
+    const auto held = confined(native, Reach::LastName);
+    if (!native || !held) {
         return false;
     }
     const DWORD settable = attributes.bits & kSettableAttributes;
@@ -437,7 +486,8 @@ bool Win32FileSystem::setAttributes(std::string_view path, FileAttributes attrib
 
 bool Win32FileSystem::clearAttributes(std::string_view path) {
     const auto native = m_paths.toNative(path);
-    const auto attributes = native ? attributesOf(*native) : std::nullopt;
+    const auto held = confined(native, Reach::LastName);
+    const auto attributes = native && held ? attributesOf(*native) : std::nullopt;
     if (!attributes || isFolder(*attributes)) {
         return false;
     }
@@ -448,6 +498,12 @@ bool Win32FileSystem::clearAttributes(std::string_view path) {
 bool Win32FileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     const auto source = m_paths.toNative(from);
     const auto target = m_paths.toNative(to);
+    // CopyFileW reads what a link at the source leads to.
+    const auto heldSource = confined(source, Reach::LastName);
+    const auto heldTarget = heldSource ? confined(target, Reach::Folders) : ConfinedWalk::Held{};
+    if (!heldSource || !heldTarget) {
+        return false;
+    }
     return noted(source && target && copyToNew(*source, *target));
 }
 
@@ -474,7 +530,9 @@ bool Win32FileSystem::noted(bool succeeded) {
 FileSystem::LinkResult Win32FileSystem::linkFile(std::string_view existing, std::string_view newName) {
     const auto source = m_paths.toNative(existing);
     const auto target = m_paths.toNative(newName);
-    const auto attributes = source ? attributesOf(*source) : std::nullopt;
+    const auto heldSource = confined(source, Reach::Folders);
+    const auto heldTarget = heldSource ? confined(target, Reach::Folders) : ConfinedWalk::Held{};
+    const auto attributes = source && heldSource && heldTarget ? attributesOf(*source) : std::nullopt;
     if (!target || !attributes || isFolder(*attributes)) {
         return LinkResult::Failed;
     }
@@ -502,7 +560,9 @@ FileSystem::LinkResult Win32FileSystem::linkFile(std::string_view existing, std:
 bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overwrite overwrite) {
     const auto source = m_paths.toNative(from);
     const auto target = m_paths.toNative(to);
-    if (!source || !target) {
+    const auto heldSource = confined(source, Reach::Folders);
+    const auto heldTarget = heldSource ? confined(target, Reach::Folders) : ConfinedWalk::Held{};
+    if (!source || !target || !heldSource || !heldTarget) {
         return false;
     }
     if (overwrite == Overwrite::Never) {
@@ -542,7 +602,8 @@ bool Win32FileSystem::flush(std::span<const std::string> paths) {
     std::vector<std::pair<DWORD, std::wstring>> namesOnly;
     for (const std::string& path : paths) {
         const auto native = m_paths.toNative(path);
-        if (!native) {
+        const auto held = confined(native, Reach::Folders);
+        if (!native || !held) {
             return false;
         }
         // A name's removal is in NTFS's journal, which Windows offers no call to flush for one folder; the
@@ -590,7 +651,8 @@ bool Win32FileSystem::flushNames(std::span<const std::string> paths) {
     std::vector<std::wstring> flushed;
     for (const std::string& path : paths) {
         const auto native = m_paths.toNative(path);
-        const auto folder = native ? parentOf(*native) : std::nullopt;
+        const auto held = confined(native, Reach::Folders);
+        const auto folder = native && held ? parentOf(*native) : std::nullopt;
         if (!folder) {
             return false;
         }
@@ -608,7 +670,8 @@ bool Win32FileSystem::flushNames(std::span<const std::string> paths) {
 
 bool Win32FileSystem::removeName(std::string_view path) {
     const auto native = m_paths.toNative(path);
-    if (!native) {
+    const auto held = confined(native, Reach::Folders);
+    if (!native || !held) {
         return false;
     }
     Handle file(::CreateFileW(native->c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -624,6 +687,10 @@ bool Win32FileSystem::removeName(std::string_view path) {
 
 bool Win32FileSystem::deleteFile(std::string_view path) {
     const auto native = m_paths.toNative(path);
+    const auto held = confined(native, Reach::Folders);
+    if (!held) {
+        return false;
+    }
     // Not forced: a read-only file stays.
     if (native && isReadOnly(*native)) {
         ::SetLastError(ERROR_ACCESS_DENIED);
@@ -633,7 +700,8 @@ bool Win32FileSystem::deleteFile(std::string_view path) {
 
 bool Win32FileSystem::createTextFile(std::string_view path) {
     const auto native = m_paths.toNative(path);
-    if (!native || isReadOnly(*native)) {
+    const auto held = confined(native, Reach::Folders);
+    if (!native || !held || isReadOnly(*native)) {
         return false;
     }
     // CREATE_NEW: a file that is there, or appears meanwhile, is never emptied; it may be a running script.
@@ -651,26 +719,39 @@ bool Win32FileSystem::createTextFile(std::string_view path) {
 
 bool Win32FileSystem::appendToFile(std::string_view path, std::string_view bytes) {
     const auto native = m_paths.toNative(path);
+    const auto held = confined(native, Reach::Folders);
+    if (!held) {
+        return false;
+    }
     if (!native || isReadOnly(*native)) {
         ::SetLastError(native ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
         return noted(false);
     }
-    Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The file itself, never one that a link leads to.
+    Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr));
+    if (file.valid() && isReparsePoint(file.get())) {
+        return refusedLink(*native);
+    }
     return noted(file.valid() && writeAll(file.get(), bytes) && file.close());
 }
 
 bool Win32FileSystem::readFile(std::string_view path,
                                const std::function<void(std::span<const char>)>& sink) {
     const auto native = m_paths.toNative(path);
-    if (!native) {
+    const auto held = confined(native, Reach::Folders);
+    if (!native || !held) {
         return false;
     }
     Handle file(::CreateFileW(native->c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                              FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.valid()) {
         return false;
+    }
+    if (isReparsePoint(file.get())) {
+        return refusedLink(*native);
     }
     std::vector<char> buffer(std::size_t{256} * 1024);
     for (;;) {
@@ -687,15 +768,27 @@ bool Win32FileSystem::readFile(std::string_view path,
 
 std::optional<bool> Win32FileSystem::sameBytes(std::string_view first, std::string_view second,
                                                ByteSink& firstSink) {
-    const auto open = [this](std::string_view path) {
+    // Each file itself, never one that a link leads to, opened from held folders.
+    std::vector<ConfinedWalk::Held> folders;
+    const auto open = [this, &folders](std::string_view path) {
         const auto native = m_paths.toNative(path);
-        return Handle(native ? ::CreateFileW(native->c_str(), GENERIC_READ,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)
-                             : INVALID_HANDLE_VALUE);
+        folders.push_back(confined(native, Reach::Folders));
+        const HANDLE file =
+            native && folders.back()
+                ? ::CreateFileW(native->c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr)
+                : INVALID_HANDLE_VALUE;
+        if (file != INVALID_HANDLE_VALUE && isReparsePoint(file)) {
+            ::CloseHandle(file);
+            refusedLink(*native);
+            return INVALID_HANDLE_VALUE;
+        }
+        return file;
     };
-    Handle a = open(first);
-    Handle b = a.valid() ? open(second) : Handle(INVALID_HANDLE_VALUE);
+    Handle a(open(first));
+    Handle b(a.valid() ? open(second) : INVALID_HANDLE_VALUE);
     LARGE_INTEGER aSize{};
     LARGE_INTEGER bSize{};
     if (!b.valid() || !::GetFileSizeEx(a.get(), &aSize) || !::GetFileSizeEx(b.get(), &bSize)) {
@@ -739,8 +832,21 @@ bool Win32FileSystem::createFolders(std::string_view path) {
         level = parentOf(*level);
     }
     std::reverse(missing.begin(), missing.end());
+    // Each level is made in a folder held from its root down, none of them a link, and is held itself
+    // before the next is made in it: no junction can be swapped in for it meanwhile.
+    std::vector<ConfinedWalk::Held> held;
+    if (level) {
+        held.push_back(confined(*level, Reach::LastName));
+        if (!held.back()) {
+            return false;
+        }
+    }
     for (const std::wstring& toMake : missing) {
         if (!::CreateDirectoryW(toMake.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            return false;
+        }
+        held.push_back(confined(toMake, Reach::LastName));
+        if (!held.back()) {
             return false;
         }
     }
@@ -750,20 +856,36 @@ bool Win32FileSystem::createFolders(std::string_view path) {
 
 bool Win32FileSystem::appendDurably(std::string_view path, std::string_view bytes) {
     const auto native = m_paths.toNative(path);
-    if (!native || isReadOnly(*native)) {
+    const auto held = confined(native, Reach::Folders);
+    if (!native || !held || isReadOnly(*native)) {
         return false;
     }
     // The file itself, never one that a link or junction leads to; one writer at a time.
     Handle file(::CreateFileW(native->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    return noted(file.valid() && !isReparsePoint(file.get()) && dropCutOffTail(file.get()) &&
-                 writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close());
+    if (file.valid() && isReparsePoint(file.get())) {
+        return refusedLink(*native);
+    }
+    return noted(file.valid() && dropCutOffTail(file.get()) && writeAll(file.get(), bytes) &&
+                 ::FlushFileBuffers(file.get()) && file.close());
+}
+
+FileSystem::Privacy Win32FileSystem::privacyOfRefusal(const ConfinedWalk::Held& held) {
+    if (held.outcome == ConfinedWalk::Held::Outcome::Link) {
+        return Privacy::Link;
+    }
+    return held.error == ERROR_FILE_NOT_FOUND || held.error == ERROR_PATH_NOT_FOUND ? Privacy::Missing
+                                                                                    : Privacy::Unknown;
 }
 
 FileSystem::Privacy Win32FileSystem::makePrivateFolder(std::string_view path) {
     const auto native = m_paths.toNative(path);
     if (!native) {
         return Privacy::Unknown;
+    }
+    const auto folders = confined(native, Reach::Folders);
+    if (!folders) {
+        return privacyOfRefusal(folders);
     }
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateFolderSddl, SDDL_REVISION_1,
@@ -806,6 +928,10 @@ FileSystem::Privacy Win32FileSystem::privacy(std::string_view path) {
     if (!native) {
         return Privacy::Unknown;
     }
+    const auto held = confined(native, Reach::Folders);
+    if (!held) {
+        return privacyOfRefusal(held);
+    }
     Handle item = openItself(*native, READ_CONTROL | FILE_READ_ATTRIBUTES);
     if (!item.valid()) {
         const DWORD error = ::GetLastError();
@@ -817,7 +943,8 @@ FileSystem::Privacy Win32FileSystem::privacy(std::string_view path) {
 
 std::optional<std::string> Win32FileSystem::identity(std::string_view path) {
     const auto native = m_paths.toNative(path);
-    if (!native) {
+    const auto held = confined(native, Reach::Folders);
+    if (!native || !held) {
         return std::nullopt;
     }
     const auto found = fileInformation(*native);

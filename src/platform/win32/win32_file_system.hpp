@@ -1,7 +1,11 @@
 #pragma once
 
 #include "platform/file_system.hpp"
+#include "platform/win32/confined_walk.hpp"
 #include "platform/win32/win32_path_resolver.hpp"
+
+#include <optional>
+#include <string>
 
 namespace hotfix::win32 {
 
@@ -14,9 +18,17 @@ FileSystem::Privacy privacyOfSecurity(void* descriptor);
 // files are read in the ANSI code page (UTF-8 kept as it is) and scripts written in the OEM code page,
 // which is the one cmd reads batch files in, exactly: without best fit, so that no character turns into
 // another one that cmd would act on.
+//
+// Below the roots a run names (confineBelow) every folder from the root down to the one that holds a path's
+// last name is opened by its own name and held while a call acts on the path (ConfinedWalk): a link or
+// junction there refuses the call, and none can be swapped in meanwhile. So is the last name itself for the
+// calls that would follow a link there. Nothing stays held between calls: a folder a run is done with, or
+// the package's, may still be renamed or removed by others meanwhile, as the engine expects.
 class Win32FileSystem final : public FileSystem {
 public:
     explicit Win32FileSystem(SystemFolders folders);
+    // Opening the items below the roots with open instead of openHeld.
+    Win32FileSystem(SystemFolders folders, ItemOpener open);
 
     bool fileExists(std::string_view path) override;
     bool folderExists(std::string_view path) override;
@@ -43,15 +55,24 @@ public:
     std::string lastError() const override { return m_lastError; }
     bool lastFailureInUse() const override { return m_inUse; }
     std::optional<std::string> identity(std::string_view path) override;
+    void confineBelow(std::span<const std::string> roots) override;
 
 private:
     // Notes Windows' message for GetLastError() for lastError() where the call did not succeed; passes the
     // outcome on.
     bool noted(bool succeeded);
+    // The folders that hold the path below its root (and its last name, with Reach::LastName), held for as
+    // long as the result lives; where it fails Windows' error is set and lastError() says why.
+    ConfinedWalk::Held confined(const std::optional<std::wstring>& native, Reach reach);
+    // Refuses the call on a file that, opened by its own name, is a link: sets the error and the reason.
+    bool refusedLink(const std::wstring& native);
+    // What a refused walk tells of the privacy of the path it was for.
+    static Privacy privacyOfRefusal(const ConfinedWalk::Held& held);
 
     Win32PathResolver m_paths;
     std::string m_lastError;
     bool m_inUse = false;
+    ConfinedWalk m_walk;
 };
 
 } // namespace hotfix::win32
