@@ -89,6 +89,7 @@ int runWindow(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    hotfix::guardProcess();
     try {
         const auto parsed = hotfix::cli::parseCommandLine(hotfix::programArguments(argc, argv));
         if (const auto* error = std::get_if<hotfix::cli::ArgumentError>(&parsed)) {

@@ -18,6 +18,11 @@ namespace hotfix {
 
 // The backends CMake chose for this platform.
 
+// Opts the program into the system's own guards for a program that works as the system in folders others
+// may write to, before it looks at anything: on Windows, Redirection Guard (no junction or link an ordinary
+// user made is followed) where the system has it. Nothing on POSIX.
+void guardProcess();
+
 std::unique_ptr<FileSystem> makeFileSystem();
 // The workstation's ANSI and OEM code pages (on POSIX, those Wine takes from the locale).
 std::unique_ptr<CodePageCodec> makeCodePageCodec();

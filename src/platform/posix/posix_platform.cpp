@@ -189,6 +189,8 @@ std::string foreignOwnerText(std::string_view what, const std::string& path, uid
 
 } // namespace
 
+void guardProcess() {}
+
 std::optional<std::string> workstationRefusal(const std::vector<std::string>& roots) {
     const posix::WinePrefix prefix = posix::WinePrefix::fromEnvironment();
     std::error_code error;

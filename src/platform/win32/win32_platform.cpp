@@ -1,4 +1,5 @@
 #include "platform/platform_services.hpp"
+#include "platform/win32/redirection_guard.hpp"
 #include "platform/win32/win32_code_page_codec.hpp"
 #include "platform/win32/win32_file_system.hpp"
 #include "platform/win32/win32_files_in_use.hpp"
@@ -22,6 +23,10 @@ const win32::SystemFolders& systemFolders() {
 }
 
 } // namespace
+
+void guardProcess() {
+    win32::enforceRedirectionTrust(win32::systemMitigationPolicySetter());
+}
 
 std::unique_ptr<FileSystem> makeFileSystem() {
     return std::make_unique<win32::Win32FileSystem>(systemFolders());
