@@ -412,8 +412,16 @@ TEST_P(CutOff, atAnyStepTheNextRestoreGivesBackTheWorkstation) {
             break;
         }
         ++cuts;
+        // The machine's log is as far on as the record: each file's outcome in one is in the other.
         const fs::path record = recordOf(m);
+        const std::string log = fs::exists(m.data.path() / "Logs") ? m.machineLog() : std::string();
         const std::string recorded = record.empty() ? std::string() : hotfix::test::readFile(record);
+        for (std::size_t at = recorded.find("\noutcome\t"); at != std::string::npos;
+             at = recorded.find("\noutcome\t", at + 1)) {
+            const auto fields = recordFields(recorded.substr(at + 1, recorded.find('\n', at + 1) - at - 1));
+            ASSERT_EQ(fields.size(), 4U) << "cut at " << k;
+            EXPECT_THAT(log, HasSubstr(fields[1] + "\t" + fields[3] + "\t" + fields[2])) << "cut at " << k;
+        }
         EXPECT_EQ(m.run({"--restore"}, &files), kSuccess) << "cut at " << k << ": " << m.err.str();
         EXPECT_EQ(m.everything().at("machine"), before.at("machine")) << "cut at " << k;
         EXPECT_THAT(temporaries(m.machine.path()), IsEmpty()) << "cut at " << k;
