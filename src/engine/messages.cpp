@@ -104,10 +104,10 @@ MsgBoxRequest inPlaceWithoutRecord(std::string_view destination, std::string_vie
 }
 
 MsgBoxRequest backupWithoutRecord(std::string_view backup, std::string_view recordPath) {
-    return errorBox(concat({" Backup ''", backup,
-                            "'' is there, but no install of this HotFix is recorded on "
-                            "this machine (''",
-                            recordPath, "''): it cannot be undone. Nothing was changed"}));
+    const std::string_view between =
+        "'' is there, but no install of this HotFix is recorded on this machine (''";
+    return errorBox(
+        concat({" Backup ''", backup, between, recordPath, "''): it cannot be undone. Nothing was changed"}));
 }
 
 MsgBoxRequest changedSinceInstall(std::string_view destination) {
