@@ -24,15 +24,18 @@ public:
     bool useMachineLog(FileSystem& fs, std::string path);
 
     void line(std::string_view text);
-    // Writes the lines held for the machine's log: many lines, one write to the disk.
+    // Makes the machine log's lines durable.
     void flush();
 
 private:
     std::ostream* m_copy;
     FileSystem* m_fs = nullptr;
     std::string m_path;
+    // The lines said before the machine's log was known.
     std::string m_pending;
-    int m_pendingLines = 0;
+    // Whether the machine's log has been written to in this run, and how many lines since it was flushed.
+    bool m_begun = false;
+    int m_unflushedLines = 0;
 };
 
 } // namespace hotfix

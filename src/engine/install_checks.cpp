@@ -68,7 +68,7 @@ bool settleSuffix(InstallerWindow& window, const EngineServices& services) {
         services.msgBox.show(messages::missingSuffix());
         return true;
     }
-    std::string suffix(trimBlanks("_" + text));
+    std::string suffix = chosenBackupSuffix(window);
     if (!isBackupSuffix(suffix)) {
         services.msgBox.show(messages::missingSuffix());
         return false;
@@ -78,6 +78,14 @@ bool settleSuffix(InstallerWindow& window, const EngineServices& services) {
 }
 
 } // namespace
+
+std::string chosenBackupSuffix(const InstallerWindow& window) {
+    if (window.appendDateTicked()) {
+        return window.appendDateCaption();
+    }
+    const std::string text = window.appendToFileText();
+    return isBlank(text) ? std::string() : std::string(trimBlanks("_" + text));
+}
 
 void switchToDateSuffix(InstallerWindow& window) {
     window.tickAppendDate();

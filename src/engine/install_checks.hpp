@@ -20,6 +20,10 @@ std::string recordFolderParent(std::string_view recordFolder);
 // below any of them is never followed.
 void confineToRoots(const InstallerWindow& window, const EngineServices& services);
 
+// The suffix the window asks backups to take, as the checks settle it before any backup switches it to the
+// date: empty where it names none (a blank text).
+std::string chosenBackupSuffix(const InstallerWindow& window);
+
 // Ticks the date box and takes its caption as the suffix: a backup of the suffix in use exists already.
 void switchToDateSuffix(InstallerWindow& window);
 

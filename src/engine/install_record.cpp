@@ -5,6 +5,7 @@
 #include "engine/text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/msg_box.hpp"
+#include "platform/temporary_name.hpp"
 
 #include <chrono>
 #include <cstdio>
@@ -53,6 +54,21 @@ std::string packageFolder(const EngineServices& services, std::string_view ident
     return concat({services.recordFolder, "\\", identity});
 }
 
+// What an install finds where its record goes.
+enum class Found { Nothing, NoWholeLine, Lines };
+
+Found recordFound(FileSystem& fs, const std::string& path) {
+    if (!fs.fileExists(path)) {
+        return Found::Nothing;
+    }
+    bool line = false;
+    const bool read = fs.readFile(path, [&line](std::span<const char> piece) {
+        line = line || holdsWholeLine(std::string_view(piece.data(), piece.size()));
+    });
+    // A record that cannot be read is never replaced: the append meets what is wrong with it.
+    return !read || line ? Found::Lines : Found::NoWholeLine;
+}
+
 } // namespace
 
 bool trustedRecordPart(const EngineServices& services, std::string_view path, FileSystem::Privacy privacy,
@@ -81,6 +97,20 @@ std::string packageIdentity(const InstallerWindow& window) {
 
 std::string recordPath(std::string_view recordFolder, std::string_view identity) {
     return concat({recordFolder, "\\", identity, "\\", kRecordFileName});
+}
+
+std::string recordTemporaryPath(std::string_view recordPath) {
+    return concat({recordPath.substr(0, recordPath.find_last_of("\\/") + 1), kTemporaryPrefix, "record",
+                   kTemporarySuffix});
+}
+
+bool removeRecordLeftover(FileSystem& fs, std::string_view recordPath) {
+    const std::string leftover = recordTemporaryPath(recordPath);
+    return !fs.fileExists(leftover) || fs.deleteFile(leftover);
+}
+
+bool holdsWholeLine(std::string_view text) {
+    return text.find('\n') != std::string_view::npos;
 }
 
 FileSystem::Privacy makeRecordRoot(FileSystem& fs, const std::string& recordFolder) {
@@ -215,18 +245,48 @@ std::optional<InstallRecord> InstallRecord::begin(InstallerWindow& window, const
         return std::nullopt;
     }
     InstallRecord record(services, recordPath(services.recordFolder, identity));
-    std::string lines;
-    if (!fs.fileExists(record.m_path)) {
-        lines = recordLine({kRecordKind, kRecordVersion, identity}) + "\n";
-    }
-    lines += recordLine({"install", recordTime(), services.programFolder, window.rootText(Side::Product),
-                         window.rootText(Side::Windows), window.installState().BackupSuffix,
-                         window.registerDllsTicked() ? "register-dlls" : "no-register-dlls"});
+    std::string lines =
+        recordLine({"install", recordTime(), services.programFolder, window.rootText(Side::Product),
+                    window.rootText(Side::Windows), window.installState().BackupSuffix,
+                    window.registerDllsTicked() ? "register-dlls" : "no-register-dlls"});
     lines += '\n';
-    if (!record.append(lines)) {
+    bool begun = false;
+    switch (recordFound(fs, record.m_path)) {
+    case Found::Lines:
+        begun = record.append(lines);
+        break;
+    case Found::Nothing:
+        begun = record.create(recordLine({kRecordKind, kRecordVersion, identity}) + "\n" + lines,
+                              FileSystem::Overwrite::Never);
+        break;
+    case Found::NoWholeLine:
+        // Nothing is recorded in it: made anew, as where there was none.
+        begun = record.create(recordLine({kRecordKind, kRecordVersion, identity}) + "\n" + lines,
+                              FileSystem::Overwrite::Existing);
+        break;
+    }
+    if (!begun) {
         return std::nullopt;
     }
     return record;
+}
+
+// The record takes its name with its heading and first lines on the disk: a run killed or a disk full
+// while it is written leaves no record, never one without its heading.
+bool InstallRecord::create(std::string_view lines, FileSystem::Overwrite overwrite) {
+    FileSystem& fs = m_services->fs;
+    const std::string temporary = recordTemporaryPath(m_path);
+    const std::vector<std::string> names = {m_path};
+    // Only a record that still holds no line is replaced: looked at again right before.
+    const bool made =
+        removeRecordLeftover(fs, m_path) && fs.appendDurably(temporary, lines) &&
+        (overwrite == FileSystem::Overwrite::Never || recordFound(fs, m_path) == Found::NoWholeLine) &&
+        fs.moveFile(temporary, m_path, overwrite) && fs.flushNames(names);
+    if (!made) {
+        removeRecordLeftover(fs, m_path);
+        m_services->msgBox.show(messages::couldNotWriteRecord(m_path));
+    }
+    return made;
 }
 
 bool InstallRecord::append(std::string_view lines) {

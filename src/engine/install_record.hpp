@@ -33,6 +33,15 @@ std::string packageIdentity(const InstallerWindow& window);
 // every install and restore of it, in order, each line appended and made durable before what it announces.
 std::string recordPath(std::string_view recordFolder, std::string_view identity);
 
+// The one name a new record is written under, beside its place, before it takes the record's own: a fixed
+// name, so that a run finds and removes what one cut off while making the record left there.
+std::string recordTemporaryPath(std::string_view recordPath);
+// Removes what a run cut off while making the record left; false where it is still there.
+bool removeRecordLeftover(FileSystem& fs, std::string_view recordPath);
+// Whether a record's text holds a whole line: one without any (nothing, or a first line cut off) is what a
+// run killed while making the record, or a full disk, left of it, and records nothing.
+bool holdsWholeLine(std::string_view text);
+
 // Makes the folder of every package's record (and of the logs) where it is missing, with the parent the
 // machine's data folder should have, protected as below; what is there is checked.
 FileSystem::Privacy makeRecordRoot(FileSystem& fs, const std::string& recordFolder);
@@ -71,6 +80,7 @@ private:
         : m_services(&services)
         , m_path(std::move(path)) {}
     bool append(std::string_view lines);
+    bool create(std::string_view lines, FileSystem::Overwrite overwrite);
 
     const EngineServices* m_services;
     std::string m_path;

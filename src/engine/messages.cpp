@@ -97,9 +97,17 @@ MsgBoxRequest couldNotWriteRecord(std::string_view recordPath) {
         {" The install record ''", recordPath, "'' could not be written; no file is replaced without it"}));
 }
 
-MsgBoxRequest noRecordedInstall(std::string_view recordPath) {
+MsgBoxRequest inPlaceWithoutRecord(std::string_view destination, std::string_view recordPath) {
+    return errorBox(concat({" File ''", destination,
+                            "'' holds the HotFix, but no install of it is recorded on this machine (''",
+                            recordPath, "''): it cannot be undone. Nothing was changed"}));
+}
+
+MsgBoxRequest backupWithoutRecord(std::string_view backup, std::string_view recordPath) {
+    const std::string_view between =
+        "'' is there, but no install of this HotFix is recorded on this machine (''";
     return errorBox(
-        concat({" No install of this HotFix is recorded on this machine (''", recordPath, "'')"}));
+        concat({" Backup ''", backup, between, recordPath, "''): it cannot be undone. Nothing was changed"}));
 }
 
 MsgBoxRequest changedSinceInstall(std::string_view destination) {

@@ -73,7 +73,9 @@ MsgBoxRequest couldNotCancelAtRestart(std::string_view destination);
 
 // The install record and the restore.
 MsgBoxRequest couldNotWriteRecord(std::string_view recordPath);
-MsgBoxRequest noRecordedInstall(std::string_view recordPath);
+// No install is recorded, yet the workstation holds what only an install leaves: nothing can be undone.
+MsgBoxRequest inPlaceWithoutRecord(std::string_view destination, std::string_view recordPath);
+MsgBoxRequest backupWithoutRecord(std::string_view backup, std::string_view recordPath);
 MsgBoxRequest changedSinceInstall(std::string_view destination);
 MsgBoxRequest backupNotOriginal(std::string_view backup, std::string_view destination);
 MsgBoxRequest couldNotRestore(std::string_view destination, std::string_view backup);
@@ -100,6 +102,13 @@ inline MsgBoxRequest everyFileWasNew() {
 inline MsgBoxRequest nothingToRestore() {
     return {"Every recorded install of this HotFix is undone already", MsgButtons::Ok, MsgIcon::Information,
             std::string("HotFix Installer")};
+}
+
+// No install is recorded, and nothing of the HotFix is on the workstation.
+inline MsgBoxRequest nothingInstalled() {
+    return {
+        "No install of this HotFix is recorded and none of its files is in place: there is nothing to undo",
+        MsgButtons::Ok, MsgIcon::Information, std::string("HotFix Installer")};
 }
 
 // One install or restore at a time on a machine.

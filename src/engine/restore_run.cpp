@@ -3,11 +3,13 @@
 #include "engine/file_replacement.hpp"
 #include "engine/install_checks.hpp"
 #include "engine/install_record.hpp"
+#include "engine/listed_file.hpp"
 #include "engine/messages.hpp"
 #include "engine/record_history.hpp"
 #include "engine/registration_script.hpp"
 #include "engine/sha256.hpp"
 #include "engine/text.hpp"
+#include "platform/byte_sink.hpp"
 #include "platform/file_system.hpp"
 #include "platform/files_in_use.hpp"
 #include "platform/msg_box.hpp"
@@ -405,6 +407,37 @@ private:
     std::map<FileKey, bool> m_libraries;
 };
 
+// Takes the bytes of a comparison that nobody needs.
+class Discard final : public ByteSink {
+public:
+    void take(std::span<const char>) override {}
+};
+
+// No install is recorded: never made, or cut off before its record was. The workstation alone answers
+// whether there is anything to undo; the restore changes nothing.
+RunResult nothingRecorded(const InstallerWindow& window, const EngineServices& services,
+                          const std::string& path) {
+    confineToRoots(window, services);
+    FileSystem& fs = services.fs;
+    const std::string suffix = chosenBackupSuffix(window);
+    std::optional<MsgBoxRequest> found;
+    for (const Side side : kSides) {
+        for (int i = 0; i < window.itemCount(side) && !found; ++i) {
+            const ListedFile file = listedFileAt(side, i, window, services.programFolder);
+            Discard discard;
+            if (fs.fileExists(file.destination) && fs.fileExists(file.source) &&
+                !fs.sameFile(file.destination, file.source) &&
+                fs.sameBytes(file.destination, file.source, discard) == true) {
+                found = messages::inPlaceWithoutRecord(file.destination, path);
+            } else if (!suffix.empty() && fs.fileExists(file.destination + suffix)) {
+                found = messages::backupWithoutRecord(file.destination + suffix, path);
+            }
+        }
+    }
+    services.msgBox.show(found.value_or(messages::nothingInstalled()));
+    return found ? RunResult::Failed : RunResult::Succeeded;
+}
+
 } // namespace
 
 RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
@@ -419,18 +452,22 @@ RunResult runRestore(const InstallerWindow& window, const EngineServices& servic
     if (!recordIsPrivate(services, identity)) {
         return RunResult::Failed;
     }
+    // What a run cut off while making the record left records nothing.
+    removeRecordLeftover(fs, path);
     std::string text;
     switch (readRecord(services, path, text)) {
     case Reading::Untrusted:
         return RunResult::Failed;
     case Reading::Missing:
-        services.msgBox.show(messages::noRecordedInstall(path));
-        return RunResult::Failed;
+        return nothingRecorded(window, services, path);
     case Reading::TooLarge:
         services.msgBox.show(messages::recordTooLarge(path));
         return RunResult::Failed;
     case Reading::Read:
         break;
+    }
+    if (!holdsWholeLine(text)) {
+        return nothingRecorded(window, services, path);
     }
     const auto read = readRecordHistory(text, identity, listedItems(window));
     if (const auto* refusal = std::get_if<RecordRefusal>(&read)) {
@@ -446,9 +483,11 @@ RunResult runRestore(const InstallerWindow& window, const EngineServices& servic
     }
     fs.confineBelow(roots);
     if (history.toUndo.empty()) {
-        services.msgBox.show(history.anyInstall ? messages::nothingToRestore()
-                                                : messages::noRecordedInstall(path));
-        return history.anyInstall ? RunResult::Succeeded : RunResult::Failed;
+        if (!history.anyInstall) {
+            return nothingRecorded(window, services, path);
+        }
+        services.msgBox.show(messages::nothingToRestore());
+        return RunResult::Succeeded;
     }
     const bool ok = Restore(history, services, path, report).run();
     services.msgBox.show(ok ? messages::restoreApplied() : messages::restoreFailed());

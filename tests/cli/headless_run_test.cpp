@@ -140,11 +140,5 @@ TEST_F(Headless, restoreLeavesAFileChangedSinceTheInstallAndSaysSo) {
     EXPECT_THAT(outLines(), ::testing::Contains(HasSubstr("\tchanged since\t")));
 }
 
-TEST_F(Headless, restoreWithoutARecordedInstallSaysSo) {
-    EXPECT_EQ(run({"--restore"}), kFailure);
-    EXPECT_THAT(err.str(), HasSubstr("No install of this HotFix is recorded"));
-    EXPECT_THAT(outLines(), IsEmpty());
-}
-
 } // namespace
 } // namespace hotfix::cli

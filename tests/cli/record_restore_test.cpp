@@ -344,6 +344,19 @@ public:
     LinkResult linkFile(std::string_view, std::string_view) override { return LinkResult::Unsupported; }
 };
 
+// A durable append opens its file, making it where it is missing, before it writes: a process killed, or a
+// disk full, in between leaves the file made and empty.
+class MadeBeforeWritten final : public hotfix::test::ForwardingFileSystem {
+public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool appendDurably(std::string_view path, std::string_view bytes) override {
+        if (!fileExists(path) && !createTextFile(path)) {
+            return false;
+        }
+        return ForwardingFileSystem::appendDurably(path, bytes);
+    }
+};
+
 // Runs the mode through a file system that dies at its k-th call; false when the run got through whole.
 bool cutOff(HeadlessMachine& m, FileSystem& files, const std::vector<std::string>& arguments, int k) {
     hotfix::test::HookedFileSystem dying(files);
@@ -353,8 +366,13 @@ bool cutOff(HeadlessMachine& m, FileSystem& files, const std::vector<std::string
             throw Crash{};
         }
     };
+    // A dead process writes nothing more, not even what its objects would on their way out.
+    dying.failWhen = [&](std::string_view, std::string_view) {
+        return calls > k;
+    };
+    MadeBeforeWritten appends(dying);
     try {
-        m.run(arguments, &dying);
+        m.run(arguments, &appends);
         return false;
     } catch (const Crash&) {
         m.startProcess();
@@ -394,11 +412,17 @@ TEST_P(CutOff, atAnyStepTheNextRestoreGivesBackTheWorkstation) {
             break;
         }
         ++cuts;
-        const int restored = m.run({"--restore"}, &files);
-        const std::string said = m.err.str();
-        EXPECT_TRUE(restored == kSuccess ||
-                    (restored == kFailure && said.find("No install") != std::string::npos))
-            << "cut at " << k << ": " << said;
+        // The machine's log is as far on as the record: each file's outcome in one is in the other.
+        const fs::path record = recordOf(m);
+        const std::string log = fs::exists(m.data.path() / "Logs") ? m.machineLog() : std::string();
+        const std::string recorded = record.empty() ? std::string() : hotfix::test::readFile(record);
+        for (std::size_t at = recorded.find("\noutcome\t"); at != std::string::npos;
+             at = recorded.find("\noutcome\t", at + 1)) {
+            const auto fields = recordFields(recorded.substr(at + 1, recorded.find('\n', at + 1) - at - 1));
+            ASSERT_EQ(fields.size(), 4U) << "cut at " << k;
+            EXPECT_THAT(log, HasSubstr(fields[1] + "\t" + fields[3] + "\t" + fields[2])) << "cut at " << k;
+        }
+        EXPECT_EQ(m.run({"--restore"}, &files), kSuccess) << "cut at " << k << ": " << m.err.str();
         EXPECT_EQ(m.everything().at("machine"), before.at("machine")) << "cut at " << k;
         EXPECT_THAT(temporaries(m.machine.path()), IsEmpty()) << "cut at " << k;
         // The cut-off restore, or the one after it, registered each library with its original back.
@@ -411,6 +435,13 @@ TEST_P(CutOff, atAnyStepTheNextRestoreGivesBackTheWorkstation) {
             EXPECT_TRUE(!sweep.installFirst ||
                         std::any_of(scripts.begin() + fromInstall, scripts.end(), registered))
                 << "cut at " << k << ": " << library << " not registered again";
+        }
+        // Where the cut left no record, or one that records nothing, the hot fix goes on again, and comes
+        // off again.
+        if (!sweep.installFirst && recorded.find('\n') == std::string::npos) {
+            EXPECT_EQ(m.run({"--install"}, &files), kSuccess) << "cut at " << k << ": " << m.err.str();
+            EXPECT_EQ(m.run({"--restore"}, &files), kSuccess) << "cut at " << k << ": " << m.err.str();
+            EXPECT_EQ(m.everything().at("machine"), before.at("machine")) << "cut at " << k;
         }
     }
     EXPECT_GT(cuts, 20);
@@ -428,6 +459,81 @@ std::string cutSweepName(const ::testing::TestParamInfo<CutSweep>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, CutOff, ::testing::ValuesIn(kCutSweeps), cutSweepName);
+
+// --- Restores that find no install recorded --------------------------------------------------------------
+
+struct Unrecorded {
+    std::string_view name;
+    // Leaves the workstation without a record of an install, or with one that records nothing.
+    std::function<void(HeadlessMachine&)> leave;
+    int exitCode;
+    std::string_view said;
+};
+
+void installThenRecordOnly(HeadlessMachine& m, std::string_view text) {
+    ASSERT_EQ(m.run({"--install"}), kSuccess) << m.err.str();
+    ASSERT_EQ(m.run({"--restore"}), kSuccess) << m.err.str();
+    hotfix::test::writeFile(recordOf(m), text);
+}
+
+const Unrecorded kUnrecorded[] = {
+    {"neverInstalled", [](HeadlessMachine&) {}, kSuccess, "there is nothing to undo"},
+    {"anEmptyRecord", [](HeadlessMachine& m) { installThenRecordOnly(m, ""); }, kSuccess,
+     "there is nothing to undo"},
+    {"aRecordCutOffInItsHeading",
+     [](HeadlessMachine& m) { installThenRecordOnly(m, "HotFix Installer rec"); }, kSuccess,
+     "there is nothing to undo"},
+    {"aFullDiskAtTheRecordsFirstWrite",
+     [](HeadlessMachine& m) {
+         hotfix::test::HookedFileSystem full(*m.files);
+         full.failWhen = [](std::string_view op, std::string_view path) {
+             return op == "appendDurably" && path.find("Logs") == std::string_view::npos;
+         };
+         MadeBeforeWritten appends(full);
+         ASSERT_EQ(m.run({"--install"}, &appends), kFailure);
+         ASSERT_THAT(m.err.str(), HasSubstr("could not be written"));
+     },
+     kSuccess, "there is nothing to undo"},
+    {"theFilesInPlace",
+     [](HeadlessMachine& m) {
+         ASSERT_EQ(m.run({"--install"}), kSuccess) << m.err.str();
+         fs::remove(recordOf(m));
+     },
+     kFailure, "core.dll'' holds the HotFix, but no install of it is recorded"},
+    {"aBackupBesideAListedFile",
+     [](HeadlessMachine& m) { m.machine.write("WINNT/system32/hook.dll_backup", "hook 0"); }, kFailure,
+     "hook.dll_backup'' is there, but no install of this HotFix is recorded"},
+};
+
+class NoRecordedInstall : public ::testing::TestWithParam<Unrecorded> {
+protected:
+    HeadlessMachine m;
+};
+
+// Exit 0 only where nothing of the hot fix is on the workstation; then it goes on and comes off as ever.
+TEST_P(NoRecordedInstall, restoreChangesNothingAndExitsZeroOnlyWhereNothingIsThere) {
+    const auto first = m.everything();
+    GetParam().leave(m);
+    ASSERT_FALSE(HasFailure());
+    const auto before = m.everything();
+
+    EXPECT_EQ(m.run({"--restore"}), GetParam().exitCode);
+
+    EXPECT_THAT(m.err.str(), HasSubstr(GetParam().said));
+    EXPECT_EQ(m.everything(), before);
+    EXPECT_THAT(m.outLines(), IsEmpty());
+    if (GetParam().exitCode == kSuccess) {
+        ASSERT_EQ(m.run({"--install"}), kSuccess) << m.err.str();
+        EXPECT_EQ(m.run({"--restore"}), kSuccess) << m.err.str();
+        EXPECT_EQ(m.everything().at("machine"), first.at("machine"));
+    }
+}
+
+std::string unrecordedName(const ::testing::TestParamInfo<Unrecorded>& info) {
+    return std::string(info.param.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(States, NoRecordedInstall, ::testing::ValuesIn(kUnrecorded), unrecordedName);
 
 #ifndef _WIN32
 // A destination that is a symbolic link is backed up as a copy of its bytes: a second name of the link would

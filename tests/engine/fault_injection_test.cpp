@@ -182,19 +182,6 @@ public:
         return restored;
     }
 
-    // How many installs the records hold in full.
-    int recordedInstalls() const {
-        int count = 0;
-        for (const auto& [path, text] : filesBelow(records.path())) {
-            for (std::size_t at = text.find("\ninstall\t"); at != std::string::npos;
-                 at = text.find("\ninstall\t", at + 1)) {
-                const std::size_t end = text.find('\n', at + 1);
-                count += end != std::string::npos && text.substr(0, end).ends_with("\t.") ? 1 : 0;
-            }
-        }
-        return count;
-    }
-
     std::map<std::string, std::string> files() const { return filesBelow(machine.path()); }
 
     // Each listed destination by its path below the machine folder, with its package file's content.
@@ -439,8 +426,8 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName,
         std::vector<std::string> broken = brokenPromises(ws, before, cleanListed);
         if (scenario.recorded && broken.empty()) {
             const std::size_t boxesBefore = ws.boxes.shown.size();
-            // Where no install was recorded there is nothing to restore, and the restore says so.
-            if (!ws.restore() && ws.recordedInstalls() > 0) {
+            // Where no install was recorded, nothing was changed either: the restore finds nothing to undo.
+            if (!ws.restore()) {
                 for (std::size_t i = boxesBefore; i < ws.boxes.shown.size(); ++i) {
                     broken.push_back("the restore said '" + ws.boxes.shown[i].prompt + "'");
                 }

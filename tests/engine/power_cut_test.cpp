@@ -115,11 +115,8 @@ struct Workstation {
             }
         };
         try {
-            if (restore) {
-                runRestore(window, services, [](const RestoredFile&) {});
-            } else {
-                runInstall(window, services);
-            }
+            result = restore ? runRestore(window, services, [](const RestoredFile&) {})
+                             : runInstall(window, services);
         } catch (const PowerCut&) {
             fs.before = nullptr;
             return false;
@@ -130,6 +127,8 @@ struct Workstation {
     }
 
     PowerCutFileSystem fs;
+    // The last run's, where it ran to its end.
+    RunResult result = RunResult::Failed;
     WithoutHardLinks linkless;
     test::FakeInstallerWindow window;
     test::RecordingMsgBox boxes;
@@ -237,11 +236,19 @@ TEST_P(PowerCutSweep, everyFileIsWholeAtEveryCutAndARestoreGivesTheWorkstationBa
                 }
             }
             ASSERT_TRUE(crashed.runCut(0, true)) << where;
+            EXPECT_EQ(crashed.result, RunResult::Succeeded) << where;
             EXPECT_EQ(workstationFiles(crashed.fs), before) << where;
             const auto leftovers = crashed.fs.files();
             EXPECT_TRUE(std::none_of(leftovers.begin(), leftovers.end(), [](const auto& entry) {
                 return entry.first.find("~hotfix,") != std::string::npos;
             })) << where;
+            // Whatever the cut left of the record, the workstation takes the hot fix again, and gives it
+            // back again.
+            ASSERT_TRUE(crashed.runCut(0, false)) << where;
+            EXPECT_EQ(crashed.result, RunResult::Succeeded) << where;
+            ASSERT_TRUE(crashed.runCut(0, true)) << where;
+            EXPECT_EQ(crashed.result, RunResult::Succeeded) << where;
+            EXPECT_EQ(workstationFiles(crashed.fs), before) << where;
         }
         ++cuts;
         if (ranWhole) {

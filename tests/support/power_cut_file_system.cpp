@@ -289,6 +289,8 @@ bool PowerCutFileSystem::appendDurably(std::string_view path, std::string_view b
     auto named = folder.names.find(place.name);
     if (named == folder.names.end()) {
         named = folder.names.emplace(place.name, newFile({}, 0)).first;
+        // The file is made before its bytes go: the power may go in between, as it may between the two.
+        step("appendDurably, file made");
     }
     File& file = m_files[named->second];
     // What a cut-off append left after the last line break goes first.
