@@ -123,6 +123,9 @@ private:
         if (argument == "--close-applications") {
             return flag(m_options.closeApplications, argument);
         }
+        if (argument == "--keep-partial") {
+            return flag(m_options.keepPartial, argument);
+        }
         if (argument == "--vantrel-root") {
             return value(m_options.productRoot, argument);
         }
@@ -191,6 +194,9 @@ private:
         if (o.closeApplications && o.mode != Mode::Install) {
             return "--close-applications goes with --install only.";
         }
+        if (o.keepPartial && o.mode != Mode::Install) {
+            return "--keep-partial goes with --install only.";
+        }
         return std::nullopt;
     }
 
@@ -234,6 +240,8 @@ std::string usageText() {
            "  --register-dlls       registers the product's replaced libraries too\n"
            "  --close-applications  (--install) closes the programs that hold listed files, and starts\n"
            "                        them again afterwards; otherwise their files are replaced at restart\n"
+           "  --keep-partial        (--install) a failed install keeps the files it changed; otherwise\n"
+           "                        it puts each one back as it was and says so\n"
            "  --log FILE            appends every message to FILE as well\n"
            "\n"
            "Exit codes: 0 success, 1 failure (the messages say why), 2 bad arguments or a root that does\n"

@@ -35,6 +35,8 @@ struct Options {
     bool dateSuffix = false;
     bool registerDlls = false;
     bool closeApplications = false;
+    // A failed install keeps what it changed instead of taking it back.
+    bool keepPartial = false;
     std::optional<std::string> logFile;
 };
 

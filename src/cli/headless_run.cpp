@@ -240,25 +240,37 @@ private:
                 m_boxes.progress(messages::filesDone(done, total));
             };
         }
-        const RunResult result = runInstall(m_window, m_engine);
+        bool recorded = false;
+        const RunResult result = runInstall(m_window, m_engine, &recorded);
         m_boxes.endProgress();
-        return exitCode(result);
+        const bool scriptsEnded = waitForScripts();
+        const int code = exitCode(result, scriptsEnded);
+        // Whole or not at all: a failed install takes back what it changed, a library it could not register
+        // included, once its scripts have ended (one still running may hold a file it would put back).
+        if (code == kFailure && recorded && scriptsEnded && !m_options.keepPartial) {
+            rollBackInstall(m_window, m_engine, [this](const RestoredFile& file) { printUndone(file); });
+            waitForScripts();
+        }
+        return code;
     }
 
     int restore() {
         // The engine logs each file, with the reason of a failure; standard output gets it once more.
-        const RunResult result = runRestore(m_window, m_engine, [this](const RestoredFile& file) {
-            m_services.out << concat({sideName(file.side), "\t", restoreActionName(file.action), "\t",
-                                      file.destination})
-                           << '\n'
-                           << std::flush;
-        });
-        return exitCode(result);
+        const RunResult result =
+            runRestore(m_window, m_engine, [this](const RestoredFile& file) { printUndone(file); });
+        return exitCode(result, waitForScripts());
     }
 
-    int exitCode(RunResult result) {
+    void printUndone(const RestoredFile& file) {
+        m_services.out << concat({sideName(file.side), "\t", restoreActionName(file.action), "\t",
+                                  file.destination})
+                       << '\n'
+                       << std::flush;
+    }
+
+    int exitCode(RunResult result, bool scriptsEnded) const {
         const bool succeeded = result == RunResult::Succeeded || result == RunResult::RestartNeeded;
-        if (!waitForScripts() || !succeeded || m_registrationFailed) {
+        if (!scriptsEnded || !succeeded || m_registrationFailed) {
             return kFailure;
         }
         return result == RunResult::RestartNeeded ? kRestartNeeded : kSuccess;

@@ -18,6 +18,8 @@ namespace {
 struct RunState {
     std::string silentSwitch;
     InstallRecord* record = nullptr;
+    // The run began an install of its own in the record.
+    bool recorded = false;
     bool ok = true;
     bool replaced = false;
     bool added = false;
@@ -160,6 +162,7 @@ RunResult installFiles(InstallerWindow& window, const EngineServices& services, 
         return RunResult::Failed;
     }
     run.record = record ? &*record : nullptr;
+    run.recorded = record.has_value();
     run.total = productCount + windowsCount;
     if (productCount > 0) {
         runSide(Side::Product, window, services, run);
@@ -237,8 +240,7 @@ bool hotFixInPlace(InstallerWindow& window, const EngineServices& services) {
 
 namespace {
 
-RunResult installWith(InstallerWindow& window, const EngineServices& services) {
-    RunState run;
+RunResult installWith(InstallerWindow& window, const EngineServices& services, RunState& run) {
     run.silentSwitch = window.showAfterRegTicked() ? "" : "/s ";
     ValidateInstall(window, services);
     if (!window.installState().ChecksPassed) {
@@ -262,14 +264,19 @@ RunResult installWith(InstallerWindow& window, const EngineServices& services) {
 
 } // namespace
 
-RunResult runInstall(InstallerWindow& window, const EngineServices& services) {
+RunResult runInstall(InstallerWindow& window, const EngineServices& services, bool* recorded) {
     // What the checks have seen of each file, the plan and the replacement need not look at again.
     const FileSystemRun looks(services.fs);
     // The record's digests are taken on a second thread while this one copies.
     DigestWorker digestWorker;
     EngineServices withDigests = services;
     withDigests.digests = &digestWorker;
-    return installWith(window, withDigests);
+    RunState run;
+    const RunResult result = installWith(window, withDigests, run);
+    if (recorded != nullptr) {
+        *recorded = run.recorded;
+    }
+    return result;
 }
 
 } // namespace hotfix

@@ -11,8 +11,9 @@ namespace hotfix {
 
 // One whole install: the body of the install button's click handler. Succeeded when the hot fix was
 // applied. The caller holds the machine's run lock (RunLock) from before this call until the scripts the
-// install started have ended.
-RunResult runInstall(InstallerWindow& window, const EngineServices& services);
+// install started have ended. recorded, where given, tells whether the run began an install of its own in
+// the record (and so whether rollBackInstall may undo the record's last install).
+RunResult runInstall(InstallerWindow& window, const EngineServices& services, bool* recorded = nullptr);
 
 // Whether every listed file holds the package's bytes, but those whose folder the workstation does not have
 // (an optional part of the product): the hot fix is in place, and an unattended install has nothing to do.

@@ -126,6 +126,17 @@ inline MsgBoxRequest restoreFailed() {
     return errorBox("The HotFix was not undone completely; the messages before this one say why");
 }
 
+// A failed install from the command line takes its own changes back.
+inline MsgBoxRequest rolledBack() {
+    return {"The HotFix was not applied: every file it changed is as it was before", MsgButtons::Ok,
+            MsgIcon::Information, std::string("HotFix Installer")};
+}
+
+inline MsgBoxRequest rollBackFailed() {
+    return errorBox("The HotFix was not applied, and not every file it changed could be put back; the "
+                    "messages before this one say why. Run --restore once the files are free");
+}
+
 // The main window's close confirmation.
 inline MsgBoxRequest confirmClose() {
     return {"Are you sure, You want to close Installer", MsgButtons::YesNo, MsgIcon::Information,

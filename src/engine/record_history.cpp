@@ -222,15 +222,40 @@ private:
             return outcome(fields);
         }
         if (kind == "end install" && count == 2 && (fields[1] == "succeeded" || fields[1] == "failed")) {
-            return inInstall() ? endSection() : std::optional<std::string>("ends no install");
+            if (!inInstall()) {
+                return "ends no install";
+            }
+            m_lastEndedInstall = true;
+            return endSection();
         }
         if (kind == "restore" && count == 2 && isRecordTime(fields[1])) {
             m_section = Section::Restore;
+            m_lastEndedInstall = false;
+            return std::nullopt;
+        }
+        if (kind == "rollback" && count == 2 && isRecordTime(fields[1])) {
+            // The run that made an install rolls it back directly after it, whether or not its last line
+            // could be written.
+            if (!inInstall() && !(m_section == Section::None && m_lastEndedInstall)) {
+                return "rolls back no install";
+            }
+            m_section = Section::Rollback;
             return std::nullopt;
         }
         if (kind == "restored" && count == 4 && recordSideNamed(fields[1]) && isRestoreAction(fields[3])) {
-            return m_section == Section::Restore ? std::nullopt
-                                                 : std::optional<std::string>("stands outside a restore");
+            return m_section == Section::Restore || m_section == Section::Rollback
+                       ? std::nullopt
+                       : std::optional<std::string>("stands outside a restore");
+        }
+        if (kind == "end rollback" && count == 2 && (fields[1] == "succeeded" || fields[1] == "failed")) {
+            if (m_section != Section::Rollback) {
+                return "ends no rollback";
+            }
+            // A rollback that went through leaves nothing of its install to undo.
+            if (fields[1] == "succeeded" && !m_history.toUndo.empty()) {
+                m_history.toUndo.pop_back();
+            }
+            return endSection();
         }
         if (kind == "end restore" && count == 2 && fields[1] == "failed") {
             return m_section == Section::Restore ? endSection()
@@ -240,6 +265,7 @@ private:
     }
 
     std::optional<std::string> endSection() {
+        m_lastEndedInstall = m_lastEndedInstall && m_section == Section::Install;
         m_section = Section::None;
         return std::nullopt;
     }
@@ -405,13 +431,15 @@ private:
         return std::nullopt;
     }
 
-    enum class Section { None, Install, Restore };
+    enum class Section { None, Install, Restore, Rollback };
 
     std::string_view m_identity;
     const std::vector<ListedItem>& m_items;
     bool m_versionOne = false;
     int m_line = 0;
     Section m_section = Section::None;
+    // The section just ended was an install of the history still to undo.
+    bool m_lastEndedInstall = false;
     std::string m_suffix;
     std::array<std::unordered_set<std::string>, 2> m_destinations;
     RecordHistory m_history;

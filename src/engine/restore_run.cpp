@@ -18,6 +18,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <span>
+#include <vector>
 
 namespace hotfix {
 
@@ -275,14 +277,20 @@ struct HistoryEntry {
     const RecordedFile* file;
 };
 
+// A restore undoes every install still to undo; a rollback only the one its own run has just made, and it
+// goes on where the record cannot take its lines (a full disk): the undo is what the record says already,
+// and a later restore finds each file as before.
+enum class UndoKind { Restore, Rollback };
+
 class Restore {
 public:
-    Restore(const RecordHistory& history, const EngineServices& services, std::string path,
-            const std::function<void(const RestoredFile&)>& report)
+    Restore(std::span<const RecordedInstall> installs, const EngineServices& services, std::string path,
+            const std::function<void(const RestoredFile&)>& report, UndoKind kind = UndoKind::Restore)
         : m_services(services)
         , m_path(std::move(path))
-        , m_report(report) {
-        for (const RecordedInstall& install : history.toUndo) {
+        , m_report(report)
+        , m_kind(kind) {
+        for (const RecordedInstall& install : installs) {
             for (const RecordedFile& file : install.files) {
                 m_entries.push_back({&install, &file});
             }
@@ -290,7 +298,9 @@ public:
     }
 
     bool run() {
-        if (!record(recordLine({"restore", recordTime()}) + "\n")) {
+        const std::string_view heading = m_kind == UndoKind::Restore ? "restore" : "rollback";
+        const bool headed = record(recordLine({heading, recordTime()}) + "\n");
+        if (!headed && m_kind == UndoKind::Restore) {
             return false;
         }
         bool ok = true;
@@ -327,8 +337,11 @@ public:
         if (!registerOriginals()) {
             ok = false;
         }
-        lines += recordLine({"end restore", ok ? "succeeded" : "failed"}) + "\n";
-        return record(lines) && ok;
+        lines += recordLine({m_kind == UndoKind::Restore ? "end restore" : "end rollback",
+                             ok ? "succeeded" : "failed"}) +
+                 "\n";
+        // Lines without their heading would stand outside any section, and refuse the record.
+        return headed && record(lines) && ok;
     }
 
 private:
@@ -403,6 +416,7 @@ private:
     std::string m_path;
     const std::function<void(const RestoredFile&)>& m_report;
     std::vector<HistoryEntry> m_entries;
+    const UndoKind m_kind;
     // The libraries to register again, by file: true until registered.
     std::map<FileKey, bool> m_libraries;
 };
@@ -440,6 +454,55 @@ RunResult nothingRecorded(const InstallerWindow& window, const EngineServices& s
 
 } // namespace
 
+namespace {
+
+enum class Loaded { Read, NothingRecorded, Failed };
+
+// The package's record as a restore may trust it; the user is told why where it cannot be.
+Loaded loadHistory(const EngineServices& services, const std::string& identity, const std::string& path,
+                   const InstallerWindow& window, RecordHistory& history) {
+    if (!recordIsPrivate(services, identity)) {
+        return Loaded::Failed;
+    }
+    // What a run cut off while making the record left records nothing.
+    removeRecordLeftover(services.fs, path);
+    std::string text;
+    switch (readRecord(services, path, text)) {
+    case Reading::Untrusted:
+        return Loaded::Failed;
+    case Reading::Missing:
+        return Loaded::NothingRecorded;
+    case Reading::TooLarge:
+        services.msgBox.show(messages::recordTooLarge(path));
+        return Loaded::Failed;
+    case Reading::Read:
+        break;
+    }
+    if (!holdsWholeLine(text)) {
+        return Loaded::NothingRecorded;
+    }
+    auto read = readRecordHistory(text, identity, listedItems(window));
+    if (const auto* refusal = std::get_if<RecordRefusal>(&read)) {
+        services.msgBox.show(messages::recordRefused(path, refusal->line, refusal->why));
+        return Loaded::Failed;
+    }
+    history = std::move(std::get<RecordHistory>(read));
+    return history.anyInstall ? Loaded::Read : Loaded::NothingRecorded;
+}
+
+// The run's own folders, and every root a recorded install worked in: the undo is confined as the
+// installs were.
+void confineToInstalls(FileSystem& fs, std::vector<std::string> roots,
+                       std::span<const RecordedInstall> installs) {
+    for (const RecordedInstall& install : installs) {
+        roots.push_back(install.productRoot);
+        roots.push_back(install.windowsRoot);
+    }
+    fs.confineBelow(roots);
+}
+
+} // namespace
+
 RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
                      const std::function<void(const RestoredFile&)>& report) {
     FileSystem& fs = services.fs;
@@ -449,48 +512,47 @@ RunResult runRestore(const InstallerWindow& window, const EngineServices& servic
     const std::vector<std::string> ownFolders = {services.programFolder,
                                                  recordFolderParent(services.recordFolder)};
     fs.confineBelow(ownFolders);
-    if (!recordIsPrivate(services, identity)) {
+    RecordHistory history;
+    switch (loadHistory(services, identity, path, window, history)) {
+    case Loaded::Failed:
         return RunResult::Failed;
-    }
-    // What a run cut off while making the record left records nothing.
-    removeRecordLeftover(fs, path);
-    std::string text;
-    switch (readRecord(services, path, text)) {
-    case Reading::Untrusted:
-        return RunResult::Failed;
-    case Reading::Missing:
+    case Loaded::NothingRecorded:
         return nothingRecorded(window, services, path);
-    case Reading::TooLarge:
-        services.msgBox.show(messages::recordTooLarge(path));
-        return RunResult::Failed;
-    case Reading::Read:
+    case Loaded::Read:
         break;
     }
-    if (!holdsWholeLine(text)) {
-        return nothingRecorded(window, services, path);
-    }
-    const auto read = readRecordHistory(text, identity, listedItems(window));
-    if (const auto* refusal = std::get_if<RecordRefusal>(&read)) {
-        services.msgBox.show(messages::recordRefused(path, refusal->line, refusal->why));
-        return RunResult::Failed;
-    }
-    const RecordHistory& history = std::get<RecordHistory>(read);
-    // Every root a recorded install worked in confines the restore as it confined the install.
-    std::vector<std::string> roots = ownFolders;
-    for (const RecordedInstall& install : history.toUndo) {
-        roots.push_back(install.productRoot);
-        roots.push_back(install.windowsRoot);
-    }
-    fs.confineBelow(roots);
+    confineToInstalls(fs, ownFolders, history.toUndo);
     if (history.toUndo.empty()) {
-        if (!history.anyInstall) {
-            return nothingRecorded(window, services, path);
-        }
         services.msgBox.show(messages::nothingToRestore());
         return RunResult::Succeeded;
     }
-    const bool ok = Restore(history, services, path, report).run();
+    const bool ok = Restore(history.toUndo, services, path, report).run();
     services.msgBox.show(ok ? messages::restoreApplied() : messages::restoreFailed());
+    return ok ? RunResult::Succeeded : RunResult::Failed;
+}
+
+RunResult rollBackInstall(const InstallerWindow& window, const EngineServices& services,
+                          const std::function<void(const RestoredFile&)>& report) {
+    FileSystem& fs = services.fs;
+    const FileSystemRun looks(fs);
+    const std::string identity = packageIdentity(window);
+    const std::string path = recordPath(services.recordFolder, identity);
+    const std::vector<std::string> ownFolders = {services.programFolder,
+                                                 recordFolderParent(services.recordFolder)};
+    fs.confineBelow(ownFolders);
+    RecordHistory history;
+    if (loadHistory(services, identity, path, window, history) != Loaded::Read || history.toUndo.empty()) {
+        services.msgBox.show(messages::rollBackFailed());
+        return RunResult::Failed;
+    }
+    // The run's own install is the record's last: the caller holds the run lock from before it began.
+    const std::span<const RecordedInstall> own(&history.toUndo.back(), 1);
+    if (own.front().files.empty()) {
+        return RunResult::Succeeded;
+    }
+    confineToInstalls(fs, ownFolders, own);
+    const bool ok = Restore(own, services, path, report, UndoKind::Rollback).run();
+    services.msgBox.show(ok ? messages::rolledBack() : messages::rollBackFailed());
     return ok ? RunResult::Succeeded : RunResult::Failed;
 }
 

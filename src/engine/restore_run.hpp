@@ -43,4 +43,11 @@ struct RestoredFile {
 RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
                      const std::function<void(const RestoredFile&)>& report);
 
+// Undoes the install that the caller's run has just made and that failed, as runRestore would undo it
+// alone, so that a failed run leaves the workstation as it found it; earlier installs stay. Succeeded when
+// every file it changed is as it was (or it changed none). Only for the run that made the record's last
+// install, with the run lock held since before it began, and once its scripts have ended.
+RunResult rollBackInstall(const InstallerWindow& window, const EngineServices& services,
+                          const std::function<void(const RestoredFile&)>& report);
+
 } // namespace hotfix

@@ -15,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::Headless;
 using ::testing::AllOf;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -97,6 +98,47 @@ TEST_F(Headless, aLibraryRegsvr32RefusesFailsTheRunAndIsNamedWithItsCode) {
                                      "regsvr32 ended with 3"));
     EXPECT_THAT(instant.scripts.back(),
                 AllOf(HasSubstr("set hotfixFailed=0"), HasSubstr("exit %hotfixFailed%")));
+}
+
+TEST_F(Headless, aFailedInstallPutsBackWhatItChangedUnlessToldToKeepIt) {
+    const std::string before = everything()["machine"];
+    hotfix::test::HookedFileSystem failing(*files);
+    failing.failWhen = [](std::string_view op, std::string_view path) {
+        return op == "moveFileOver" && path.ends_with("help.txt");
+    };
+    EXPECT_EQ(run({"--install"}, &failing), kFailure);
+    // Byte for byte, backups and temporaries gone: the workstation as the run found it.
+    EXPECT_EQ(everything()["machine"], before);
+    EXPECT_THAT(outLines(), Contains(AllOf(HasSubstr("Vantrel\trestored\t"), HasSubstr("core.dll"))));
+    EXPECT_THAT(err.str(),
+                HasSubstr("The HotFix was not applied: every file it changed is as it was before"));
+    // Nothing of it is in place, and nothing is left for a restore.
+    EXPECT_EQ(run({"--detect"}), kFailure);
+    EXPECT_EQ(run({"--restore"}), kSuccess) << err.str();
+    EXPECT_THAT(err.str(), HasSubstr("undone already"));
+
+    EXPECT_EQ(run({"--install", "--keep-partial"}, &failing), kFailure);
+    EXPECT_EQ(machine.read("Vantrel/bin/core.dll"), "core 2");
+    EXPECT_EQ(machine.read("Vantrel/Common/help.txt"), "help 1");
+    EXPECT_EQ(run({"--restore"}), kSuccess) << err.str();
+    EXPECT_EQ(everything()["machine"], before);
+    EXPECT_EQ(run({"--install"}), kSuccess) << err.str();
+}
+
+TEST_F(Headless, aLibraryThatCannotBeRegisteredTakesTheInstallBackAndARetryRegistersIt) {
+    const std::string before = everything()["machine"];
+    instant.exitCode = 1 * 16 + 3;
+    EXPECT_EQ(run({"--install"}), kFailure);
+    EXPECT_EQ(everything()["machine"], before);
+    // The original library is registered again once it is back.
+    ASSERT_EQ(instant.scripts.size(), 2U);
+    EXPECT_THAT(instant.scripts.back(), HasSubstr("hook.dll"));
+    EXPECT_EQ(run({"--detect"}), kFailure);
+
+    instant.exitCode = 0;
+    EXPECT_EQ(run({"--install"}), kSuccess) << err.str();
+    EXPECT_THAT(instant.scripts.back(), HasSubstr("hook.dll"));
+    EXPECT_EQ(run({"--detect"}), kSuccess);
 }
 
 TEST_F(Headless, everyInstallIsLoggedOnTheMachineWithTheReasonOfAFailureAndTheExitCode) {

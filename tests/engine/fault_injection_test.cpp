@@ -167,10 +167,21 @@ public:
         }
     }
 
-    void install() {
-        runInstall(window, services);
+    // Whether the run failed after it began its own install in the record: one the command line takes back.
+    bool install() {
+        bool recorded = false;
+        const RunResult result = runInstall(window, services, &recorded);
         // Every script's interpreter ends; only then may its file go.
         launcher.endAll();
+        return recorded && result == RunResult::Failed;
+    }
+
+    // Takes the failed run back as the command line does, through the file system with its fault.
+    bool rollBack() {
+        const bool undone =
+            rollBackInstall(window, services, [](const RestoredFile&) {}) == RunResult::Succeeded;
+        launcher.endAll();
+        return undone;
     }
 
     // Undoes the last install through the file system without faults; false when it says it could not.
@@ -421,9 +432,20 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName,
         Workstation ws(scenario);
         const Snapshot before = ws.snapshot();
         ws.fs.inject(fault, k);
-        ws.install();
+        const bool failedRecorded = ws.install();
         ++tally.tried;
         std::vector<std::string> broken = brokenPromises(ws, before, cleanListed);
+        // A failed run taken back leaves the workstation byte for byte as it found it, nothing added; where
+        // the fault keeps it from that (a full disk that refuses even renames), it says so, and the restore
+        // below still gives everything back.
+        if (broken.empty() && failedRecorded && ws.rollBack()) {
+            broken = notGivenBack(ws, before);
+            for (const auto& [path, content] : ws.files()) {
+                if (!before.files.contains(path)) {
+                    broken.push_back("the rollback left " + path);
+                }
+            }
+        }
         if (scenario.recorded && broken.empty()) {
             const std::size_t boxesBefore = ws.boxes.shown.size();
             // Where no install was recorded, nothing was changed either: the restore finds nothing to undo.
