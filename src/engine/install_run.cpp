@@ -230,7 +230,8 @@ bool hotFixInPlace(InstallerWindow& window, const EngineServices& services) {
                 planListedFile(listedFileAt(side, i, window, services.programFolder), window, services);
             if (plan.action == PlannedAction::AlreadyInPlace) {
                 anyInPlace = true;
-            } else if (plan.action != PlannedAction::PassOverFolderMissing) {
+            } else if (plan.action != PlannedAction::PassOverFolderMissing &&
+                       plan.action != PlannedAction::PassOverPackageFileMissing) {
                 return false;
             }
         }

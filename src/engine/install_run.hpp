@@ -15,9 +15,11 @@ namespace hotfix {
 // the record (and so whether rollBackInstall may undo the record's last install).
 RunResult runInstall(InstallerWindow& window, const EngineServices& services, bool* recorded = nullptr);
 
-// Whether every listed file holds the package's bytes, but those whose folder the workstation does not have
-// (an optional part of the product): the hot fix is in place, and an unattended install has nothing to do.
-// Looks only (the window must be unattended for a file to count as in place).
+// Whether every listed file holds the package's bytes, but those the install passes over (their folder is
+// not on the workstation, an optional part of the product; or neither the workstation nor the package has
+// them), with at least one in place: the hot fix is in place, and an unattended install has nothing to do.
+// The install decides the same way, so that what it calls applied is found in place. Looks only (the
+// window must be unattended for a file to count as in place).
 bool hotFixInPlace(InstallerWindow& window, const EngineServices& services);
 
 // The listed files that are installed on the workstation: those a running program may hold.

@@ -141,6 +141,21 @@ TEST_F(Headless, aLibraryThatCannotBeRegisteredTakesTheInstallBackAndARetryRegis
     EXPECT_EQ(run({"--detect"}), kSuccess);
 }
 
+TEST_F(Headless, aListedFileThatNeitherThePackageNorTheWorkstationHasIsPassedOverByEveryMode) {
+    package.write("Setup/InstallPatch.BLR", "bin\\core.dll, bin\\absent.dll\r\n");
+    EXPECT_EQ(run({"--check"}), kSuccess);
+    EXPECT_THAT(outLines(), Contains(HasSubstr("\tpass over, package file missing\t")));
+    EXPECT_EQ(run({"--install"}), kSuccess) << err.str();
+    EXPECT_EQ(run({"--detect"}), kSuccess);
+    EXPECT_EQ(run({"--install"}), kSuccess);
+    EXPECT_THAT(err.str(), HasSubstr("in place already"));
+    // Where it is all there is, the install applies nothing, and nothing is found in place.
+    package.write("Setup/InstallPatch.BLR", "bin\\absent.dll\r\n");
+    package.write("Setup/InstallWinPatch.BLR", "");
+    EXPECT_EQ(run({"--install"}), kFailure);
+    EXPECT_EQ(run({"--detect"}), kFailure);
+}
+
 TEST_F(Headless, everyInstallIsLoggedOnTheMachineWithTheReasonOfAFailureAndTheExitCode) {
     hotfix::test::HookedFileSystem failing(*files);
     failing.failWhen = [](std::string_view op, std::string_view path) {
