@@ -212,6 +212,10 @@ private:
                 print(line);
             }
         }
+        // A library an earlier run replaced but could not register keeps the hot fix from being in place.
+        for (const UnregisteredLibrary& library : unregisteredLibraries(m_window, m_engine)) {
+            print(concat({sideName(library.side), "\tregister again\t", library.path}));
+        }
         // Files a running program holds are replaced only at the next restart, unless it closes.
         if (m_services.filesInUse != nullptr) {
             const std::vector<std::string> installed = installedListedFiles(m_window, m_engine);

@@ -352,6 +352,23 @@ bool InstallRecord::beforeReplacing(std::span<const StagedFile> staged) {
     return append(lines);
 }
 
+void InstallRecord::registrationPlanned(Side side) {
+    bool& planned = m_registrationPlanned[side == Side::Product ? 0 : 1];
+    if (!planned) {
+        planned = true;
+        m_pending += recordLine({"registration", recordSideName(side), kRegistrationPlanned}) + "\n";
+    }
+}
+
+bool isRegistrationState(std::string_view state) {
+    return state == kRegistrationPlanned || state == kRegistrationStarted || state == kRegistrationSilent ||
+           state == kRegistrationSucceeded || state == kRegistrationFailed;
+}
+
+bool recordRegistration(FileSystem& fs, std::string_view recordPath, Side side, std::string_view state) {
+    return fs.appendDurably(recordPath, recordLine({"registration", recordSideName(side), state}) + "\n");
+}
+
 void InstallRecord::outcome(const ListedFile& file, FileOutcome result) {
     m_pending +=
         recordLine({"outcome", recordSideName(file.side), file.destination, recordOutcomeName(result)});

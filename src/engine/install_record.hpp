@@ -6,6 +6,7 @@
 #include "engine/side.hpp"
 #include "platform/file_system.hpp"
 
+#include <array>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -74,6 +75,10 @@ public:
     void outcome(const ListedFile& file, FileOutcome result);
     // Ends the install's entry. False, with the user told, when it cannot be written.
     bool finish(bool succeeded);
+    // Notes that the side's libraries wait for their registration, written with the next entry (and so before
+    // any file is put in place); the path the script's start and end are noted in.
+    void registrationPlanned(Side side);
+    const std::string& path() const { return m_path; }
 
 private:
     InstallRecord(const EngineServices& services, std::string path)
@@ -85,7 +90,21 @@ private:
     const EngineServices* m_services;
     std::string m_path;
     std::string m_pending;
+    std::array<bool, 2> m_registrationPlanned{};
 };
+
+// A side's registration in the record: "registration", the side, and one of these. Planned is written
+// before a library is replaced; started before a script that reports each library's outcome starts, then
+// succeeded or failed when it ends; silent where the script reports nothing (the window's), which counts as
+// done. A side planned, started or failed but never done leaves its libraries unregistered.
+inline constexpr std::string_view kRegistrationPlanned = "planned";
+inline constexpr std::string_view kRegistrationStarted = "started";
+inline constexpr std::string_view kRegistrationSilent = "silent";
+inline constexpr std::string_view kRegistrationSucceeded = "succeeded";
+inline constexpr std::string_view kRegistrationFailed = "failed";
+bool isRegistrationState(std::string_view state);
+// Appends a side's registration line to the record durably; false where it cannot.
+bool recordRegistration(FileSystem& fs, std::string_view recordPath, Side side, std::string_view state);
 
 // A record's line: each field followed by a tab, then "." to mark the line whole; a tab, a line break or "%"
 // inside a field escaped as %09, %0A, %0D or %25. The fields of a line that is not whole are none.

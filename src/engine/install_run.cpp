@@ -7,6 +7,7 @@
 #include "engine/install_record.hpp"
 #include "engine/messages.hpp"
 #include "engine/registration_script.hpp"
+#include "engine/restore_run.hpp"
 #include "engine/text.hpp"
 #include "platform/files_in_use.hpp"
 #include "platform/msg_box.hpp"
@@ -26,6 +27,8 @@ struct RunState {
     bool inPlace = false;
     // The files a running program holds, replaced when Windows restarts.
     std::string atRestart;
+    // Libraries that earlier runs replaced and whose registration never succeeded: the scripts take them too.
+    std::vector<UnregisteredLibrary> unregistered;
     int done = 0;
     int total = 0;
 };
@@ -40,6 +43,10 @@ bool registerAfterRestart(const std::string& library, const EngineServices& serv
     return true;
 }
 
+bool registersLibrary(const ListedFile& file, const InstallerWindow& window) {
+    return (file.side == Side::Windows || window.registerDllsTicked()) && isLibrary(file.name);
+}
+
 // Takes one file's final outcome into the run: a replaced library gets its registration lines.
 void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason, InstallerWindow& window,
             RegistrationScript& script, const EngineServices& services, RunState& run) {
@@ -51,8 +58,7 @@ void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason
     if (run.record != nullptr && outcome != FileOutcome::InPlace) {
         run.record->outcome(file, outcome);
     }
-    const bool registered =
-        (file.side == Side::Windows || window.registerDllsTicked()) && isLibrary(file.name);
+    const bool registered = registersLibrary(file, window);
     switch (outcome) {
     case FileOutcome::Replaced:
         run.replaced = true;
@@ -92,6 +98,9 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
         return;
     }
     RegistrationScript script(side, services, run.silentSwitch);
+    if (run.record != nullptr) {
+        script.recordIn(run.record->path());
+    }
     const auto settleFile = [&](const ListedFile& file, FileOutcome outcome, std::string_view reason) {
         settle(file, outcome, reason, window, script, services, run);
     };
@@ -108,10 +117,28 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
         if (batch.holds(file.destination) && !batch.commit(settleFile, fileDone)) {
             run.ok = false;
         }
-        batch.add(planListedFile(file, window, services));
+        PlannedFile plan = planListedFile(file, window, services);
+        if (plan.action == PlannedAction::Replace && run.record != nullptr &&
+            registersLibrary(file, window)) {
+            run.record->registrationPlanned(side);
+        }
+        batch.add(std::move(plan));
     }
     if (!batch.commit(settleFile, fileDone)) {
         run.ok = false;
+    }
+    for (const UnregisteredLibrary& library : run.unregistered) {
+        const std::size_t slash = library.path.rfind('\\') + 1;
+        if (library.side != side || script.holds(library.path)) {
+            continue;
+        }
+        if (run.record != nullptr) {
+            run.record->registrationPlanned(side);
+        }
+        if (!script.AddLibrary(std::string_view(library.path).substr(slash),
+                               std::string_view(library.path).substr(0, slash))) {
+            run.ok = false;
+        }
     }
     if (!script.FinishScript()) {
         run.ok = false;
@@ -236,7 +263,7 @@ bool hotFixInPlace(InstallerWindow& window, const EngineServices& services) {
             }
         }
     }
-    return anyInPlace;
+    return anyInPlace && unregisteredLibraries(window, services).empty();
 }
 
 namespace {
@@ -252,6 +279,7 @@ RunResult installWith(InstallerWindow& window, const EngineServices& services, R
         services.msgBox.show(messages::allInPlace());
         return RunResult::Succeeded;
     }
+    run.unregistered = unregisteredLibraries(window, services);
     bool closed = false;
     if (services.filesInUse != nullptr && !dealWithHolders(window, services, closed)) {
         return RunResult::Failed;

@@ -17,7 +17,8 @@ RunResult runInstall(InstallerWindow& window, const EngineServices& services, bo
 
 // Whether every listed file holds the package's bytes, but those the install passes over (their folder is
 // not on the workstation, an optional part of the product; or neither the workstation nor the package has
-// them), with at least one in place: the hot fix is in place, and an unattended install has nothing to do.
+// them), with at least one in place, and no library a recorded install replaced waiting for its registration
+// (see unregisteredLibraries): the hot fix is in place, and an unattended install has nothing to do.
 // The install decides the same way, so that what it calls applied is found in place. Looks only (the
 // window must be unattended for a file to count as in place).
 bool hotFixInPlace(InstallerWindow& window, const EngineServices& services);

@@ -228,6 +228,21 @@ private:
             m_lastEndedInstall = true;
             return endSection();
         }
+        if (kind == "registration" && count == 3 && recordSideNamed(fields[1]) &&
+            isRegistrationState(fields[2])) {
+            // A script ends after its install's last line, but before anything else begins.
+            if (!inInstall() && !(m_section == Section::None && m_lastEndedInstall)) {
+                return "stands outside an install";
+            }
+            RecordedInstall& install = m_history.toUndo.back();
+            const std::size_t side = *recordSideNamed(fields[1]) == Side::Product ? 0 : 1;
+            if (fields[2] == kRegistrationPlanned) {
+                install.registrationPlanned[side] = true;
+            } else {
+                install.registrationEnded[side] = fields[2];
+            }
+            return std::nullopt;
+        }
         if (kind == "restore" && count == 2 && isRecordTime(fields[1])) {
             m_section = Section::Restore;
             m_lastEndedInstall = false;
@@ -303,7 +318,7 @@ private:
             m_destinations[side].insert(DestinationPath(roots[side], item.folder, item.name));
         }
         m_history.toUndo.push_back(
-            {m_line, productRoot, windowsRoot, m_suffix, fields[6] == "register-dlls", {}});
+            {m_line, productRoot, windowsRoot, m_suffix, fields[6] == "register-dlls", {}, {}, {}});
         return std::nullopt;
     }
 

@@ -3,6 +3,7 @@
 #include "engine/installer_window.hpp"
 #include "engine/side.hpp"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +44,10 @@ struct RecordedInstall {
     bool registerDlls = false;
     // In the order the run wrote them.
     std::vector<RecordedFile> files;
+    // By side (product, Windows): whether libraries were to be registered, and the last word on their
+    // script (started, silent, succeeded, failed; empty where none was written).
+    std::array<bool, 2> registrationPlanned{};
+    std::array<std::string, 2> registrationEnded;
 };
 
 // What a restore must undo: every install since the last restore that succeeded, oldest first.

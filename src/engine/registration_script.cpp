@@ -1,6 +1,7 @@
 #include "engine/registration_script.hpp"
 
 #include "engine/engine_services.hpp"
+#include "engine/install_record.hpp"
 #include "engine/messages.hpp"
 #include "engine/text.hpp"
 #include "platform/ascii.hpp"
@@ -121,6 +122,7 @@ std::optional<std::string> registrationAfterRestartCommand(std::string_view libr
 
 RegistrationScript::RegistrationScript(Side side, const EngineServices& services, std::string silentSwitch)
     : m_services(services)
+    , m_side(side)
     , m_silentSwitch(std::move(silentSwitch))
     , m_basePath(concat({services.programFolder, sideInfo(side).scriptName}))
     , m_path(m_basePath) {}
@@ -183,13 +185,19 @@ bool RegistrationScript::AddLibrary(std::string_view name, std::string_view dest
         if (place == LibraryInScript::First) {
             lines.insert(lines.begin() + 1, "set hotfixFailed=0");
         }
-        m_libraries.push_back(concat({destinationFolder, name}));
+    }
+    m_libraries.push_back(concat({destinationFolder, name}));
+    if (m_services.registrationFailed) {
         lines.push_back(reportLine(static_cast<int>(m_libraries.size())));
     }
     if (!m_writeFailed) {
         m_writeFailed = !appendLines(lines);
     }
     return !m_writeFailed;
+}
+
+bool RegistrationScript::holds(std::string_view library) const {
+    return std::find(m_libraries.begin(), m_libraries.end(), library) != m_libraries.end();
 }
 
 bool RegistrationScript::FinishScript() {
@@ -209,14 +217,24 @@ bool RegistrationScript::FinishScript() {
     }
     const std::optional<std::string> identity = fs.identity(m_path);
     const auto failed = m_services.registrationFailed;
+    // Before the start: a run cut off while the script runs leaves a side started and never ended. The
+    // record is the run's own until its scripts have ended (the caller holds the run lock till then).
+    if (!m_recordPath.empty()) {
+        recordRegistration(fs, m_recordPath, m_side, reporting ? kRegistrationStarted : kRegistrationSilent);
+    }
     const bool launched = m_services.launcher.startScript(
-        m_path, [&fs, path = m_path, identity, failed, libraries = m_libraries](int exitCode) {
+        m_path, [&fs, path = m_path, identity, failed, libraries = m_libraries, record = m_recordPath,
+                 side = m_side](int exitCode) {
             // The script has removed itself unless its interpreter ended early. Another installer may since
             // have made a new script of that name, which stays.
             if (identity && fs.identity(path) == identity) {
                 removeScriptFile(fs, path);
             }
-            if (const auto failure = failed ? decodeRegistrationExit(exitCode) : std::nullopt) {
+            const auto failure = failed ? decodeRegistrationExit(exitCode) : std::nullopt;
+            if (failed && !record.empty()) {
+                recordRegistration(fs, record, side, failure ? kRegistrationFailed : kRegistrationSucceeded);
+            }
+            if (failure) {
                 const std::size_t place = static_cast<std::size_t>(failure->place);
                 failed(place >= 1 && place <= libraries.size() ? libraries[place - 1] : path, failure->code);
             }

@@ -71,6 +71,11 @@ public:
 
     // The script's path; the side's script name until a script has been created.
     const std::string& path() const { return m_path; }
+    // Whether the library (by its full path) is in the script already.
+    bool holds(std::string_view library) const;
+
+    // Notes the script's start, and how it ended, in the install's record.
+    void recordIn(std::string recordPath) { m_recordPath = std::move(recordPath); }
 
 private:
     bool create();
@@ -81,13 +86,16 @@ private:
     bool appendLines(std::span<const std::string> lines);
 
     const EngineServices& m_services;
+    const Side m_side;
+    std::string m_recordPath;
     std::string m_silentSwitch;
     const std::string m_basePath;
     std::string m_path;
     bool m_started = false;
     bool m_created = false;
     bool m_writeFailed = false;
-    // The libraries in their order in the script, by full path, for a report of one that failed.
+    // The libraries in their order in the script, by full path, for a report of one that failed (and, where
+    // it reports nothing, for holds()).
     std::vector<std::string> m_libraries;
 };
 

@@ -460,12 +460,14 @@ enum class Loaded { Read, NothingRecorded, Failed };
 
 // The package's record as a restore may trust it; the user is told why where it cannot be.
 Loaded loadHistory(const EngineServices& services, const std::string& identity, const std::string& path,
-                   const InstallerWindow& window, RecordHistory& history) {
+                   const InstallerWindow& window, RecordHistory& history, bool tidy = true) {
     if (!recordIsPrivate(services, identity)) {
         return Loaded::Failed;
     }
     // What a run cut off while making the record left records nothing.
-    removeRecordLeftover(services.fs, path);
+    if (tidy) {
+        removeRecordLeftover(services.fs, path);
+    }
     std::string text;
     switch (readRecord(services, path, text)) {
     case Reading::Untrusted:
@@ -529,6 +531,52 @@ RunResult runRestore(const InstallerWindow& window, const EngineServices& servic
     const bool ok = Restore(history.toUndo, services, path, report).run();
     services.msgBox.show(ok ? messages::restoreApplied() : messages::restoreFailed());
     return ok ? RunResult::Succeeded : RunResult::Failed;
+}
+
+std::vector<UnregisteredLibrary> unregisteredLibraries(const InstallerWindow& window,
+                                                       const EngineServices& services) {
+    if (services.recordFolder.empty()) {
+        return {};
+    }
+    const std::string identity = packageIdentity(window);
+    RecordHistory history;
+    if (loadHistory(services, identity, recordPath(services.recordFolder, identity), window, history,
+                    false) != Loaded::Read) {
+        return {};
+    }
+    std::vector<UnregisteredLibrary> libraries;
+    for (const RecordedInstall& install : history.toUndo) {
+        for (const Side side : kSides) {
+            const std::size_t index = side == Side::Product ? 0 : 1;
+            const std::string& ended = install.registrationEnded[index];
+            // A script that registered succeeded for every library waiting before it; one that reports
+            // nothing (the window's) is taken at its word, as it always was. A record of an older version
+            // says nothing: its libraries count as registered.
+            if (ended == kRegistrationSucceeded || ended == kRegistrationSilent) {
+                std::erase_if(libraries,
+                              [side](const UnregisteredLibrary& each) { return each.side == side; });
+                continue;
+            }
+            if (!install.registrationPlanned[index] && ended.empty()) {
+                continue;
+            }
+            for (const RecordedFile& file : install.files) {
+                const std::string name = file.destination.substr(file.destination.rfind('\\') + 1);
+                const bool registers = side == Side::Windows || install.registerDlls;
+                // A file that waits for the restart is registered after it, by Windows.
+                const bool replaced =
+                    !file.outcome || *file.outcome == recordOutcomeName(FileOutcome::Replaced);
+                const bool listed = std::any_of(libraries.begin(), libraries.end(), [&](const auto& each) {
+                    return each.side == side && each.path == file.destination;
+                });
+                if (file.side == side && file.journalled && !file.added() && registers && isLibrary(name) &&
+                    replaced && !listed && services.fs.fileExists(file.destination)) {
+                    libraries.push_back({side, file.destination});
+                }
+            }
+        }
+    }
+    return libraries;
 }
 
 RunResult rollBackInstall(const InstallerWindow& window, const EngineServices& services,

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hotfix {
 
@@ -42,6 +43,16 @@ struct RestoredFile {
 // file those installs touched is as it was. The caller holds the machine's run lock, as for runInstall.
 RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
                      const std::function<void(const RestoredFile&)>& report);
+
+// A library that a recorded install, not undone, replaced and whose registration never succeeded: its script
+// failed, or never started or ended (the run was cut off). Such a hot fix is not in place.
+struct UnregisteredLibrary {
+    Side side = Side::Product;
+    std::string path;
+};
+// Looks only: reads the record where it may be trusted (nothing where it may not, or there is none).
+std::vector<UnregisteredLibrary> unregisteredLibraries(const InstallerWindow& window,
+                                                       const EngineServices& services);
 
 // Undoes the install that the caller's run has just made and that failed, as runRestore would undo it
 // alone, so that a failed run leaves the workstation as it found it; earlier installs stay. Succeeded when

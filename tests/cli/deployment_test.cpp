@@ -141,6 +141,44 @@ TEST_F(Headless, aLibraryThatCannotBeRegisteredTakesTheInstallBackAndARetryRegis
     EXPECT_EQ(run({"--detect"}), kSuccess);
 }
 
+// Replaced, but never registered: regsvr32 refused it (the install kept what it changed), or the run died
+// while it made the script. Either way the hot fix is not in place, and a retry registers that one alone.
+TEST_F(Headless, aReplacedLibraryNeverRegisteredKeepsTheHotFixOutOfPlaceUntilARetryRegistersIt) {
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "killed while the script was made" : "refused by regsvr32");
+        if (killed) {
+            // Every file is in place; the script is being made.
+            hotfix::test::HookedFileSystem dying(*files);
+            dying.before = [](std::string_view op, std::string_view) {
+                if (op == "createTextFile") {
+                    throw test::Crash{};
+                }
+            };
+            EXPECT_THROW(run({"--install"}, &dying), test::Crash);
+            startProcess();
+        } else {
+            instant.exitCode = 1 * 16 + 3;
+            EXPECT_EQ(run({"--install", "--keep-partial"}), kFailure);
+            instant.exitCode = 0;
+        }
+        EXPECT_EQ(machine.read("WINNT/system32/hook.dll"), "hook 2");
+        EXPECT_EQ(run({"--detect"}), kFailure);
+        EXPECT_EQ(run({"--check"}), kSuccess);
+        EXPECT_THAT(outLines(),
+                    Contains(AllOf(HasSubstr("Windows\tregister again\t"), HasSubstr("hook.dll"))));
+        const auto registeredNot = everything()["machine"];
+        const std::size_t scripts = instant.scripts.size();
+        EXPECT_EQ(run({"--install"}), kSuccess) << err.str();
+        EXPECT_EQ(everything()["machine"], registeredNot);
+        ASSERT_EQ(instant.scripts.size(), scripts + 1);
+        EXPECT_THAT(instant.scripts.back(), AllOf(HasSubstr("hook.dll"), Not(HasSubstr("core.dll"))));
+        EXPECT_EQ(run({"--detect"}), kSuccess);
+        EXPECT_EQ(run({"--install"}), kSuccess);
+        EXPECT_EQ(instant.scripts.size(), scripts + 1);
+        ASSERT_EQ(run({"--restore"}), kSuccess) << err.str();
+    }
+}
+
 TEST_F(Headless, aListedFileThatNeitherThePackageNorTheWorkstationHasIsPassedOverByEveryMode) {
     package.write("Setup/InstallPatch.BLR", "bin\\core.dll, bin\\absent.dll\r\n");
     EXPECT_EQ(run({"--check"}), kSuccess);
