@@ -386,6 +386,9 @@ struct CutSweep {
     // The install is whole before the cut run (a restore) starts.
     bool installFirst;
     bool hardLinks;
+    // The cut run's install cannot replace help.txt, fails, and takes itself back: the cut falls in the
+    // install or in its rollback.
+    bool rollsBack = false;
 };
 
 void PrintTo(const CutSweep& sweep, std::ostream* out) {
@@ -408,7 +411,11 @@ TEST_P(CutOff, atAnyStepTheNextRestoreGivesBackTheWorkstation) {
         if (sweep.installFirst) {
             ASSERT_EQ(m.run({"--install", "--register-dlls"}, &files), kSuccess) << m.err.str();
         }
-        if (!cutOff(m, files, sweep.cut, k)) {
+        hotfix::test::HookedFileSystem failing(files);
+        failing.failWhen = [&](std::string_view op, std::string_view path) {
+            return sweep.rollsBack && op == "moveFileOver" && path.ends_with("help.txt");
+        };
+        if (!cutOff(m, failing, sweep.cut, k)) {
             break;
         }
         ++cuts;
@@ -452,6 +459,7 @@ const CutSweep kCutSweeps[] = {
     {"installWithoutHardLinks", {"--install", "--register-dlls"}, false, false},
     {"restore", {"--restore"}, true, true},
     {"restoreWithoutHardLinks", {"--restore"}, true, false},
+    {"failedInstallRollingBack", {"--install", "--register-dlls"}, false, true, true},
 };
 
 std::string cutSweepName(const ::testing::TestParamInfo<CutSweep>& info) {

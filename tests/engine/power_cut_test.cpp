@@ -106,8 +106,9 @@ struct Workstation {
         return disk;
     }
 
-    // Runs a whole install or restore, unless the power goes at operation cutAt; true when it ran to its end.
-    bool runCut(int cutAt, bool restore) {
+    // Runs a whole install or restore (or the rollback of the last install), unless the power goes at
+    // operation cutAt; true when it ran to its end.
+    bool runCut(int cutAt, bool restore, bool rollBack = false) {
         int operations = 0;
         fs.before = [&](std::string_view) {
             if (++operations == cutAt) {
@@ -115,8 +116,11 @@ struct Workstation {
             }
         };
         try {
-            result = restore ? runRestore(window, services, [](const RestoredFile&) {})
-                             : runInstall(window, services);
+            const auto report = [](const RestoredFile&) {
+            };
+            result = rollBack  ? rollBackInstall(window, services, report)
+                     : restore ? runRestore(window, services, report)
+                               : runInstall(window, services);
         } catch (const PowerCut&) {
             fs.before = nullptr;
             return false;
@@ -194,6 +198,8 @@ struct Sweep {
     bool hardLinks;
     // The power goes during the restore of a whole install instead of during the install.
     bool duringRestore;
+    // ... or during its rollback, which, once it has said so, must have put every file back for good.
+    bool rollBack = false;
 };
 
 void PrintTo(const Sweep& sweep, std::ostream* out) {
@@ -216,7 +222,7 @@ TEST_P(PowerCutSweep, everyFileIsWholeAtEveryCutAndARestoreGivesTheWorkstationBa
             if (sweep.duringRestore) {
                 ASSERT_TRUE(ws.runCut(0, false));
             }
-            ranWhole = ws.runCut(k, sweep.duringRestore);
+            ranWhole = ws.runCut(k, sweep.duringRestore, sweep.rollBack);
             const bool applied =
                 !ws.boxes.shown.empty() && ws.boxes.shown.back().prompt == "Sucessfully Applied the HotFix";
             Workstation crashed(ws.fs.afterPowerCut(survival), sweep.hardLinks);
@@ -234,6 +240,9 @@ TEST_P(PowerCutSweep, everyFileIsWholeAtEveryCutAndARestoreGivesTheWorkstationBa
                             << where << ": " << destinationOf(item);
                     }
                 }
+            }
+            if (ranWhole && sweep.rollBack) {
+                EXPECT_EQ(workstationFiles(crashed.fs), before) << where;
             }
             ASSERT_TRUE(crashed.runCut(0, true)) << where;
             EXPECT_EQ(crashed.result, RunResult::Succeeded) << where;
@@ -261,10 +270,9 @@ TEST_P(PowerCutSweep, everyFileIsWholeAtEveryCutAndARestoreGivesTheWorkstationBa
 }
 
 const Sweep kSweeps[] = {
-    {"install", true, false},
-    {"installWithoutHardLinks", false, false},
-    {"restore", true, true},
-    {"restoreWithoutHardLinks", false, true},
+    {"install", true, false},       {"installWithoutHardLinks", false, false},
+    {"restore", true, true},        {"restoreWithoutHardLinks", false, true},
+    {"rollBack", true, true, true},
 };
 
 std::string sweepName(const ::testing::TestParamInfo<Sweep>& info) {
