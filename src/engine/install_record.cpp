@@ -369,6 +369,10 @@ bool recordRegistration(FileSystem& fs, std::string_view recordPath, Side side, 
     return fs.appendDurably(recordPath, recordLine({"registration", recordSideName(side), state}) + "\n");
 }
 
+bool recordScript(FileSystem& fs, std::string_view recordPath, Side side, std::string_view scriptPath) {
+    return fs.appendDurably(recordPath, recordLine({"script", recordSideName(side), scriptPath}) + "\n");
+}
+
 void InstallRecord::outcome(const ListedFile& file, FileOutcome result) {
     m_pending +=
         recordLine({"outcome", recordSideName(file.side), file.destination, recordOutcomeName(result)});

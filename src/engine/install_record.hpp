@@ -105,6 +105,9 @@ inline constexpr std::string_view kRegistrationFailed = "failed";
 bool isRegistrationState(std::string_view state);
 // Appends a side's registration line to the record durably; false where it cannot.
 bool recordRegistration(FileSystem& fs, std::string_view recordPath, Side side, std::string_view state);
+// Appends "script", the side and the path of a script the run has just created, durably: a run cut off
+// before it started the script leaves it behind, and the next run knows it for its own.
+bool recordScript(FileSystem& fs, std::string_view recordPath, Side side, std::string_view scriptPath);
 
 // A record's line: each field followed by a tab, then "." to mark the line whole; a tab, a line break or "%"
 // inside a field escaped as %09, %0A, %0D or %25. The fields of a line that is not whole are none.

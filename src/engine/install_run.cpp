@@ -279,7 +279,7 @@ RunResult installWith(InstallerWindow& window, const EngineServices& services, R
         services.msgBox.show(messages::allInPlace());
         return RunResult::Succeeded;
     }
-    run.unregistered = unregisteredLibraries(window, services);
+    run.unregistered = takeOverFromEarlierRuns(window, services);
     bool closed = false;
     if (services.filesInUse != nullptr && !dealWithHolders(window, services, closed)) {
         return RunResult::Failed;

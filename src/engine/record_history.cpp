@@ -111,6 +111,27 @@ bool isBackupOf(std::string_view backup, std::string_view destination, std::stri
     return false;
 }
 
+// The side's script name in an absolute folder, or that name with "_N" (N from 2) before ".bat", as a run
+// names the script where the name is taken.
+bool isScriptOf(std::string_view path, Side side) {
+    const std::size_t slash = path.rfind('\\');
+    if (slash == std::string_view::npos || !isAbsoluteRoot(path.substr(0, slash)) ||
+        leadsUpward(path.substr(0, slash))) {
+        return false;
+    }
+    const std::string_view name = path.substr(slash + 1);
+    const std::string_view base = sideInfo(side).scriptName.substr(1);
+    const std::string_view stem = base.substr(0, base.size() - std::string_view(".bat").size());
+    if (name == base) {
+        return true;
+    }
+    if (!name.starts_with(stem) || !name.ends_with(".bat") || name.size() < stem.size() + 6) {
+        return false;
+    }
+    const std::string_view number = name.substr(stem.size() + 1, name.size() - stem.size() - 5);
+    return name[stem.size()] == '_' && isDigits(number, 9) && number[0] != '0' && number != "1";
+}
+
 bool isOutcomeName(std::string_view name) {
     constexpr FileOutcome kOutcomes[] = {
         FileOutcome::Replaced,   FileOutcome::SourceMissing, FileOutcome::NewFile,  FileOutcome::Failed,
@@ -176,6 +197,7 @@ public:
                 return refuse(m_line, *why);
             }
         }
+        leaveUnended();
         return m_history;
     }
 
@@ -243,7 +265,23 @@ private:
             }
             return std::nullopt;
         }
+        if (kind == "script" && count == 3 && recordSideNamed(fields[1])) {
+            const Side side = *recordSideNamed(fields[1]);
+            if (m_section == Section::None) {
+                return "stands outside an install or a restore";
+            }
+            if (!isScriptOf(fields[2], side)) {
+                return "names a file that is not one of the side's scripts";
+            }
+            if (inInstall()) {
+                m_history.toUndo.back().scripts[side == Side::Product ? 0 : 1].push_back(fields[2]);
+            } else {
+                m_undoScripts.push_back(fields[2]);
+            }
+            return std::nullopt;
+        }
         if (kind == "restore" && count == 2 && isRecordTime(fields[1])) {
+            leaveUnended();
             m_section = Section::Restore;
             m_lastEndedInstall = false;
             return std::nullopt;
@@ -254,6 +292,7 @@ private:
             if (!inInstall() && !(m_section == Section::None && m_lastEndedInstall)) {
                 return "rolls back no install";
             }
+            leaveUnended();
             m_section = Section::Rollback;
             return std::nullopt;
         }
@@ -279,7 +318,16 @@ private:
         return "is not a line the installer writes";
     }
 
+    // A restore or rollback that never wrote its end was cut off, perhaps before it started its scripts.
+    void leaveUnended() {
+        m_history.scriptsOfUnendedUndos.insert(m_history.scriptsOfUnendedUndos.end(), m_undoScripts.begin(),
+                                               m_undoScripts.end());
+        m_undoScripts.clear();
+    }
+
     std::optional<std::string> endSection() {
+        // Its end is written once its scripts have started.
+        m_undoScripts.clear();
         m_lastEndedInstall = m_lastEndedInstall && m_section == Section::Install;
         m_section = Section::None;
         return std::nullopt;
@@ -302,6 +350,7 @@ private:
         if (fields[6] != "register-dlls" && fields[6] != "no-register-dlls") {
             return "says neither whether libraries were registered nor that they were not";
         }
+        leaveUnended();
         m_section = Section::Install;
         m_history.anyInstall = true;
         m_suffix = fields[5];
@@ -318,7 +367,7 @@ private:
             m_destinations[side].insert(DestinationPath(roots[side], item.folder, item.name));
         }
         m_history.toUndo.push_back(
-            {m_line, productRoot, windowsRoot, m_suffix, fields[6] == "register-dlls", {}, {}, {}});
+            {m_line, productRoot, windowsRoot, m_suffix, fields[6] == "register-dlls", {}, {}, {}, {}});
         return std::nullopt;
     }
 
@@ -453,6 +502,8 @@ private:
     bool m_versionOne = false;
     int m_line = 0;
     Section m_section = Section::None;
+    // The scripts of the restore or rollback being read.
+    std::vector<std::string> m_undoScripts;
     // The section just ended was an install of the history still to undo.
     bool m_lastEndedInstall = false;
     std::string m_suffix;

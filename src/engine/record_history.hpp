@@ -48,6 +48,8 @@ struct RecordedInstall {
     // script (started, silent, succeeded, failed; empty where none was written).
     std::array<bool, 2> registrationPlanned{};
     std::array<std::string, 2> registrationEnded;
+    // By side: the scripts the run created, as it named them.
+    std::array<std::vector<std::string>, 2> scripts;
 };
 
 // What a restore must undo: every install since the last restore that succeeded, oldest first.
@@ -55,6 +57,8 @@ struct RecordHistory {
     std::vector<RecordedInstall> toUndo;
     // Whether the record holds any install at all, undone or not.
     bool anyInstall = false;
+    // The scripts of restores and rollbacks since then that were cut off before their end.
+    std::vector<std::string> scriptsOfUnendedUndos;
 };
 
 // A record that the restore refuses whole, and why: a line the installer could not have written.

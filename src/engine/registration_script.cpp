@@ -145,11 +145,19 @@ bool RegistrationScript::createIn(const std::string& basePath) {
     const std::string stem = basePath.substr(0, basePath.size() - std::string_view(".bat").size());
     for (int n = 1;; ++n) {
         m_path = n == 1 ? basePath : stem + "_" + std::to_string(n) + ".bat";
+        // A file of that name may be a script that an interpreter still runs; this run takes the next name.
+        if (fs.attributes(m_path)) {
+            continue;
+        }
+        // Recorded before it exists: a run cut off once it is made leaves a script the next one knows.
+        if (!m_recordPath.empty()) {
+            recordScript(fs, m_recordPath, m_side, m_path);
+        }
         if (fs.createTextFile(m_path)) {
             m_created = true;
             return true;
         }
-        // A file of that name may be a script that an interpreter still runs; this run takes the next name.
+        // Taken meanwhile (by an installer on another machine sharing the folder), or no file can be made.
         if (!fs.attributes(m_path)) {
             return false;
         }
@@ -219,12 +227,13 @@ bool RegistrationScript::FinishScript() {
     const auto failed = m_services.registrationFailed;
     // Before the start: a run cut off while the script runs leaves a side started and never ended. The
     // record is the run's own until its scripts have ended (the caller holds the run lock till then).
-    if (!m_recordPath.empty()) {
-        recordRegistration(fs, m_recordPath, m_side, reporting ? kRegistrationStarted : kRegistrationSilent);
+    const std::string record = m_recordStates ? m_recordPath : std::string();
+    if (!record.empty()) {
+        recordRegistration(fs, record, m_side, reporting ? kRegistrationStarted : kRegistrationSilent);
     }
     const bool launched = m_services.launcher.startScript(
-        m_path, [&fs, path = m_path, identity, failed, libraries = m_libraries, record = m_recordPath,
-                 side = m_side](int exitCode) {
+        m_path,
+        [&fs, path = m_path, identity, failed, libraries = m_libraries, record, side = m_side](int exitCode) {
             // The script has removed itself unless its interpreter ended early. Another installer may since
             // have made a new script of that name, which stays.
             if (identity && fs.identity(path) == identity) {

@@ -74,8 +74,11 @@ public:
     // Whether the library (by its full path) is in the script already.
     bool holds(std::string_view library) const;
 
-    // Notes the script's start, and how it ended, in the install's record.
-    void recordIn(std::string recordPath) { m_recordPath = std::move(recordPath); }
+    // Notes the script's creation in the record, and, for an install, its start and how it ended.
+    void recordIn(std::string recordPath, bool withStates = true) {
+        m_recordPath = std::move(recordPath);
+        m_recordStates = withStates;
+    }
 
 private:
     bool create();
@@ -88,6 +91,7 @@ private:
     const EngineServices& m_services;
     const Side m_side;
     std::string m_recordPath;
+    bool m_recordStates = true;
     std::string m_silentSwitch;
     const std::string m_basePath;
     std::string m_path;

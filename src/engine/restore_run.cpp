@@ -383,6 +383,7 @@ private:
         bool ok = true;
         for (const Side side : kSides) {
             RegistrationScript script(side, m_services, "/s ");
+            script.recordIn(m_path, false);
             for (const HistoryEntry& entry : m_entries) {
                 const RecordedFile& file = *entry.file;
                 const auto found = m_libraries.find({file.side, file.destination});
@@ -505,45 +506,10 @@ void confineToInstalls(FileSystem& fs, std::vector<std::string> roots,
 
 } // namespace
 
-RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
-                     const std::function<void(const RestoredFile&)>& report) {
-    FileSystem& fs = services.fs;
-    const FileSystemRun looks(fs);
-    const std::string identity = packageIdentity(window);
-    const std::string path = recordPath(services.recordFolder, identity);
-    const std::vector<std::string> ownFolders = {services.programFolder,
-                                                 recordFolderParent(services.recordFolder)};
-    fs.confineBelow(ownFolders);
-    RecordHistory history;
-    switch (loadHistory(services, identity, path, window, history)) {
-    case Loaded::Failed:
-        return RunResult::Failed;
-    case Loaded::NothingRecorded:
-        return nothingRecorded(window, services, path);
-    case Loaded::Read:
-        break;
-    }
-    confineToInstalls(fs, ownFolders, history.toUndo);
-    if (history.toUndo.empty()) {
-        services.msgBox.show(messages::nothingToRestore());
-        return RunResult::Succeeded;
-    }
-    const bool ok = Restore(history.toUndo, services, path, report).run();
-    services.msgBox.show(ok ? messages::restoreApplied() : messages::restoreFailed());
-    return ok ? RunResult::Succeeded : RunResult::Failed;
-}
+namespace {
 
-std::vector<UnregisteredLibrary> unregisteredLibraries(const InstallerWindow& window,
-                                                       const EngineServices& services) {
-    if (services.recordFolder.empty()) {
-        return {};
-    }
-    const std::string identity = packageIdentity(window);
-    RecordHistory history;
-    if (loadHistory(services, identity, recordPath(services.recordFolder, identity), window, history,
-                    false) != Loaded::Read) {
-        return {};
-    }
+std::vector<UnregisteredLibrary> unregisteredIn(const RecordHistory& history,
+                                                const EngineServices& services) {
     std::vector<UnregisteredLibrary> libraries;
     for (const RecordedInstall& install : history.toUndo) {
         for (const Side side : kSides) {
@@ -577,6 +543,107 @@ std::vector<UnregisteredLibrary> unregisteredLibraries(const InstallerWindow& wi
         }
     }
     return libraries;
+}
+
+// The scripts that runs cut off before they started them left: nobody runs them, and only the run that
+// created one took its name. Only those in this package's folder, or in the records' folder, are touched.
+void removeScriptsNeverStarted(const RecordHistory& history, const EngineServices& services) {
+    const std::string ownScripts = concat({services.recordFolder, "\\Scripts"});
+    const auto remove = [&](const std::string& script) {
+        const std::string_view folder = std::string_view(script).substr(0, script.rfind('\\'));
+        if ((folder == services.programFolder || folder == ownScripts) && services.fs.fileExists(script)) {
+            removeOwnFile(services.fs, script);
+        }
+    };
+    for (const RecordedInstall& install : history.toUndo) {
+        for (const std::size_t side : {std::size_t{0}, std::size_t{1}}) {
+            if (install.registrationEnded[side].empty()) {
+                std::for_each(install.scripts[side].begin(), install.scripts[side].end(), remove);
+            }
+        }
+    }
+    // A restore registers originals only, which the next restore registers again: a script of one cut off
+    // that may still run loses nothing.
+    std::for_each(history.scriptsOfUnendedUndos.begin(), history.scriptsOfUnendedUndos.end(), remove);
+}
+
+// The temporaries that runs cut off left: each is its run's alone, unless it waits to replace its file when
+// Windows restarts. One a run queued but was cut off before it could say so is taken back first.
+void removeTemporariesLeft(std::span<const RecordedInstall> installs, const EngineServices& services) {
+    FileSystem& fs = services.fs;
+    for (const RecordedInstall& install : installs) {
+        for (const RecordedFile& file : install.files) {
+            if (!file.temporary.empty() && file.outcome != kAtRestartOutcome &&
+                fs.attributes(file.temporary) &&
+                (services.filesInUse == nullptr || services.filesInUse->cancelAtRestart(file.temporary))) {
+                removeOwnFile(fs, file.temporary);
+            }
+            if (!file.backupTemporary.empty() && fs.attributes(file.backupTemporary)) {
+                removeOwnFile(fs, file.backupTemporary);
+            }
+        }
+    }
+}
+
+std::optional<RecordHistory> trustedHistory(const InstallerWindow& window, const EngineServices& services) {
+    if (services.recordFolder.empty()) {
+        return std::nullopt;
+    }
+    const std::string identity = packageIdentity(window);
+    RecordHistory history;
+    if (loadHistory(services, identity, recordPath(services.recordFolder, identity), window, history,
+                    false) != Loaded::Read) {
+        return std::nullopt;
+    }
+    return history;
+}
+
+} // namespace
+
+RunResult runRestore(const InstallerWindow& window, const EngineServices& services,
+                     const std::function<void(const RestoredFile&)>& report) {
+    FileSystem& fs = services.fs;
+    const FileSystemRun looks(fs);
+    const std::string identity = packageIdentity(window);
+    const std::string path = recordPath(services.recordFolder, identity);
+    const std::vector<std::string> ownFolders = {services.programFolder,
+                                                 recordFolderParent(services.recordFolder)};
+    fs.confineBelow(ownFolders);
+    RecordHistory history;
+    switch (loadHistory(services, identity, path, window, history)) {
+    case Loaded::Failed:
+        return RunResult::Failed;
+    case Loaded::NothingRecorded:
+        return nothingRecorded(window, services, path);
+    case Loaded::Read:
+        break;
+    }
+    confineToInstalls(fs, ownFolders, history.toUndo);
+    if (history.toUndo.empty()) {
+        services.msgBox.show(messages::nothingToRestore());
+        return RunResult::Succeeded;
+    }
+    removeScriptsNeverStarted(history, services);
+    const bool ok = Restore(history.toUndo, services, path, report).run();
+    services.msgBox.show(ok ? messages::restoreApplied() : messages::restoreFailed());
+    return ok ? RunResult::Succeeded : RunResult::Failed;
+}
+
+std::vector<UnregisteredLibrary> unregisteredLibraries(const InstallerWindow& window,
+                                                       const EngineServices& services) {
+    const std::optional<RecordHistory> history = trustedHistory(window, services);
+    return history ? unregisteredIn(*history, services) : std::vector<UnregisteredLibrary>{};
+}
+
+std::vector<UnregisteredLibrary> takeOverFromEarlierRuns(const InstallerWindow& window,
+                                                         const EngineServices& services) {
+    const std::optional<RecordHistory> history = trustedHistory(window, services);
+    if (!history) {
+        return {};
+    }
+    removeTemporariesLeft(history->toUndo, services);
+    removeScriptsNeverStarted(*history, services);
+    return unregisteredIn(*history, services);
 }
 
 RunResult rollBackInstall(const InstallerWindow& window, const EngineServices& services,

@@ -54,6 +54,11 @@ struct UnregisteredLibrary {
 std::vector<UnregisteredLibrary> unregisteredLibraries(const InstallerWindow& window,
                                                        const EngineServices& services);
 
+// Before an install, with the run lock held: removes what runs of the package cut off before it left of their
+// own (their temporary files, and scripts they never started), and gives the libraries still unregistered.
+std::vector<UnregisteredLibrary> takeOverFromEarlierRuns(const InstallerWindow& window,
+                                                         const EngineServices& services);
+
 // Undoes the install that the caller's run has just made and that failed, as runRestore would undo it
 // alone, so that a failed run leaves the workstation as it found it; earlier installs stay. Succeeded when
 // every file it changed is as it was (or it changed none). Only for the run that made the record's last

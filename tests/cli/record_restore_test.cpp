@@ -127,6 +127,24 @@ const Forgery kForgeries[] = {
                     "\n");
      },
      "names a root that is no folder's path"},
+    // A script the next run would remove: only the side's own names in a folder, never anything else.
+    {"aScriptThatIsAnotherFile",
+     [](HeadlessMachine& m) {
+         m.machine.write("keep.bat", "someone's");
+         appendInstall(m, {recordLine({"script", "Vantrel", m.root("keep.bat")})});
+     },
+     "not one of the side's scripts"},
+    {"aScriptNamedWithANoughtOrUpward",
+     [](HeadlessMachine& m) {
+         appendInstall(m, {recordLine({"script", "Vantrel", m.package.str() + "\\Register_1.bat"}),
+                           recordLine({"script", "Vantrel", m.package.str() + "\\..\\Register.bat"})});
+     },
+     "not one of the side's scripts"},
+    {"aScriptOfTheOtherSide",
+     [](HeadlessMachine& m) {
+         appendInstall(m, {recordLine({"script", "Windows", m.package.str() + "\\Register.bat"})});
+     },
+     "not one of the side's scripts"},
     {"aControlCharacter",
      [](HeadlessMachine& m) {
          const std::string core = m.root("Vantrel") + "\\bin\\core.dll";
@@ -389,6 +407,8 @@ struct CutSweep {
     // The cut run's install cannot replace help.txt, fails, and takes itself back: the cut falls in the
     // install or in its rollback.
     bool rollsBack = false;
+    // The cut run is tried again whole before the restore: the retry leaves none of the cut run's own.
+    bool retried = false;
 };
 
 void PrintTo(const CutSweep& sweep, std::ostream* out) {
@@ -429,9 +449,16 @@ TEST_P(CutOff, atAnyStepTheNextRestoreGivesBackTheWorkstation) {
             ASSERT_EQ(fields.size(), 4U) << "cut at " << k;
             EXPECT_THAT(log, HasSubstr(fields[1] + "\t" + fields[3] + "\t" + fields[2])) << "cut at " << k;
         }
+        if (sweep.retried) {
+            EXPECT_EQ(m.run(sweep.cut, &files), kSuccess) << "cut at " << k << ": " << m.err.str();
+            EXPECT_THAT(temporaries(m.machine.path()), IsEmpty()) << "cut at " << k;
+            EXPECT_EQ(m.everything().at("package"), before.at("package")) << "cut at " << k;
+        }
         EXPECT_EQ(m.run({"--restore"}, &files), kSuccess) << "cut at " << k << ": " << m.err.str();
         EXPECT_EQ(m.everything().at("machine"), before.at("machine")) << "cut at " << k;
         EXPECT_THAT(temporaries(m.machine.path()), IsEmpty()) << "cut at " << k;
+        // No script that the cut run never started is left in the package.
+        EXPECT_EQ(m.everything().at("package"), before.at("package")) << "cut at " << k;
         // The cut-off restore, or the one after it, registered each library with its original back.
         const std::vector<std::string>& scripts = m.instant.scripts;
         for (const std::string_view library : {"core.dll", "hook.dll"}) {
@@ -460,6 +487,7 @@ const CutSweep kCutSweeps[] = {
     {"restore", {"--restore"}, true, true},
     {"restoreWithoutHardLinks", {"--restore"}, true, false},
     {"failedInstallRollingBack", {"--install", "--register-dlls"}, false, true, true},
+    {"retriedInstall", {"--install", "--register-dlls"}, false, true, false, true},
 };
 
 std::string cutSweepName(const ::testing::TestParamInfo<CutSweep>& info) {
