@@ -84,7 +84,13 @@ private:
         m_boxes.logLine(concat({"hotfix-installer ", modeOption(m_options.mode), " from ",
                                 m_services.programFolder, ", ", recordTime()}));
         for (const Side side : kSides) {
-            LoadListFile(side, {m_services.programFolder, m_services.fs, m_boxes, m_services.codePages},
+            LoadListFile(side,
+                         {m_services.programFolder, m_services.fs, m_boxes, m_services.codePages,
+                          [this](std::string_view path, int line, std::string_view entry) {
+                              complain(concat({"The list \"", path, "\" holds at line ", std::to_string(line),
+                                               " an entry that names no file: \"", entry, "\"."}));
+                              m_badEntries = true;
+                          }},
                          m_window);
         }
         if (!rootsExist()) {
@@ -126,7 +132,10 @@ private:
         }
         const std::string folder = m_services.recordFolder + "\\Logs";
         if (m_services.fs.makePrivateFolder(folder) == FileSystem::Privacy::Private) {
-            m_log.useMachineLog(m_services.fs, concat({folder, "\\", packageIdentity(m_window), ".log"}));
+            const std::string path = concat({folder, "\\", packageIdentity(m_window), ".log"});
+            m_log.useMachineLog(m_services.fs, path);
+            // Named by the package's identity, which nobody can guess: a tool collecting it reads it here.
+            m_services.err << "The run is logged in \"" << path << "\".\n" << std::flush;
         }
         m_engine.log = [this](std::string_view line) {
             m_log.line(line);
@@ -225,7 +234,8 @@ private:
             }
         }
         m_services.out << std::flush;
-        return m_window.installState().ChecksPassed ? kSuccess : kFailure;
+        // A list with an entry that names no file is not the package its maker meant.
+        return m_window.installState().ChecksPassed && !m_badEntries ? kSuccess : kFailure;
     }
 
     // One line on standard output, and exit 0, only where the hot fix is in place: what a deployment tool's
@@ -244,14 +254,18 @@ private:
                 m_boxes.progress(messages::filesDone(done, total));
             };
         }
-        bool recorded = false;
-        const RunResult result = runInstall(m_window, m_engine, &recorded);
+        InstallOutcome outcome;
+        const RunResult result = runInstall(m_window, m_engine, &outcome);
         m_boxes.endProgress();
         const bool scriptsEnded = waitForScripts();
         const int code = exitCode(result, scriptsEnded);
+        // Applied only once every library is registered too.
+        if (outcome.applied && code != kFailure) {
+            m_boxes.show(messages::hotFixApplied());
+        }
         // Whole or not at all: a failed install takes back what it changed, a library it could not register
         // included, once its scripts have ended (one still running may hold a file it would put back).
-        if (code == kFailure && recorded && scriptsEnded && !m_options.keepPartial) {
+        if (code == kFailure && outcome.recorded && scriptsEnded && !m_options.keepPartial) {
             rollBackInstall(m_window, m_engine, [this](const RestoredFile& file) { printUndone(file); });
             waitForScripts();
         }
@@ -296,6 +310,7 @@ private:
     EngineServices m_engine;
     HeadlessWindow m_window;
     bool m_registrationFailed = false;
+    bool m_badEntries = false;
 };
 
 } // namespace

@@ -49,20 +49,20 @@ bool isDeviceName(std::string_view name) {
 
 // Gives the sink the item an entry names, split at its last "\", or shows a box for an entry that names no
 // file.
-void readEntry(Side side, std::string_view entry, MsgBox& msgBox, FileListSink& sink) {
+// Whether the entry names a file, split at its last "\": a device name names none, and nothing of a hot fix
+// lies outside its roots.
+bool readEntry(Side side, std::string_view entry, FileListSink& sink) {
     const std::size_t slash = entry.rfind('\\');
     if (slash == std::string_view::npos) {
-        msgBox.show(messages::badListEntry());
-        return;
+        return false;
     }
     const std::string_view name = trimEntry(entry.substr(slash + 1));
     const std::string_view folder = trimEntry(entry.substr(0, slash + 1));
-    // A device name names no file, and nothing of a hot fix lies outside its roots.
     if (!isEntryPart(name) || !isEntryPart(folder) || isDeviceName(name)) {
-        msgBox.show(messages::badListEntry());
-        return;
+        return false;
     }
     sink.addListItem(side, std::string(name), std::string(folder));
+    return true;
 }
 
 } // namespace
@@ -89,7 +89,15 @@ bool LoadListFile(Side side, const ListFileContext& context, FileListSink& sink)
         const std::size_t comma = text.find(',', start);
         const std::string_view entry = trimEntry(
             text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        readEntry(side, entry, context.msgBox, sink);
+        if (!readEntry(side, entry, sink)) {
+            if (context.badEntry) {
+                const auto before = text.substr(0, static_cast<std::size_t>(entry.data() - text.data()));
+                context.badEntry(path, static_cast<int>(std::count(before.begin(), before.end(), '\n')) + 1,
+                                 entry);
+            } else {
+                context.msgBox.show(messages::badListEntry());
+            }
+        }
         if (comma == std::string_view::npos) {
             break;
         }

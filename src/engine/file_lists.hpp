@@ -3,6 +3,7 @@
 #include "engine/side.hpp"
 #include "platform/code_page_codec.hpp"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,9 @@ struct ListFileContext {
     FileSystem& fs;
     MsgBox& msgBox;
     const CodePageCodec& codePages;
+    // Where set, told of each entry that names no file (the list's path, the entry's line counted from 1,
+    // and its text) instead of the window's box, which names none.
+    std::function<void(std::string_view path, int line, std::string_view entry)> badEntry = {};
 };
 
 // Reads the side's list file into the sink, in file order. False when the side has no list file, or when

@@ -21,6 +21,7 @@ struct RunState {
     InstallRecord* record = nullptr;
     // The run began an install of its own in the record.
     bool recorded = false;
+    bool applied = false;
     bool ok = true;
     bool replaced = false;
     bool added = false;
@@ -211,7 +212,10 @@ RunResult installFiles(InstallerWindow& window, const EngineServices& services, 
         if (!run.replaced && !run.inPlace) {
             services.msgBox.show(messages::everyFileWasNew());
         }
-        services.msgBox.show(messages::hotFixApplied());
+        run.applied = true;
+        if (!services.registrationFailed) {
+            services.msgBox.show(messages::hotFixApplied());
+        }
         if (window.closeAfterInstallationTicked()) {
             window.CmdCancel_Click();
         }
@@ -293,7 +297,7 @@ RunResult installWith(InstallerWindow& window, const EngineServices& services, R
 
 } // namespace
 
-RunResult runInstall(InstallerWindow& window, const EngineServices& services, bool* recorded) {
+RunResult runInstall(InstallerWindow& window, const EngineServices& services, InstallOutcome* outcome) {
     // What the checks have seen of each file, the plan and the replacement need not look at again.
     const FileSystemRun looks(services.fs);
     // The record's digests are taken on a second thread while this one copies.
@@ -302,8 +306,8 @@ RunResult runInstall(InstallerWindow& window, const EngineServices& services, bo
     withDigests.digests = &digestWorker;
     RunState run;
     const RunResult result = installWith(window, withDigests, run);
-    if (recorded != nullptr) {
-        *recorded = run.recorded;
+    if (outcome != nullptr) {
+        *outcome = {run.recorded, run.applied};
     }
     return result;
 }

@@ -9,11 +9,20 @@
 
 namespace hotfix {
 
+// What an install did, for a caller that goes on after it.
+struct InstallOutcome {
+    // The run began an install of its own in the record (so rollBackInstall may undo the record's last).
+    bool recorded = false;
+    // The run put the hot fix's files in place. Where the caller hears of each registration that failed
+    // (registrationFailed), the success box is left to it, once the scripts have ended.
+    bool applied = false;
+};
+
 // One whole install: the body of the install button's click handler. Succeeded when the hot fix was
 // applied. The caller holds the machine's run lock (RunLock) from before this call until the scripts the
-// install started have ended. recorded, where given, tells whether the run began an install of its own in
-// the record (and so whether rollBackInstall may undo the record's last install).
-RunResult runInstall(InstallerWindow& window, const EngineServices& services, bool* recorded = nullptr);
+// install started have ended.
+RunResult runInstall(InstallerWindow& window, const EngineServices& services,
+                     InstallOutcome* outcome = nullptr);
 
 // Whether every listed file holds the package's bytes, but those the install passes over (their folder is
 // not on the workstation, an optional part of the product; or neither the workstation nor the package has

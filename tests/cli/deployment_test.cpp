@@ -98,6 +98,19 @@ TEST_F(Headless, aLibraryRegsvr32RefusesFailsTheRunAndIsNamedWithItsCode) {
                                      "regsvr32 ended with 3"));
     EXPECT_THAT(instant.scripts.back(),
                 AllOf(HasSubstr("set hotfixFailed=0"), HasSubstr("exit %hotfixFailed%")));
+    // The files went in, but the hot fix was not applied: no success is said, not even before the error.
+    EXPECT_THAT(err.str(), Not(HasSubstr("Sucessfully")));
+}
+
+// An entry that names no file is named with its line; --check fails on it, the install goes on without it.
+TEST_F(Headless, aListEntryThatNamesNoFileIsNamedWithItsLineAndFailsTheCheck) {
+    package.write("Setup/InstallPatch.BLR", "bin\\core.dll,\r\n core.dll , Common\\help.txt, NUL\r\n");
+    EXPECT_EQ(run({"--check"}), kFailure);
+    EXPECT_THAT(err.str(), AllOf(HasSubstr("at line 2 an entry that names no file: \"core.dll\""),
+                                 HasSubstr("at line 2 an entry that names no file: \"NUL\""),
+                                 HasSubstr("InstallPatch.BLR"), Not(HasSubstr("Patch: error"))));
+    EXPECT_EQ(run({"--install"}), kSuccess) << err.str();
+    EXPECT_EQ(machine.read("Vantrel/Common/help.txt"), "help 2");
 }
 
 TEST_F(Headless, aFailedInstallPutsBackWhatItChangedUnlessToldToKeepIt) {

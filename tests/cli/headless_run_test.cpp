@@ -72,7 +72,10 @@ TEST_F(Headless, installThenRestoreGivesBackTheOriginalTreesByteForByte) {
     const std::string log = (data.path() / "run.log").string();
 
     EXPECT_EQ(run({"--install", "--register-dlls", "--log", log}), kSuccess) << err.str();
-    EXPECT_EQ(err.str(), "HotFix Installer: Sucessfully Applied the HotFix\n");
+    // The machine's log is named first, so that even a run killed midway says where it is.
+    const std::string machineLogName = hotfix::test::filesBelow(data.path() / "Logs").begin()->first;
+    EXPECT_EQ(err.str(), "The run is logged in \"" + recordFolder + "\\Logs\\" + machineLogName +
+                             "\".\nHotFix Installer: Sucessfully Applied the HotFix\n");
     EXPECT_EQ(machine.read("Vantrel/bin/core.dll"), "core 2");
     EXPECT_EQ(machine.read("Vantrel/bin/core.dll_backup"), "core 1");
     EXPECT_EQ(machine.read("Vantrel/bin/viewer.dll"), "viewer 2 (new)");

@@ -169,11 +169,11 @@ public:
 
     // Whether the run failed after it began its own install in the record: one the command line takes back.
     bool install() {
-        bool recorded = false;
-        const RunResult result = runInstall(window, services, &recorded);
+        InstallOutcome outcome;
+        const RunResult result = runInstall(window, services, &outcome);
         // Every script's interpreter ends; only then may its file go.
         launcher.endAll();
-        return recorded && result == RunResult::Failed;
+        return outcome.recorded && result == RunResult::Failed;
     }
 
     // Takes the failed run back as the command line does, through the file system with its fault.
