@@ -44,6 +44,9 @@ int runWithoutWindow(const hotfix::cli::Options& options) {
     services.workstationRefusal = [](const std::vector<std::string>& roots) {
         return hotfix::workstationRefusal(roots);
     };
+    services.hostPath = [](const std::string& path) {
+        return hotfix::hostPathOf(path);
+    };
     return hotfix::cli::runHeadless(options, services);
 }
 
@@ -103,7 +106,8 @@ int main(int argc, char** argv) {
             if (const auto refusal = hotfix::workstationRefusal()) {
                 hotfix::useParentConsole();
                 std::cerr << *refusal << '\n';
-                return hotfix::cli::kFailure;
+                // A mistyped WINEPREFIX is a wrong argument, as a root that does not exist is.
+                return hotfix::workstationMissing() ? hotfix::cli::kBadArguments : hotfix::cli::kFailure;
             }
         }
         if (options.mode == hotfix::cli::Mode::Window) {

@@ -224,7 +224,7 @@ std::string usageText() {
     return "Usage:\n"
            "  hotfix-installer                  the installer's window\n"
            "  hotfix-installer --check   [OPTIONS]  what an install would do; changes nothing\n"
-           "  hotfix-installer --detect  [--vantrel-root PATH] [--windows-root PATH]\n"
+           "  hotfix-installer --detect  [--vantrel-root PATH] [--windows-root PATH] [--log FILE]\n"
            "                                    one line and exit 0 when the hot fix is in place; changes "
            "nothing\n"
            "  hotfix-installer --install [OPTIONS]  installs the hot fix without a window\n"
@@ -242,10 +242,17 @@ std::string usageText() {
            "                        them again afterwards; otherwise their files are replaced at restart\n"
            "  --keep-partial        (--install) a failed install keeps the files it changed; otherwise\n"
            "                        it puts each one back as it was and says so\n"
-           "  --log FILE            appends every message to FILE as well\n"
+           "  --log FILE            appends every message to FILE as well (any mode)\n"
            "\n"
-           "Exit codes: 0 success, 1 failure (the messages say why), 2 bad arguments or a root that does\n"
-           "not exist (nothing was changed), " +
+           "The program works on the hot fix in its own folder: run the copy beside the package's Setup\\\n"
+           "folder. Install and restore name the machine's log of the package on standard error.\n"
+#ifndef _WIN32
+           "The workstation is the Wine prefix that WINEPREFIX names (~/.wine when it is not set); it must\n"
+           "exist. Paths with a drive letter, --log's too, lie in that prefix.\n"
+#endif
+           "\n"
+           "Exit codes: 0 success, 1 failure (the messages say why), 2 bad arguments, or a root or a\n"
+           "workstation that does not exist (nothing was changed), " +
            std::to_string(kAnotherRunInProgress) +
            " another install or restore is running (nothing was changed; try again later)" +
            (kRestartsReplaceFiles ? ",\n3010 done, and a restart completes it.\n"

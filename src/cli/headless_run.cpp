@@ -323,11 +323,11 @@ std::filesystem::path logPath(const std::string& name) {
 
 // Another run holds the machine: said on standard error, and in a --log file that is there already; nothing
 // is made, not even that file.
-int busy(const Options& options, HeadlessServices& services) {
+int busy(const std::optional<std::string>& logFile, HeadlessServices& services) {
     std::ofstream log;
     std::error_code error;
-    if (options.logFile && std::filesystem::is_regular_file(logPath(*options.logFile), error)) {
-        log.open(logPath(*options.logFile), std::ios::binary | std::ios::app);
+    if (logFile && std::filesystem::is_regular_file(logPath(*logFile), error)) {
+        log.open(logPath(*logFile), std::ios::binary | std::ios::app);
     }
     RunLog lines(log.is_open() ? &log : nullptr);
     ConsoleMsgBox boxes(services.err, lines);
@@ -362,16 +362,27 @@ int runHeadless(const Options& options, HeadlessServices& services) {
     // The machine is this run's before anything is made or written (the records' folder, the logs, the
     // --log file), and until the scripts it starts have ended: a busy run leaves no trace.
     const bool changes = options.mode == Mode::Install || options.mode == Mode::Restore;
+    // A drive letter names a place on the workstation, wherever the program runs.
+    std::optional<std::string> logFile = options.logFile;
+    if (logFile && services.hostPath) {
+        logFile = services.hostPath(*logFile);
+    }
     const RunLockHold lock(changes ? services.runLock : nullptr);
     if (!lock.held()) {
-        return busy(options, services);
+        return busy(logFile, services);
     }
     std::ofstream log;
-    if (options.logFile) {
-        if (changes && logWaitsForRecordFolder(*options.logFile, services)) {
+    if (logFile && !changes && logWaitsForRecordFolder(*logFile, services)) {
+        // A look makes nothing: before the first install there is nothing of the hot fix to log either.
+        services.err << "The log file \"" << *options.logFile
+                     << "\" is not written: its folder is made by the first install.\n";
+        logFile.reset();
+    }
+    if (logFile) {
+        if (changes && logWaitsForRecordFolder(*logFile, services)) {
             makeRecordRoot(services.fs, services.recordFolder);
         }
-        log.open(logPath(*options.logFile), std::ios::binary | std::ios::app);
+        log.open(logPath(*logFile), std::ios::binary | std::ios::app);
         if (!log) {
             services.err << "The log file \"" << *options.logFile << "\" cannot be opened for writing.\n";
             return kBadArguments;

@@ -44,6 +44,8 @@ struct HeadlessServices {
     // Given, why this account must not work on the workstation with these roots (see workstationRefusal in
     // platform/platform_services.hpp); the run then fails before it changes anything.
     std::function<std::optional<std::string>(const std::vector<std::string>& roots)> workstationRefusal = {};
+    // Given, the --log file's path as the host's file calls name it (see hostPathOf).
+    std::function<std::string(const std::string&)> hostPath = {};
     // How long the run waits for its registration scripts before it gives up on them.
     std::chrono::milliseconds scriptBound = std::chrono::minutes(5);
 };

@@ -50,6 +50,12 @@ std::unique_ptr<ProcessLauncher> makeProcessLauncher(CallbackPoster post = {});
 std::string programFolder();
 // The same folder as the host's own file calls name it (the same on Windows).
 std::string hostProgramFolder();
+// A path the user gave (a --log file) as the host's own file calls name it: on POSIX a path with a drive
+// letter lies in the Wine prefix, as every other Windows name does (empty where the prefix has no such
+// drive); any other path, and every path on Windows, as given.
+std::string hostPathOf(const std::string& path);
+// Whether the workstation itself is missing: a Wine prefix that is not there (never on Windows).
+bool workstationMissing();
 
 // The machine's shared data folder (%ProgramData% on Windows, "C:\ProgramData" of the Wine prefix on POSIX),
 // Windows-style, as the FileSystem takes it, without a closing separator.

@@ -38,7 +38,7 @@ protected:
         fs::create_directory_symlink("../drive_c", prefix.path() / "dosdevices/c:");
     }
 
-    Ended run(const std::vector<std::string>& arguments) {
+    Ended run(const std::vector<std::string>& arguments, const std::string& winePrefix = {}) {
         std::vector<std::string> texts = {HOTFIX_PROGRAM};
         texts.insert(texts.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
@@ -46,8 +46,9 @@ protected:
             argv.push_back(text.data());
         }
         argv.push_back(nullptr);
-        std::vector<std::string> environment = {"WINEPREFIX=" + prefix.str(), "HOME=" + home.str(),
-                                                "XDG_CONFIG_HOME=" + home.str(), "LC_ALL=C.UTF-8"};
+        std::vector<std::string> environment = {
+            "WINEPREFIX=" + (winePrefix.empty() ? prefix.str() : winePrefix), "HOME=" + home.str(),
+            "XDG_CONFIG_HOME=" + home.str(), "LC_ALL=C.UTF-8"};
         std::vector<char*> envp;
         for (std::string& entry : environment) {
             envp.push_back(entry.data());
@@ -123,6 +124,26 @@ TEST_F(ProgramRun, aPrefixOfAnotherAccountIsRefusedWithExit1AndNothingMade) {
 
     ASSERT_EQ(::chown(prefix.path().c_str(), ::geteuid(), ::getegid()), 0);
     EXPECT_THAT(run({"--check"}).err, Not(HasSubstr("belongs to another account")));
+}
+
+// A mistyped WINEPREFIX is a bad argument and never becomes a new workstation; a --log path with a drive
+// letter lies in the prefix, and a look (--detect) makes no folder for a log of the records' place.
+TEST_F(ProgramRun, theWorkstationAndTheLogAreFoundWhereTheirWindowsNamesSay) {
+    fs::create_directories(prefix.path() / "drive_c/ProgramData");
+    const auto before = names();
+    const std::string typo = prefix.str() + "/typo";
+    for (const std::string_view mode : {"--check", "--detect", "--install", "--restore"}) {
+        const Ended refused = run({std::string(mode)}, typo);
+        EXPECT_EQ(refused.status, 2) << mode;
+        EXPECT_THAT(refused.err, HasSubstr("does not exist: set WINEPREFIX")) << mode;
+    }
+    const Ended looked = run({"--detect", "--log", "C:\\ProgramData\\HotFix Installer\\detect.log"});
+    EXPECT_EQ(looked.status, 1) << looked.err;
+    EXPECT_EQ(names(), before);
+
+    run({"--install", "--log", "C:\\install.log"});
+    EXPECT_THAT(test::readFile(prefix.path() / "drive_c/install.log"), HasSubstr("exit code"));
+    EXPECT_FALSE(fs::exists(fs::current_path() / "C:\\install.log"));
 }
 
 } // namespace

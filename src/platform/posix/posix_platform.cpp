@@ -1,3 +1,4 @@
+#include "platform/ascii.hpp"
 #include "platform/platform_services.hpp"
 #include "platform/posix/posix_code_page_codec.hpp"
 #include "platform/posix/posix_file_system.hpp"
@@ -241,6 +242,21 @@ std::string programFolder() {
 
 std::string programDataFolder() {
     return "C:\\ProgramData";
+}
+
+std::string hostPathOf(const std::string& path) {
+    const bool driveLetter =
+        path.size() >= 3 && isAsciiLetter(path[0]) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    if (!driveLetter) {
+        return path;
+    }
+    posix::PosixPathResolver resolver(posix::WinePrefix::fromEnvironment());
+    return resolver.nativePath(path);
+}
+
+bool workstationMissing() {
+    std::error_code error;
+    return !std::filesystem::is_directory(posix::WinePrefix::fromEnvironment().folder(), error);
 }
 
 } // namespace hotfix

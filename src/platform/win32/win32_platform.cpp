@@ -132,6 +132,14 @@ std::string hostProgramFolder() {
     return programFolder();
 }
 
+std::string hostPathOf(const std::string& path) {
+    return path;
+}
+
+bool workstationMissing() {
+    return false;
+}
+
 std::string programDataFolder() {
     std::wstring folder;
     PWSTR known = nullptr;
