@@ -34,9 +34,18 @@ int runWithoutWindow(const hotfix::cli::Options& options) {
     hotfix::QtSettingsStore settings;
     const auto runLock = hotfix::makeRunLock();
     const auto filesInUse = hotfix::makeFilesInUse();
-    hotfix::cli::HeadlessServices services{
-        hotfix::programFolder(), *fileSystem, *codePages, *registry, settings, launcher,
-        recordFolder(),          std::cout,   std::cerr};
+    std::string packageFolder = hotfix::programFolder();
+    if (options.packageFolder) {
+        const auto named = hotfix::windowsFolderOf(hotfix::hostPathOf(*options.packageFolder));
+        if (!named) {
+            std::cerr << "The package folder \"" << *options.packageFolder
+                      << "\" given with --package is not a folder.\n";
+            return hotfix::cli::kBadArguments;
+        }
+        packageFolder = *named;
+    }
+    hotfix::cli::HeadlessServices services{packageFolder, *fileSystem,    *codePages, *registry, settings,
+                                           launcher,      recordFolder(), std::cout,  std::cerr};
     services.runLock = runLock.get();
     services.filesInUse = filesInUse.get();
     services.showProgress = hotfix::errorStreamIsTerminal();

@@ -138,6 +138,9 @@ private:
         if (argument == "--log") {
             return value(m_options.logFile, argument);
         }
+        if (argument == "--package") {
+            return value(m_options.packageFolder, argument);
+        }
         return "Unknown argument: " + argument;
     }
 
@@ -243,9 +246,10 @@ std::string usageText() {
            "  --keep-partial        (--install) a failed install keeps the files it changed; otherwise\n"
            "                        it puts each one back as it was and says so\n"
            "  --log FILE            appends every message to FILE as well (any mode)\n"
+           "  --package DIR         the hot fix in DIR, where this program does not lie in it (any mode)\n"
            "\n"
-           "The program works on the hot fix in its own folder: run the copy beside the package's Setup\\\n"
-           "folder. Install and restore name the machine's log of the package on standard error.\n"
+           "Without --package the program works on the hot fix in its own folder, beside the package's\n"
+           "Setup\\ folder. Install and restore name the machine's log of the package on standard error.\n"
 #ifndef _WIN32
            "The workstation is the Wine prefix that WINEPREFIX names (~/.wine when it is not set); it must\n"
            "exist. Paths with a drive letter, --log's too, lie in that prefix.\n"

@@ -38,6 +38,8 @@ struct Options {
     // A failed install keeps what it changed instead of taking it back.
     bool keepPartial = false;
     std::optional<std::string> logFile;
+    // The hot fix's folder where the program does not lie in it (a copy elsewhere, one program for many).
+    std::optional<std::string> packageFolder;
 };
 
 struct ArgumentError {

@@ -83,15 +83,22 @@ private:
         // A log that many runs append to tells them apart.
         m_boxes.logLine(concat({"hotfix-installer ", modeOption(m_options.mode), " from ",
                                 m_services.programFolder, ", ", recordTime()}));
+        bool anyList = false;
         for (const Side side : kSides) {
-            LoadListFile(side,
-                         {m_services.programFolder, m_services.fs, m_boxes, m_services.codePages,
-                          [this](std::string_view path, int line, std::string_view entry) {
-                              complain(concat({"The list \"", path, "\" holds at line ", std::to_string(line),
-                                               " an entry that names no file: \"", entry, "\"."}));
-                              m_badEntries = true;
-                          }},
-                         m_window);
+            anyList |= LoadListFile(
+                side,
+                {m_services.programFolder, m_services.fs, m_boxes, m_services.codePages,
+                 [this](std::string_view path, int line, std::string_view entry) {
+                     complain(concat({"The list \"", path, "\" holds at line ", std::to_string(line),
+                                      " an entry that names no file: \"", entry, "\"."}));
+                     m_badEntries = true;
+                 }},
+                m_window);
+        }
+        if (!anyList) {
+            complain(concat({"No list file in \"", m_services.programFolder,
+                             "\\Setup\": run the program from the hot fix's folder, or name that folder "
+                             "with --package."}));
         }
         if (!rootsExist()) {
             // A hot fix whose roots are not there is not in place.

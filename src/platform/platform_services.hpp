@@ -54,6 +54,9 @@ std::string hostProgramFolder();
 // letter lies in the Wine prefix, as every other Windows name does (empty where the prefix has no such
 // drive); any other path, and every path on Windows, as given.
 std::string hostPathOf(const std::string& path);
+// A folder the host names (a --package folder) as programFolder names the program's: the name Wine gives it
+// on POSIX; the full path on Windows. Nothing where it is not an existing folder.
+std::optional<std::string> windowsFolderOf(const std::string& hostFolder);
 // Whether the workstation itself is missing: a Wine prefix that is not there (never on Windows).
 bool workstationMissing();
 

@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDir;
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -144,6 +145,31 @@ TEST_F(ProgramRun, theWorkstationAndTheLogAreFoundWhereTheirWindowsNamesSay) {
     run({"--install", "--log", "C:\\install.log"});
     EXPECT_THAT(test::readFile(prefix.path() / "drive_c/install.log"), HasSubstr("exit code"));
     EXPECT_FALSE(fs::exists(fs::current_path() / "C:\\install.log"));
+}
+
+// The program need not lie in the hot fix's folder: --package names it, and without it a run from elsewhere
+// says what is missing and how to name it.
+TEST_F(ProgramRun, aPackageElsewhereIsNamedWithPackage) {
+    fs::create_directories(prefix.path() / "drive_c/ProgramData");
+    const TempDir package;
+    package.write("Setup/InstallPatch.BLR", "bin\\core.dll\r\n");
+    package.write("Setup/Vtrl/bin/core.dll", "core 2");
+    const TempDir root;
+    root.write("bin/core.dll", "core 1");
+    const std::vector<std::string> roots = {"--vantrel-root", root.str(), "--windows-root", root.str()};
+    const auto with = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), roots.begin(), roots.end());
+        return run(arguments);
+    };
+    EXPECT_THAT(with({"--check"}).err, AllOf(HasSubstr("No list file in"), HasSubstr("--package")));
+    EXPECT_EQ(with({"--install", "--package", package.str() + "/nowhere"}).status, 2);
+    EXPECT_EQ(with({"--detect", "--package", package.str()}).status, 1);
+    const Ended installed = with({"--install", "--package", package.str()});
+    EXPECT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(test::readFile(root.path() / "bin/core.dll"), "core 2");
+    EXPECT_EQ(with({"--detect", "--package", package.str()}).status, 0);
+    EXPECT_EQ(run({"--restore", "--package", package.str()}).status, 0);
+    EXPECT_EQ(test::readFile(root.path() / "bin/core.dll"), "core 1");
 }
 
 } // namespace

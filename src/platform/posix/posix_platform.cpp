@@ -254,6 +254,19 @@ std::string hostPathOf(const std::string& path) {
     return resolver.nativePath(path);
 }
 
+std::optional<std::string> windowsFolderOf(const std::string& hostFolder) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(hostFolder, error);
+    if (error || !std::filesystem::is_directory(folder, error)) {
+        return std::nullopt;
+    }
+    std::string native = folder.lexically_normal().string();
+    while (native.size() > 1 && native.ends_with('/')) {
+        native.pop_back();
+    }
+    return posix::WinePrefix::fromEnvironment().windowsPath(native).value_or(native);
+}
+
 bool workstationMissing() {
     std::error_code error;
     return !std::filesystem::is_directory(posix::WinePrefix::fromEnvironment().folder(), error);

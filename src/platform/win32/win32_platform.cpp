@@ -136,6 +136,32 @@ std::string hostPathOf(const std::string& path) {
     return path;
 }
 
+std::optional<std::string> windowsFolderOf(const std::string& hostFolder) {
+    const std::optional<std::wstring> wide = win32::widen(hostFolder);
+    if (!wide) {
+        return std::nullopt;
+    }
+    const std::wstring& given = *wide;
+    const DWORD size = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return std::nullopt;
+    }
+    std::wstring full(size, L'\0');
+    const DWORD written = ::GetFullPathNameW(given.c_str(), size, full.data(), nullptr);
+    if (written == 0 || written >= size) {
+        return std::nullopt;
+    }
+    full.resize(written);
+    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) {
+        full.pop_back();
+    }
+    const DWORD attributes = ::GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return std::nullopt;
+    }
+    return win32::narrow(full);
+}
+
 bool workstationMissing() {
     return false;
 }
