@@ -334,7 +334,7 @@ public:
                 messages::couldNotFlush(changed.front().substr(0, changed.front().rfind('\\') + 1)));
             ok = false;
         }
-        if (!registerOriginals()) {
+        if (!registerOriginals(headed)) {
             ok = false;
         }
         lines += recordLine({m_kind == UndoKind::Restore ? "end restore" : "end rollback",
@@ -379,11 +379,15 @@ private:
         }
     }
 
-    bool registerOriginals() {
+    // headed: the record holds this undo's heading, so its script may be named there (a line without the
+    // heading would stand outside any section and refuse the record).
+    bool registerOriginals(bool headed) {
         bool ok = true;
         for (const Side side : kSides) {
             RegistrationScript script(side, m_services, "/s ");
-            script.recordIn(m_path, false);
+            if (headed) {
+                script.recordIn(m_path, false);
+            }
             for (const HistoryEntry& entry : m_entries) {
                 const RecordedFile& file = *entry.file;
                 const auto found = m_libraries.find({file.side, file.destination});

@@ -138,6 +138,25 @@ TEST_F(Headless, aFailedInstallPutsBackWhatItChangedUnlessToldToKeepIt) {
     EXPECT_EQ(run({"--install"}), kSuccess) << err.str();
 }
 
+// The rollback goes on where its heading could not be written; nothing it writes after may stand without it.
+TEST_F(Headless, aRollbackWithoutItsHeadingLeavesARecordTheRestoreReads) {
+    hotfix::test::HookedFileSystem failing(*files);
+    bool moveFailed = false;
+    bool rollingBack = false;
+    bool headingFailed = false;
+    failing.failWhen = [&](std::string_view op, std::string_view path) {
+        if (op == "moveFileOver" && path.ends_with("help.txt")) {
+            return moveFailed = true;
+        }
+        rollingBack = rollingBack || (moveFailed && op == "readFile" && path.ends_with("record.txt"));
+        return rollingBack && op == "appendDurably" && !std::exchange(headingFailed, true);
+    };
+    EXPECT_EQ(run({"--install"}, &failing), kFailure);
+    ASSERT_TRUE(headingFailed);
+    EXPECT_EQ(run({"--restore"}), kSuccess) << err.str();
+    EXPECT_EQ(machine.read("WINNT/system32/hook.dll"), "hook 1");
+}
+
 TEST_F(Headless, aLibraryThatCannotBeRegisteredTakesTheInstallBackAndARetryRegistersIt) {
     const std::string before = everything()["machine"];
     instant.exitCode = 1 * 16 + 3;
