@@ -85,15 +85,17 @@ private:
                                 m_services.programFolder, ", ", recordTime()}));
         bool anyList = false;
         for (const Side side : kSides) {
-            anyList |= LoadListFile(
-                side,
-                {m_services.programFolder, m_services.fs, m_boxes, m_services.codePages,
-                 [this](std::string_view path, int line, std::string_view entry) {
-                     complain(concat({"The list \"", path, "\" holds at line ", std::to_string(line),
-                                      " an entry that names no file: \"", entry, "\"."}));
-                     m_badEntries = true;
-                 }},
-                m_window);
+            // A list that is there but cannot be read has a message of its own.
+            const std::string list = concat({m_services.programFolder, sideInfo(side).listFile});
+            anyList = anyList || m_services.fs.fileExists(list) || m_services.fs.folderExists(list);
+            LoadListFile(side,
+                         {m_services.programFolder, m_services.fs, m_boxes, m_services.codePages,
+                          [this](std::string_view path, int line, std::string_view entry) {
+                              complain(concat({"The list \"", path, "\" holds at line ", std::to_string(line),
+                                               " an entry that names no file: \"", entry, "\"."}));
+                              m_badEntries = true;
+                          }},
+                         m_window);
         }
         if (!anyList) {
             complain(concat({"No list file in \"", m_services.programFolder,

@@ -47,10 +47,8 @@ bool isDeviceName(std::string_view name) {
            number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
-// Gives the sink the item an entry names, split at its last "\", or shows a box for an entry that names no
-// file.
-// Whether the entry names a file, split at its last "\": a device name names none, and nothing of a hot fix
-// lies outside its roots.
+// Gives the sink the item an entry names, split at its last "\"; false for an entry that names no file (a
+// device name names none, and nothing of a hot fix lies outside its roots).
 bool readEntry(Side side, std::string_view entry, FileListSink& sink) {
     const std::size_t slash = entry.rfind('\\');
     if (slash == std::string_view::npos) {
