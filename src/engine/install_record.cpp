@@ -248,7 +248,8 @@ std::optional<InstallRecord> InstallRecord::begin(InstallerWindow& window, const
     std::string lines =
         recordLine({"install", recordTime(), services.programFolder, window.rootText(Side::Product),
                     window.rootText(Side::Windows), window.installState().BackupSuffix,
-                    window.registerDllsTicked() ? "register-dlls" : "no-register-dlls"});
+                    window.registerDllsTicked() ? "register-dlls" : "no-register-dlls",
+                    window.unattended() ? kCommandLineRun : kWindowRun});
     lines += '\n';
     bool begun = false;
     switch (recordFound(fs, record.m_path)) {

@@ -121,6 +121,10 @@ std::string_view recordOutcomeName(FileOutcome outcome);
 inline constexpr std::string_view kAddedOutcome = "new file";
 inline constexpr std::string_view kAtRestartOutcome = "at restart";
 
+// How the install ran, as its line in the record ends (records made before say nothing of it).
+inline constexpr std::string_view kWindowRun = "window";
+inline constexpr std::string_view kCommandLineRun = "command line";
+
 // Now, in UTC, as the record writes times: 2026-12-07T17:26:21Z.
 std::string recordTime();
 

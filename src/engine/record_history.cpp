@@ -231,7 +231,8 @@ private:
         }
         const std::string& kind = fields[0];
         const std::size_t count = fields.size();
-        if (kind == "install" && count == 7) {
+        if (kind == "install" &&
+            (count == 7 || (count == 8 && (fields[7] == kWindowRun || fields[7] == kCommandLineRun)))) {
             return install(fields);
         }
         if (kind == "stage" && count == 7) {
@@ -341,7 +342,13 @@ private:
         }
         const std::string& productRoot = fields[3];
         const std::string& windowsRoot = fields[4];
-        if (!isAbsoluteRoot(productRoot) || !isAbsoluteRoot(windowsRoot)) {
+        // A side with no listed file may have no root at all (none in the registry, none given): then no
+        // destination lies on it.
+        const auto rootOrNone = [](const std::string& root) {
+            return root.empty() || isAbsoluteRoot(root);
+        };
+        if (!rootOrNone(productRoot) || !rootOrNone(windowsRoot) ||
+            (productRoot.empty() && windowsRoot.empty())) {
             return "names a root that is no folder's path";
         }
         if (!isBackupSuffix(fields[5])) {
@@ -364,6 +371,9 @@ private:
                 continue;
             }
             const auto side = static_cast<std::size_t>(item.side == Side::Product ? 0 : 1);
+            if (roots[side].empty()) {
+                continue;
+            }
             m_destinations[side].insert(DestinationPath(roots[side], item.folder, item.name));
         }
         m_history.toUndo.push_back(
