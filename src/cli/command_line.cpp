@@ -16,8 +16,9 @@ struct ModeName {
     Mode mode;
 };
 
-constexpr std::array<ModeName, 8> kModes = {{
+constexpr std::array<ModeName, 9> kModes = {{
     {"--check", Mode::Check},
+    {"--list", Mode::List},
     {"--detect", Mode::Detect},
     {"--install", Mode::Install},
     {"--restore", Mode::Restore},
@@ -123,6 +124,9 @@ private:
         if (argument == "--close-applications") {
             return flag(m_options.closeApplications, argument);
         }
+        if (argument == "--json") {
+            return flag(m_options.json, argument);
+        }
         if (argument == "--keep-partial") {
             return flag(m_options.keepPartial, argument);
         }
@@ -169,7 +173,15 @@ private:
     std::optional<std::string> checkCombination() const {
         const Options& o = m_options;
         if (o.mode == Mode::Window) {
-            return "Give a mode: --check, --detect, --install or --restore.";
+            return "Give a mode: --check, --detect, --install, --restore or --list.";
+        }
+        if (o.mode == Mode::List &&
+            (o.productRoot || o.windowsRoot || o.suffix || o.dateSuffix || o.registerDlls ||
+             o.closeApplications || o.keepPartial || o.logFile || o.packageFolder)) {
+            return "--list takes no option but --json: it reads the records of every hot fix.";
+        }
+        if (o.json && o.mode == Mode::Help) {
+            return "--json goes with --check, --detect, --install, --restore or --list.";
         }
         if (o.suffix && o.dateSuffix) {
             return "--suffix and --date-suffix exclude each other: give one.";
@@ -233,6 +245,7 @@ std::string usageText() {
            "  hotfix-installer --install [OPTIONS]  installs the hot fix without a window\n"
            "  hotfix-installer --restore [--log FILE]  undoes every install of this package since the last "
            "restore\n"
+           "  hotfix-installer --list    [--json]   the hot fixes recorded on this workstation\n"
            "  hotfix-installer --help | -h | /?     this text\n"
            "\n"
            "OPTIONS:\n"
@@ -247,6 +260,8 @@ std::string usageText() {
            "                        it puts each one back as it was and says so\n"
            "  --log FILE            appends every message to FILE as well (any mode)\n"
            "  --package DIR         the hot fix in DIR, where this program does not lie in it (any mode)\n"
+           "  --json                the result as one JSON object on standard output (any mode but\n"
+           "                        --help); messages stay on standard error\n"
            "\n"
            "Without --package the program works on the hot fix in its own folder, beside the package's\n"
            "Setup\\ folder. Install and restore name the machine's log of the package on standard error.\n"

@@ -25,7 +25,7 @@ enum ExitCode : int {
     kRestartNeeded = 3010,
 };
 
-enum class Mode { Window, Help, Check, Detect, Install, Restore };
+enum class Mode { Window, Help, Check, Detect, Install, Restore, List };
 
 struct Options {
     Mode mode = Mode::Window;
@@ -40,6 +40,8 @@ struct Options {
     std::optional<std::string> logFile;
     // The hot fix's folder where the program does not lie in it (a copy elsewhere, one program for many).
     std::optional<std::string> packageFolder;
+    // The result as one JSON object on standard output, for a tool to read, instead of lines for people.
+    bool json = false;
 };
 
 struct ArgumentError {

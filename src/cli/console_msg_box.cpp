@@ -11,6 +11,9 @@ MsgResult ConsoleMsgBox::show(const MsgBoxRequest& request) {
     }
     m_err << line << '\n' << std::flush;
     m_log.line(line);
+    if (onShown) {
+        onShown(line);
+    }
     return request.defaultButton();
 }
 

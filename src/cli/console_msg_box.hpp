@@ -3,6 +3,7 @@
 #include "cli/run_log.hpp"
 #include "platform/msg_box.hpp"
 
+#include <functional>
 #include <ostream>
 #include <string_view>
 
@@ -28,6 +29,9 @@ public:
     void logLine(std::string_view line);
 
     int shown() const { return m_shown; }
+
+    // Given, hears each message as it is shown (its title and text, as standard error gets it).
+    std::function<void(std::string_view line)> onShown;
 
 private:
     std::ostream& m_err;

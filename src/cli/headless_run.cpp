@@ -2,12 +2,14 @@
 
 #include "cli/console_msg_box.hpp"
 #include "cli/headless_window.hpp"
+#include "cli/run_report.hpp"
 #include "cli/script_waiter.hpp"
 #include "engine/file_lists.hpp"
 #include "engine/file_replacement.hpp"
 #include "engine/install_checks.hpp"
 #include "engine/install_record.hpp"
 #include "engine/install_run.hpp"
+#include "engine/installed_hot_fixes.hpp"
 #include "engine/messages.hpp"
 #include "engine/restore_run.hpp"
 #include "engine/startup.hpp"
@@ -66,13 +68,32 @@ public:
         m_engine.registrationFailed = [this](const std::string& library, int code) {
             m_boxes.show(messages::notRegistered(library, code));
             m_registrationFailed = true;
+            m_failedLibraries.emplace_back(library, code);
         };
+        m_engine.fileSettled = [this](const ListedFile& file, FileOutcome outcome, std::string_view reason) {
+            m_report.files.push_back({file.side,
+                                      file.destination,
+                                      std::string(recordOutcomeName(outcome)),
+                                      std::string(reason),
+                                      {}});
+            if (outcome == FileOutcome::Replaced && registersLibrary(file, m_window)) {
+                m_registered.push_back(file.destination);
+            }
+        };
+        if (options.json) {
+            m_boxes.onShown = [this](std::string_view text) {
+                m_report.messages.emplace_back(text);
+            };
+        }
     }
 
     int run() {
         const int code = runMode();
         m_log.line("exit code " + std::to_string(code));
         m_log.flush();
+        if (m_options.json) {
+            m_services.out << reportJson(m_report, m_options.mode, code) << '\n' << std::flush;
+        }
         return code;
     }
 
@@ -93,7 +114,7 @@ private:
                           [this](std::string_view path, int line, std::string_view entry) {
                               complain(concat({"The list \"", path, "\" holds at line ", std::to_string(line),
                                                " an entry that names no file: \"", entry, "\"."}));
-                              m_badEntries = true;
+                              m_report.badEntries.push_back({std::string(path), line, std::string(entry)});
                           }},
                          m_window);
         }
@@ -117,6 +138,7 @@ private:
             }
             useMachineLog();
         }
+        m_report.package = packageIdentity(m_window);
         switch (m_options.mode) {
         case Mode::Check:
             return check();
@@ -128,6 +150,7 @@ private:
             return restore();
         case Mode::Window:
         case Mode::Help:
+        case Mode::List:
             break;
         }
         return kBadArguments;
@@ -143,6 +166,7 @@ private:
         if (m_services.fs.makePrivateFolder(folder) == FileSystem::Privacy::Private) {
             const std::string path = concat({folder, "\\", packageIdentity(m_window), ".log"});
             m_log.useMachineLog(m_services.fs, path);
+            m_report.log = path;
             // Named by the package's identity, which nobody can guess: a tool collecting it reads it here.
             m_services.err << "The run is logged in \"" << path << "\".\n" << std::flush;
         }
@@ -209,9 +233,12 @@ private:
         m_boxes.logLine(line);
     }
 
-    // Each line is out at once: a run killed midway still shows what it did.
+    // Each line is out at once: a run killed midway still shows what it did. With --json standard output
+    // holds the object alone.
     void print(const std::string& line) {
-        m_services.out << line << '\n' << std::flush;
+        if (!m_options.json) {
+            m_services.out << line << '\n' << std::flush;
+        }
         m_boxes.logLine(line);
     }
 
@@ -223,16 +250,23 @@ private:
                 const PlannedFile plan = planListedFile(file, m_window, m_engine);
                 std::string line =
                     concat({sideName(side), "\t", plannedText(plan.action), "\t", file.destination});
-                if (plan.action == PlannedAction::Replace ||
-                    plan.action == PlannedAction::BackUpOnlyPackageFileMissing) {
+                const bool backedUp = plan.action == PlannedAction::Replace ||
+                                      plan.action == PlannedAction::BackUpOnlyPackageFileMissing;
+                if (backedUp) {
                     line += "\t" + plan.backup;
                 }
+                m_report.files.push_back({side,
+                                          file.destination,
+                                          std::string(plannedText(plan.action)),
+                                          {},
+                                          backedUp ? plan.backup : std::string()});
                 print(line);
             }
         }
         // A library an earlier run replaced but could not register keeps the hot fix from being in place.
         for (const UnregisteredLibrary& library : unregisteredLibraries(m_window, m_engine)) {
             print(concat({sideName(library.side), "\tregister again\t", library.path}));
+            m_report.libraries.push_back({library.path, "register again", std::nullopt});
         }
         // Files a running program holds are replaced only at the next restart, unless it closes.
         if (m_services.filesInUse != nullptr) {
@@ -240,11 +274,12 @@ private:
             for (const FilesInUse::Holder& holder : m_services.filesInUse->holders(installed)) {
                 print(concat({"in use by\t", holder.name, "\tprocess ", std::to_string(holder.processId),
                               holder.service ? "\tservice" : ""}));
+                m_report.holders.push_back({holder.name, holder.processId, holder.service});
             }
         }
         m_services.out << std::flush;
         // A list with an entry that names no file is not the package its maker meant.
-        return m_window.installState().ChecksPassed && !m_badEntries ? kSuccess : kFailure;
+        return m_window.installState().ChecksPassed && m_report.badEntries.empty() ? kSuccess : kFailure;
     }
 
     // One line on standard output, and exit 0, only where the hot fix is in place: what a deployment tool's
@@ -267,6 +302,7 @@ private:
         const RunResult result = runInstall(m_window, m_engine, &outcome);
         m_boxes.endProgress();
         const bool scriptsEnded = waitForScripts();
+        reportRegistration(scriptsEnded);
         const int code = exitCode(result, scriptsEnded);
         // Applied only once every library is registered too.
         if (outcome.applied && code != kFailure) {
@@ -275,7 +311,11 @@ private:
         // Whole or not at all: a failed install takes back what it changed, a library it could not register
         // included, once its scripts have ended (one still running may hold a file it would put back).
         if (code == kFailure && outcome.recorded && scriptsEnded && !m_options.keepPartial) {
-            rollBackInstall(m_window, m_engine, [this](const RestoredFile& file) { printUndone(file); });
+            rollBackInstall(m_window, m_engine, [this](const RestoredFile& file) {
+                printUndone(file);
+                m_report.rolledBack.push_back(
+                    {file.side, file.destination, std::string(restoreActionName(file.action)), {}, {}});
+            });
             waitForScripts();
         }
         return code;
@@ -283,12 +323,33 @@ private:
 
     int restore() {
         // The engine logs each file, with the reason of a failure; standard output gets it once more.
-        const RunResult result =
-            runRestore(m_window, m_engine, [this](const RestoredFile& file) { printUndone(file); });
+        const RunResult result = runRestore(m_window, m_engine, [this](const RestoredFile& file) {
+            printUndone(file);
+            m_report.files.push_back(
+                {file.side, file.destination, std::string(restoreActionName(file.action)), {}, {}});
+        });
         return exitCode(result, waitForScripts());
     }
 
+    // Each library the install replaced, and those earlier runs left unregistered that the scripts took.
+    void reportRegistration(bool scriptsEnded) {
+        for (const auto& [library, code] : m_failedLibraries) {
+            m_report.libraries.push_back({library, "failed", code});
+        }
+        for (const std::string& library : m_registered) {
+            const bool failed = std::any_of(m_failedLibraries.begin(), m_failedLibraries.end(),
+                                            [&](const auto& each) { return each.first == library; });
+            if (!failed) {
+                m_report.libraries.push_back(
+                    {library, scriptsEnded ? "registered" : "not known", std::nullopt});
+            }
+        }
+    }
+
     void printUndone(const RestoredFile& file) {
+        if (m_options.json) {
+            return;
+        }
         m_services.out << concat({sideName(file.side), "\t", restoreActionName(file.action), "\t",
                                   file.destination})
                        << '\n'
@@ -319,7 +380,10 @@ private:
     EngineServices m_engine;
     HeadlessWindow m_window;
     bool m_registrationFailed = false;
-    bool m_badEntries = false;
+    RunReport m_report;
+    // The libraries the install replaced and registers, and those the scripts reported failed.
+    std::vector<std::string> m_registered;
+    std::vector<std::pair<std::string, int>> m_failedLibraries;
 };
 
 } // namespace
@@ -332,7 +396,7 @@ std::filesystem::path logPath(const std::string& name) {
 
 // Another run holds the machine: said on standard error, and in a --log file that is there already; nothing
 // is made, not even that file.
-int busy(const std::optional<std::string>& logFile, HeadlessServices& services) {
+int busy(const Options& options, const std::optional<std::string>& logFile, HeadlessServices& services) {
     std::ofstream log;
     std::error_code error;
     if (logFile && std::filesystem::is_regular_file(logPath(*logFile), error)) {
@@ -342,6 +406,12 @@ int busy(const std::optional<std::string>& logFile, HeadlessServices& services) 
     ConsoleMsgBox boxes(services.err, lines);
     boxes.show(messages::anotherRunInProgress());
     lines.line("exit code " + std::to_string(kAnotherRunInProgress));
+    if (options.json) {
+        RunReport report;
+        report.messages.push_back(messages::anotherRunInProgress().shownTitle() + ": " +
+                                  messages::anotherRunInProgress().prompt);
+        services.out << reportJson(report, options.mode, kAnotherRunInProgress) << '\n' << std::flush;
+    }
     return kAnotherRunInProgress;
 }
 
@@ -361,12 +431,41 @@ bool logWaitsForRecordFolder(const std::string& logFile, HeadlessServices& servi
            asciiLowered(std::string(name.begin(), name.end())) == asciiLowered(records.substr(separator + 1));
 }
 
+// The hot fixes the records know of: a line each, or one JSON object. Reads only, and takes no lock: a record
+// being written shows as far as it is.
+int listInstalled(const Options& options, HeadlessServices& services) {
+    const std::vector<InstalledHotFix> fixes = services.recordFolder.empty()
+                                                   ? std::vector<InstalledHotFix>{}
+                                                   : installedHotFixes(services.fs, services.recordFolder);
+    if (options.json) {
+        services.out << installedJson(fixes) << '\n' << std::flush;
+        return kSuccess;
+    }
+    for (const InstalledHotFix& fix : fixes) {
+        if (!fix.refusal.empty()) {
+            services.out << concat({fix.identity, "\trefused: ", fix.refusal}) << '\n';
+            continue;
+        }
+        const std::string state = fix.inPlace    ? "in place"
+                                  : fix.restored ? "restored " + fix.restoredAt
+                                                 : "not in place";
+        services.out << concat({fix.identity, "\t", state, "\t", fix.installedAt, "\t",
+                                fix.mode.empty() ? "-" : fix.mode, "\t", fix.result, "\t", fix.packageFolder})
+                     << '\n';
+    }
+    services.out << std::flush;
+    return kSuccess;
+}
+
 } // namespace
 
 int runHeadless(const Options& options, HeadlessServices& services) {
     if (options.mode == Mode::Help) {
         services.out << usageText() << std::flush;
         return kSuccess;
+    }
+    if (options.mode == Mode::List) {
+        return listInstalled(options, services);
     }
     // The machine is this run's before anything is made or written (the records' folder, the logs, the
     // --log file), and until the scripts it starts have ended: a busy run leaves no trace.
@@ -378,7 +477,7 @@ int runHeadless(const Options& options, HeadlessServices& services) {
     }
     const RunLockHold lock(changes ? services.runLock : nullptr);
     if (!lock.held()) {
-        return busy(logFile, services);
+        return busy(options, logFile, services);
     }
     std::ofstream log;
     if (logFile && !changes && logWaitsForRecordFolder(*logFile, services)) {
@@ -394,6 +493,12 @@ int runHeadless(const Options& options, HeadlessServices& services) {
         log.open(logPath(*logFile), std::ios::binary | std::ios::app);
         if (!log) {
             services.err << "The log file \"" << *options.logFile << "\" cannot be opened for writing.\n";
+            if (options.json) {
+                RunReport report;
+                report.messages.push_back(
+                    concat({"The log file \"", *options.logFile, "\" cannot be opened for writing."}));
+                services.out << reportJson(report, options.mode, kBadArguments) << '\n' << std::flush;
+            }
             return kBadArguments;
         }
     }

@@ -12,6 +12,8 @@ class FileSystem;
 class FilesInUse;
 class MsgBox;
 class ProcessLauncher;
+struct ListedFile;
+enum class FileOutcome;
 
 // What the engine reaches the machine through.
 struct EngineServices {
@@ -33,6 +35,9 @@ struct EngineServices {
     // Given, gets one line for each file an install or a restore dealt with: its side, what became of it,
     // its path and, for a failure, the system's reason.
     std::function<void(std::string_view line)> log = {};
+    // Given, hears what became of each file an install dealt with, and for a failure the system's reason.
+    std::function<void(const ListedFile& file, FileOutcome outcome, std::string_view reason)> fileSettled =
+        {};
     // Given, the record's digests are taken on its thread while the install goes on; without one, at once.
     DigestWorker* digests = nullptr;
 };

@@ -44,16 +44,15 @@ bool registerAfterRestart(const std::string& library, const EngineServices& serv
     return true;
 }
 
-bool registersLibrary(const ListedFile& file, const InstallerWindow& window) {
-    return (file.side == Side::Windows || window.registerDllsTicked()) && isLibrary(file.name);
-}
-
 // Takes one file's final outcome into the run: a replaced library gets its registration lines.
 void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason, InstallerWindow& window,
             RegistrationScript& script, const EngineServices& services, RunState& run) {
     if (services.log) {
         services.log(concat({recordSideName(file.side), "\t", recordOutcomeName(outcome), "\t",
                              file.destination, reason.empty() ? "" : "\t", reason}));
+    }
+    if (services.fileSettled) {
+        services.fileSettled(file, outcome, reason);
     }
     // A file in place already is no part of the install's record.
     if (run.record != nullptr && outcome != FileOutcome::InPlace) {
@@ -229,6 +228,10 @@ RunResult installFiles(InstallerWindow& window, const EngineServices& services, 
 }
 
 } // namespace
+
+bool registersLibrary(const ListedFile& file, const InstallerWindow& window) {
+    return (file.side == Side::Windows || window.registerDllsTicked()) && isLibrary(file.name);
+}
 
 std::vector<std::string> installedListedFiles(InstallerWindow& window, const EngineServices& services) {
     std::vector<std::string> installed;

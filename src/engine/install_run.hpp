@@ -2,6 +2,7 @@
 
 #include "engine/engine_services.hpp"
 #include "engine/installer_window.hpp"
+#include "engine/listed_file.hpp"
 #include "platform/files_in_use.hpp"
 
 #include <string>
@@ -31,6 +32,10 @@ RunResult runInstall(InstallerWindow& window, const EngineServices& services,
 // The install decides the same way, so that what it calls applied is found in place. Looks only (the
 // window must be unattended for a file to count as in place).
 bool hotFixInPlace(InstallerWindow& window, const EngineServices& services);
+
+// Whether an install that replaces the file registers it again (a library of Windows', or of the product's
+// where the window says so).
+bool registersLibrary(const ListedFile& file, const InstallerWindow& window);
 
 // The listed files that are installed on the workstation: those a running program may hold.
 std::vector<std::string> installedListedFiles(InstallerWindow& window, const EngineServices& services);

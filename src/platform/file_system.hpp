@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hotfix {
 
@@ -26,6 +27,13 @@ public:
 
     virtual bool fileExists(std::string_view path) = 0;
     virtual bool folderExists(std::string_view path) = 0;
+
+    // The names of the folders straight inside path (never "." or ".."), for a look at what the installer
+    // keeps there; nothing where path is no folder or cannot be read.
+    virtual std::optional<std::vector<std::string>> subfolderNames(std::string_view path) {
+        (void)path;
+        return std::nullopt;
+    }
 
     // Whether both paths lead to one file (one name twice, two spellings, or two links).
     virtual bool sameFile(std::string_view first, std::string_view second) = 0;

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <spawn.h>
 #include <string>
@@ -27,6 +28,7 @@ using ::testing::Not;
 
 struct Ended {
     int status = -1;
+    std::string out;
     std::string err;
 };
 
@@ -56,8 +58,10 @@ protected:
         }
         envp.push_back(nullptr);
         const std::string errPath = (scratch.path() / "stderr").string();
+        const std::string outPath = (scratch.path() / "stdout").string();
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         pid_t child = 0;
         Ended ended;
@@ -68,6 +72,7 @@ protected:
         }
         posix_spawn_file_actions_destroy(&actions);
         ended.err = test::readFile(errPath);
+        ended.out = test::readFile(outPath);
         return ended;
     }
 
@@ -170,6 +175,80 @@ TEST_F(ProgramRun, aPackageElsewhereIsNamedWithPackage) {
     EXPECT_EQ(with({"--detect", "--package", package.str()}).status, 0);
     EXPECT_EQ(run({"--restore", "--package", package.str()}).status, 0);
     EXPECT_EQ(test::readFile(root.path() / "bin/core.dll"), "core 1");
+}
+
+// A tool reads each run from standard output alone: one JSON object, whatever the run said on standard error,
+// and --list tells which hot fixes the workstation has, from their records.
+TEST_F(ProgramRun, aToolReadsEveryRunAndTheInstalledHotFixesAsJson) {
+    using nlohmann::json;
+    fs::create_directories(prefix.path() / "drive_c/ProgramData");
+    const TempDir package;
+    package.write("Setup/InstallPatch.BLR", "bin\\core.dll,bin\\new.txt");
+    package.write("Setup/Vtrl/bin/core.dll", "core 2");
+    package.write("Setup/Vtrl/bin/new.txt", "new");
+    const TempDir root;
+    root.write("bin/core.dll", "core 1");
+    const auto object = [&](std::vector<std::string> arguments, int status) {
+        const std::string mode = arguments.front();
+        arguments.emplace_back("--json");
+        if (mode != "--list") {
+            arguments.insert(arguments.end(), {"--package", package.str()});
+        }
+        if (mode != "--list" && mode != "--restore") {
+            arguments.insert(arguments.end(), {"--vantrel-root", root.str()});
+        }
+        const Ended ended = run(arguments);
+        EXPECT_EQ(ended.status, status) << arguments.front() << ended.err;
+        return json::parse(ended.out);
+    };
+    const auto actions = [](const json& files) {
+        std::vector<std::string> each;
+        for (const json& file : files) {
+            each.push_back(file["destination"].get<std::string>() + " " + file["action"].get<std::string>());
+        }
+        return each;
+    };
+    const std::string core = root.str() + "\\bin\\core.dll";
+    const std::string added = root.str() + "\\bin\\new.txt";
+
+    EXPECT_EQ(object({"--list"}, 0)["hotFixes"], json::array());
+    const json checked = object({"--check"}, 0);
+    EXPECT_THAT(actions(checked["files"]), ::testing::ElementsAre(core + " replace", added + " copy new"));
+    EXPECT_EQ(checked["files"][0]["backup"], core + "_backup");
+
+    const json installed = object({"--install"}, 0);
+    EXPECT_EQ(installed["result"], "succeeded");
+    EXPECT_EQ(installed["package"], checked["package"]);
+    EXPECT_THAT(actions(installed["files"]), ::testing::ElementsAre(core + " replaced", added + " new file"));
+    const std::string log = installed["log"];
+    ASSERT_THAT(log, ::testing::StartsWith("C:\\ProgramData\\HotFix Installer\\Logs\\"));
+    std::string hostLog = prefix.str() + "/drive_c" + log.substr(2);
+    std::replace(hostLog.begin(), hostLog.end(), '\\', '/');
+    EXPECT_THAT(test::readFile(hostLog), HasSubstr("exit code 0"));
+
+    const json listed = object({"--list"}, 0)["hotFixes"];
+    ASSERT_EQ(listed.size(), 1U);
+    EXPECT_EQ(listed[0]["package"], installed["package"]);
+    EXPECT_EQ(listed[0]["inPlace"], true);
+    EXPECT_EQ(listed[0]["installedBy"], "command line");
+    EXPECT_THAT(run({"--list"}).out,
+                AllOf(HasSubstr("\tin place\t"), HasSubstr("\tcommand line\tsucceeded\t")));
+    // Changed behind the installer's back: the record alone does not make it in place.
+    root.write("bin/new.txt", "edited");
+    EXPECT_EQ(object({"--list"}, 0)["hotFixes"][0]["inPlace"], false);
+    root.write("bin/new.txt", "new");
+
+    EXPECT_THAT(actions(object({"--restore"}, 0)["files"]),
+                ::testing::ElementsAre(added + " removed", core + " restored"));
+    const json restored = object({"--list"}, 0)["hotFixes"][0];
+    EXPECT_EQ(restored["restored"], true);
+    EXPECT_EQ(restored["inPlace"], false);
+
+    package.write("Setup/InstallPatch.BLR", "bin\\core.dll,bin\\new.txt,\r\n\r\ncore.dll");
+    const json bad = object({"--check"}, 1);
+    ASSERT_EQ(bad["badEntries"].size(), 1U);
+    EXPECT_EQ(bad["badEntries"][0]["line"], 3);
+    EXPECT_EQ(bad["badEntries"][0]["entry"], "core.dll");
 }
 
 } // namespace

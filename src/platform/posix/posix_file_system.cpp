@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -564,6 +565,30 @@ bool PosixFileSystem::fileExists(std::string_view path) {
 bool PosixFileSystem::folderExists(std::string_view path) {
     const auto st = find(path).status;
     return st && S_ISDIR(st->st_mode);
+}
+
+std::optional<std::vector<std::string>> PosixFileSystem::subfolderNames(std::string_view path) {
+    Fd folder(openExisting(path, O_RDONLY | O_DIRECTORY));
+    if (!folder.valid()) {
+        return std::nullopt;
+    }
+    DIR* const dir = ::fdopendir(folder.get());
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    static_cast<void>(folder.release());
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        struct stat st {};
+        // A link to a folder is no folder of the installer's.
+        if (name != "." && name != ".." &&
+            ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+            names.push_back(name);
+        }
+    }
+    ::closedir(dir);
+    return names;
 }
 
 bool PosixFileSystem::sameFile(std::string_view first, std::string_view second) {

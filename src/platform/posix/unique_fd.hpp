@@ -34,6 +34,12 @@ public:
         m_fd = -1;
         return ::close(fd) == 0;
     }
+    // Hands the descriptor over to whoever closes it from now on.
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     void reset() {
         if (m_fd >= 0) {
             ::close(m_fd);

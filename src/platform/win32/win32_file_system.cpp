@@ -456,6 +456,32 @@ bool Win32FileSystem::folderExists(std::string_view path) {
     return attributes && isFolder(*attributes);
 }
 
+std::optional<std::vector<std::string>> Win32FileSystem::subfolderNames(std::string_view path) {
+    const auto native = m_paths.toNative(path);
+    const auto held = confined(native, Reach::Folders);
+    if (!native || !held) {
+        return std::nullopt;
+    }
+    WIN32_FIND_DATAW found{};
+    const std::wstring pattern = *native + L"\\*";
+    const HANDLE search =
+        ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    do {
+        const std::wstring_view name = found.cFileName;
+        // A junction to a folder is no folder of the installer's.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && name != L"." && name != L"..") {
+            names.push_back(narrow(name));
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return names;
+}
+
 bool Win32FileSystem::sameFile(std::string_view first, std::string_view second) {
     const auto a = m_paths.toNative(first);
     const auto b = m_paths.toNative(second);

@@ -32,6 +32,7 @@ public:
 
     bool fileExists(std::string_view path) override;
     bool folderExists(std::string_view path) override;
+    std::optional<std::vector<std::string>> subfolderNames(std::string_view path) override;
     bool sameFile(std::string_view first, std::string_view second) override;
     std::optional<FileAttributes> attributes(std::string_view path) override;
     bool setAttributes(std::string_view path, FileAttributes attributes) override;
