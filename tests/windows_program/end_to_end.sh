@@ -111,6 +111,10 @@ registered || fail "the new COM library was not registered again by --install"
 step "detecting and retrying as a deployment tool does"
 wine "$program" --detect > "$work/detect.out" 2> "$work/detect.err" || fail "--detect ended with $?: $(cat "$work/detect.err")"
 [[ $(grep -c 'is in place' "$work/detect.out") -eq 1 ]] || fail "--detect said: $(cat "$work/detect.out")"
+# The inventory reads the record through Windows' own calls: the hot fix, in place, from the command line.
+wine "$program" --list --json > "$work/list.out" 2> "$work/list.err" || fail "--list ended with $?: $(cat "$work/list.err")"
+grep -q '"inPlace": true' "$work/list.out" && grep -q '"installedBy": "command line"' "$work/list.out" ||
+    fail "--list --json said: $(cat "$work/list.out")"
 wine "$program" --install --suffix hf7 > /dev/null 2> "$work/retry.err" ||
     fail "a retried --install ended with $?: $(cat "$work/retry.err")"
 grep -q 'in place already' "$work/retry.err" || fail "a retried --install said: $(cat "$work/retry.err")"

@@ -95,12 +95,12 @@ listing() { (cd "$drive" && find "Vantrel Suite" WINNT -print | LC_ALL=C sort); 
 
 # A holder: runs in the background until its stop file appears. Its exit status goes to <name>.status.
 startHolder() {
-    local name=$1 library=$2 data=$3
+    local name=$1 library=$2 data=$3 mutex=("${@:4}")
     rm -f "$drive/Test/$name.ready" "$drive/Test/$name.stop" "$work/$name.status"
     (
         status=0
         timeout 170 wine 'C:\Test\holder.exe' "$library" "$data" "C:\\Test\\$name.ready" \
-            "C:\\Test\\$name.stop" > "$work/$name.log" 2>&1 || status=$?
+            "C:\\Test\\$name.stop" "${mutex[@]}" > "$work/$name.log" 2>&1 || status=$?
         echo "$status" > "$work/$name.status"
     ) > /dev/null 2>&1 &
     ready() { [[ -e "$drive/Test/$name.ready" || -e "$work/$name.status" ]]; }
@@ -218,6 +218,16 @@ mv -f "$work/new.txt" "$drive/Scratch/data.txt" || fail "mv over the held data f
 sameBytes "$drive/Scratch/new.txt" "$drive/Scratch/data.txt"
 holding scratch || fail "the holder ended when its data file was renamed over: $(cat "$work/scratch.log")"
 stopHolder scratch
+
+# Another install holds the workstation: the whole code reaches cmd's %ERRORLEVEL%, as a deployment tool
+# retries it, and the run makes nothing.
+step "installing while another install runs"
+startHolder busy 'C:\Scratch\lib.dll' 'C:\Scratch\data.txt' 'Global\HotFix Installer run'
+listing > "$work/before-busy.list"
+runInstaller busy --install --suffix hf7
+stopHolder busy
+[[ $status == 1618 ]] || fail "--install while another runs ended with $status, not 1618: $(cat "$work/busy.err")"
+listing | cmp -s - "$work/before-busy.list" || fail "--install while another runs changed the roots"
 
 step "starting the program that holds the library and the data file"
 startHolder main "$heldLibrary" "$heldData"

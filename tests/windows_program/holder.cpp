@@ -1,7 +1,8 @@
 // Plays a running program that holds files: keeps one library loaded and one data file open to read, sharing
 // it for reading only, so that no one may write, rename or delete either while it runs. It says it holds
-// them by making the ready file, and lets go once the stop file appears.
-//   holder.exe <library> <data file> <ready file> <stop file>
+// them by making the ready file, and lets go once the stop file appears. Given a mutex's name, it owns that
+// mutex too, as another install does the installer's.
+//   holder.exe <library> <data file> <ready file> <stop file> [<mutex>]
 #include <chrono>
 #include <cstdio>
 #include <cwchar>
@@ -28,9 +29,15 @@ bool exists(const wchar_t* path) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 5) {
-        std::fwprintf(stderr, L"usage: holder.exe <library> <data file> <ready file> <stop file>\n");
+    if (argc != 5 && argc != 6) {
+        std::fwprintf(stderr,
+                      L"usage: holder.exe <library> <data file> <ready file> <stop file> [<mutex>]\n");
         return 2;
+    }
+    HANDLE mutex = argc == 6 ? ::CreateMutexW(nullptr, TRUE, argv[5]) : nullptr;
+    if (argc == 6 && (mutex == nullptr || ::GetLastError() == ERROR_ALREADY_EXISTS)) {
+        say(L"cannot own", argv[5]);
+        return 1;
     }
     HMODULE library = ::LoadLibraryW(argv[1]);
     if (library == nullptr) {
@@ -61,5 +68,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     ::CloseHandle(data);
     ::FreeLibrary(library);
+    if (mutex != nullptr) {
+        ::ReleaseMutex(mutex);
+        ::CloseHandle(mutex);
+    }
     return 0;
 }
