@@ -487,10 +487,16 @@ int runHeadless(const Options& options, HeadlessServices& services) {
         logFile.reset();
     }
     if (logFile) {
-        if (changes && logWaitsForRecordFolder(*logFile, services)) {
+        const bool madeForLog = changes && logWaitsForRecordFolder(*logFile, services);
+        if (madeForLog) {
             makeRecordRoot(services.fs, services.recordFolder);
         }
         log.open(logPath(*logFile), std::ios::binary | std::ios::app);
+        if (!log && madeForLog) {
+            // A refused run leaves nothing: the folder made for the log alone goes again (only while empty).
+            std::error_code ignored;
+            std::filesystem::remove(logPath(*logFile).parent_path(), ignored);
+        }
         if (!log) {
             services.err << "The log file \"" << *options.logFile << "\" cannot be opened for writing.\n";
             if (options.json) {

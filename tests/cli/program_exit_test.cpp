@@ -145,7 +145,13 @@ TEST_F(ProgramRun, theWorkstationAndTheLogAreFoundWhereTheirWindowsNamesSay) {
     }
     const Ended looked = run({"--detect", "--log", "C:\\ProgramData\\HotFix Installer\\detect.log"});
     EXPECT_EQ(looked.status, 1) << looked.err;
-    EXPECT_EQ(names(), before);
+    const Ended unopenable =
+        run({"--install", "--log", "C:\\ProgramData\\HotFix Installer\\" + std::string(300, 'x') + ".log"});
+    EXPECT_EQ(unopenable.status, 2) << unopenable.err;
+    // The run lock's file, which every run that holds the lock makes, is all it leaves.
+    auto after = names();
+    after.erase((prefix.path() / "hotfix-installer.lock").string());
+    EXPECT_EQ(after, before);
 
     run({"--install", "--log", "C:\\install.log"});
     EXPECT_THAT(test::readFile(prefix.path() / "drive_c/install.log"), HasSubstr("exit code"));
