@@ -124,4 +124,33 @@ wine "$program" /quiet > /dev/null 2>&1
 status=$?
 set -e
 [[ $status -eq 2 ]] || fail "/quiet ended with $status, not 2"
+
+# The scripts docs/deploying.md gives, word for word, each run by cmd as the tool runs it, with the whole
+# exit code from cmd's %ERRORLEVEL%: Intune's and PDQ's install.cmd from the package's folder, PDQ
+# Inventory's command condition, and the uninstall command from the copy install.cmd keeps.
+asTheToolRuns() {
+    local name=$1 folder=$2 command=$3
+    printf '@cd /d "%s"\r\n@%s\r\n@echo %%ERRORLEVEL%% > C:\\%s.exit\r\n' "$folder" "$command" "$name" \
+        > "$drive/$name.bat"
+    rm -f "$drive/$name.exit"
+    timeout 120 wine cmd /c "C:\\$name.bat" > "$work/$name.out" 2>&1 || true
+    [[ -s "$drive/$name.exit" ]] || fail "$name left no exit code: $(cat "$work/$name.out")"
+    status=$(tr -d '\r\n ' < "$drive/$name.exit")
+}
+step "running the documentation's deployment scripts"
+wine "$program" --restore > /dev/null 2>&1 || fail "--restore before the documented scripts ended with $?"
+printf '%s\r\n%s\r\n' 'xcopy /e /i /q /y . "%ProgramData%\HotFix Installer\Packages\HF7"' \
+    'hotfix-installer.exe --install --date-suffix' > "$package/install.cmd"
+asTheToolRuns intune 'C:\Hot Fix 7' 'cmd /c install.cmd'
+[[ $status == 0 ]] || fail "install.cmd ended with $status: $(cat "$work/intune.out")"
+sameBytes "$package/Setup/Vtrl/Bin/Engine.dll" "$product/Bin/Engine.dll"
+copy="$records/Packages/HF7"
+sameBytes "$package/hotfix-installer.exe" "$copy/hotfix-installer.exe"
+asTheToolRuns inventory 'C:\' '"%ProgramData%\HotFix Installer\Packages\HF7\hotfix-installer.exe" --detect'
+[[ $status == 0 ]] || fail "PDQ Inventory's condition ended with $status: $(cat "$work/inventory.out")"
+asTheToolRuns uninstall 'C:\ProgramData\HotFix Installer\Packages\HF7' 'hotfix-installer.exe --restore'
+[[ $status == 0 ]] || fail "the uninstall command ended with $status: $(cat "$work/uninstall.out")"
+sameBytes "$work/originals/Bin/Engine.dll" "$product/Bin/Engine.dll"
+asTheToolRuns inventory 'C:\' '"%ProgramData%\HotFix Installer\Packages\HF7\hotfix-installer.exe" --detect'
+[[ $status == 1 ]] || fail "PDQ Inventory's condition after the uninstall ended with $status"
 step "passed without the window too"
