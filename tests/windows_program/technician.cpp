@@ -89,17 +89,10 @@ void sendKeys(std::initializer_list<WORD> chord) {
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-// Keys go where the focus is: the window must be in front first.
-bool bringToFront(HWND window) {
-    return waitUntil(
-        [window] {
-            if (::GetForegroundWindow() == window) {
-                return true;
-            }
-            ::SetForegroundWindow(window);
-            return false;
-        },
-        kFocusTimeout);
+// Keys go where the focus is, and a technician cannot put it anywhere: the program must bring each of its
+// windows to the front by itself.
+bool inFront(HWND window) {
+    return waitUntil([window] { return ::GetForegroundWindow() == window; }, kFocusTimeout);
 }
 
 std::wstring clipboardText() {
@@ -119,7 +112,7 @@ std::wstring clipboardText() {
 
 // A message box puts its title, text and buttons on the clipboard on Ctrl+C. The clipboard is opened only
 // once the box has written it (its sequence number moves): opened while the box writes, it would make the
-// box's write fail. On a busy machine the keys may miss the box, which is then brought back and asked again.
+// box's write fail. On a busy machine the keys may miss the box, which is then asked again.
 std::wstring boxText(HWND box) {
     std::wstring text;
     waitUntil(
@@ -128,7 +121,6 @@ std::wstring boxText(HWND box) {
                 return true;
             }
             if (::GetForegroundWindow() != box) {
-                ::SetForegroundWindow(box);
                 return false;
             }
             const DWORD before = ::GetClipboardSequenceNumber();
@@ -240,8 +232,9 @@ bool answer(const Program& program, HWND mainWindow, const Box& expected) {
         return false;
     }
     const std::wstring title = titleOf(box);
-    if (!bringToFront(box)) {
-        say(L"the box \"" + title + L"\" did not come to the front");
+    if (!inFront(box)) {
+        say(L"the box \"" + title + L"\" is not in front; in front: \"" + titleOf(::GetForegroundWindow()) +
+            L"\"");
         return false;
     }
     const std::wstring text = boxText(box);
@@ -250,9 +243,8 @@ bool answer(const Program& program, HWND mainWindow, const Box& expected) {
         say(L"expected the box \"" + expected.title + L"\" saying \"" + expected.text + L"\"");
         return false;
     }
-    // Putting the text on the clipboard can take the box out of the front.
-    if (!bringToFront(box)) {
-        say(L"the box \"" + title + L"\" did not come back to the front");
+    if (!inFront(box)) {
+        say(L"the box \"" + title + L"\" left the front after its text was copied");
         return false;
     }
     sendKeys({VK_RETURN});
@@ -304,8 +296,8 @@ int wmain(int argc, wchar_t** argv) {
         std::to_wstring(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count()) +
         L" ms");
-    if (!bringToFront(mainWindow)) {
-        say(L"the window did not come to the front");
+    if (!inFront(mainWindow)) {
+        say(L"the window did not come to the front by itself");
         return 1;
     }
     sendKeys({VK_MENU, 'I'});

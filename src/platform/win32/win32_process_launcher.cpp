@@ -56,7 +56,9 @@ bool Win32ProcessLauncher::startScript(const std::string& scriptPath, ExitHandle
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWMINIMIZED;
+    // Minimized, and never activated: the box that says how the install went keeps the keyboard, which a
+    // console that took the foreground and then ended would leave with no window at all.
+    startup.wShowWindow = SW_SHOWMINNOACTIVE;
     PROCESS_INFORMATION process{};
     // A console of its own: the window style applies to it, and the script outlives the installer.
     if (!::CreateProcessW(m_interpreter.c_str(), start.commandLine.data(), nullptr, nullptr, FALSE,

@@ -70,7 +70,7 @@ TEST_F(LauncherTest, scriptFileIsRemovedOnlyAfterTheInterpreterHasEnded) {
     EXPECT_FALSE(fs::exists(script));
 }
 
-TEST_F(LauncherTest, interpreterStartsMinimizedInTheScriptsFolderWithItsNameQuoted) {
+TEST_F(LauncherTest, interpreterStartsMinimizedWithoutTheKeyboardInTheScriptsFolderQuoted) {
     const fs::path probe = test::executableFolder() / "startup_probe.exe";
     const fs::path report = dir.path() / "probe.txt";
     ASSERT_TRUE(::SetEnvironmentVariableW(L"HOTFIX_PROBE_OUTPUT", report.c_str()));
@@ -82,7 +82,7 @@ TEST_F(LauncherTest, interpreterStartsMinimizedInTheScriptsFolderWithItsNameQuot
     ASSERT_TRUE(launcher.startScript(script, [&](int) { ended = true; }));
     ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
 
-    const std::string expected = std::to_string(SW_SHOWMINIMIZED) + "\n\"" + probe.string() +
+    const std::string expected = std::to_string(SW_SHOWMINNOACTIVE) + "\n\"" + probe.string() +
                                  "\" /d /s /c \"\"Register.bat\"\"\n" + folder().string() + "\n";
     EXPECT_EQ(test::readFile(report), expected);
 }
