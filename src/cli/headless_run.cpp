@@ -48,6 +48,8 @@ std::string_view plannedText(PlannedAction action) {
         return "refused, the root is the package itself";
     case PlannedAction::AlreadyInPlace:
         return "already in place";
+    case PlannedAction::WaitingForRestart:
+        return "waiting for the restart";
     }
     return "";
 }

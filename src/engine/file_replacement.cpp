@@ -37,6 +37,19 @@ std::optional<std::string> freeBackupName(FileSystem& fs, const std::string& wan
     return std::nullopt;
 }
 
+// Whether a complete copy of the package's file, queued by an earlier run, replaces the installed one at the
+// next restart: a retry before it has nothing to do for the file, and must not queue another copy.
+bool waitsForRestart(const ListedFile& file, const EngineServices& services) {
+    if (services.filesInUse == nullptr) {
+        return false;
+    }
+    const std::optional<std::string> waiting = services.filesInUse->replacementWaiting(file.destination);
+    struct Discard final : ByteSink {
+        void take(std::span<const char> piece) override { (void)piece; }
+    } discard;
+    return waiting && services.fs.sameBytes(*waiting, file.source, discard) == true;
+}
+
 std::string parentFolder(std::string_view path) {
     return std::string(path.substr(0, path.rfind('\\') + 1));
 }
@@ -149,6 +162,10 @@ PlannedFile planListedFile(const ListedFile& file, InstallerWindow& window, cons
         }
         if (same == true) {
             plan.action = PlannedAction::AlreadyInPlace;
+            return plan;
+        }
+        if (same && waitsForRestart(file, services)) {
+            plan.action = PlannedAction::WaitingForRestart;
             return plan;
         }
     }
@@ -280,6 +297,8 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
         break;
     case PlannedAction::AlreadyInPlace:
         return FileOutcome::InPlace;
+    case PlannedAction::WaitingForRestart:
+        return FileOutcome::AtRestart;
     }
     return FileOutcome::Failed;
 }

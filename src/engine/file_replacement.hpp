@@ -34,6 +34,9 @@ enum class PlannedAction {
     RefusedPackageIsRoot,
     // Unattended only: the installed file holds the package's bytes already; nothing is done.
     AlreadyInPlace,
+    // Unattended only: a running program holds the installed file, and a complete copy of the package's
+    // bytes, queued by an earlier run, replaces it at the next restart; nothing is done.
+    WaitingForRestart,
 };
 
 // A listed file with its decision and every name the install will create for it beside the destination.

@@ -89,6 +89,18 @@ void settle(const ListedFile& file, FileOutcome outcome, std::string_view reason
     }
 }
 
+void settleWaiting(const ListedFile& file, const EngineServices& services, RunState& run) {
+    if (services.log) {
+        services.log(concat({recordSideName(file.side), "\t", recordOutcomeName(FileOutcome::AtRestart), "\t",
+                             file.destination}));
+    }
+    if (services.fileSettled) {
+        services.fileSettled(file, FileOutcome::AtRestart, {});
+    }
+    run.inPlace = true;
+    run.atRestart += concat({file.destination, "\n"});
+}
+
 void runSide(Side side, InstallerWindow& window, const EngineServices& services, RunState& run) {
     const std::string head = firstPackageFolderHead(side, window);
     if (!packageFolderExists(side, head, services)) {
@@ -118,6 +130,12 @@ void runSide(Side side, InstallerWindow& window, const EngineServices& services,
             run.ok = false;
         }
         PlannedFile plan = planListedFile(file, window, services);
+        if (plan.action == PlannedAction::WaitingForRestart) {
+            // An earlier run's copy replaces it at the restart already: nothing to do, nor to record.
+            settleWaiting(file, services, run);
+            fileDone();
+            continue;
+        }
         if (plan.action == PlannedAction::Replace && run.record != nullptr &&
             registersLibrary(file, window)) {
             run.record->registrationPlanned(side);
@@ -255,22 +273,43 @@ std::string describeHolders(const std::vector<FilesInUse::Holder>& holders) {
     return text;
 }
 
-bool hotFixInPlace(InstallerWindow& window, const EngineServices& services) {
+namespace {
+
+enum class Standing { NotInPlace, InPlace, AtRestart };
+
+// Where the listed files stand for an unattended run: every one in place but those passed over; or so, with
+// some of them waiting for the restart to be replaced by copies earlier runs queued (named in waiting).
+Standing standing(InstallerWindow& window, const EngineServices& services, std::string* waiting) {
     confineToRoots(window, services);
     bool anyInPlace = false;
+    bool anyWaiting = false;
     for (const Side side : kSides) {
         for (int i = 0; i < window.itemCount(side); ++i) {
             const PlannedFile plan =
                 planListedFile(listedFileAt(side, i, window, services.programFolder), window, services);
             if (plan.action == PlannedAction::AlreadyInPlace) {
                 anyInPlace = true;
+            } else if (plan.action == PlannedAction::WaitingForRestart) {
+                anyWaiting = true;
+                if (waiting != nullptr) {
+                    *waiting += concat({plan.file.destination, "\n"});
+                }
             } else if (plan.action != PlannedAction::PassOverFolderMissing &&
                        plan.action != PlannedAction::PassOverPackageFileMissing) {
-                return false;
+                return Standing::NotInPlace;
             }
         }
     }
-    return anyInPlace && unregisteredLibraries(window, services).empty();
+    if (!(anyInPlace || anyWaiting) || !unregisteredLibraries(window, services).empty()) {
+        return Standing::NotInPlace;
+    }
+    return anyWaiting ? Standing::AtRestart : Standing::InPlace;
+}
+
+} // namespace
+
+bool hotFixInPlace(InstallerWindow& window, const EngineServices& services) {
+    return standing(window, services, nullptr) == Standing::InPlace;
 }
 
 namespace {
@@ -281,10 +320,18 @@ RunResult installWith(InstallerWindow& window, const EngineServices& services, R
     if (!window.installState().ChecksPassed) {
         return RunResult::Failed;
     }
-    // A retry of an unattended install that went through changes nothing, not even the record.
-    if (window.unattended() && hotFixInPlace(window, services)) {
+    // A retry of an unattended install that went through changes nothing, not even the record; nor does one
+    // before the restart that an earlier run's replacements wait for.
+    std::string waiting;
+    switch (window.unattended() ? standing(window, services, &waiting) : Standing::NotInPlace) {
+    case Standing::InPlace:
         services.msgBox.show(messages::allInPlace());
         return RunResult::Succeeded;
+    case Standing::AtRestart:
+        services.msgBox.show(messages::replacedAtRestart(waiting));
+        return RunResult::RestartNeeded;
+    case Standing::NotInPlace:
+        break;
     }
     run.unregistered = takeOverFromEarlierRuns(window, services);
     bool closed = false;

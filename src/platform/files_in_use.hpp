@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -43,6 +44,12 @@ public:
     virtual Queued replaceAtRestart(std::string_view from, std::string_view to) = 0;
     // Takes back every rename at restart of from; true when none is left waiting.
     virtual bool cancelAtRestart(std::string_view from) = 0;
+    // The file that the last rename queued onto to puts there at the next restart; nothing where none
+    // waits.
+    virtual std::optional<std::string> replacementWaiting(std::string_view to) {
+        (void)to;
+        return std::nullopt;
+    }
 
     // Has the system run the command line once, as the next administrator to log on, after the next
     // restart; the name tells it apart from other such commands, and a command of the same name is

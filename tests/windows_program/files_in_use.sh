@@ -284,6 +284,21 @@ runInstaller reinstall --install --suffix hf7
 [[ $status == 3010 ]] || fail "the second --install ended with $status, not 3010"
 queuedFor "$heldLibrary" "$package/Setup/Vtrl/Bin/VtrlCore.dll"
 queuedFor "$heldData" "$package/Setup/Vtrl/Data/Rates.dat"
+# A retry before the restart finds the copies waiting: it queues nothing more, backs nothing up again and
+# writes no record line, and the restart still completes it.
+records=("$drive/ProgramData/HotFix Installer"/*/record.txt)
+cp "${records[0]}" "$work/record-before-retry.txt"
+listing > "$work/before-retry.list"
+wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
+    > "$work/pending-before-retry.txt" 2>&1 || true
+runInstaller retry --install --suffix hf7
+[[ $status == 3010 ]] || fail "a retried --install before the restart ended with $status, not 3010"
+listing | cmp -s - "$work/before-retry.list" || fail "a retried --install before the restart changed the roots"
+cmp -s "${records[0]}" "$work/record-before-retry.txt" || fail "a retried --install before the restart wrote the record"
+wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>&1 |
+    cmp -s - "$work/pending-before-retry.txt" || fail "a retried --install before the restart queued renames again"
+grep -qiF 'C:\Vantrel Suite\Bin\VtrlCore.dll' "$drive/Test/retry.log" ||
+    fail "the retry did not name the library waiting for the restart: $(cat "$drive/Test/retry.log")"
 # Only once the program has ended: Wine's restart drops, with the whole value, a queued rename onto a file
 # still held, and leaves its copy behind.
 stopHolder main

@@ -271,6 +271,21 @@ bool Win32FilesInUse::cancelAtRestart(std::string_view from) {
     return !waitsForRestartFrom(*source);
 }
 
+std::optional<std::string> Win32FilesInUse::replacementWaiting(std::string_view to) {
+    const auto target = fullPath(to);
+    if (!target) {
+        return std::nullopt;
+    }
+    // Carried out in order at the restart: the last rename onto the file decides what it holds.
+    std::optional<std::string> waiting;
+    for (const PendingRename& each : pendingRenames()) {
+        if (!each.to.empty() && samePath(win32PathOfPending(each.to), *target)) {
+            waiting = narrow(win32PathOfPending(each.from));
+        }
+    }
+    return waiting;
+}
+
 bool Win32FilesInUse::waitsForRestartFrom(const std::wstring& source) {
     const std::vector<PendingRename> renames = pendingRenames();
     return std::any_of(renames.begin(), renames.end(), [&](const PendingRename& each) {

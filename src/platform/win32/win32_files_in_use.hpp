@@ -34,6 +34,7 @@ public:
     bool restartClosed() override;
     Queued replaceAtRestart(std::string_view from, std::string_view to) override;
     bool cancelAtRestart(std::string_view from) override;
+    std::optional<std::string> replacementWaiting(std::string_view to) override;
     bool runAfterRestart(std::string_view name, std::string_view commandLine) override;
     bool cancelRunAfterRestart(std::string_view name) override;
 
