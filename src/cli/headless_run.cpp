@@ -273,7 +273,14 @@ private:
         // Files a running program holds are replaced only at the next restart, unless it closes.
         if (m_services.filesInUse != nullptr) {
             const std::vector<std::string> installed = installedListedFiles(m_window, m_engine);
-            for (const FilesInUse::Holder& holder : m_services.filesInUse->holders(installed)) {
+            const std::vector<FilesInUse::Holder> holders = m_services.filesInUse->holders(installed);
+            // Held, but by nobody the system names: the files are named instead.
+            for (const std::string& file :
+                 holders.empty() ? m_services.filesInUse->heldFiles(installed) : std::vector<std::string>{}) {
+                print(concat({"in use\t", file}));
+                m_report.heldFiles.push_back(file);
+            }
+            for (const FilesInUse::Holder& holder : holders) {
                 print(concat({"in use by\t", holder.name, "\tprocess ", std::to_string(holder.processId),
                               holder.service ? "\tservice" : ""}));
                 m_report.holders.push_back({holder.name, holder.processId, holder.service});

@@ -85,6 +85,7 @@ std::string reportJson(const RunReport& report, Mode mode, int exitCode) {
                 {{"name", holder.name}, {"processId", holder.processId}, {"service", holder.service}});
         }
         object["inUseBy"] = std::move(holders);
+        object["heldFiles"] = report.heldFiles;
     }
     object["messages"] = report.messages;
     return dumped(object);

@@ -50,6 +50,8 @@ public:
     std::vector<Library> libraries;
     std::vector<BadEntry> badEntries;
     std::vector<Holder> holders;
+    // Files held by programs that cannot be named.
+    std::vector<std::string> heldFiles;
     std::vector<std::string> messages;
 };
 

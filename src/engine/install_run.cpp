@@ -183,10 +183,18 @@ bool dealWithHolders(InstallerWindow& window, const EngineServices& services, bo
     }
     for (;;) {
         const std::vector<FilesInUse::Holder> holders = inUse.holders(installed);
-        if (holders.empty()) {
+        // Held by programs nobody can name: the files themselves are named instead.
+        const std::vector<std::string> held =
+            holders.empty() ? inUse.heldFiles(installed) : std::vector<std::string>{};
+        if (holders.empty() && held.empty()) {
             return true;
         }
-        switch (services.msgBox.show(messages::filesInUse(describeHolders(holders)))) {
+        std::string files;
+        for (const std::string& file : held) {
+            files += concat({file, "\n"});
+        }
+        switch (services.msgBox.show(holders.empty() ? messages::filesHeld(files)
+                                                     : messages::filesInUse(describeHolders(holders)))) {
         case MsgResult::Retry:
             continue;
         case MsgResult::Ignore:

@@ -54,6 +54,15 @@ MsgBoxRequest filesInUse(std::string_view programs) {
             MsgButtons::AbortRetryIgnore, MsgIcon::Information, std::string("Files in Use")};
 }
 
+MsgBoxRequest filesHeld(std::string_view files) {
+    return {
+        concat(
+            {"Programs that Windows does not name are using these files, which the HotFix replaces:\n", files,
+             "\nClose the programs that use them and choose Retry; choose Ignore to have the files replaced "
+             "when Windows restarts, or Abort to change nothing."}),
+        MsgButtons::AbortRetryIgnore, MsgIcon::Information, std::string("Files in Use")};
+}
+
 MsgBoxRequest couldNotCancelAtRestart(std::string_view destination) {
     return errorBox(
         concat({" File ''", destination,

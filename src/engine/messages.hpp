@@ -69,6 +69,8 @@ MsgBoxRequest cannotRegister(std::string_view destination);
 MsgBoxRequest inUseNeedsAdministrator(std::string_view destination);
 MsgBoxRequest replacedAtRestart(std::string_view files);
 MsgBoxRequest filesInUse(std::string_view programs);
+// The same choice where programs hold files but none can be named: the files, a line each.
+MsgBoxRequest filesHeld(std::string_view files);
 MsgBoxRequest couldNotCancelAtRestart(std::string_view destination);
 
 // The install record and the restore.

@@ -27,6 +27,14 @@ public:
     // The programs holding any of the files; empty where none does or where that cannot be learned.
     virtual std::vector<Holder> holders(std::span<const std::string> paths) = 0;
 
+    // The files that some program holds so that they cannot be replaced now, whether or not it can be named
+    // (the Restart Manager names no service it cannot see into, nor any program under Wine); none where
+    // that cannot be learned.
+    virtual std::vector<std::string> heldFiles(std::span<const std::string> paths) {
+        (void)paths;
+        return {};
+    }
+
     // Asks the programs holding the files to close, to start them again afterwards with
     // restartClosed(); false when one still holds a file (nothing is forced).
     virtual bool closeHolders(std::span<const std::string> paths) = 0;

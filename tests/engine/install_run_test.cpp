@@ -598,5 +598,24 @@ TEST_F(HoldersBox, ignoreGoesOnAndAbortChangesNothing) {
     EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
+// Held by programs the system cannot name (a service it cannot see into, any program under Wine): the files
+// are named instead, with the same choice.
+TEST_F(HoldersBox, filesHeldByNobodyNamedAreNamedWithTheSameChoice) {
+    holders.answers = {{}};
+    holders.held = {destination(Side::Product, "bin/", "a.dll")};
+    boxes.answerNext(MsgResult::Abort);
+    fs.log.clear();
+    install();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::AbortRetryIgnore);
+    EXPECT_THAT(boxes.shown[0].prompt, ::testing::HasSubstr(holders.held[0]));
+    EXPECT_THAT(fs.effects(), IsEmpty());
+
+    boxes.answerNext(MsgResult::Ignore);
+    install();
+    EXPECT_EQ(contentAt(Side::Product, "bin/a.dll"), "new a");
+    EXPECT_EQ(prompts().back(), kSuccess);
+}
+
 } // namespace
 } // namespace hotfix

@@ -3,6 +3,7 @@
 #include "platform/file_system.hpp"
 #include "platform/files_in_use.hpp"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -31,6 +32,15 @@ public:
             answers.pop_front();
         }
         return answer;
+    }
+    std::vector<std::string> heldFiles(std::span<const std::string> paths) override {
+        std::vector<std::string> found;
+        for (const std::string& path : paths) {
+            if (std::find(held.begin(), held.end(), path) != held.end()) {
+                found.push_back(path);
+            }
+        }
+        return found;
     }
     bool closeHolders(std::span<const std::string> paths) override {
         closeAsked.assign(paths.begin(), paths.end());
@@ -75,6 +85,8 @@ public:
     }
 
     std::deque<std::vector<Holder>> answers;
+    // The files heldFiles finds held.
+    std::vector<std::string> held;
     int asked = 0;
     std::vector<std::string> askedAbout;
     std::vector<std::string> closeAsked;

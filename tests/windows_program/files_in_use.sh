@@ -233,6 +233,13 @@ step "starting the program that holds the library and the data file"
 startHolder main "$heldLibrary" "$heldData"
 listing > "$work/before.list"
 
+# Wine's Restart Manager names no program: --check names the held files themselves, and not the free ones.
+runInstaller check --check
+grep -qiF $'in use\tC:\\Vantrel Suite\\Bin\\VtrlCore.dll' "$work/check.out" &&
+    grep -qiF $'in use\tC:\\Vantrel Suite\\Data\\Rates.dat' "$work/check.out" ||
+    fail "--check did not name the held files: $(cat "$work/check.out")"
+! grep -qiF 'readme.txt' <(grep $'^in use' "$work/check.out") || fail "--check called the free readme held"
+
 step "installing while they are held"
 runInstaller install --install --suffix hf7
 [[ $status == 3010 ]] || fail "--install ended with $status, not 3010 (done, a restart completes it)"

@@ -30,6 +30,7 @@ public:
     ~Win32FilesInUse() override;
 
     std::vector<Holder> holders(std::span<const std::string> paths) override;
+    std::vector<std::string> heldFiles(std::span<const std::string> paths) override;
     bool closeHolders(std::span<const std::string> paths) override;
     bool restartClosed() override;
     Queued replaceAtRestart(std::string_view from, std::string_view to) override;
