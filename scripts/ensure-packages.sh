@@ -9,8 +9,8 @@ set -euo pipefail
 # machine needs some of them (Wine's and Qt's), as the machines the suite was made on had them.
 declare -A groups=(
     [build]="cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins fonts-liberation libgtest-dev libgmock-dev libssl-dev nlohmann-json3-dev"
-    [test]="clang-format wine wine64 xvfb xauth strace ansible-core"
-    [demo]="wine wine64 xvfb xauth"
+    [test]="clang-format wine wine64 xvfb xauth strace ansible-core gcc-mingw-w64-x86-64-posix"
+    [demo]="wine wine64 xvfb xauth gcc-mingw-w64-x86-64-posix"
     [bench]="libbenchmark-dev hyperfine"
     [fuzz]="clang libclang-rt-14-dev"
     [tidy]="clang-tidy"

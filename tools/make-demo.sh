@@ -34,6 +34,26 @@ package="$out/package"
 product="$prefix/drive_c/Program Files/Vantrel"
 windows="$prefix/drive_c/windows"
 
+# The demo's libraries are real ones, built with mingw-w64, that regsvr32 registers as it would the product's:
+# each exports DllRegisterServer and DllUnregisterServer, and carries its description as data.
+#   library <path> <description>
+command -v x86_64-w64-mingw32-gcc > /dev/null ||
+    { echo "make-demo: x86_64-w64-mingw32-gcc is missing: scripts/ensure-packages.sh demo installs it" >&2; exit 1; }
+sources=$(mktemp -d)
+trap 'rm -rf "$sources"' EXIT
+library() {
+    local path=$1 description=$2
+    mkdir -p "$(dirname "$path")"
+    rm -f "$path"
+    {
+        printf '#include <windows.h>\n'
+        printf '__declspec(dllexport) const char kDescription[] = "%s";\n' "$description"
+        printf '__declspec(dllexport) HRESULT __stdcall DllRegisterServer(void) { return S_OK; }\n'
+        printf '__declspec(dllexport) HRESULT __stdcall DllUnregisterServer(void) { return S_OK; }\n'
+    } > "$sources/library.c"
+    x86_64-w64-mingw32-gcc -shared -O1 -s -o "$path" "$sources/library.c"
+}
+
 # Writes a file with CR LF line ends, as the Windows tools that made these files would; a read-only file
 # left by an earlier run is replaced.
 put() {
@@ -75,22 +95,22 @@ REG
 fi
 
 # The installed product and the Windows folder.
-put "$product/Bin/Engine.dll" "Vantrel engine 5.1.0 (installed)"
-put "$product/Bin/Report.dll" "Vantrel report writer 5.1.0 (installed, read-only)"
+library "$product/Bin/Engine.dll" "Vantrel engine 5.1.0 (installed)"
+library "$product/Bin/Report.dll" "Vantrel report writer 5.1.0 (installed, read-only)"
 chmod a-w "$product/Bin/Report.dll"
 put "$product/Common/Help.txt" "Vantrel help 5.1.0 (installed)"
-put "$windows/system32/vtrlhook.dll" "Vantrel system hook 5.1.0 (installed)"
+library "$windows/system32/vtrlhook.dll" "Vantrel system hook 5.1.0 (installed)"
 
 # The hot fix. The product list spells one folder in another case than the workstation does, and names
 # a library that is not installed yet.
 put "$package/Setup/InstallPatch.BLR" \
     'Vantrel\Bin\Engine.dll, Vantrel\bin\Report.dll, Common\Help.txt, Vantrel\Bin\Viewer.dll'
 put "$package/Setup/InstallWinPatch.BLR" 'system32\vtrlhook.dll'
-put "$package/Setup/Vtrl/Vantrel/Bin/Engine.dll" "Vantrel engine 5.1.1 (hot fix 2005.5.1)"
-put "$package/Setup/Vtrl/Vantrel/Bin/Report.dll" "Vantrel report writer 5.1.1 (hot fix 2005.5.1)"
-put "$package/Setup/Vtrl/Vantrel/Bin/Viewer.dll" "Vantrel viewer 5.1.1 (new with hot fix 2005.5.1)"
+library "$package/Setup/Vtrl/Vantrel/Bin/Engine.dll" "Vantrel engine 5.1.1 (hot fix 2005.5.1)"
+library "$package/Setup/Vtrl/Vantrel/Bin/Report.dll" "Vantrel report writer 5.1.1 (hot fix 2005.5.1)"
+library "$package/Setup/Vtrl/Vantrel/Bin/Viewer.dll" "Vantrel viewer 5.1.1 (new with hot fix 2005.5.1)"
 put "$package/Setup/Vtrl/Common/Help.txt" "Vantrel help 5.1.1 (hot fix 2005.5.1)"
-put "$package/Setup/Othr/system32/vtrlhook.dll" "Vantrel system hook 5.1.1 (hot fix 2005.5.1)"
+library "$package/Setup/Othr/system32/vtrlhook.dll" "Vantrel system hook 5.1.1 (hot fix 2005.5.1)"
 put "$package/readme.htm" \
     '<html>' \
     '<head><title>Vantrel Hot Fix 2005.5.1</title></head>' \

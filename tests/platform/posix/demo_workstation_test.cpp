@@ -58,13 +58,14 @@ TEST_F(DemoWorkstationTest, aHotFixInstallsOnTheDemoWorkstation) {
     window.chkRegisterDlls = true;
     window.chkCloseAfterInstallation = false;
 
+    const std::string original = test::readFile(product("Bin/Report.dll"));
     runInstall(window, services);
     ASSERT_EQ(boxes.shown.size(), 1u) << ::testing::PrintToString(boxes.prompts());
     EXPECT_EQ(boxes.shown.front(), messages::hotFixApplied());
     EXPECT_EQ(test::readFile(product("Bin/Report.dll")),
-              "Vantrel report writer 5.1.1 (hot fix 2005.5.1)\r\n");
-    EXPECT_EQ(test::readFile(product("Bin/Report.dll_backup")),
-              "Vantrel report writer 5.1.0 (installed, read-only)\r\n");
+              test::readFile(dir.path() / "package/Setup/Vtrl/Vantrel/Bin/Report.dll"));
+    EXPECT_EQ(test::readFile(product("Bin/Report.dll_backup")), original);
+    EXPECT_NE(original.find("Vantrel report writer 5.1.0 (installed, read-only)"), std::string::npos);
     EXPECT_TRUE(fs::exists(product("Bin/Viewer.dll")));
     EXPECT_TRUE(fs::exists(product("Common/Help.txt_backup")));
     EXPECT_TRUE(fs::exists(dir.path() / "prefix/drive_c/windows/system32/vtrlhook.dll_backup"));
