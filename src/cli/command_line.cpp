@@ -1,5 +1,6 @@
 #include "cli/command_line.hpp"
 
+#include "engine/backup_name.hpp"
 #include "engine/name_rules.hpp"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 #include "engine/file_replacement.hpp"
 
+#include "engine/backup_name.hpp"
 #include "engine/digest_worker.hpp"
 #include "engine/install_checks.hpp"
 #include "engine/messages.hpp"
@@ -13,29 +14,6 @@
 namespace hotfix {
 
 namespace {
-
-// Enough for any real history of hot fixes; past it the names are surely not free for a reason the search
-// cannot cure.
-constexpr int kMaxBackupNumber = 999;
-
-// A file or a folder: whatever has attributes is there.
-bool taken(FileSystem& fs, const std::string& path) {
-    return fs.attributes(path).has_value();
-}
-
-// The backup never overwrites a file: an older backup, or the same file listed twice, may sit there.
-std::optional<std::string> freeBackupName(FileSystem& fs, const std::string& wanted) {
-    if (!taken(fs, wanted)) {
-        return wanted;
-    }
-    for (int n = 2; n <= kMaxBackupNumber; ++n) {
-        std::string candidate = wanted + "_" + std::to_string(n);
-        if (!taken(fs, candidate)) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
-}
 
 // Whether a complete copy of the package's file, queued by an earlier run, replaces the installed one at the
 // next restart: a retry before it has nothing to do for the file, and must not queue another copy.
@@ -288,7 +266,7 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
         }
         return staged;
     case PlannedAction::RefusedNoBackupName:
-        m_reason = "every backup name up to _999 is taken";
+        m_reason = "every backup name up to _" + std::to_string(kMaxBackupNumber) + " is taken";
         boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
         break;
     case PlannedAction::RefusedPackageIsRoot:

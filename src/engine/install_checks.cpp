@@ -1,5 +1,6 @@
 #include "engine/install_checks.hpp"
 
+#include "engine/backup_name.hpp"
 #include "engine/file_lists.hpp"
 #include "engine/listed_file.hpp"
 #include "engine/messages.hpp"

@@ -384,4 +384,13 @@ bool InstallRecord::finish(bool succeeded) {
     return append(recordLine({"end install", succeeded ? "succeeded" : "failed"}) + "\n");
 }
 
+std::string_view restoreActionName(RestoreAction action) {
+    for (const auto& [each, name] : kRestoreActionNames) {
+        if (each == action) {
+            return name;
+        }
+    }
+    return "";
+}
+
 } // namespace hotfix

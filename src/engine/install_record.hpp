@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace hotfix {
@@ -120,6 +121,31 @@ std::optional<Side> recordSideNamed(std::string_view name);
 std::string_view recordOutcomeName(FileOutcome outcome);
 inline constexpr std::string_view kAddedOutcome = "new file";
 inline constexpr std::string_view kAtRestartOutcome = "at restart";
+
+// What a restore did with one file of an install.
+enum class RestoreAction {
+    // The file held the install's new content; it has its original back.
+    Restored,
+    // The install added the file, and it was unchanged; it is gone.
+    Removed,
+    // The file is as it was before the install already (a run cut off before it, or an earlier restore).
+    AsBefore,
+    // The file changed since the install (a later hot fix, a user); it is left alone.
+    ChangedSince,
+    // It could not be put back; the user has been told why.
+    Failed,
+};
+
+// Each action with the name the record and the command line give it: the restore writes by this table, and
+// the record's reader accepts these names alone.
+inline constexpr std::array<std::pair<RestoreAction, std::string_view>, 5> kRestoreActionNames = {{
+    {RestoreAction::Restored, "restored"},
+    {RestoreAction::Removed, "removed"},
+    {RestoreAction::AsBefore, "as before"},
+    {RestoreAction::ChangedSince, "changed since"},
+    {RestoreAction::Failed, "failed"},
+}};
+std::string_view restoreActionName(RestoreAction action);
 
 // How the install ran, as its line in the record ends (records made before say nothing of it).
 inline constexpr std::string_view kWindowRun = "window";

@@ -87,10 +87,4 @@ bool isAbsoluteRoot(std::string_view root) {
            !anyPart(root, [](std::string_view part) { return part == "." || part == ".."; });
 }
 
-bool isBackupSuffix(std::string_view suffix) {
-    return suffix.find_first_not_of(". ") != std::string_view::npos &&
-           suffix.find_first_of(kBadSuffixCharacters) == std::string_view::npos &&
-           !holdsControlCharacter(suffix);
-}
-
 } // namespace hotfix

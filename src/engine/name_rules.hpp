@@ -9,9 +9,6 @@ namespace hotfix {
 // the command line and the record reader ask these same questions, so that none lets through what another
 // refuses.
 
-// The characters no backup name can hold; ":" would hide the backup in a stream.
-inline constexpr std::string_view kBadSuffixCharacters = "\\/:*?\"<>|";
-
 // A byte from 0x00 to 0x1F, or DEL: no Windows file name holds one, and a NUL cuts every path built from it.
 bool holdsControlCharacter(std::string_view text);
 
@@ -27,8 +24,6 @@ bool isEntryPart(std::string_view text);
 // the drive's current folder, and "foo\bar" the program's: neither says where the files go.
 bool isAbsoluteRoot(std::string_view root);
 
-// A backup suffix: not empty, nor dots and blanks alone (Windows drops those from the end of a name): the
-// backup would be the file itself. No character of kBadSuffixCharacters and no control character.
-bool isBackupSuffix(std::string_view suffix);
+// The rules of backup names are in engine/backup_name.hpp.
 
 } // namespace hotfix

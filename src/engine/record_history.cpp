@@ -1,5 +1,6 @@
 #include "engine/record_history.hpp"
 
+#include "engine/backup_name.hpp"
 #include "engine/file_lists.hpp"
 #include "engine/install_record.hpp"
 #include "engine/name_rules.hpp"
@@ -15,7 +16,6 @@ namespace {
 
 // The first line of a record written before the record named its package.
 constexpr std::string_view kVersionOneHeading = "HotFix Installer record\t1";
-constexpr int kMaxBackupNumber = 999;
 
 bool isDigits(std::string_view text, std::size_t most) {
     return !text.empty() && text.size() <= most &&
@@ -43,22 +43,6 @@ bool isRecordTime(std::string_view text) {
     return true;
 }
 
-// A date suffix as the date box makes it: -year.month.day.hour.minute without leading zeros.
-bool isDateSuffix(std::string_view text) {
-    if (!text.starts_with('-')) {
-        return false;
-    }
-    text.remove_prefix(1);
-    for (int part = 0; part < 5; ++part) {
-        const std::size_t dot = part < 4 ? text.find('.') : text.size();
-        if (dot == std::string_view::npos || !isDigits(text.substr(0, dot), part == 0 ? 4 : 2)) {
-            return false;
-        }
-        text.remove_prefix(std::min(text.size(), dot + 1));
-    }
-    return true;
-}
-
 std::string_view folderOf(std::string_view path) {
     return path.substr(0, path.find_last_of("\\/") + 1);
 }
@@ -77,38 +61,6 @@ bool isTemporaryBeside(std::string_view temporary, std::string_view destination)
         name.substr(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
     const std::size_t comma = name.find(',');
     return comma == 16 && isLowerHex(name.substr(0, comma), 16) && isDigits(name.substr(comma + 1), 10);
-}
-
-// The destination's full name, the install's suffix or a date suffix, and "_N" where that name was taken.
-bool isBackupOf(std::string_view backup, std::string_view destination, std::string_view suffix) {
-    if (!backup.starts_with(destination)) {
-        return false;
-    }
-    std::string_view rest = backup.substr(destination.size());
-    const auto withSuffix = [&](std::string_view candidate) {
-        if (!rest.starts_with(candidate)) {
-            return false;
-        }
-        const std::string_view number = rest.substr(candidate.size());
-        if (number.empty()) {
-            return true;
-        }
-        if (!number.starts_with('_') || !isDigits(number.substr(1), 3) || number[1] == '0') {
-            return false;
-        }
-        const int n = std::stoi(std::string(number.substr(1)));
-        return n >= 2 && n <= kMaxBackupNumber;
-    };
-    if (withSuffix(suffix)) {
-        return true;
-    }
-    // The run may have switched to the date suffix after it began.
-    for (std::size_t end = 1; end <= rest.size(); ++end) {
-        if (isDateSuffix(rest.substr(0, end)) && withSuffix(rest.substr(0, end))) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // The side's script name in an absolute folder, or that name with "_N" (N from 2) before ".bat", as a run
@@ -141,8 +93,8 @@ bool isOutcomeName(std::string_view name) {
 }
 
 bool isRestoreAction(std::string_view name) {
-    return name == "restored" || name == "removed" || name == "as before" || name == "changed since" ||
-           name == "failed";
+    return std::any_of(kRestoreActionNames.begin(), kRestoreActionNames.end(),
+                       [&](const auto& each) { return each.second == name; });
 }
 
 class Reader {

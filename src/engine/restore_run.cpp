@@ -23,22 +23,6 @@
 
 namespace hotfix {
 
-std::string_view restoreActionName(RestoreAction action) {
-    switch (action) {
-    case RestoreAction::Restored:
-        return "restored";
-    case RestoreAction::Removed:
-        return "removed";
-    case RestoreAction::AsBefore:
-        return "as before";
-    case RestoreAction::ChangedSince:
-        return "changed since";
-    case RestoreAction::Failed:
-        return "failed";
-    }
-    return "";
-}
-
 namespace {
 
 using FileKey = std::pair<Side, std::string>;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine_services.hpp"
+#include "engine/install_record.hpp"
 #include "engine/installer_window.hpp"
 #include "engine/side.hpp"
 
@@ -10,24 +11,6 @@
 #include <vector>
 
 namespace hotfix {
-
-// What a restore did with one file of an install.
-enum class RestoreAction {
-    // The file held the install's new content; it has its original back.
-    Restored,
-    // The install added the file, and it was unchanged; it is gone.
-    Removed,
-    // The file is as it was before the install already (a run cut off before it, or an earlier restore).
-    AsBefore,
-    // The file changed since the install (a later hot fix, a user); it is left alone.
-    ChangedSince,
-    // It could not be put back; the user has been told why.
-    Failed,
-};
-
-// The action as the record and the command line name it: "restored", "removed", "as before",
-// "changed since", "failed".
-std::string_view restoreActionName(RestoreAction action);
 
 struct RestoredFile {
     Side side = Side::Product;
