@@ -15,6 +15,7 @@
 #include <string_view>
 #include <variant>
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -231,11 +232,38 @@ QWidget* makeControl(const Control& row, QWidget* parent) {
     return placed(new ListBox(parent), row);
 }
 
+// The window's faces at the given scale: most controls take the window's, a few have a larger one.
+void applyFonts(Form& form, qreal scale) {
+    form.setFont(programFontAt(kBaseFontPointSize, scale));
+    form.cmdInstallPatch->setFont(programFontAt(12.0, scale));
+    for (QWidget* control : std::initializer_list<QWidget*>{form.chkReadMe, form.Label1, form.lblVtrlPath}) {
+        control->setFont(programFontAt(9.75, scale));
+    }
+}
+
+// Whether every caption is drawn whole at the fonts the controls have now. A label is one line; a frame's
+// caption starts 8 pixels in.
+bool captionsWhole(const Form& form) {
+    constexpr int kFrameCaptionIndent = 8;
+    return std::ranges::all_of(kControls, [&form](const Control& row) {
+        if (row.caption[0] == '\0' || row.kind == Kind::TextBox) {
+            return true;
+        }
+        const QWidget* control = nullptr;
+        std::visit([&form, &control](auto member) { control = form.*member; }, row.member);
+        if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+            return captionWhole(*button);
+        }
+        const int indent = row.kind == Kind::Frame ? kFrameCaptionIndent : 0;
+        return indent + control->fontMetrics().horizontalAdvance(QString::fromUtf8(row.caption)) <=
+               control->width();
+    });
+}
+
 } // namespace
 
 void FrmInstallPatch::createControls() {
     setFixedSize(twipsRect(0, 0, 6975, 5400).size());
-    setFont(programFont(kBaseFontPointSize));
 
     QWidget* previousStop = nullptr;
     for (const Control& row : kControls) {
@@ -257,10 +285,13 @@ void FrmInstallPatch::createControls() {
         }
     }
 
-    cmdInstallPatch->setFont(programFont(12.0));
-    for (QWidget* control : std::initializer_list<QWidget*>{chkReadMe, Label1, lblVtrlPath}) {
-        control->setFont(programFont(9.75));
-    }
+    // A face that stands in for the installer's may be wider: the whole program is drawn a little smaller
+    // then, rather than cut its captions or move its controls.
+    fitProgramFont([this](qreal scale) {
+        applyFonts(*this, scale);
+        return captionsWhole(*this);
+    });
+    applyFonts(*this, programFontScale());
     TxtPath->setToolTip(
         QStringLiteral("If the path displayed is not correct, please provide the correct Vantrel Root Path"));
     TxtWinPath->setToolTip(

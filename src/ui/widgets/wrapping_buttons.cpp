@@ -24,25 +24,47 @@ int mnemonicFlag(const QWidget& widget) {
                                                                                      : Qt::TextHideMnemonic;
 }
 
-bool fitsOneLine(const QWidget& widget, const QString& text, const QRect& room) {
-    return widget.fontMetrics().boundingRect(room, Qt::TextShowMnemonic, text).width() <= room.width();
-}
+enum class CaptionFit { OneLine, Lines, Cut };
 
 // Where the caption does not fit one line it breaks into more, in the control's own face; where those do
-// not fit either, one line that ends in an ellipsis says more than cut-off lines.
+// not fit either, it is cut. The last line may lose the bottom of its descenders, as it always could.
+CaptionFit captionFit(const QFontMetrics& metrics, const QRect& room, const QString& text) {
+    if (metrics.boundingRect(room, Qt::TextShowMnemonic, text).width() <= room.width()) {
+        return CaptionFit::OneLine;
+    }
+    const QRect lines = metrics.boundingRect(room, Qt::TextShowMnemonic | Qt::TextWordWrap, text);
+    return lines.height() <= room.height() + metrics.descent() && lines.width() <= room.width()
+               ? CaptionFit::Lines
+               : CaptionFit::Cut;
+}
+
+// The part of the room inside every frame and window that holds the control: a control may reach past its
+// window's edge, and a caption is whole only where it is seen.
+QRect seenRoom(const QWidget& widget, QRect room) {
+    QPoint origin;
+    for (const QWidget* child = &widget; !child->isWindow() && child->parentWidget() != nullptr;
+         child = child->parentWidget()) {
+        origin += child->pos();
+        room &= QRect(-origin, child->parentWidget()->size());
+    }
+    return room;
+}
+
+bool fitsOneLine(const QWidget& widget, const QString& text, const QRect& room) {
+    return captionFit(widget.fontMetrics(), seenRoom(widget, room), text) == CaptionFit::OneLine;
+}
+
+// A caption that is cut is one line that ends in an ellipsis, which says more than cut-off lines.
 void drawCaption(QStylePainter& painter, const QWidget& widget, const QRect& room, int alignment,
                  const QString& text, QPalette::ColorRole role) {
     const int flags = alignment | mnemonicFlag(widget);
     const QFontMetrics metrics = widget.fontMetrics();
-    // The last line may lose the bottom of its descenders, as it always could.
-    if (metrics.boundingRect(room, flags | Qt::TextWordWrap, text).height() <=
-        room.height() + metrics.descent()) {
-        painter.drawItemText(room, flags | Qt::TextWordWrap, widget.palette(), widget.isEnabled(), text,
+    const QRect seen = seenRoom(widget, room);
+    if (captionFit(metrics, seen, text) != CaptionFit::Cut) {
+        painter.drawItemText(seen, flags | Qt::TextWordWrap, widget.palette(), widget.isEnabled(), text,
                              role);
         return;
     }
-    // A control may reach past its window's edge; the ellipsis goes where the caption is still seen.
-    const QRect seen = room.intersected(widget.visibleRegion().boundingRect());
     painter.drawItemText(room, flags, widget.palette(), widget.isEnabled(),
                          metrics.elidedText(text, Qt::ElideRight, seen.width(), Qt::TextShowMnemonic), role);
 }
@@ -164,6 +186,20 @@ void WrappingRadioButton::paintEvent(QPaintEvent* event) {
 
 bool WrappingRadioButton::hitButton(const QPoint& pos) const {
     return rect().contains(pos);
+}
+
+bool captionWhole(const QAbstractButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+    if (qobject_cast<const QCheckBox*>(&button) != nullptr) {
+        contents = QStyle::SE_CheckBoxContents;
+    } else if (qobject_cast<const QRadioButton*>(&button) != nullptr) {
+        contents = QStyle::SE_RadioButtonContents;
+    }
+    const QRect room = button.style()->subElementRect(contents, &option, &button);
+    return captionFit(button.fontMetrics(), seenRoom(button, room), button.text()) != CaptionFit::Cut;
 }
 
 bool WrappingCheckBox::hitButton(const QPoint& pos) const {

@@ -36,4 +36,8 @@ protected:
     bool hitButton(const QPoint& pos) const override;
 };
 
+// Whether the button's caption is drawn whole in its face and size: on one line, or broken into lines that
+// fit the control; not cut.
+bool captionWhole(const QAbstractButton& button);
+
 } // namespace hotfix

@@ -1,6 +1,8 @@
 #include "ui/main_window/window_fixture.hpp"
 #include "ui/widgets/frame.hpp"
 #include "ui/widgets/list_box.hpp"
+#include "ui/widgets/program_font.hpp"
+#include "ui/widgets/wrapping_buttons.hpp"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -61,6 +63,24 @@ TEST_F(LayoutTest, createdWindowShowsProductFrameAndDefaults) {
     EXPECT_EQ(w.cmdInstallPatch->text(), "&Install Patch");
     EXPECT_EQ(w.cmdInstallPatch->geometry(), QRect(344, 256, 81, 65));
     EXPECT_EQ(w.LstWinInstFilePath->geometry(), QRect(128, 16, 169, 197));
+}
+
+// Whatever face this machine stands in for the installer's, no caption is cut and no control moves: the
+// program's size shrinks instead, by one scale for every face of the window.
+TEST_F(LayoutTest, everyCaptionIsSeenWholeAtOneScaleForTheWholeWindow) {
+    FrmInstallPatch& w = open();
+    for (const QAbstractButton* button : w.findChildren<QAbstractButton*>()) {
+        EXPECT_TRUE(captionWhole(*button)) << button->objectName().toStdString();
+    }
+    for (const QLabel* label : w.findChildren<QLabel*>()) {
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+            << label->objectName().toStdString();
+    }
+    const qreal base = w.font().pointSizeF();
+    EXPECT_DOUBLE_EQ(w.cmdInstallPatch->font().pointSizeF() / base, 12.0 / kBaseFontPointSize);
+    EXPECT_DOUBLE_EQ(w.chkReadMe->font().pointSizeF() / base, 9.75 / kBaseFontPointSize);
+    EXPECT_DOUBLE_EQ(base, kBaseFontPointSize * programFontScale());
+    EXPECT_EQ(w.chkCloseAfterInstallation->geometry(), QRect(320, 128, 161, 24));
 }
 
 TEST_F(LayoutTest, firstShowIsCentredWithTheProgramIconAndFocusesTxtPath) {
