@@ -122,6 +122,12 @@ if [[ -n $temporary ]]; then
     done
 fi
 
+if ! "$(dirname "$0")/../tools/wine-fonts.sh" "$wine" < /dev/null > "$log" 2>&1 9>&-; then
+    cat "$log"
+    say "naming Wine's fonts failed"
+    exit 1
+fi
+
 # The server, and the services Wine starts beside it, are started here, writing nowhere, and serve every
 # test until the cleanup stops them.
 stop_server

@@ -9,13 +9,13 @@ set -euo pipefail
 # machine needs some of them (Wine's and Qt's), as the machines the suite was made on had them.
 declare -A groups=(
     [build]="cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins fonts-liberation libgtest-dev libgmock-dev libssl-dev nlohmann-json3-dev"
-    [test]="clang-format wine wine64 xvfb xauth strace ansible-core gcc-mingw-w64-x86-64-posix"
-    [demo]="wine wine64 xvfb xauth gcc-mingw-w64-x86-64-posix"
+    [test]="clang-format wine wine64 fonts-wine xvfb xauth strace ansible-core gcc-mingw-w64-x86-64-posix"
+    [demo]="wine wine64 fonts-wine xvfb xauth gcc-mingw-w64-x86-64-posix"
     [bench]="libbenchmark-dev hyperfine"
     [fuzz]="clang libclang-rt-14-dev"
     [tidy]="clang-tidy"
     [format]="clang-format"
-    [mingw]="cmake ninja-build g++-mingw-w64-x86-64-posix googletest nlohmann-json3-dev wine wine64 xvfb xauth"
+    [mingw]="cmake ninja-build g++-mingw-w64-x86-64-posix googletest nlohmann-json3-dev wine wine64 fonts-wine xvfb xauth"
     [qt-mingw]="cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix qt6-base-dev"
 )
 

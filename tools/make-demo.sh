@@ -68,6 +68,7 @@ if $wineboot; then
     command -v wine > /dev/null || { echo "make-demo: --wineboot needs wine on the PATH" >&2; exit 1; }
     export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     wineboot -i > /dev/null 2>&1
+    "$(dirname "$0")/wine-fonts.sh"
     wine reg add 'HKLM\Software\Vantrel Software' /v QXINSTALLDIR /t REG_SZ \
         /d 'C:\Program Files\Vantrel' /f > /dev/null 2>&1
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v PathName /t REG_SZ \

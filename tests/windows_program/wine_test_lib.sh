@@ -28,6 +28,9 @@ freshPrefix() {
     trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
     step "booting a fresh prefix"
     timeout 120 wineboot -i > /dev/null 2>&1 || fail "wineboot could not make the prefix"
+    # Text drawn as on Windows: Wine's own fonts found, and the capital "I" whole.
+    "$(dirname "${BASH_SOURCE[0]}")/../../tools/wine-fonts.sh" || fail "naming Wine's fonts failed"
+    export WINEQT_QPA_PLATFORM=windows:fontengine=freetype
     drive=$WINEPREFIX/drive_c
     product="$drive/Vantrel Suite"
     windows=$drive/WINNT
