@@ -1,45 +1,37 @@
 #!/usr/bin/env python3
-"""Lists the longest function bodies of C++ sources formatted with the project's .clang-format.
+"""Lists the longest function bodies of C++ sources, as Universal Ctags finds them.
 
-A function is a definition at namespace level: its signature starts in column 0, and its body runs from the
-line that opens it to the first line holding only a closing brace in column 0. Lines are counted from the
-signature's first line to the closing brace, both included.
+A function is every definition ctags reports as one (free functions, member functions defined in or out of
+their class, constructors); lambdas count as part of the function they are written in. Lines are counted
+from the definition's first line to its closing brace, both included (ctags' line and end fields).
 
 usage: tools/function-lengths.py [--most N] PATH...   (folders are searched for .cpp and .hpp files)
 """
 import argparse
+import json
 import pathlib
-import re
+import shutil
 import statistics
+import subprocess
+import sys
 
-NOT_FUNCTIONS = re.compile(r"^(namespace|class|struct|enum|union|extern|template\s*<[^>]*>\s*(class|struct))\b")
 
-
-def functions(path):
-    lines = path.read_text(errors="replace").splitlines()
-    start = None
-    for number, line in enumerate(lines):
-        if start is None:
-            if line[:1].strip() and not line.startswith(("#", "//", "}", "{")) and not NOT_FUNCTIONS.match(line):
-                start = number
-            else:
-                continue
-        if line.startswith((" ", "\t")) and start == number:
-            start = None
+def functions(files):
+    ctags = shutil.which("ctags-universal") or shutil.which("ctags")
+    if ctags is None:
+        sys.exit("function-lengths: needs Universal Ctags (package universal-ctags)")
+    output = subprocess.run(
+        [ctags, "--output-format=json", "--fields=+ne", "--kinds-C++=f", "--language-force=C++", "-o", "-"]
+        + [str(file) for file in files],
+        check=True, capture_output=True, text=True).stdout
+    for line in output.splitlines():
+        tag = json.loads(line)
+        if tag.get("_type") != "tag" or "end" not in tag or tag["name"].startswith("__anon"):
             continue
-        signature = " ".join(lines[start : number + 1])
-        if signature.rstrip().endswith(";"):
-            start = None
-            continue
-        if line.rstrip().endswith("{") and "(" in signature:
-            end = number + 1
-            while end < len(lines) and not re.match(r"^\}[;]?\s*(//.*)?$", lines[end]):
-                end += 1
-            name = re.search(r"([\w:~]+(?:operator\S*)?)\s*\(", signature)
-            yield (end - start + 1, f"{path}:{start + 1}", name.group(1) if name else "?")
-            start = None
-        elif line.rstrip().endswith(("}", "};")) and "{" in line:
-            start = None  # one-line definition or initialiser
+        scope = tag.get("scope", "")
+        name = f"{scope.rsplit('::', 1)[-1]}::{tag['name']}" if tag.get("scopeKind") in ("class", "struct") \
+            else tag["name"]
+        yield (tag["end"] - tag["line"] + 1, f"{tag['path']}:{tag['line']}", name)
 
 
 def main():
@@ -50,7 +42,7 @@ def main():
     files = []
     for path in map(pathlib.Path, arguments.paths):
         files += sorted(path.rglob("*.[ch]pp")) if path.is_dir() else [path]
-    found = sorted((f for file in files for f in functions(file)), reverse=True)
+    found = sorted(functions(files), reverse=True)
     if not found:
         return
     sizes = [size for size, _, _ in found]
