@@ -2,6 +2,7 @@
 
 #include "ui/dialogs/window_placement.hpp"
 #include "ui/widgets/program_font.hpp"
+#include "ui/widgets/seen_frame.hpp"
 #include "ui/widgets/twips.hpp"
 #include "ui/widgets/window_flags.hpp"
 
@@ -95,14 +96,18 @@ void FrmReadMe::place() {
     if (screen == nullptr) {
         return;
     }
+    // Measured on the frames the user sees: the viewer touches the screen's right edge, and the main window's
+    // frame meets the viewer's.
     const QRect area = screen->geometry();
     const QSize viewer = outerSize(*this, m_mainWindow);
-    const ReadMePlacement where = readMePlacement(
-        toTwips(area.width()), toTwips(area.height()), toTwips(viewer.width()), toTwips(viewer.height()),
-        toTwips(m_mainWindow.frameGeometry().width()), toTwips(m_mainWindow.x() - area.x()));
-    move(area.x() + toPixels(where.viewerLeft), area.y() + toPixels(where.viewerTop));
+    const QRect main = seenFrame(m_mainWindow);
+    const ReadMePlacement where =
+        readMePlacement(toTwips(area.width()), toTwips(area.height()), toTwips(viewer.width()),
+                        toTwips(viewer.height()), toTwips(main.width()), toTwips(main.x() - area.x()));
+    moveSeenFrameTo(*this, area.topLeft() + QPoint(toPixels(where.viewerLeft), toPixels(where.viewerTop)),
+                    m_mainWindow);
     if (where.mainLeft) {
-        m_mainWindow.move(area.x() + toPixels(*where.mainLeft), m_mainWindow.y());
+        moveSeenFrameTo(m_mainWindow, QPoint(area.x() + toPixels(*where.mainLeft), main.y()), m_mainWindow);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ui/dialogs/window_placement.hpp"
 
+#include "ui/widgets/seen_frame.hpp"
+
 #include <cmath>
 
 #include <QWidget>
@@ -8,9 +10,9 @@ namespace hotfix {
 
 QSize outerSize(const QWidget& window, const QWidget& shownWindow) {
     if (window.isVisible()) {
-        return window.frameGeometry().size();
+        return seenFrame(window).size();
     }
-    const QSize frame = shownWindow.frameGeometry().size() - shownWindow.size();
+    const QSize frame = seenFrame(shownWindow).size() - shownWindow.size();
     return window.size() + frame;
 }
 

@@ -10,8 +10,8 @@ class QWidget;
 
 namespace hotfix {
 
-// A window's outer size, frame and title bar included. A window that has never been shown has no frame
-// yet; the frame of a window that is on screen stands in for it.
+// A window's outer size as the user sees it, frame and title bar included. A window that has never been
+// shown has no frame yet; the frame of a window that is on screen stands in for it.
 QSize outerSize(const QWidget& window, const QWidget& shownWindow);
 
 // The folder picker's place on its first opening: centred vertically, and as far left of the screen's
