@@ -11,6 +11,7 @@ declare -A groups=(
     [build]="cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins fonts-liberation libgtest-dev libgmock-dev libssl-dev nlohmann-json3-dev"
     [test]="clang-format wine wine64 fonts-wine xvfb xauth strace ansible-core gcc-mingw-w64-x86-64-posix"
     [demo]="wine wine64 fonts-wine xvfb xauth gcc-mingw-w64-x86-64-posix"
+    [pictures]="wine wine64 fonts-wine xvfb xdotool"
     [bench]="libbenchmark-dev hyperfine"
     [fuzz]="clang libclang-rt-14-dev"
     [tidy]="clang-tidy"
