@@ -1,10 +1,9 @@
 #include "ui/widgets/seen_frame.hpp"
 
 #include <cmath>
+#include <windows.h>
 
 #include <QWidget>
-
-#include <windows.h>
 // After windows.h, whose types it uses.
 #include <dwmapi.h>
 
@@ -27,7 +26,9 @@ QRect seenFrame(const QWidget& window) {
         return window.frameGeometry();
     }
     const qreal ratio = window.devicePixelRatioF();
-    const auto scaled = [ratio](LONG native) { return static_cast<int>(std::lround(native / ratio)); };
+    const auto scaled = [ratio](LONG native) {
+        return static_cast<int>(std::lround(native / ratio));
+    };
     const QPoint topLeft =
         window.geometry().topLeft() + QPoint(scaled(bounds.left - client.x), scaled(bounds.top - client.y));
     return {topLeft, QSize(scaled(bounds.right - bounds.left), scaled(bounds.bottom - bounds.top))};
