@@ -1,4 +1,4 @@
-#include "engine/sha256.hpp"
+#include "platform/sha256.hpp"
 
 #include <array>
 #include <new>
