@@ -38,11 +38,8 @@ Fd openNameByName(int anchor, std::string_view relative) {
             errno = EXDEV;
             return Fd();
         }
-        int next = -1;
-        do {
-            next = ::openat(current.get(), name.c_str(), kFolderFlags | O_NOFOLLOW);
-        } while (next < 0 && errno == EINTR);
-        current = Fd(next);
+        current = Fd(retryingInterrupts(
+            [&] { return ::openat(current.get(), name.c_str(), kFolderFlags | O_NOFOLLOW); }));
     }
     return current;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/posix/unique_fd.hpp"
+#include "platform/posix/posix_io.hpp"
 
 #include <string_view>
 

@@ -3,8 +3,8 @@
 #include "platform/file_system.hpp"
 #include "platform/posix/ansi_code_page.hpp"
 #include "platform/posix/beneath.hpp"
+#include "platform/posix/posix_io.hpp"
 #include "platform/posix/posix_path_resolver.hpp"
-#include "platform/posix/unique_fd.hpp"
 
 #include <memory>
 #include <mutex>

@@ -1,5 +1,7 @@
 #include "platform/posix/posix_process_launcher.hpp"
 
+#include "platform/posix/posix_io.hpp"
+
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -144,8 +146,7 @@ bool PosixProcessLauncher::startScript(const std::string& scriptPath, ExitHandle
                 return;
             }
             int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            retryingInterrupts([&] { return ::waitpid(pid, &status, 0); });
             if (!onExit) {
                 return;
             }
