@@ -9,11 +9,6 @@
 
 namespace hotfix::win32 {
 
-// Whether a file or folder with this security descriptor (a SECURITY_DESCRIPTOR, with its owner and access
-// list) may be trusted: its owner is the system, the administrators or the account running the installer,
-// and nobody else is allowed to change it.
-FileSystem::Privacy privacyOfSecurity(void* descriptor);
-
 // The installer's file work through the wide Windows file calls. Paths are mapped by Win32PathResolver; 8-bit
 // files are read in the ANSI code page (UTF-8 kept as it is) and scripts written in the OEM code page,
 // which is the one cmd reads batch files in, exactly: without best fit, so that no character turns into

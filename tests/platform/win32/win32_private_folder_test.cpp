@@ -1,5 +1,6 @@
 #include "platform/platform_services.hpp"
 #include "platform/win32/win32_file_system.hpp"
+#include "platform/win32/win32_private_folder.hpp"
 #include "support/temp_dir.hpp"
 
 #include <aclapi.h>
