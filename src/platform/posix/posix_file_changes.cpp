@@ -1,7 +1,4 @@
-// PosixFileSystem's changes: attributes, copies, hard links, renames, the flush, removals, new files and
-// folders.
 #include "platform/posix/posix_file_system.hpp"
-
 #include "platform/posix/posix_file_system_parts.hpp"
 #include "platform/posix/posix_io.hpp"
 #include "platform/temporary_name.hpp"
@@ -19,6 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
+// PosixFileSystem's changes: attributes, copies, hard links, renames, the flush, removals, new files and
+// folders.
 namespace hotfix::posix {
 
 bool syncfsIsBarrier(unsigned long fileSystemType, std::string_view kernelRelease) {

@@ -1,8 +1,5 @@
-// PosixFileSystem's reading, and the records' store: durable appends, private folders and files read
-// through the descriptor they were checked on.
-#include "platform/posix/posix_file_system.hpp"
-
 #include "platform/compare_reading.hpp"
+#include "platform/posix/posix_file_system.hpp"
 #include "platform/posix/posix_file_system_parts.hpp"
 #include "platform/posix/posix_io.hpp"
 
@@ -11,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// PosixFileSystem's reading, and the records' store: durable appends, private folders and files read
+// through the descriptor they were checked on.
 namespace hotfix::posix {
 
 namespace {
@@ -35,7 +34,6 @@ FileSystem::Privacy privacyOfError(int error) {
     return error == ELOOP ? FileSystem::Privacy::Link : FileSystem::Privacy::Unknown;
 }
 
-
 // A file held open, with the device and inode that name it while it is.
 class PosixHeldFile final : public FileSystem::HeldFile {
 public:
@@ -50,7 +48,6 @@ private:
     dev_t m_device;
     ino_t m_inode;
 };
-
 
 } // namespace
 
@@ -79,7 +76,8 @@ std::optional<bool> PosixFileSystem::sameBytes(std::string_view first, std::stri
         return [fd, until](char* buffer, std::size_t size) -> std::optional<std::size_t> {
             std::size_t done = 0;
             while (done < size) {
-                const ssize_t got = retryingInterrupts([&] { return ::read(fd, buffer + done, size - done); });
+                const ssize_t got =
+                    retryingInterrupts([&] { return ::read(fd, buffer + done, size - done); });
                 if (got < 0) {
                     return std::nullopt;
                 }

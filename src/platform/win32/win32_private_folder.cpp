@@ -154,8 +154,9 @@ FileSystem::Privacy protectFolder(HANDLE folder) {
     BOOL defaulted = FALSE;
     PACL dacl = nullptr;
     if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) ||
-        ::SetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                          nullptr, nullptr, dacl, nullptr) != ERROR_SUCCESS) {
+        ::SetSecurityInfo(folder, SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                          dacl, nullptr) != ERROR_SUCCESS) {
         return Privacy::Unknown;
     }
     return privacyOf(folder);
