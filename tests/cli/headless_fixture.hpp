@@ -6,6 +6,7 @@
 #include "support/code_pages.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/fake_registry.hpp"
+#include "support/fake_run_lock.hpp"
 #include "support/memory_settings.hpp"
 #include "support/temp_dir.hpp"
 
@@ -34,22 +35,6 @@ public:
     std::vector<std::string> scripts;
     // What the interpreters end with.
     int exitCode = 0;
-};
-
-// The machine's lock, as another process holds it or lets it be.
-class FakeRunLock final : public RunLock {
-public:
-    bool tryAcquire() override {
-        if (heldElsewhere) {
-            return false;
-        }
-        ++acquired;
-        return true;
-    }
-    void release() override { ++released; }
-    bool heldElsewhere = false;
-    int acquired = 0;
-    int released = 0;
 };
 
 // The process dies: nothing after this call runs.

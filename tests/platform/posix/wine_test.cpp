@@ -15,6 +15,7 @@
 #include "support/fake_launcher.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
+#include "support/watched_launcher.hpp"
 
 #include <chrono>
 #include <cstdlib>
@@ -28,6 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::PostBox;
 using namespace std::chrono_literals;
+using test::WatchedLauncher;
 using test::WineEnvironment;
 
 [[maybe_unused]] const auto* const kWine = ::testing::AddGlobalTestEnvironment(new WineEnvironment);
@@ -213,23 +215,6 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::seconds timeou
     return true;
 }
 
-// The real launcher, watched: which scripts it was asked to start.
-class WatchedLauncher final : public ProcessLauncher {
-public:
-    explicit WatchedLauncher(CallbackPoster post)
-        : m_real(makeProcessLauncher(std::move(post))) {}
-
-    bool startScript(const std::string& scriptPath, ExitHandler onExit) override {
-        started.push_back(scriptPath);
-        return m_real->startScript(scriptPath, std::move(onExit));
-    }
-
-    std::vector<std::string> started;
-
-private:
-    std::unique_ptr<ProcessLauncher> m_real;
-};
-
 // One install of Windows-side items (folder below C:\windows, name) from a package folder on drive C:,
 // through Wine's cmd; waits until the script, if one was started, has ended.
 class WineScriptTest : public ::testing::Test {
@@ -255,7 +240,7 @@ protected:
 
         const auto codePages = makeCodePageCodec();
         PostBox ui;
-        launcher = std::make_unique<WatchedLauncher>(ui.poster());
+        launcher = std::make_unique<WatchedLauncher>(makeProcessLauncher(ui.poster()));
         EngineServices services{"C:\\" + packageName, *files, boxes, *launcher, *codePages};
         services.registrationFailed = registrationFailed;
         test::FakeInstallerWindow window;
@@ -378,7 +363,7 @@ TEST_F(WineScriptTest, regsvr32LinesRunOnlyWhereTheirFolderChangeWorked) {
     const auto files = makeFileSystem();
     const auto codePages = makeCodePageCodec();
     PostBox ui;
-    WatchedLauncher real(ui.poster());
+    WatchedLauncher real(makeProcessLauncher(ui.poster()));
     const EngineServices services{"C:\\Gate", *files, boxes, real, *codePages};
     RegistrationScript script(Side::Windows, services, "/s ");
     ASSERT_TRUE(script.AddLibrary("one.dll", "C:\\Gone\\"));
@@ -463,7 +448,7 @@ TEST_F(WineScriptTest, twoInstallerProcessesNeverRewriteARunningScript) {
 
     const auto codePages = makeCodePageCodec();
     PostBox ui;
-    WatchedLauncher first(ui.poster());
+    WatchedLauncher first(makeProcessLauncher(ui.poster()));
     const EngineServices services{"C:\\Shared Package", *files, boxes, first, *codePages};
     test::FakeInstallerWindow window;
     window.TxtWinPath = "C:\\windows";

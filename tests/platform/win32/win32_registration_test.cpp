@@ -8,6 +8,7 @@
 #include "support/fake_installer_window.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
+#include "support/watched_launcher.hpp"
 
 #include <atomic>
 #include <windows.h>
@@ -20,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDir;
+using test::WatchedLauncher;
 
 constexpr const wchar_t* kClassKey = L"Software\\Classes\\CLSID\\{6F1E5C2A-4B7D-4E29-9C1A-20050501C0DE}";
 
@@ -34,28 +36,6 @@ std::optional<std::wstring> registeredText(const wchar_t* name) {
     text.resize(size / sizeof(wchar_t) - 1);
     return text;
 }
-
-// The real launcher, watched: the test learns when the engine's exit handler has run.
-class WatchedLauncher final : public ProcessLauncher {
-public:
-    bool startScript(const std::string& scriptPath, ExitHandler onExit) override {
-        ++started;
-        return m_real->startScript(scriptPath, [this, scriptPath, onExit = std::move(onExit)](int code) {
-            goneAtExit = !fs::exists(test::utf8Path(scriptPath));
-            if (onExit) {
-                onExit(code);
-            }
-            ++ended;
-        });
-    }
-
-    std::atomic<int> started{0};
-    std::atomic<int> ended{0};
-    std::atomic<bool> goneAtExit{false};
-
-private:
-    std::unique_ptr<ProcessLauncher> m_real = makeProcessLauncher();
-};
 
 // A real hot fix of a real COM library: the install run replaces it, and its script runs through cmd and
 // regsvr32, which call into the new library.
@@ -80,7 +60,7 @@ TEST(Win32Registration, replacedLibraryIsRegisteredThroughCmdAndRegsvr32) {
 
     auto files = makeFileSystem();
     test::RecordingMsgBox boxes;
-    WatchedLauncher launcher;
+    WatchedLauncher launcher(makeProcessLauncher());
     const EngineServices services{win32::narrow(programFolder.wstring()), *files, boxes, launcher,
                                   test::machineCodePages()};
     test::FakeInstallerWindow window;
@@ -94,7 +74,7 @@ TEST(Win32Registration, replacedLibraryIsRegisteredThroughCmdAndRegsvr32) {
 
     runInstall(window, services);
     EXPECT_THAT(boxes.shown, ::testing::ElementsAre(messages::hotFixApplied()));
-    ASSERT_EQ(launcher.started, 1);
+    ASSERT_EQ(launcher.started.size(), 1U);
     ASSERT_TRUE(test::waitUntil([&] { return launcher.ended == 1; }, std::chrono::seconds(60)));
 
     EXPECT_EQ(registeredText(L"Build"), L"2");

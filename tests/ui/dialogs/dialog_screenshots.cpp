@@ -21,18 +21,14 @@
 
 namespace {
 
-class SampleFolders final : public hotfix::FolderBrowser {
-public:
-    std::vector<hotfix::Drive> drives() override { return {{'A', "A:\\"}, {'C', "C:\\"}, {'D', "D:\\"}}; }
-    std::optional<hotfix::DriveError> checkDrive(char) override { return std::nullopt; }
-    std::vector<std::string> subfolders(const std::string& folder) override {
-        static const std::map<std::string, std::vector<std::string>> tree{
-            {"C:\\Program Files\\Vantrel", {"bin", "Common", "help", "Reports", "Samples", "Templates"}}};
-        const auto found = tree.find(folder);
-        return found == tree.end() ? std::vector<std::string>{} : found->second;
-    }
-    std::string currentFolder() override { return "C:\\Program Files\\Vantrel"; }
-};
+hotfix::test::FakeFolders sampleFolders() {
+    hotfix::test::FakeFolders folders;
+    folders.driveList = {{'A', "A:\\"}, {'C', "C:\\"}, {'D', "D:\\"}};
+    folders.tree = {
+        {"C:\\Program Files\\Vantrel", {"bin", "Common", "help", "Reports", "Samples", "Templates"}}};
+    folders.current = "C:\\Program Files\\Vantrel";
+    return folders;
+}
 
 const char* const kReadMe = R"(<html><head><title>Hot fix 2005.05.01</title></head><body>
 <h2>Vantrel hot fix 2005.05.01</h2>
@@ -65,7 +61,7 @@ public:
         }
         bool saved = true;
 
-        SampleFolders sample;
+        hotfix::test::FakeFolders sample = sampleFolders();
         hotfix::TxtPathHadFocus = true;
         hotfix::FrmSelectDir picker({*window, *window->TxtPath, *window->TxtWinPath, hotfix::TxtPathHadFocus,
                                      hotfix::TxtWinPathHadFocus},

@@ -1,4 +1,5 @@
 #include "platform/folder_browser.hpp"
+#include "support/fake_folders.hpp"
 #include "support/recording_msg_box.hpp"
 #include "ui/dialogs/frm_select_dir.hpp"
 #include "ui/dialogs/modal.hpp"
@@ -22,36 +23,19 @@ namespace hotfix::test {
 namespace {
 
 // A machine with drives C: and D:, a Z: without a medium and a Y: that fails otherwise.
-class FakeFolders final : public FolderBrowser {
-public:
-    std::vector<Drive> drives() override {
-        return {{'C', "C:\\"}, {'D', "D:\\"}, {'Y', "Y:\\"}, {'Z', "Z:\\"}};
-    }
-    std::optional<DriveError> checkDrive(char letter) override {
-        ++checks;
-        if (letter == 'Z') {
-            return DriveError{68, "Device unavailable"};
-        }
-        if (letter == 'Y') {
-            return DriveError{71, "Disk not ready"};
-        }
-        return std::nullopt;
-    }
-    std::vector<std::string> subfolders(const std::string& folder) override {
-        const auto found = tree.find(folder);
-        return found == tree.end() ? std::vector<std::string>{} : found->second;
-    }
-    std::string currentFolder() override { return current; }
-
-    std::map<std::string, std::vector<std::string>> tree{
+FakeFolders someFolders() {
+    FakeFolders folders;
+    folders.driveList = {{'C', "C:\\"}, {'D', "D:\\"}, {'Y', "Y:\\"}, {'Z', "Z:\\"}};
+    folders.failing = {{'Z', DriveError{68, "Device unavailable"}}, {'Y', DriveError{71, "Disk not ready"}}};
+    folders.tree = {
         {"C:\\", {"Program Files", "Windows"}},
         {"C:\\Program Files", {"Common Files", "Vantrel"}},
         {"C:\\Program Files\\Vantrel", {"bin", "help"}},
         {"D:\\", {"Tools"}},
     };
-    std::string current = "C:\\Program Files";
-    int checks = 0;
-};
+    folders.current = "C:\\Program Files";
+    return folders;
+}
 
 // The picker on its own, over a stand-in for the main window.
 class SelectDirTest : public ::testing::Test {
@@ -116,7 +100,7 @@ protected:
     QLineEdit* TxtWinPath = nullptr;
     bool pathFlag = false;
     bool winFlag = false;
-    FakeFolders folders;
+    FakeFolders folders = someFolders();
     RecordingMsgBox msgBox;
     MsgBox* pickerBox = &msgBox;
     MemorySettings settings;

@@ -1,4 +1,5 @@
 #include "support/code_pages.hpp"
+#include "support/fake_run_lock.hpp"
 #include "support/forwarding_file_system.hpp"
 #include "ui/main_window/box_answerer.hpp"
 #include "ui/main_window/qt_msg_box.hpp"
@@ -72,15 +73,10 @@ TEST_F(InstallTest, installButtonReplacesAndBacksUpThenAsksToCloseAndNoKeepsTheW
     EXPECT_THAT(recorded.begin()->second, ::testing::HasSubstr("engine.dll_backup\t"));
 }
 
-// Another install or restore holds the machine, from a deployment tool or another window.
-class HeldElsewhere final : public RunLock {
-public:
-    bool tryAcquire() override { return false; }
-    void release() override {}
-};
-
 TEST_F(InstallTest, whileAnotherRunHoldsTheMachineTheWindowSaysSoAndTouchesNothing) {
-    HeldElsewhere held;
+    // Another install or restore holds the machine, from a deployment tool or another window.
+    FakeRunLock held;
+    held.heldElsewhere = true;
     runLock = &held;
     answerer.answerNext(QMessageBox::Ok);
     install();

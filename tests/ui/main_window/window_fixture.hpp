@@ -4,6 +4,7 @@
 #include "platform/platform_services.hpp"
 #include "platform/run_lock.hpp"
 #include "platform/settings_store.hpp"
+#include "support/fake_folders.hpp"
 #include "support/fake_launcher.hpp"
 #include "support/fake_registry.hpp"
 #include "support/memory_settings.hpp"
@@ -25,14 +26,6 @@ namespace hotfix::test {
 
 // The one application object of a test process; never destroyed, as Qt wants it to outlive every widget.
 QApplication& testApplication();
-
-class NoFolders final : public FolderBrowser {
-public:
-    std::vector<Drive> drives() override { return {{'C', "C:\\"}}; }
-    std::optional<DriveError> checkDrive(char) override { return std::nullopt; }
-    std::vector<std::string> subfolders(const std::string&) override { return {}; }
-    std::string currentFolder() override { return "C:\\"; }
-};
 
 inline constexpr const char* kProductKey = "SOFTWARE\\Vantrel Software";
 inline constexpr const char* kWindowsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
@@ -56,7 +49,7 @@ protected:
     FakeRegistry registry;
     MemorySettings settings;
     FakeLauncher launcher;
-    NoFolders folders;
+    FakeFolders folders;
     LocalDateTime now{2005, 5, 1, 9, 7};
     int endRequests = 0;
     // Where the window records its installs; empty keeps no record.
