@@ -42,16 +42,16 @@ protected:
     bool load(std::string_view content, Side side = Side::Product) {
         const std::string_view file =
             side == Side::Product ? "Setup/InstallPatch.BLR" : "Setup/InstallWinPatch.BLR";
-        m_package.write(file, content);
+        package.write(file, content);
         return loadAgain(side);
     }
     bool loadAgain(Side side = Side::Product) {
-        const std::string folder = m_package.str();
-        return LoadListFile(side, {folder, *m_fs, boxes, test::machineCodePages()}, recorder);
+        const std::string folder = package.str();
+        return LoadListFile(side, {folder, *fileSystem, boxes, test::machineCodePages()}, recorder);
     }
 
-    TempDir m_package;
-    std::unique_ptr<FileSystem> m_fs = makeFileSystem();
+    TempDir package;
+    std::unique_ptr<FileSystem> fileSystem = makeFileSystem();
     RecordingMsgBox boxes;
     ItemRecorder recorder;
 };
@@ -111,21 +111,21 @@ TEST_F(ListFileTest, windowsSideReadsItsOwnFile) {
 
 TEST_F(ListFileTest, unreadableListFileCountsAsMissingAndSaysWhichFile) {
     // A folder of the list file's name cannot be read, whoever runs the installer.
-    std::filesystem::create_directories(m_package.path() / "Setup" / "InstallPatch.BLR");
+    std::filesystem::create_directories(package.path() / "Setup" / "InstallPatch.BLR");
     EXPECT_FALSE(loadAgain());
-    EXPECT_THAT(boxes.shown, ElementsAre(test::errorBox("File ''" + m_package.str() +
+    EXPECT_THAT(boxes.shown, ElementsAre(test::errorBox("File ''" + package.str() +
                                                         "\\Setup\\InstallPatch.BLR'' could not be read")));
 
     // A file the platform fails to read.
-    m_package.write("Setup/InstallWinPatch.BLR", "a\\b.dll");
-    test::HookedFileSystem failing(*m_fs);
+    package.write("Setup/InstallWinPatch.BLR", "a\\b.dll");
+    test::HookedFileSystem failing(*fileSystem);
     failing.failWhen = [](std::string_view op, std::string_view) {
         return op == "readFile";
     };
     EXPECT_FALSE(
-        LoadListFile(Side::Windows, {m_package.str(), failing, boxes, test::machineCodePages()}, recorder));
+        LoadListFile(Side::Windows, {package.str(), failing, boxes, test::machineCodePages()}, recorder));
     ASSERT_EQ(boxes.shown.size(), 2U);
-    EXPECT_EQ(boxes.shown[1], test::errorBox("File ''" + m_package.str() +
+    EXPECT_EQ(boxes.shown[1], test::errorBox("File ''" + package.str() +
                                              "\\Setup\\InstallWinPatch.BLR'' could not be read"));
     EXPECT_THAT(recorder.items, IsEmpty());
 }

@@ -177,8 +177,9 @@ std::vector<std::string> brokenWholeness(const std::map<std::string, std::string
         }
         // A backup: a listed destination's name with a suffix, holding what that file held before (or, for
         // a file listed twice, what its first listing put there).
+        const std::string& name = path;
         const auto backedUp = std::find_if(listed.begin(), listed.end(), [&](const auto& entry) {
-            return path.starts_with(entry.first) && before.contains(entry.first);
+            return name.starts_with(entry.first) && before.contains(entry.first);
         });
         if (backedUp == listed.end() ||
             (before.at(backedUp->first) != content && backedUp->second != content)) {
