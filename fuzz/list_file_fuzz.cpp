@@ -24,27 +24,14 @@ namespace {
 constexpr std::string_view kProgramFolder = "C:\\Patch";
 constexpr std::string_view kListPath = "C:\\Patch\\Setup\\InstallPatch.BLR";
 
-// Holds the one list file's bytes in memory, as the disk would.
-class ListFileOnly final : public FileSystem {
+// Holds the one list file's bytes in memory, as the disk would: all the list loader reads through.
+class ListFileOnly final : public FileReader {
 public:
     explicit ListFileOnly(std::string_view bytes)
         : m_bytes(bytes) {}
 
     bool fileExists(std::string_view path) override { return path == kListPath; }
     bool folderExists(std::string_view) override { return false; }
-    bool sameFile(std::string_view, std::string_view) override { return false; }
-    std::optional<FileAttributes> attributes(std::string_view) override { return std::nullopt; }
-    bool setAttributes(std::string_view, FileAttributes) override { return false; }
-    bool clearAttributes(std::string_view) override { return false; }
-    bool copyFileToNew(std::string_view, std::string_view) override { return false; }
-    LinkResult linkFile(std::string_view, std::string_view) override { return LinkResult::Failed; }
-    bool moveFile(std::string_view, std::string_view, Overwrite) override { return false; }
-    bool flush(std::span<const std::string>) override { return false; }
-    bool deleteFile(std::string_view) override { return false; }
-    bool removeName(std::string_view) override { return false; }
-    bool createTextFile(std::string_view) override { return false; }
-    bool appendToFile(std::string_view, std::string_view) override { return false; }
-    std::optional<std::string> identity(std::string_view) override { return std::nullopt; }
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
         if (path != kListPath) {
             return false;
@@ -52,10 +39,6 @@ public:
         sink(std::span<const char>(m_bytes.data(), m_bytes.size()));
         return true;
     }
-    bool createFolders(std::string_view) override { return false; }
-    bool appendDurably(std::string_view, std::string_view) override { return false; }
-    Privacy makePrivateFolder(std::string_view) override { return Privacy::Unknown; }
-    Privacy privacy(std::string_view) override { return Privacy::Unknown; }
 
 private:
     std::string_view m_bytes;

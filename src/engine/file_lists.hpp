@@ -2,6 +2,7 @@
 
 #include "engine/side.hpp"
 #include "platform/code_page_codec.hpp"
+#include "platform/file_system.hpp"
 
 #include <functional>
 #include <string>
@@ -9,7 +10,6 @@
 
 namespace hotfix {
 
-class FileSystem;
 class MsgBox;
 
 // Receives a side's items as a list file is read; the main window's list boxes are the only copy.
@@ -21,7 +21,7 @@ public:
 
 struct ListFileContext {
     std::string_view programFolder;
-    FileSystem& fs;
+    FileReader& fs;
     MsgBox& msgBox;
     const CodePageCodec& codePages;
     // Where set, told of each entry that names no file (the list's path, the entry's line counted from 1,
