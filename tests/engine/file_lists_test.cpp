@@ -125,8 +125,8 @@ TEST_F(ListFileTest, unreadableListFileCountsAsMissingAndSaysWhichFile) {
     EXPECT_FALSE(
         LoadListFile(Side::Windows, {package.str(), failing, boxes, test::machineCodePages()}, recorder));
     ASSERT_EQ(boxes.shown.size(), 2U);
-    EXPECT_EQ(boxes.shown[1], test::errorBox("File ''" + package.str() +
-                                             "\\Setup\\InstallWinPatch.BLR'' could not be read"));
+    EXPECT_EQ(boxes.shown[1],
+              test::errorBox("File ''" + package.str() + "\\Setup\\InstallWinPatch.BLR'' could not be read"));
     EXPECT_THAT(recorder.items, IsEmpty());
 }
 
