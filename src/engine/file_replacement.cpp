@@ -72,9 +72,9 @@ void discardStaged(FileSystem& fs, const StagedFile& staged) {
     }
 }
 
-// The backup is the installed file itself under a second name: no copy of its bytes, and its marks and times
-// stay as they were. Where the file system has no such names, a copy waits beside it. False when neither
-// could be made.
+// The backup is the installed file itself under a hard link: no copy of its bytes, and its attributes and
+// times stay as they were. Where the file system has no such names, a copy waits beside it. False when
+// neither could be made.
 bool stageBackup(const EngineServices& services, StagedFile& staged, std::string& reason) {
     FileSystem& fs = services.fs;
     const PlannedFile& planned = staged.plan;
@@ -172,7 +172,7 @@ PlannedFile planListedFile(const ListedFile& file, InstallerWindow& window, cons
     return plan;
 }
 
-// A backup that is a second name of the installed file shares its marks. The name goes without touching
+// A backup that is a hard link of the installed file shares its attributes. The name goes without touching
 // them where the platform can; elsewhere lifting them lifts them from the installed file too, which gets
 // them back afterwards (and from the record, should the run be cut off in between).
 void removeBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
@@ -313,7 +313,7 @@ FileOutcome ReplacementBatch::placeOne(const StagedFile& staged) {
         m_services.msgBox.show(messages::couldNotReplace(file.destination, file.source));
         return FileOutcome::Failed;
     }
-    // Replacing a read-only file may have lifted the mark that the backup shares with it.
+    // Replacing a read-only file may have lifted the read-only attribute that the backup shares with it.
     fs.setAttributes(planned.backup, planned.originalMarks);
     return FileOutcome::Replaced;
 }

@@ -48,7 +48,7 @@ struct PlannedFile {
     // Where the new content is written first (Replace, CopyNew).
     std::string temporary;
     // Where a backup copy is written first: always for BackUpOnlyPackageFileMissing, and for Replace where
-    // the file system has no second names.
+    // the file system has no hard links.
     std::string backupTemporary;
     FileAttributes originalMarks;
     // The installed file's digest where the decision had to read it (unattended), so that it is read once.
@@ -65,7 +65,7 @@ PlannedFile planListedFile(const ListedFile& file, InstallerWindow& window, cons
 // flushed or named.
 struct StagedFile {
     PlannedFile plan;
-    // The backup waits in plan.backupTemporary as a copy: the file system gives no second names.
+    // The backup waits in plan.backupTemporary as a copy: the file system gives no hard links.
     bool backupCopied = false;
     // The digests of the bytes written while staging: the new content, and the original where its backup
     // was copied. Taken as the bytes went by, so that nothing is read again for the record.
@@ -126,12 +126,12 @@ private:
     std::unordered_set<std::string> m_destinations;
 };
 
-// Removes a backup name, also where it is a second name of the installed file; the installed file keeps
-// its marks.
+// Removes a backup name, also where it is a hard link of the installed file; the installed file keeps
+// its attributes.
 void removeBackupName(FileSystem& fs, const std::string& backup, const std::string& installed,
                       FileAttributes marks);
 
-// Removes a file the installer made (a temporary, or a copy it placed), lifting a read-only mark it may
+// Removes a file the installer made (a temporary, or a copy it placed), lifting a read-only attribute it may
 // have brought from the package's medium. True when nothing is left there.
 bool removeOwnFile(FileSystem& fs, const std::string& path);
 

@@ -310,7 +310,7 @@ bool InstallRecord::beforeStaging(std::span<const PlannedFile> planned) {
         }
         const bool installed = each.action == PlannedAction::Replace ||
                                each.action == PlannedAction::BackUpOnlyPackageFileMissing;
-        // The installed file's marks, which a crash could take from it while a second name of it has them
+        // The installed file's attributes, which a crash could take from it while a hard link of it has them
         // lifted, and a restore puts back.
         const std::string marks = installed ? std::to_string(each.originalMarks.bits) : std::string();
         lines += recordLine({"stage", recordSideName(each.file.side), each.file.destination, each.temporary,

@@ -67,7 +67,7 @@ public:
     static std::optional<InstallRecord> begin(InstallerWindow& window, const EngineServices& services);
 
     // One "stage" line per file naming the temporary, backup and backup copy it is about to create, and the
-    // installed file's marks.
+    // installed file's attributes.
     bool beforeStaging(std::span<const PlannedFile> planned) override;
     // One "file" line per staged file: its side, destination, backup, the SHA-256 of the installed content
     // and of the new, and the temporary file holding the new.

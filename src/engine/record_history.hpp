@@ -21,7 +21,7 @@ struct RecordedFile {
     std::string temporary;
     std::string backup;
     std::string backupTemporary;
-    // The installed file's marks (platform attribute bits) as the run found them.
+    // The installed file's attributes (platform attribute bits) as the run found them.
     std::optional<std::uint32_t> marks;
     // The run wrote how to undo the file (its "file" line), which comes before the file is put in place:
     // without it the destination was never changed.

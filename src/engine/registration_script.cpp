@@ -41,7 +41,7 @@ std::string doublePercent(std::string line) {
 }
 
 // Removes a script file without trusting one answer alone: a delete that was refused is tried again with the
-// file's marks cleared, unless the file turns out not to be there.
+// file's attributes cleared, unless the file turns out not to be there.
 void removeScriptFile(FileSystem& fs, const std::string& path) {
     if (!fs.deleteFile(path) && fs.fileExists(path)) {
         fs.clearAttributes(path);

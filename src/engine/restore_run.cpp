@@ -80,7 +80,7 @@ public:
         removeOwn(m_file.backupTemporary);
         if (!m_file.journalled) {
             // The run was cut off, or gave up, before it changed the file: a backup name it made is a
-            // second name of the file as it was then.
+            // hard link of the file as it was then.
             const bool removed = removeBackupHolding(currentDigest());
             putMarksBack();
             return removed ? RestoreAction::AsBefore : backupStays();
@@ -122,8 +122,8 @@ public:
         if (*current != m_file.newSha256) {
             return changedSince();
         }
-        // The backup is the original itself (a second name of it, or its copy): renamed over the file in one
-        // step, it is back with its bytes, and where it was a second name with its times, owner and rights.
+        // The backup is the original itself (a hard link of it, or its copy): renamed over the file in one
+        // step, it is back with its bytes, and where it was a hard link with its times, owner and rights.
         switch (putBackupInPlace(FileSystem::Overwrite::Existing)) {
         case PutBack::NotOriginal:
             return failed(messages::backupNotOriginal(m_file.backup, m_file.destination));
@@ -180,7 +180,7 @@ private:
                inUse->cancelAtRestart(m_file.temporary);
     }
 
-    // The original's marks, should a run cut off while a second name of it had them lifted have lost them.
+    // The original's attributes, should a run cut off while a hard link of it had them lifted have lost them.
     void putMarksBack() {
         const std::optional<FileAttributes> now =
             m_file.marks ? m_fs.attributes(m_file.destination) : std::nullopt;
@@ -194,7 +194,7 @@ private:
     }
 
     // A backup the install made that holds what is kept elsewhere anyway. False when it is still there: a
-    // running program that holds the file (whose second name it is) keeps every name of it.
+    // running program that holds the file (whose hard link it is) keeps every name of it.
     bool removeBackupHolding(const std::optional<std::string>& digest) {
         if (m_file.backup.empty() || !digest || digest->empty() || !m_fs.fileExists(m_file.backup) ||
             fileSha256(m_fs, m_file.backup) != digest) {

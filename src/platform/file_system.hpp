@@ -100,9 +100,9 @@ public:
     // the copy costs no second read. False as copyFileToNew (sink may have had part of the bytes then).
     virtual bool copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) = 0;
 
-    // Gives the file at existing a second name (a hard link), never replacing anything at newName.
+    // Gives the file at existing a hard link (a second name), never replacing anything at newName.
     // Unsupported where the file system has no such names, and for a symbolic link or other reparse point,
-    // whose second name would hold no bytes of its own.
+    // whose hard link would hold no bytes of its own.
     enum class LinkResult { Linked, Unsupported, Failed };
     virtual LinkResult linkFile(std::string_view existing, std::string_view newName) = 0;
 
@@ -162,7 +162,7 @@ public:
         OthersMayWrite,
         // It could not be looked at.
         Unknown,
-        // Not a plain file of its own: a pipe, a device, or a file with a second name elsewhere.
+        // Not a plain file of its own: a pipe, a device, or a file with a hard link elsewhere.
         NotPlainFile,
     };
     // Makes the folder (whose parent exists) so that only the administrators and the system, and on POSIX

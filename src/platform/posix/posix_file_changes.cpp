@@ -53,8 +53,8 @@ std::string kernelRelease() {
 enum class Kinds { Files, FilesAndFolders };
 
 // Changes the permission bits of the file itself, through a descriptor of it, never through a link: a link
-// planted at the name fails with ELOOP. Set-user-id and set-group-id are never added: marks put back must
-// not make a program run as its owner.
+// planted at the name fails with ELOOP. Set-user-id and set-group-id are never added: attributes put back
+// must not make a program run as its owner.
 bool changeMode(int folder, const std::string& name, mode_t mode, Kinds kinds) {
     bool throughProc = false;
     Fd fd(openAtRetrying(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
@@ -141,13 +141,14 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink*
     if (!in.valid()) {
         return fail(errno);
     }
-    // The source's marks as a run has seen them; a folder that took its place since fails the first read.
+    // The source's attributes as a run has seen them; a folder that took its place since fails the first
+    // read.
     const std::optional<struct stat> source = find(from).status;
     if (!source || S_ISDIR(source->st_mode)) {
         return fail(source ? EISDIR : ENOENT);
     }
-    // The copy carries the source's marks, read-only included, as a Windows copy does. It is made with them,
-    // and the one look at what the umask left is what a run knows of the new file.
+    // The copy carries the source's attributes, read-only included, as a Windows copy does. It is made with
+    // them, and the one look at what the umask left is what a run knows of the new file.
     const mode_t marks = source->st_mode & kCopiedBits;
     std::string target;
     Fd out(createNew(to, marks, target));
@@ -188,7 +189,7 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink*
 }
 
 FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std::string_view newName) {
-    // The entry itself is looked at, not what a link leads to: a second name of a symbolic link is a link
+    // The entry itself is looked at, not what a link leads to: a hard link of a symbolic link is a link
     // too, which would follow whatever becomes of the target and hold no bytes of its own. Such a file is
     // backed up as a copy, which fails on the link.
     std::string source = m_paths.spelledPath(existing);

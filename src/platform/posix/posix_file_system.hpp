@@ -89,8 +89,8 @@ public:
 
 private:
     // What a look at a path found: the entry itself (lstat) and what it leads to (stat), which differ only
-    // for a symbolic link. Within a run it is remembered; the run relies on the kind, marks, size, device
-    // and inode it holds, never on link counts or times.
+    // for a symbolic link. Within a run it is remembered; the run relies on the kind, attributes, size,
+    // device and inode it holds, never on link counts or times.
     struct Seen {
         std::optional<struct stat> entry;
         std::optional<struct stat> status;

@@ -109,7 +109,7 @@ bool PosixFileSystem::appendDurably(std::string_view path, std::string_view byte
         m_paths.noteCreated(native);
     }
     // The installer's own file alone, checked on the file it writes to: a plain file (a FIFO would never
-    // end), with no second name (through which another file would be cut and grown), and not read-only
+    // end), with no hard link (through which another file would be cut and grown), and not read-only
     // (Windows appends to no such file; root on POSIX would).
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {

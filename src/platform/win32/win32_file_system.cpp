@@ -180,7 +180,7 @@ FileSystem::LinkResult Win32FileSystem::linkFile(std::string_view existing, std:
     if (!target || !attributes || isFolder(*attributes)) {
         return LinkResult::Failed;
     }
-    // A second name of a symbolic link is a link too: it holds no bytes of its own. Such a file is backed up
+    // A hard link of a symbolic link is a link too: it holds no bytes of its own. Such a file is backed up
     // as a copy.
     if ((*attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return LinkResult::Unsupported;
@@ -216,7 +216,7 @@ bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overw
     if (existing && isFolder(*existing)) {
         return false;
     }
-    // Windows replaces no read-only file the old way; the mark, which a backup of the file may share, is
+    // Windows replaces no read-only file the old way; the attribute, which a backup of the file may share, is
     // left alone where the system can, and lifted for the move and put back if the move fails elsewhere.
     const bool readOnly = existing && (*existing & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly && renameIgnoringReadOnly(*source, *target)) {
@@ -238,7 +238,7 @@ bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overw
 }
 
 bool Win32FileSystem::flush(std::span<const std::string> paths) {
-    // A name of a file that has others (a backup that is a second name of the installed file), or of a file
+    // A name of a file that has others (a backup that is a hard link of the installed file), or of a file
     // that a running program holds, is made durable without opening the file for writing, which a program
     // that has it loaded refuses: the installer's bytes in it were on the disk before it got that name, and
     // NTFS commits names for the whole volume with any flush after them.

@@ -11,7 +11,7 @@
 
 namespace hotfix::win32 {
 
-// The marks SetFileAttributesW accepts; the others (directory, compressed, ...) only describe a file.
+// The attributes SetFileAttributesW accepts; the others (directory, compressed, ...) only describe a file.
 inline constexpr DWORD kSettableAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
     FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -53,7 +53,7 @@ inline constexpr std::size_t kFolderPathLimit = MAX_PATH - 12;
 // Windows' code for a link met where none may be; the mingw-w64 headers lack it.
 inline constexpr DWORD kErrorReparsePointEncountered = 4395;
 
-// The extended rename and delete of Windows 10 1809 and later, which can leave a read-only mark alone;
+// The extended rename and delete of Windows 10 1809 and later, which can leave a read-only attribute alone;
 // declared here, as the mingw-w64 headers lack them.
 inline constexpr int kFileRenameInfoEx = 22;
 inline constexpr int kFileDispositionInfoEx = 21;
@@ -68,7 +68,7 @@ std::optional<DWORD> attributesOf(const std::wstring& path);
 bool isFolder(DWORD attributes);
 
 // Windows refuses to write to or delete a read-only file by itself; it is checked here as well because not
-// every file system behind these calls enforces the mark (Wine run as root does not).
+// every file system behind these calls enforces the attribute (Wine run as root does not).
 bool isReadOnly(const std::wstring& path);
 
 // What a file's own handle tells without the right to read or change it: how many names it has and the
@@ -79,11 +79,11 @@ std::optional<BY_HANDLE_FILE_INFORMATION> fileInformation(const std::wstring& pa
 bool isSameFile(const std::wstring& a, const std::wstring& b);
 
 // Copies into a new file; a copy that breaks off is removed, since a file cut short would pass for a whole
-// one. CopyFileW carries the source's marks and creates the target only where nothing is.
+// one. CopyFileW carries the source's attributes and creates the target only where nothing is.
 bool copyToNew(const std::wstring& source, const std::wstring& target);
 
-// FlushFileBuffers needs a handle open for writing, which a read-only file does not give; its mark is
-// lifted for that moment. Windows' error is kept for the caller.
+// FlushFileBuffers needs a handle open for writing, which a read-only file does not give; its read-only
+// attribute is lifted for that moment. Windows' error is kept for the caller.
 bool flushFile(const std::wstring& path, DWORD attributes);
 
 // A folder's own flush, which NTFS takes as a commit of its journal and with it of every name made on the
@@ -109,8 +109,8 @@ Handle openItself(const std::wstring& path, DWORD access);
 
 bool isReparsePoint(HANDLE item);
 
-// Renames the file over an existing one, read-only or not, in one step and without lifting any mark; false
-// where the system cannot (before 10 1809), so that the caller may do it the old way.
+// Renames the file over an existing one, read-only or not, in one step and without lifting any attribute;
+// false where the system cannot (before 10 1809), so that the caller may do it the old way.
 bool renameIgnoringReadOnly(const std::wstring& source, const std::wstring& target);
 
 } // namespace hotfix::win32
