@@ -179,8 +179,18 @@ void readOne(std::string_view input) {
     for (const RecordedInstall& install : history.toUndo) {
         require(clean(install.productRoot) && clean(install.windowsRoot) && clean(install.suffix),
                 "no root or suffix holds a control character");
-        require(isAbsoluteWithoutDots(install.productRoot) && isAbsoluteWithoutDots(install.windowsRoot),
-                "every root is absolute, with no dot folder");
+        // A workstation may lack one root; then no file of the install lies on that side.
+        const auto rootFits = [&install](const std::string& root, Side side) {
+            if (!root.empty()) {
+                return isAbsoluteWithoutDots(root);
+            }
+            return std::none_of(install.files.begin(), install.files.end(),
+                                [side](const RecordedFile& file) { return file.side == side; });
+        };
+        require(rootFits(install.productRoot, Side::Product) &&
+                    rootFits(install.windowsRoot, Side::Windows) &&
+                    !(install.productRoot.empty() && install.windowsRoot.empty()),
+                "every root is absolute, with no dot folder, or missing where no file lies on its side");
         require(!install.suffix.empty(), "a suffix is never empty");
         // Where the record names the harness's roots, the reach is measured from the harness's own.
         const bool ownRoots = install.productRoot == kProductRoot && install.windowsRoot == kWindowsRoot;
