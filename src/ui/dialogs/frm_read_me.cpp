@@ -99,7 +99,7 @@ void FrmReadMe::place() {
     // Measured on the frames the user sees: the viewer touches the screen's right edge, and the main window's
     // frame meets the viewer's.
     const QRect area = screen->geometry();
-    const QSize viewer = outerSize(*this, m_mainWindow);
+    const QSize viewer = seenOuterSize(*this, m_mainWindow);
     const QRect main = seenFrame(m_mainWindow);
     const ReadMePlacement where =
         readMePlacement(toTwips(area.width()), toTwips(area.height()), toTwips(viewer.width()),

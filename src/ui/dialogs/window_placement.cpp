@@ -10,6 +10,14 @@ namespace hotfix {
 
 QSize outerSize(const QWidget& window, const QWidget& shownWindow) {
     if (window.isVisible()) {
+        return window.frameGeometry().size();
+    }
+    const QSize frame = shownWindow.frameGeometry().size() - shownWindow.size();
+    return window.size() + frame;
+}
+
+QSize seenOuterSize(const QWidget& window, const QWidget& shownWindow) {
+    if (window.isVisible()) {
         return seenFrame(window).size();
     }
     const QSize frame = seenFrame(shownWindow).size() - shownWindow.size();

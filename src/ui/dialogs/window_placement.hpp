@@ -10,9 +10,11 @@ class QWidget;
 
 namespace hotfix {
 
-// A window's outer size as the user sees it, frame and title bar included. A window that has never been
+// A window's outer size, frame and title bar included, as the toolkit gives it. A window that has never been
 // shown has no frame yet; the frame of a window that is on screen stands in for it.
 QSize outerSize(const QWidget& window, const QWidget& shownWindow);
+// The same measured on the frame the user sees (seenFrame).
+QSize seenOuterSize(const QWidget& window, const QWidget& shownWindow);
 
 // The folder picker's place on its first opening: centred vertically, and as far left of the screen's
 // right edge as half of its own width and half of the main window's together.
