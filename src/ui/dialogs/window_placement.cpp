@@ -8,20 +8,28 @@
 
 namespace hotfix {
 
-QSize outerSize(const QWidget& window, const QWidget& shownWindow) {
+namespace {
+
+QRect toolkitFrame(const QWidget& window) {
+    return window.frameGeometry();
+}
+
+QSize outerSizeBy(QRect (*frameOf)(const QWidget&), const QWidget& window, const QWidget& shownWindow) {
     if (window.isVisible()) {
-        return window.frameGeometry().size();
+        return frameOf(window).size();
     }
-    const QSize frame = shownWindow.frameGeometry().size() - shownWindow.size();
+    const QSize frame = frameOf(shownWindow).size() - shownWindow.size();
     return window.size() + frame;
 }
 
+} // namespace
+
+QSize outerSize(const QWidget& window, const QWidget& shownWindow) {
+    return outerSizeBy(toolkitFrame, window, shownWindow);
+}
+
 QSize seenOuterSize(const QWidget& window, const QWidget& shownWindow) {
-    if (window.isVisible()) {
-        return seenFrame(window).size();
-    }
-    const QSize frame = seenFrame(shownWindow).size() - shownWindow.size();
-    return window.size() + frame;
+    return outerSizeBy(seenFrame, window, shownWindow);
 }
 
 QPoint selectDirPlace(const QRect& screen, QSize picker, int mainWidth) {
