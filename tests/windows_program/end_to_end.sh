@@ -60,8 +60,24 @@ sameBytes "$work/originals/Bin/Engine.dll" "$product/Bin/Engine.dll_backup"
 sameBytes "$work/originals/readme.txt" "$product/readme.txt_backup"
 sameBytes "$work/originals/comfix.dll" "$windows/VtrlCom/comfix.dll_backup"
 
+# Sets build to the build the COM class names and buildAnswer to reg's whole answer. A reg that gave no
+# answer at all (a loaded machine) is asked again; "no such value" is an answer.
+readBuild() {
+    build=''
+    for _ in 1 2 3; do
+        buildAnswer=$(timeout 60 wine reg query "$classKey" /v Build 2>&1) || true
+        if [[ $buildAnswer =~ REG_SZ[[:space:]]+([0-9]+) ]]; then
+            build=${BASH_REMATCH[1]}
+            return
+        fi
+        [[ $buildAnswer != *"Unable to find"* ]] || return 0
+    done
+}
 # The registration script runs on after the program has ended.
-registered() { wine reg query "$classKey" /v Build 2> /dev/null | grep -q 'REG_SZ[[:space:]]*2'; }
+registered() {
+    readBuild
+    [[ $build == 2 ]]
+}
 within 30 registered || fail "the new COM library was not registered: $(wine reg query "$classKey" 2>&1)"
 wine reg query "$classKey" /ve | grep -qi 'C:\\WINNT\\VtrlCom\\comfix.dll' ||
     fail "the COM class names another library: $(wine reg query "$classKey" /ve 2>&1)"
@@ -87,8 +103,8 @@ done
 grep -q 'HotFix Installer: Restored what the HotFix had replaced' "$work/restore.err" ||
     fail "--restore said: $(cat "$work/restore.err")"
 # The restore waits for its registration script: the old build is registered when it ends.
-wine reg query "$classKey" /v Build 2> /dev/null | grep -q 'REG_SZ[[:space:]]*1' ||
-    fail "the original COM library was not registered again: $(wine reg query "$classKey" 2>&1)"
+readBuild
+[[ $build == 1 ]] || fail "the original COM library was not registered again: reg said: $buildAnswer"
 noScripts || fail "registration scripts left behind: $(ls "$package"/*.bat)"
 
 step "checking and installing without the window"
@@ -106,7 +122,8 @@ sameBytes "$package/Setup/Vtrl/Bin/Engine.dll" "$product/Bin/Engine.dll"
 sameBytes "$work/originals/Bin/Engine.dll" "$product/Bin/Engine.dll_hf7"
 grep -q 'HotFix Installer: Sucessfully Applied the HotFix' "$drive/install.log" ||
     fail "the log holds: $(cat "$drive/install.log")"
-registered || fail "the new COM library was not registered again by --install"
+readBuild
+[[ $build == 2 ]] || fail "the new COM library was not registered again by --install: reg said: $buildAnswer"
 
 step "detecting and retrying as a deployment tool does"
 wine "$program" --detect > "$work/detect.out" 2> "$work/detect.err" || fail "--detect ended with $?: $(cat "$work/detect.err")"
