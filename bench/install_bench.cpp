@@ -103,8 +103,8 @@ double secondsSince(Clock::time_point start) {
 class WithoutFlushes final : public test::ForwardingFileSystem {
 public:
     using ForwardingFileSystem::ForwardingFileSystem;
-    bool flush(std::span<const std::string>) override { return true; }
-    bool flushNames(std::span<const std::string>) override { return true; }
+    FileResult flush(std::span<const std::string>) override { return {}; }
+    FileResult flushNames(std::span<const std::string>) override { return {}; }
 };
 
 // Seconds of one whole install, or nothing when it did not succeed.

@@ -40,20 +40,28 @@ bool isInstalled(PlannedAction action) {
 // made durable, then given the backup's name, which nothing else may hold.
 bool backUpByCopy(FileSystem& fs, const PlannedFile& planned, std::string& reason) {
     const std::string paths[] = {planned.backupTemporary};
-    if (fs.copyFileToNew(planned.file.destination, planned.backupTemporary) && fs.flush(paths) &&
-        fs.moveFile(planned.backupTemporary, planned.backup, FileSystem::Overwrite::Never)) {
+    FileResult done = fs.copyFileToNew(planned.file.destination, planned.backupTemporary);
+    if (done) {
+        done = fs.flush(paths);
+    }
+    if (done) {
+        done = fs.moveFile(planned.backupTemporary, planned.backup, FileSystem::Overwrite::Never);
+    }
+    if (done) {
         return true;
     }
-    reason = fs.lastError();
+    reason = done.error().text;
     removeOwnFile(fs, planned.backupTemporary);
     return false;
 }
 
-// Copies to a new file, taking the digest of the bytes as they are copied.
+// Copies to a new file, taking the digest of the bytes as they are copied; nothing, and why in reason, where
+// the copy failed.
 std::optional<PendingDigest> copyTakingDigest(const EngineServices& services, const std::string& from,
-                                              const std::string& to) {
+                                              const std::string& to, std::string& reason) {
     DigestFeed digest(services.digests);
-    if (!services.fs.copyFileToNewThrough(from, to, digest)) {
+    if (const FileResult copied = services.fs.copyFileToNewThrough(from, to, digest); !copied) {
+        reason = copied.error().text;
         return std::nullopt;
     }
     return digest.finish();
@@ -78,20 +86,21 @@ void discardStaged(FileSystem& fs, const StagedFile& staged) {
 bool stageBackup(const EngineServices& services, StagedFile& staged, std::string& reason) {
     FileSystem& fs = services.fs;
     const PlannedFile& planned = staged.plan;
-    switch (fs.linkFile(planned.file.destination, planned.backup)) {
-    case FileSystem::LinkResult::Linked:
+    const FileSystem::LinkResult linked = fs.linkFile(planned.file.destination, planned.backup);
+    switch (linked.outcome) {
+    case FileSystem::LinkOutcome::Linked:
         return true;
-    case FileSystem::LinkResult::Unsupported:
+    case FileSystem::LinkOutcome::Unsupported:
         staged.backupCopied = true;
-        staged.originalSha256 = copyTakingDigest(services, planned.file.destination, planned.backupTemporary);
+        staged.originalSha256 =
+            copyTakingDigest(services, planned.file.destination, planned.backupTemporary, reason);
         if (staged.originalSha256) {
             return true;
         }
-        reason = fs.lastError();
         removeOwnFile(fs, planned.backupTemporary);
         return false;
-    case FileSystem::LinkResult::Failed:
-        reason = fs.lastError();
+    case FileSystem::LinkOutcome::Failed:
+        reason = linked.error.text;
         return false;
     }
     return false;
@@ -185,9 +194,12 @@ void removeBackupName(FileSystem& fs, const std::string& backup, const std::stri
     fs.setAttributes(installed, marks);
 }
 
-bool removeOwnFile(FileSystem& fs, const std::string& path) {
-    if (path.empty() || fs.deleteFile(path) || !fs.attributes(path)) {
-        return true;
+FileResult removeOwnFile(FileSystem& fs, const std::string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    if (FileResult deleted = fs.deleteFile(path); deleted || !fs.attributes(path)) {
+        return {};
     }
     fs.clearAttributes(path);
     return fs.deleteFile(path);
@@ -226,11 +238,10 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
     case PlannedAction::PassOverPackageFileMissing:
         // The new file's name is taken without replacing anything: should the look have wrongly said "not
         // installed", the installed file has no backup yet.
-        staged.newSha256 = copyTakingDigest(m_services, file.source, planned.temporary);
+        staged.newSha256 = copyTakingDigest(m_services, file.source, planned.temporary, m_reason);
         if (staged.newSha256) {
             return staged;
         }
-        m_reason = fs.lastError();
         removeOwnFile(fs, planned.temporary);
         // Tested after the copy, so that a wrong "missing" cannot pass a failed copy over silently.
         if (!fs.fileExists(file.source) || !fs.folderExists(parentFolder(file.destination))) {
@@ -250,9 +261,8 @@ std::variant<FileOutcome, StagedFile> ReplacementBatch::stage(const PlannedFile&
             boxes.show(messages::couldNotBackUp(file.destination, planned.backup));
             return FileOutcome::Failed;
         }
-        staged.newSha256 = copyTakingDigest(m_services, file.source, planned.temporary);
+        staged.newSha256 = copyTakingDigest(m_services, file.source, planned.temporary, m_reason);
         if (!staged.newSha256) {
-            m_reason = fs.lastError();
             discardStaged(fs, staged);
             // The package's file went away since the plan looked: the installed file is backed up and the box
             // names the missing file, as for a file the package lacked from the start.
@@ -286,24 +296,31 @@ FileOutcome ReplacementBatch::placeOne(const StagedFile& staged) {
     const PlannedFile& planned = staged.plan;
     const ListedFile& file = planned.file;
     if (!isInstalled(planned.action)) {
-        if (fs.moveFile(planned.temporary, file.destination, FileSystem::Overwrite::Never)) {
+        const FileResult placed =
+            fs.moveFile(planned.temporary, file.destination, FileSystem::Overwrite::Never);
+        if (placed) {
             return FileOutcome::NewFile;
         }
-        m_reason = fs.lastError();
+        m_reason = placed.error().text;
         removeOwnFile(fs, planned.temporary);
         m_services.msgBox.show(messages::couldNotCopy(file.source, file.destination));
         return FileOutcome::Failed;
     }
-    if (staged.backupCopied &&
-        !fs.moveFile(planned.backupTemporary, planned.backup, FileSystem::Overwrite::Never)) {
-        m_reason = fs.lastError();
-        discardStaged(fs, staged);
-        m_services.msgBox.show(messages::couldNotBackUp(file.destination, planned.backup));
-        return FileOutcome::Failed;
+    if (staged.backupCopied) {
+        if (const FileResult named =
+                fs.moveFile(planned.backupTemporary, planned.backup, FileSystem::Overwrite::Never);
+            !named) {
+            m_reason = named.error().text;
+            discardStaged(fs, staged);
+            m_services.msgBox.show(messages::couldNotBackUp(file.destination, planned.backup));
+            return FileOutcome::Failed;
+        }
     }
-    if (!fs.moveFile(planned.temporary, file.destination, FileSystem::Overwrite::Existing)) {
-        m_reason = fs.lastError();
-        if (fs.lastFailureInUse() && m_services.filesInUse != nullptr) {
+    if (const FileResult replaced =
+            fs.moveFile(planned.temporary, file.destination, FileSystem::Overwrite::Existing);
+        !replaced) {
+        m_reason = replaced.error().text;
+        if (replaced.error().inUse && m_services.filesInUse != nullptr) {
             return replaceAtRestart(staged);
         }
         // The installed file is as it was; a backup name of it must not outlive the attempt.
@@ -393,8 +410,8 @@ bool ReplacementBatch::putInPlace(const std::vector<StagedFile>& staged, const S
         }
         return false;
     };
-    if (!fs.flush(written)) {
-        const std::string reason = fs.lastError();
+    if (const FileResult flushed = fs.flush(written); !flushed) {
+        const std::string reason = flushed.error().text;
         // Nothing may be replaced while its new content or its backup might not survive a power cut.
         m_services.msgBox.show(messages::couldNotFlush(parentFolder(staged.front().plan.file.destination)));
         return abandon(reason);

@@ -132,8 +132,8 @@ void removeBackupName(FileSystem& fs, const std::string& backup, const std::stri
                       FileAttributes marks);
 
 // Removes a file the installer made (a temporary, or a copy it placed), lifting a read-only attribute it may
-// have brought from the package's medium. True when nothing is left there.
-bool removeOwnFile(FileSystem& fs, const std::string& path);
+// have brought from the package's medium. Succeeds when nothing is left there.
+FileResult removeOwnFile(FileSystem& fs, const std::string& path);
 
 // Backs up and replaces (or adds) item index of a side, on its own.
 FileOutcome ReplaceListedFile(Side side, int index, InstallerWindow& window, const EngineServices& services);

@@ -367,11 +367,12 @@ bool isRegistrationState(std::string_view state) {
 }
 
 bool recordRegistration(FileSystem& fs, std::string_view recordPath, Side side, std::string_view state) {
-    return fs.appendDurably(recordPath, recordLine({"registration", recordSideName(side), state}) + "\n");
+    return fs.appendDurably(recordPath, recordLine({"registration", recordSideName(side), state}) + "\n")
+        .ok();
 }
 
 bool recordScript(FileSystem& fs, std::string_view recordPath, Side side, std::string_view scriptPath) {
-    return fs.appendDurably(recordPath, recordLine({"script", recordSideName(side), scriptPath}) + "\n");
+    return fs.appendDurably(recordPath, recordLine({"script", recordSideName(side), scriptPath}) + "\n").ok();
 }
 
 void InstallRecord::outcome(const ListedFile& file, FileOutcome result) {

@@ -25,6 +25,8 @@ namespace hotfix {
 
 namespace {
 
+constexpr const char* kUnreadable = "the file could not be read";
+
 using FileKey = std::pair<Side, std::string>;
 
 // The record's text, or why it cannot be had.
@@ -66,14 +68,15 @@ public:
     // install (or this one) added it.
     // Whether the undo changed a name in the destination's folder, which must be made durable.
     bool changedNames() const { return m_changedNames; }
-    // Why it failed, in the system's words, where that is known.
+    // Why it failed: in the system's words where it told them.
     const std::string& reason() const { return m_reason; }
 
     RestoreAction run(const std::set<std::string>& earlierOriginals, bool absentBefore) {
         // A replacement still waiting for the restart is taken back before its new content goes, or the
         // restart would put whatever then had that name in the file's place.
         if (!cancelAtRestart()) {
-            return failed(messages::couldNotCancelAtRestart(m_file.destination));
+            return failed(messages::couldNotCancelAtRestart(m_file.destination),
+                          "the replacement at the restart could not be taken back");
         }
         // Whatever the run had not put in place yet is its own alone.
         removeOwn(m_file.temporary);
@@ -108,7 +111,7 @@ public:
         }
         const std::optional<std::string> current = currentDigest();
         if (!current) {
-            return failed(messages::couldNotRestore(m_file.destination, m_file.backup));
+            return failed(messages::couldNotRestore(m_file.destination, m_file.backup), kUnreadable);
         }
         if (*current == m_file.originalSha256) {
             const bool removed = removeBackupHolding(m_file.originalSha256);
@@ -126,9 +129,10 @@ public:
         // step, it is back with its bytes, and where it was a hard link with its times, owner and rights.
         switch (putBackupInPlace(FileSystem::Overwrite::Existing)) {
         case PutBack::NotOriginal:
-            return failed(messages::backupNotOriginal(m_file.backup, m_file.destination));
+            return failed(messages::backupNotOriginal(m_file.backup, m_file.destination),
+                          "the backup does not hold the original bytes");
         case PutBack::Failed:
-            return failed(messages::couldNotRestore(m_file.destination, m_file.backup));
+            return failed(messages::couldNotRestore(m_file.destination, m_file.backup), m_putBackError);
         case PutBack::Swapped:
             return swappedMeanwhile();
         case PutBack::Done:
@@ -151,7 +155,8 @@ private:
         if (!held || hash.hexDigest() != m_file.originalSha256) {
             return PutBack::NotOriginal;
         }
-        if (!m_fs.moveFile(m_file.backup, m_file.destination, overwrite)) {
+        if (const FileResult moved = m_fs.moveFile(m_file.backup, m_file.destination, overwrite); !moved) {
+            m_putBackError = moved.error().text;
             return PutBack::Failed;
         }
         m_changedNames = true;
@@ -163,9 +168,8 @@ private:
     }
 
     RestoreAction swappedMeanwhile() {
-        const RestoreAction action = failed(messages::couldNotRestore(m_file.destination, m_file.backup));
-        m_reason = "another file took the backup's place while it was put back";
-        return action;
+        return failed(messages::couldNotRestore(m_file.destination, m_file.backup),
+                      "another file took the backup's place while it was put back");
     }
 
     bool cancelAtRestart() {
@@ -208,7 +212,9 @@ private:
 
     // The file is as it was, but its backup could not go: said, so that nobody takes the restore for
     // complete, and a restore run again once the file is free removes it.
-    RestoreAction backupStays() { return failed(messages::couldNotRemoveBackup(m_file.backup)); }
+    RestoreAction backupStays() {
+        return failed(messages::couldNotRemoveBackup(m_file.backup), "the backup is still there");
+    }
 
     void removeOwn(const std::string& path) {
         if (!path.empty() && m_fs.attributes(path)) {
@@ -225,13 +231,13 @@ private:
         }
         const std::optional<std::string> current = currentDigest();
         if (!current) {
-            return failed(messages::couldNotRemove(m_file.destination));
+            return failed(messages::couldNotRemove(m_file.destination), kUnreadable);
         }
         if (*current != m_file.newSha256) {
             return changedSince();
         }
-        if (!removeOwnFile(m_fs, m_file.destination)) {
-            return failed(messages::couldNotRemove(m_file.destination));
+        if (const FileResult removed = removeOwnFile(m_fs, m_file.destination); !removed) {
+            return failed(messages::couldNotRemove(m_file.destination), removed.error().text);
         }
         m_changedNames = true;
         return RestoreAction::Removed;
@@ -242,8 +248,8 @@ private:
         return RestoreAction::ChangedSince;
     }
 
-    RestoreAction failed(const MsgBoxRequest& why) {
-        m_reason = m_fs.lastError();
+    RestoreAction failed(const MsgBoxRequest& why, std::string reason) {
+        m_reason = std::move(reason);
         m_services.msgBox.show(why);
         return RestoreAction::Failed;
     }
@@ -253,6 +259,8 @@ private:
     FileSystem& m_fs;
     bool m_changedNames = false;
     std::string m_reason;
+    // Why the backup could not be renamed over the file.
+    std::string m_putBackError;
 };
 
 // A recorded file with the install it belongs to, in the order the installs made them.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/byte_sink.hpp"
+#include "platform/file_error.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -82,60 +83,66 @@ public:
     virtual std::optional<std::string> identity(std::string_view path) = 0;
 };
 
-// Changing files: attributes, copies, hard links, renames, the flush, removals, new files and folders.
+// Changing files: attributes, copies, hard links, renames, the flush, removals, new files and folders. Each
+// call that fails says why in its result.
 class FileChanges {
 public:
     virtual ~FileChanges() = default;
 
-    virtual bool setAttributes(std::string_view path, FileAttributes attributes) = 0;
+    virtual FileResult setAttributes(std::string_view path, FileAttributes attributes) = 0;
     // Clears read-only, hidden, system and archive attributes so that the file can be overwritten.
-    virtual bool clearAttributes(std::string_view path) = 0;
+    virtual FileResult clearAttributes(std::string_view path) = 0;
 
     // Copies one file to a path where nothing exists yet, with the source's attributes (read, write and
     // execute bits on POSIX), and fails, changing nothing, where something does:
     // a wrong "not there" must never let a copy overwrite a file that has no backup. The test and the
     // creation are one step. A copy that breaks off removes what it wrote. Nothing is flushed.
-    virtual bool copyFileToNew(std::string_view from, std::string_view to) = 0;
+    virtual FileResult copyFileToNew(std::string_view from, std::string_view to) = 0;
     // copyFileToNew that hands every byte it copies to sink as well, once and in order, so that a digest of
     // the copy costs no second read. False as copyFileToNew (sink may have had part of the bytes then).
-    virtual bool copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) = 0;
+    virtual FileResult copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) = 0;
 
     // Gives the file at existing a hard link (a second name), never replacing anything at newName.
     // Unsupported where the file system has no such names, and for a symbolic link or other reparse point,
     // whose hard link would hold no bytes of its own.
-    enum class LinkResult { Linked, Unsupported, Failed };
+    enum class LinkOutcome { Linked, Unsupported, Failed };
+    struct LinkResult {
+        LinkOutcome outcome = LinkOutcome::Linked;
+        // Why not, where it is Unsupported or Failed.
+        FileError error;
+    };
     virtual LinkResult linkFile(std::string_view existing, std::string_view newName) = 0;
 
     // Renames a file within its folder in one step. Overwrite::Never fails where anything exists at to;
     // Overwrite::Existing replaces the file there whatever its attributes: the caller has decided to replace
-    // it.
+    // it. A failure because a running program holds the file at to says so (FileError::inUse).
     enum class Overwrite { Never, Existing };
-    virtual bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) = 0;
+    virtual FileResult moveFile(std::string_view from, std::string_view to, Overwrite overwrite) = 0;
 
     // Makes the content of these files durable, and the names of the folders they are in as those folders
     // stand now: added, renamed and removed names alike, also for a path whose file is gone. On the disk
     // when this returns true. One call for many files costs far less than one per file.
-    virtual bool flush(std::span<const std::string> paths) = 0;
+    virtual FileResult flush(std::span<const std::string> paths) = 0;
     // flush for files whose content is durable already, under the name each had when it was flushed, and
     // that have been renamed since: only the names their folders hold now are made durable, which the
     // platform can do with one flush per folder or volume instead of one per file.
-    virtual bool flushNames(std::span<const std::string> paths) { return flush(paths); }
+    virtual FileResult flushNames(std::span<const std::string> paths) { return flush(paths); }
 
-    virtual bool deleteFile(std::string_view path) = 0;
+    virtual FileResult deleteFile(std::string_view path) = 0;
     // Removes this name of a file whatever its read-only attribute, without lifting it: the file's other
     // names keep their attributes at every moment. False where the name is not there, or where the platform
     // can do this only by lifting the attribute (Windows before 10 1809).
-    virtual bool removeName(std::string_view path) = 0;
+    virtual FileResult removeName(std::string_view path) = 0;
 
     // Creates an empty text file where nothing exists yet, in one step; false, leaving whatever is there as
     // it is, where something does. A file it made but could not complete is removed again.
-    virtual bool createTextFile(std::string_view path) = 0;
+    virtual FileResult createTextFile(std::string_view path) = 0;
     // Appends the bytes to the end of a file that is there and not read-only, without flushing them.
-    virtual bool appendToFile(std::string_view path, std::string_view bytes) = 0;
+    virtual FileResult appendToFile(std::string_view path, std::string_view bytes) = 0;
 
     // Makes the folder and every missing folder above it; true when it is there afterwards (also when it
     // was).
-    virtual bool createFolders(std::string_view path) = 0;
+    virtual FileResult createFolders(std::string_view path) = 0;
 };
 
 // The records' store: the installer's own files below the machine's shared data folder, whose content
@@ -149,7 +156,7 @@ public:
     // append may leave part of the bytes at the end of the file, as a full disk does; what an earlier append
     // left after the file's last line break is dropped before the bytes go on, so that only a file's last
     // line can ever be cut off. The file itself is never reached through a link.
-    virtual bool appendDurably(std::string_view path, std::string_view bytes) = 0;
+    virtual FileResult appendDurably(std::string_view path, std::string_view bytes) = 0;
 
     // Whether the installer may trust a file or folder of its own below the machine's shared data folder.
     enum class Privacy {
@@ -198,9 +205,14 @@ public:
 // here; the backends do better.
 class FileSystem : public FileReader, public FileLooks, public FileChanges, public RecordStore {
 public:
-    bool copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) override {
-        return copyFileToNew(from, to) &&
-               readFile(to, [&sink](std::span<const char> piece) { sink.take(piece); });
+    FileResult copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) override {
+        if (FileResult copied = copyFileToNew(from, to); !copied) {
+            return copied;
+        }
+        if (!readFile(to, [&sink](std::span<const char> piece) { sink.take(piece); })) {
+            return FileError{0, "the copy could not be read back", false};
+        }
+        return {};
     }
 
     Privacy readPrivateFile(std::string_view path,
@@ -224,13 +236,6 @@ public:
     bool leadsTo(std::string_view path, const HeldFile& file) override {
         return identity(path) == file.identity;
     }
-
-    // Why the last call that failed, failed, in the system's words (the errno text, or Windows' message for
-    // GetLastError); empty where that is not known. For the log, never for a decision.
-    virtual std::string lastError() const { return {}; }
-    // Whether the last moveFile that failed, failed because a running program holds the file at its target
-    // (loaded, or open without letting others write): such a file can only be replaced at the next restart.
-    virtual bool lastFailureInUse() const { return false; }
 
     // From beginRun to the matching endRun the file system may answer a look from what it has seen before:
     // the names in a folder, a file's kind, attributes and size. A run changes the files it looks at only

@@ -243,6 +243,12 @@ TEST_F(Headless, everyInstallIsLoggedOnTheMachineWithTheReasonOfAFailureAndTheEx
     // A check changes nothing, not even the log.
     EXPECT_EQ(run({"--check"}), kSuccess);
     EXPECT_EQ(machineLog(), log);
+    // A restore names the reason of the very call that failed, not of a look after it.
+    ASSERT_EQ(run({"--install"}), kSuccess) << err.str();
+    EXPECT_EQ(run({"--restore"}, &failing), kFailure);
+    EXPECT_THAT(
+        machineLog().substr(log.size()),
+        AllOf(HasSubstr("help.txt\tthe test made the operation fail\n"), HasSubstr("\texit code 1\n")));
 }
 
 TEST_F(Headless, aPackageFolderThatCannotBeWrittenHasItsScriptsInTheRecordsFolder) {

@@ -31,21 +31,24 @@ public:
 
     std::set<std::string> held;
 
-    bool lastFailureInUse() const override { return m_inUse; }
+    FileResult moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override {
+        if (overwrite == Overwrite::Existing && isHeld(to)) {
+            return FileError{32, "the file is in use", true};
+        }
+        return ForwardingFileSystem::moveFile(from, to, overwrite);
+    }
 
 private:
     bool isHeld(std::string_view path) const {
         return std::any_of(held.begin(), held.end(),
                            [&](const std::string& name) { return path.ends_with(name); });
     }
-    bool refuses(std::string_view op, std::string_view path, std::string_view to) override {
-        m_inUse = op == "moveFileOver" && isHeld(to);
+    bool refuses(std::string_view op, std::string_view path, std::string_view) override {
         const bool aNameOfIt = std::any_of(held.begin(), held.end(), [&](const std::string& name) {
             return path.find(name + "_") != std::string_view::npos;
         });
-        return m_inUse || ((op == "removeName" || op == "deleteFile") && aNameOfIt);
+        return (op == "removeName" || op == "deleteFile") && aNameOfIt;
     }
-    bool m_inUse = false;
 };
 
 class HeldFiles : public test::Headless {

@@ -6,6 +6,7 @@
 #include "support/forwarding_file_system.hpp"
 #include "support/hooked_file_system.hpp"
 #include "support/recording_msg_box.hpp"
+#include "support/without_hard_links.hpp"
 
 #include <algorithm>
 #include <functional>
@@ -355,21 +356,16 @@ TEST_F(Headless, restoreOfAFileChangedSinceAnEarlierInstallNeverExitsZero) {
 
 // --- Runs cut off at every step ------------------------------------------------------------------------
 
-// The workstation's file system refuses second names, as FAT does: backups are copies.
-class WithoutHardLinks final : public hotfix::test::ForwardingFileSystem {
-public:
-    using ForwardingFileSystem::ForwardingFileSystem;
-    LinkResult linkFile(std::string_view, std::string_view) override { return LinkResult::Unsupported; }
-};
-
 // A durable append opens its file, making it where it is missing, before it writes: a process killed, or a
 // disk full, in between leaves the file made and empty.
 class MadeBeforeWritten final : public hotfix::test::ForwardingFileSystem {
 public:
     using ForwardingFileSystem::ForwardingFileSystem;
-    bool appendDurably(std::string_view path, std::string_view bytes) override {
-        if (!fileExists(path) && !createTextFile(path)) {
-            return false;
+    FileResult appendDurably(std::string_view path, std::string_view bytes) override {
+        if (!fileExists(path)) {
+            if (FileResult made = createTextFile(path); !made) {
+                return made;
+            }
         }
         return ForwardingFileSystem::appendDurably(path, bytes);
     }
@@ -425,7 +421,7 @@ TEST_P(CutOff, atAnyStepTheNextRestoreGivesBackTheWorkstation) {
     int cuts = 0;
     for (int k = 1;; ++k) {
         HeadlessMachine m;
-        WithoutHardLinks linkless(*m.files);
+        hotfix::test::WithoutHardLinks linkless(*m.files);
         FileSystem& files = sweep.hardLinks ? *m.files : linkless;
         const auto before = m.everything();
         if (sweep.installFirst) {

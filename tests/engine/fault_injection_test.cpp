@@ -8,6 +8,7 @@
 #include "support/forwarding_file_system.hpp"
 #include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
+#include "support/without_hard_links.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -91,13 +92,6 @@ struct Scenario {
     bool noHardLinks = false;
     // The install is recorded, so that a restore can undo it.
     bool recorded = false;
-};
-
-// A file system that refuses hard links as FAT does.
-class WithoutHardLinks final : public test::ForwardingFileSystem {
-public:
-    using ForwardingFileSystem::ForwardingFileSystem;
-    LinkResult linkFile(std::string_view, std::string_view) override { return LinkResult::Unsupported; }
 };
 
 std::string posixRelative(std::string_view folder) {
@@ -231,7 +225,7 @@ public:
     test::TempDir records;
     std::optional<Snapshot> beforeFirstRun;
     std::unique_ptr<FileSystem> real = makeFileSystem();
-    WithoutHardLinks linkless;
+    test::WithoutHardLinks linkless;
     test::FaultInjectingFileSystem fs;
     test::RecordingMsgBox boxes;
     test::FakeLauncher launcher;

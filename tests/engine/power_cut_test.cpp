@@ -6,6 +6,7 @@
 #include "support/forwarding_file_system.hpp"
 #include "support/power_cut_file_system.hpp"
 #include "support/recording_msg_box.hpp"
+#include "support/without_hard_links.hpp"
 
 #include <algorithm>
 #include <memory>
@@ -60,13 +61,6 @@ std::string destinationOf(const Item& item) {
 std::string newContent(const Item& item) {
     return "new " + std::string(item.name);
 }
-
-// The file system refuses second names, as FAT does: backups are copies.
-class WithoutHardLinks final : public test::ForwardingFileSystem {
-public:
-    using ForwardingFileSystem::ForwardingFileSystem;
-    LinkResult linkFile(std::string_view, std::string_view) override { return LinkResult::Unsupported; }
-};
 
 // A workstation in memory with the package's folder, and the engine's services on it.
 struct Workstation {
@@ -133,7 +127,7 @@ struct Workstation {
     PowerCutFileSystem fs;
     // The last run's, where it ran to its end.
     RunResult result = RunResult::Failed;
-    WithoutHardLinks linkless;
+    test::WithoutHardLinks linkless;
     test::FakeInstallerWindow window;
     test::RecordingMsgBox boxes;
     test::FakeLauncher launcher;

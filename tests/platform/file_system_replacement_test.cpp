@@ -41,11 +41,11 @@ TEST_F(ReplacementSteps, backupNameIsTheInstalledFileUntilANewFileTakesItsPlace)
     fs::permissions(dir.path() / "a.dll", fs::perms::owner_read);
     const auto marks = files->attributes(at("a.dll"));
 
-    ASSERT_EQ(files->linkFile(at("a.dll"), at("a.dll_backup")), FileSystem::LinkResult::Linked);
+    ASSERT_EQ(files->linkFile(at("a.dll"), at("a.dll_backup")).outcome, FileSystem::LinkOutcome::Linked);
     EXPECT_TRUE(files->sameFile(at("a.dll"), at("a.dll_backup")));
     // A link never replaces anything.
-    EXPECT_EQ(files->linkFile(at("a.dll"), at("a.dll_backup")), FileSystem::LinkResult::Failed);
-    EXPECT_EQ(files->linkFile(at("missing.dll"), at("b.dll")), FileSystem::LinkResult::Failed);
+    EXPECT_EQ(files->linkFile(at("a.dll"), at("a.dll_backup")).outcome, FileSystem::LinkOutcome::Failed);
+    EXPECT_EQ(files->linkFile(at("missing.dll"), at("b.dll")).outcome, FileSystem::LinkOutcome::Failed);
 
     const std::string temporary = temporaryNameBeside(at("a.dll"));
     ASSERT_TRUE(files->copyFileToNew(at("package.dll"), temporary));
@@ -138,7 +138,7 @@ TEST_F(ReplacementSteps, aRunSeesItsOwnChangesAtOnceOnEveryNameOfAFile) {
     const auto writable = files->attributes(at("a.dll"));
     ASSERT_TRUE(readOnly && writable && files->fileExists(at("package.dll")));
 
-    ASSERT_EQ(files->linkFile(at("a.dll"), at("a.dll_backup")), FileSystem::LinkResult::Linked);
+    ASSERT_EQ(files->linkFile(at("a.dll"), at("a.dll_backup")).outcome, FileSystem::LinkOutcome::Linked);
     EXPECT_TRUE(files->sameFile(at("a.dll"), at("a.dll_backup")));
     // Marks belong to the file: set through one name, they are seen under the other too.
     ASSERT_TRUE(files->setAttributes(at("a.dll_backup"), *readOnly));
@@ -179,7 +179,7 @@ TEST_F(ReplacementSteps, aRunMeetsWhatAnotherProgramChangedMeanwhile) {
 
         // A name taken meanwhile is never overwritten.
         dir.write("a.dll_backup", "someone else's");
-        EXPECT_NE(files->linkFile(at("a.dll"), at("a.dll_backup")), FileSystem::LinkResult::Linked);
+        EXPECT_NE(files->linkFile(at("a.dll"), at("a.dll_backup")).outcome, FileSystem::LinkOutcome::Linked);
         EXPECT_FALSE(files->moveFile(at("package.dll"), at("a.dll_backup"), Overwrite::Never));
         EXPECT_EQ(dir.read("a.dll_backup"), "someone else's");
 

@@ -57,25 +57,25 @@ public:
 
     // The calls that leave part of their work behind. Every other call fails whole: a creation that fails
     // partway leaves nothing, as the backends remove a file they made but could not complete.
-    bool copyFileToNew(std::string_view from, std::string_view to) override {
+    FileResult copyFileToNew(std::string_view from, std::string_view to) override {
         if (!check("copyFileToNew", from, to)) {
             return real().copyFileToNew(from, to);
         }
         if (partway() && real().copyFileToNew(from, to)) {
             cutShort(to);
         }
-        return false;
+        return refused();
     }
-    bool appendToFile(std::string_view path, std::string_view bytes) override {
+    FileResult appendToFile(std::string_view path, std::string_view bytes) override {
         if (!check("appendToFile", path, {})) {
             return real().appendToFile(path, bytes);
         }
         if (partway()) {
             real().appendToFile(path, bytes.substr(0, bytes.size() / 2));
         }
-        return false;
+        return refused();
     }
-    bool appendDurably(std::string_view path, std::string_view bytes) override {
+    FileResult appendDurably(std::string_view path, std::string_view bytes) override {
         if (!check("appendDurably", path, {})) {
             return real().appendDurably(path, bytes);
         }
@@ -83,7 +83,7 @@ public:
             // The file is opened, made where missing, before the disk runs out under the write.
             real().appendDurably(path, bytes.substr(0, bytes.size() / 2));
         }
-        return false;
+        return refused();
     }
     // A read that fails has handed over the first half of the file (nothing of an empty one), so that a
     // reader that uses the bytes before it knows the outcome is caught.

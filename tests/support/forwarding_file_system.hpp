@@ -28,37 +28,59 @@ public:
         }
         return m_real.attributes(path);
     }
-    bool setAttributes(std::string_view path, FileAttributes attributes) override {
-        return !check("setAttributes", path, {}) && m_real.setAttributes(path, attributes);
+    FileResult setAttributes(std::string_view path, FileAttributes attributes) override {
+        if (check("setAttributes", path, {})) {
+            return refused();
+        }
+        return m_real.setAttributes(path, attributes);
     }
-    bool clearAttributes(std::string_view path) override {
-        return !check("clearAttributes", path, {}) && m_real.clearAttributes(path);
+    FileResult clearAttributes(std::string_view path) override {
+        if (check("clearAttributes", path, {})) {
+            return refused();
+        }
+        return m_real.clearAttributes(path);
     }
-    bool copyFileToNew(std::string_view from, std::string_view to) override {
-        return !check("copyFileToNew", from, to) && m_real.copyFileToNew(from, to);
+    FileResult copyFileToNew(std::string_view from, std::string_view to) override {
+        if (check("copyFileToNew", from, to)) {
+            return refused();
+        }
+        return m_real.copyFileToNew(from, to);
     }
     LinkResult linkFile(std::string_view existing, std::string_view newName) override {
         if (check("linkFile", existing, newName)) {
-            return LinkResult::Failed;
+            return {LinkOutcome::Failed, refused()};
         }
         return m_real.linkFile(existing, newName);
     }
-    bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override {
-        return !check(overwrite == Overwrite::Never ? "moveFile" : "moveFileOver", from, to) &&
-               m_real.moveFile(from, to, overwrite);
+    FileResult moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override {
+        if (check(overwrite == Overwrite::Never ? "moveFile" : "moveFileOver", from, to)) {
+            return refused();
+        }
+        return m_real.moveFile(from, to, overwrite);
     }
-    bool flush(std::span<const std::string> paths) override {
-        return !check("flush", paths.empty() ? std::string_view() : paths.front(), {}) && m_real.flush(paths);
+    FileResult flush(std::span<const std::string> paths) override {
+        if (check("flush", paths.empty() ? std::string_view() : paths.front(), {})) {
+            return refused();
+        }
+        return m_real.flush(paths);
     }
-    bool flushNames(std::span<const std::string> paths) override {
-        return !check("flushNames", paths.empty() ? std::string_view() : paths.front(), {}) &&
-               m_real.flushNames(paths);
+    FileResult flushNames(std::span<const std::string> paths) override {
+        if (check("flushNames", paths.empty() ? std::string_view() : paths.front(), {})) {
+            return refused();
+        }
+        return m_real.flushNames(paths);
     }
-    bool deleteFile(std::string_view path) override {
-        return !check("deleteFile", path, {}) && m_real.deleteFile(path);
+    FileResult deleteFile(std::string_view path) override {
+        if (check("deleteFile", path, {})) {
+            return refused();
+        }
+        return m_real.deleteFile(path);
     }
-    bool createTextFile(std::string_view path) override {
-        return !check("createTextFile", path, {}) && m_real.createTextFile(path);
+    FileResult createTextFile(std::string_view path) override {
+        if (check("createTextFile", path, {})) {
+            return refused();
+        }
+        return m_real.createTextFile(path);
     }
     std::optional<std::string> identity(std::string_view path) override {
         if (check("identity", path, {})) {
@@ -66,25 +88,34 @@ public:
         }
         return m_real.identity(path);
     }
-    bool appendToFile(std::string_view path, std::string_view bytes) override {
-        return !check("appendToFile", path, {}) && m_real.appendToFile(path, bytes);
+    FileResult appendToFile(std::string_view path, std::string_view bytes) override {
+        if (check("appendToFile", path, {})) {
+            return refused();
+        }
+        return m_real.appendToFile(path, bytes);
     }
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
         return !check("readFile", path, {}) && m_real.readFile(path, sink);
     }
-    bool createFolders(std::string_view path) override {
-        return !check("createFolders", path, {}) && m_real.createFolders(path);
+    FileResult createFolders(std::string_view path) override {
+        if (check("createFolders", path, {})) {
+            return refused();
+        }
+        return m_real.createFolders(path);
     }
     void beginRun() override { m_real.beginRun(); }
     void endRun() override { m_real.endRun(); }
-    bool appendDurably(std::string_view path, std::string_view bytes) override {
-        return !check("appendDurably", path, {}) && m_real.appendDurably(path, bytes);
+    FileResult appendDurably(std::string_view path, std::string_view bytes) override {
+        if (check("appendDurably", path, {})) {
+            return refused();
+        }
+        return m_real.appendDurably(path, bytes);
     }
-    bool removeName(std::string_view path) override {
-        return !check("removeName", path, {}) && m_real.removeName(path);
-    }
-    std::string lastError() const override {
-        return m_refusedLast ? std::string("the test made the operation fail") : m_real.lastError();
+    FileResult removeName(std::string_view path) override {
+        if (check("removeName", path, {})) {
+            return refused();
+        }
+        return m_real.removeName(path);
     }
     Privacy makePrivateFolder(std::string_view path) override {
         return check("makePrivateFolder", path, {}) ? Privacy::Unknown : m_real.makePrivateFolder(path);
@@ -118,15 +149,14 @@ protected:
         return false;
     }
 
-    // Asks refuses() and remembers the answer, for lastError().
     bool check(std::string_view op, std::string_view path, std::string_view to) {
-        m_refusedLast = refuses(op, path, to);
-        return m_refusedLast;
+        return refuses(op, path, to);
     }
+    // What a call that refuses() failed says.
+    static FileError refused() { return {0, "the test made the operation fail", false}; }
 
 private:
     FileSystem& m_real;
-    bool m_refusedLast = false;
 };
 
 } // namespace hotfix::test

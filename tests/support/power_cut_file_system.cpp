@@ -1,5 +1,7 @@
 #include "support/power_cut_file_system.hpp"
 
+#include "support/fake_file_results.hpp"
+
 namespace hotfix::test {
 
 namespace {
@@ -137,34 +139,34 @@ std::optional<FileAttributes> PowerCutFileSystem::attributes(std::string_view pa
     return m_folders.contains(normalized(path)) ? std::optional(FileAttributes{0x10}) : std::nullopt;
 }
 
-bool PowerCutFileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
+FileResult PowerCutFileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
     step("setAttributes");
     File* file = fileAt(placeOf(path));
     if (file != nullptr) {
         file->now.marks = attributes.bits;
     }
-    return file != nullptr;
+    return doneIf(file != nullptr);
 }
 
-bool PowerCutFileSystem::clearAttributes(std::string_view path) {
+FileResult PowerCutFileSystem::clearAttributes(std::string_view path) {
     step("clearAttributes");
     File* file = fileAt(placeOf(path));
     if (file != nullptr) {
         file->now.marks &= ~kReadOnly;
     }
-    return file != nullptr;
+    return doneIf(file != nullptr);
 }
 
-bool PowerCutFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
+FileResult PowerCutFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     step("copyFileToNew");
     const File* source = fileAt(placeOf(from));
     const Place target = placeOf(to);
     if (source == nullptr || !m_folders.contains(target.folder) || idAt(target)) {
-        return false;
+        return refusal();
     }
     const Content content = source->now;
     m_folders[target.folder].names[target.name] = newFile(content.bytes, content.marks);
-    return true;
+    return {};
 }
 
 FileSystem::LinkResult PowerCutFileSystem::linkFile(std::string_view existing, std::string_view newName) {
@@ -172,42 +174,42 @@ FileSystem::LinkResult PowerCutFileSystem::linkFile(std::string_view existing, s
     const auto id = idAt(placeOf(existing));
     const Place target = placeOf(newName);
     if (!id || !m_folders.contains(target.folder) || idAt(target)) {
-        return LinkResult::Failed;
+        return {LinkOutcome::Failed, refusal()};
     }
     m_folders[target.folder].names[target.name] = *id;
-    return LinkResult::Linked;
+    return {};
 }
 
-bool PowerCutFileSystem::moveFile(std::string_view from, std::string_view to, Overwrite overwrite) {
+FileResult PowerCutFileSystem::moveFile(std::string_view from, std::string_view to, Overwrite overwrite) {
     step(overwrite == Overwrite::Never ? "moveFile" : "moveFileOver");
     const Place source = placeOf(from);
     const Place target = placeOf(to);
     const auto id = idAt(source);
     if (!id || !m_folders.contains(target.folder) || (overwrite == Overwrite::Never && idAt(target))) {
-        return false;
+        return refusal();
     }
     m_folders[source.folder].names.erase(source.name);
     m_folders[target.folder].names[target.name] = *id;
-    return true;
+    return {};
 }
 
-bool PowerCutFileSystem::flush(std::span<const std::string> paths) {
+FileResult PowerCutFileSystem::flush(std::span<const std::string> paths) {
     step("flush");
     return makeDurable(paths, Durable::BytesAndNames);
 }
 
 // Only the folders' names: a file whose bytes were never flushed keeps none on the disk.
-bool PowerCutFileSystem::flushNames(std::span<const std::string> paths) {
+FileResult PowerCutFileSystem::flushNames(std::span<const std::string> paths) {
     step("flushNames");
     return makeDurable(paths, Durable::Names);
 }
 
-bool PowerCutFileSystem::makeDurable(std::span<const std::string> paths, Durable what) {
+FileResult PowerCutFileSystem::makeDurable(std::span<const std::string> paths, Durable what) {
     for (const std::string& path : paths) {
         const Place place = placeOf(path);
         const auto folder = m_folders.find(place.folder);
         if (folder == m_folders.end()) {
-            return false;
+            return refusal();
         }
         if (const auto id = idAt(place); id && what == Durable::BytesAndNames) {
             m_files[*id].durable = m_files[*id].now;
@@ -221,45 +223,45 @@ bool PowerCutFileSystem::makeDurable(std::span<const std::string> paths, Durable
             durable[name] = id;
         }
     }
-    return true;
+    return {};
 }
 
-bool PowerCutFileSystem::deleteFile(std::string_view path) {
+FileResult PowerCutFileSystem::deleteFile(std::string_view path) {
     step("deleteFile");
     const Place place = placeOf(path);
     const File* file = fileAt(place);
     // As Windows: a read-only file stays until its mark is lifted.
     if (file == nullptr || (file->now.marks & kReadOnly) != 0) {
-        return false;
+        return refusal();
     }
     m_folders[place.folder].names.erase(place.name);
-    return true;
+    return {};
 }
 
-bool PowerCutFileSystem::removeName(std::string_view path) {
+FileResult PowerCutFileSystem::removeName(std::string_view path) {
     step("removeName");
     const Place place = placeOf(path);
-    return idAt(place) && m_folders[place.folder].names.erase(place.name) == 1;
+    return doneIf(idAt(place) && m_folders[place.folder].names.erase(place.name) == 1);
 }
 
-bool PowerCutFileSystem::createTextFile(std::string_view path) {
+FileResult PowerCutFileSystem::createTextFile(std::string_view path) {
     step("createTextFile");
     const Place place = placeOf(path);
     if (!m_folders.contains(place.folder) || idAt(place)) {
-        return false;
+        return refusal();
     }
     m_folders[place.folder].names[place.name] = newFile({}, 0);
-    return true;
+    return {};
 }
 
-bool PowerCutFileSystem::appendToFile(std::string_view path, std::string_view bytes) {
+FileResult PowerCutFileSystem::appendToFile(std::string_view path, std::string_view bytes) {
     step("appendToFile");
     File* file = fileAt(placeOf(path));
     if (file == nullptr) {
-        return false;
+        return refusal();
     }
     file->now.bytes += bytes;
-    return true;
+    return {};
 }
 
 bool PowerCutFileSystem::readFile(std::string_view path,
@@ -273,17 +275,17 @@ bool PowerCutFileSystem::readFile(std::string_view path,
     return true;
 }
 
-bool PowerCutFileSystem::createFolders(std::string_view path) {
+FileResult PowerCutFileSystem::createFolders(std::string_view path) {
     step("createFolders");
     makeFolders(normalized(path));
-    return true;
+    return {};
 }
 
-bool PowerCutFileSystem::appendDurably(std::string_view path, std::string_view bytes) {
+FileResult PowerCutFileSystem::appendDurably(std::string_view path, std::string_view bytes) {
     step("appendDurably");
     const Place place = placeOf(path);
     if (!m_folders.contains(place.folder)) {
-        return false;
+        return refusal();
     }
     Folder& folder = m_folders[place.folder];
     auto named = folder.names.find(place.name);
@@ -299,7 +301,7 @@ bool PowerCutFileSystem::appendDurably(std::string_view path, std::string_view b
     file.now.bytes += bytes;
     file.durable = file.now;
     folder.durable[place.name] = named->second;
-    return true;
+    return {};
 }
 
 std::optional<std::string> PowerCutFileSystem::identity(std::string_view path) {

@@ -42,27 +42,27 @@ public:
     bool folderExists(std::string_view path) override;
     bool sameFile(std::string_view first, std::string_view second) override;
     std::optional<FileAttributes> attributes(std::string_view path) override;
-    bool setAttributes(std::string_view path, FileAttributes attributes) override;
-    bool clearAttributes(std::string_view path) override;
-    bool copyFileToNew(std::string_view from, std::string_view to) override;
+    FileResult setAttributes(std::string_view path, FileAttributes attributes) override;
+    FileResult clearAttributes(std::string_view path) override;
+    FileResult copyFileToNew(std::string_view from, std::string_view to) override;
     LinkResult linkFile(std::string_view existing, std::string_view newName) override;
-    bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
-    bool flush(std::span<const std::string> paths) override;
-    bool flushNames(std::span<const std::string> paths) override;
-    bool deleteFile(std::string_view path) override;
-    bool removeName(std::string_view path) override;
-    bool createTextFile(std::string_view path) override;
-    bool appendToFile(std::string_view path, std::string_view bytes) override;
+    FileResult moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
+    FileResult flush(std::span<const std::string> paths) override;
+    FileResult flushNames(std::span<const std::string> paths) override;
+    FileResult deleteFile(std::string_view path) override;
+    FileResult removeName(std::string_view path) override;
+    FileResult createTextFile(std::string_view path) override;
+    FileResult appendToFile(std::string_view path, std::string_view bytes) override;
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
-    bool createFolders(std::string_view path) override;
-    bool appendDurably(std::string_view path, std::string_view bytes) override;
+    FileResult createFolders(std::string_view path) override;
+    FileResult appendDurably(std::string_view path, std::string_view bytes) override;
     std::optional<std::string> identity(std::string_view path) override;
     Privacy makePrivateFolder(std::string_view path) override;
     Privacy privacy(std::string_view path) override;
 
 private:
     enum class Durable { BytesAndNames, Names };
-    bool makeDurable(std::span<const std::string> paths, Durable what);
+    FileResult makeDurable(std::span<const std::string> paths, Durable what);
 
     struct Content {
         std::string bytes;

@@ -83,34 +83,42 @@ bool changeMode(int folder, const std::string& name, mode_t mode, Kinds kinds) {
 
 } // namespace
 
-bool PosixFileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
+FileResult PosixFileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
     const auto [native, st] = find(path);
     const auto mode = static_cast<mode_t>(attributes.bits & kPermissionBits);
     // Marks that are as asked already are left alone: no call changes nothing.
-    if (!st || (st->st_mode & kPermissionBits) == mode) {
-        return st.has_value();
+    if (!st) {
+        return errnoError(ENOENT);
+    }
+    if ((st->st_mode & kPermissionBits) == mode) {
+        return {};
     }
     forget(native);
     const Place at = place(native);
-    return (at && changeMode(at.fd(), at.name, mode, Kinds::FilesAndFolders)) || fail(errno);
+    if (at && changeMode(at.fd(), at.name, mode, Kinds::FilesAndFolders)) {
+        return {};
+    }
+    return errnoError(errno);
 }
 
-bool PosixFileSystem::clearAttributes(std::string_view path) {
+FileResult PosixFileSystem::clearAttributes(std::string_view path) {
     const auto [native, st] = find(path);
     if (!st || S_ISDIR(st->st_mode)) {
-        return false;
+        return errnoError(st ? EISDIR : ENOENT);
     }
     forget(native);
     const Place at = place(native);
-    return (at && changeMode(at.fd(), at.name, (st->st_mode & kPermissionBits) | S_IWUSR, Kinds::Files)) ||
-           fail(errno);
+    if (at && changeMode(at.fd(), at.name, (st->st_mode & kPermissionBits) | S_IWUSR, Kinds::Files)) {
+        return {};
+    }
+    return errnoError(errno);
 }
 
-bool PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
+FileResult PosixFileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     return copy(from, to);
 }
 
-bool PosixFileSystem::copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) {
+FileResult PosixFileSystem::copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) {
     return copy(from, to, &sink);
 }
 
@@ -136,16 +144,16 @@ int PosixFileSystem::createNew(std::string_view path, mode_t mode, std::string& 
     return openPlaced(native, O_WRONLY | O_CREAT | O_EXCL, mode);
 }
 
-bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink* sink) {
+FileResult PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink* sink) {
     Fd in(openExisting(from, O_RDONLY));
     if (!in.valid()) {
-        return fail(errno);
+        return errnoError(errno);
     }
     // The source's attributes as a run has seen them; a folder that took its place since fails the first
     // read.
     const std::optional<struct stat> source = find(from).status;
     if (!source || S_ISDIR(source->st_mode)) {
-        return fail(source ? EISDIR : ENOENT);
+        return errnoError(source ? EISDIR : ENOENT);
     }
     // The copy carries the source's attributes, read-only included, as a Windows copy does. It is made with
     // them, and the one look at what the umask left is what a run knows of the new file.
@@ -153,7 +161,7 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink*
     std::string target;
     Fd out(createNew(to, marks, target));
     if (!out.valid()) {
-        return fail(errno);
+        return errnoError(errno);
     }
     m_paths.noteCreated(target);
     // Each piece is written before sink has it: a lent buffer is the sink's again once handed over.
@@ -176,16 +184,16 @@ bool PosixFileSystem::copy(std::string_view from, std::string_view to, ByteSink*
     }
     const bool copied = marked && out.close();
     if (!copied) {
-        fail(errno);
+        const FileError error = errnoError(errno);
         // A half-written file of our own making would pass for a complete one.
         unlinkPlaced(target);
         m_paths.noteRemoved(target);
         forget(target);
-        return false;
+        return error;
     }
     made.st_mode = (made.st_mode & ~kPermissionBits) | marks;
     remember(target, {made, made});
-    return true;
+    return {};
 }
 
 FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std::string_view newName) {
@@ -199,18 +207,16 @@ FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std:
         itself = source.empty() ? Seen{} : look(source);
     }
     if (!itself.entry || S_ISDIR(itself.entry->st_mode)) {
-        fail(!itself.entry ? ENOENT : EISDIR);
-        return LinkResult::Failed;
+        return {LinkOutcome::Failed, errnoError(!itself.entry ? ENOENT : EISDIR)};
     }
     if (S_ISLNK(itself.entry->st_mode)) {
-        return LinkResult::Unsupported;
+        return {LinkOutcome::Unsupported, errnoError(ELOOP)};
     }
     const std::string target = find(newName).native;
     const Place from = place(source);
     const Place to = from ? place(target) : Place{};
     if (!from || !to) {
-        fail(errno);
-        return LinkResult::Failed;
+        return {LinkOutcome::Failed, errnoError(errno)};
     }
     if (::linkat(from.fd(), from.name.c_str(), to.fd(), to.name.c_str(), 0) == 0) {
         m_paths.noteCreated(target);
@@ -220,35 +226,35 @@ FileSystem::LinkResult PosixFileSystem::linkFile(std::string_view existing, std:
         itself.status = itself.entry;
         remember(source, itself);
         remember(target, itself);
-        return LinkResult::Linked;
+        return {};
     }
     // FAT and some network file systems have no hard links; a file at its link limit takes no more.
-    fail(errno);
-    switch (errno) {
+    const int error = errno;
+    switch (error) {
     case EPERM:
     case EOPNOTSUPP:
     case ENOSYS:
     case EMLINK:
     case EXDEV:
-        return LinkResult::Unsupported;
+        return {LinkOutcome::Unsupported, errnoError(error)};
     default:
-        return LinkResult::Failed;
+        return {LinkOutcome::Failed, errnoError(error)};
     }
 }
 
-bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overwrite overwrite) {
+FileResult PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overwrite overwrite) {
     const auto [source, sourceStat] = find(from);
     const auto [target, targetStat] = find(to);
     if (!sourceStat || S_ISDIR(sourceStat->st_mode) || (targetStat && S_ISDIR(targetStat->st_mode))) {
-        return fail(sourceStat ? EISDIR : ENOENT);
+        return errnoError(sourceStat ? EISDIR : ENOENT);
     }
     if (overwrite == Overwrite::Never && targetStat) {
-        return fail(EEXIST);
+        return errnoError(EEXIST);
     }
     const Place a = place(source);
     const Place b = a ? place(target) : Place{};
     if (!a || !b) {
-        return fail(errno);
+        return errnoError(errno);
     }
     bool moved = false;
     if (overwrite == Overwrite::Existing) {
@@ -263,27 +269,27 @@ bool PosixFileSystem::moveFile(std::string_view from, std::string_view to, Overw
         if (::unlinkat(a.fd(), a.name.c_str(), 0) != 0 && ::unlinkat(a.fd(), a.name.c_str(), 0) != 0) {
             m_paths.noteCreated(target);
             forget(target);
-            return true;
+            return {};
         }
     }
     if (!moved) {
-        return fail(errno);
+        return errnoError(errno);
     }
     m_paths.noteRemoved(source);
     m_paths.noteCreated(target);
     this->moved(source, target);
-    return true;
+    return {};
 }
 
-bool PosixFileSystem::flush(std::span<const std::string> paths) {
+FileResult PosixFileSystem::flush(std::span<const std::string> paths) {
     return flush(paths, Durable::BytesAndNames);
 }
 
-bool PosixFileSystem::flushNames(std::span<const std::string> paths) {
+FileResult PosixFileSystem::flushNames(std::span<const std::string> paths) {
     return flush(paths, Durable::Names);
 }
 
-bool PosixFileSystem::flush(std::span<const std::string> paths, Durable durable) {
+FileResult PosixFileSystem::flush(std::span<const std::string> paths, Durable durable) {
     // One syncfs per file system writes back every file and name of the batch together, with one wait for
     // the disk, where an fsync per file would wait once for each. Where syncfs is no such barrier (FUSE,
     // network file systems, kernels before 5.8, which report no write-back error from it), each file is
@@ -299,14 +305,14 @@ bool PosixFileSystem::flush(std::span<const std::string> paths, Durable durable)
         }
         const Place at = native.empty() ? Place{} : place(native);
         if (!at) {
-            return fail(native.empty() ? ENOENT : errno);
+            return errnoError(native.empty() ? ENOENT : errno);
         }
         // A file that is gone has its removal made durable with its folder.
         Fd file(status ? openAtRetrying(at.fd(), at.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK) : -1);
         const int fd = status ? file.get() : at.fd();
         struct stat st {};
         if (fd < 0 || ::fstat(fd, &st) != 0) {
-            return fail(errno);
+            return errnoError(errno);
         }
         if (synced.contains(st.st_dev)) {
             continue;
@@ -314,11 +320,11 @@ bool PosixFileSystem::flush(std::span<const std::string> paths, Durable durable)
         if (m_flushPolicy == FlushPolicy::ByFileSystem && !notBarriers.contains(st.st_dev)) {
             struct statfs fileSystem {};
             if (::fstatfs(fd, &fileSystem) != 0) {
-                return fail(errno);
+                return errnoError(errno);
             }
             if (syncfsIsBarrier(static_cast<unsigned long>(fileSystem.f_type), kernelRelease())) {
                 if (::syncfs(fd) != 0) {
-                    return fail(errno);
+                    return errnoError(errno);
                 }
                 synced.insert(st.st_dev);
                 continue;
@@ -326,95 +332,104 @@ bool PosixFileSystem::flush(std::span<const std::string> paths, Durable durable)
             notBarriers.insert(st.st_dev);
         }
         if (status && durable == Durable::BytesAndNames && ::fsync(fd) != 0) {
-            return fail(errno);
+            return errnoError(errno);
         }
         folders.emplace(folderOf(withoutTrailingSlashes(native)), at.folder);
     }
     for (const auto& [folder, fd] : folders) {
         if (::fsync(fd->get()) != 0) {
-            return fail(errno);
+            return errnoError(errno);
         }
     }
-    return true;
+    return {};
 }
 
-bool PosixFileSystem::removeName(std::string_view path) {
+FileResult PosixFileSystem::removeName(std::string_view path) {
     const std::string native = nativePath(path);
     const Place at = native.empty() ? Place{} : place(native);
     struct stat itself {};
-    if (!at || ::fstatat(at.fd(), at.name.c_str(), &itself, AT_SYMLINK_NOFOLLOW) != 0 ||
-        S_ISDIR(itself.st_mode) || ::unlinkat(at.fd(), at.name.c_str(), 0) != 0) {
-        return false;
+    if (!at || ::fstatat(at.fd(), at.name.c_str(), &itself, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errnoError(native.empty() ? ENOENT : errno);
+    }
+    if (S_ISDIR(itself.st_mode)) {
+        return errnoError(EISDIR);
+    }
+    if (::unlinkat(at.fd(), at.name.c_str(), 0) != 0) {
+        return errnoError(errno);
     }
     m_paths.noteRemoved(native);
     forget(native);
-    return true;
+    return {};
 }
 
-bool PosixFileSystem::deleteFile(std::string_view path) {
+FileResult PosixFileSystem::deleteFile(std::string_view path) {
     const std::string native = nativePath(path);
     const Place at = native.empty() ? Place{} : place(native);
     struct stat st {};
     if (!at || ::fstatat(at.fd(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        return fail(native.empty() ? ENOENT : errno);
+        return errnoError(native.empty() ? ENOENT : errno);
     }
     if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && isReadOnly(st))) {
-        return fail(S_ISDIR(st.st_mode) ? EISDIR : EACCES);
+        return errnoError(S_ISDIR(st.st_mode) ? EISDIR : EACCES);
     }
     if (::unlinkat(at.fd(), at.name.c_str(), 0) != 0) {
-        return fail(errno);
+        return errnoError(errno);
     }
     m_paths.noteRemoved(native);
     forget(native);
-    return true;
+    return {};
 }
 
-bool PosixFileSystem::createTextFile(std::string_view path) {
+FileResult PosixFileSystem::createTextFile(std::string_view path) {
     const std::string native = nativePath(path);
     if (native.empty()) {
-        return false;
+        return errnoError(ENOENT);
     }
     // O_EXCL: a file that is there, or appears meanwhile, is never emptied; it may be a running script.
     Fd fd(openPlaced(native, O_WRONLY | O_CREAT | O_EXCL, 0644));
     forget(native);
     if (!fd.valid()) {
-        return false;
+        return errnoError(errno);
     }
     m_paths.noteCreated(native);
     if (!fd.close()) {
+        const FileError error = errnoError(errno);
         unlinkPlaced(native);
         m_paths.noteRemoved(native);
-        return false;
+        return error;
     }
-    return true;
+    return {};
 }
 
-bool PosixFileSystem::appendToFile(std::string_view path, std::string_view bytes) {
+FileResult PosixFileSystem::appendToFile(std::string_view path, std::string_view bytes) {
     const std::string native = nativePath(path);
     forget(native);
     Fd fd(native.empty() ? -1 : openPlaced(native, O_WRONLY | O_APPEND | O_NONBLOCK));
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
-        return fail(native.empty() ? ENOENT : errno);
+        return errnoError(native.empty() ? ENOENT : errno);
     }
     // Checked on the file it writes to: Windows appends to no read-only file, root on POSIX would.
     if (!S_ISREG(st.st_mode) || isReadOnly(st)) {
-        return fail(S_ISREG(st.st_mode) ? EACCES : EINVAL);
+        return errnoError(S_ISREG(st.st_mode) ? EACCES : EINVAL);
     }
-    return (writeAll(fd.get(), bytes.data(), bytes.size()) && fd.close()) || fail(errno);
+    if (writeAll(fd.get(), bytes.data(), bytes.size()) && fd.close()) {
+        return {};
+    }
+    return errnoError(errno);
 }
 
-bool PosixFileSystem::createFolders(std::string_view path) {
+FileResult PosixFileSystem::createFolders(std::string_view path) {
     const std::string native = withoutTrailingSlashes(nativePath(path));
     if (native.empty()) {
-        return false;
+        return errnoError(ENOENT);
     }
     // The missing levels, found deepest first and made outermost first. A link where a folder should be
     // counts as there, and fails the end: a folder of the installer's is never one a link leads to.
     std::vector<std::string> missing;
     for (std::string level = native; !statPlaced(level); level = folderOf(level)) {
         if (level == "/" || level == "." || errno == ELOOP) {
-            return false;
+            return errnoError(errno == ELOOP ? ELOOP : ENOENT);
         }
         missing.push_back(level);
     }
@@ -423,22 +438,25 @@ bool PosixFileSystem::createFolders(std::string_view path) {
         forget(level);
         const Place at = place(level);
         if (!at) {
-            return false;
+            return errnoError(errno);
         }
         if (::mkdirat(at.fd(), at.name.c_str(), 0777) != 0) {
             if (errno != EEXIST) {
-                return false;
+                return errnoError(errno);
             }
             continue;
         }
         m_paths.noteCreated(level);
         // A record written below a new folder must not vanish with the folder's name after a power cut.
         if (::fsync(at.fd()) != 0) {
-            return false;
+            return errnoError(errno);
         }
     }
     const auto st = statPlaced(native);
-    return st && S_ISDIR(st->st_mode);
+    if (!st || !S_ISDIR(st->st_mode)) {
+        return errnoError(st ? ENOTDIR : errno);
+    }
+    return {};
 }
 
 } // namespace hotfix::posix

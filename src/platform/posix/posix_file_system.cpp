@@ -362,11 +362,11 @@ std::optional<FileAttributes> PosixFileSystem::attributes(std::string_view path)
     return FileAttributes{static_cast<std::uint32_t>(st->st_mode & kPermissionBits)};
 }
 
-bool PosixFileSystem::fail(int error) {
+FileError errnoError(int error) {
     // The log says plainly why a link below a root stopped the file.
-    m_lastError =
-        error == ELOOP ? "a symbolic link, which the installer never follows" : std::strerror(error);
-    return false;
+    return {error,
+            error == ELOOP ? "a symbolic link, which the installer never follows" : std::strerror(error),
+            false};
 }
 
 } // namespace hotfix::posix

@@ -49,23 +49,23 @@ public:
     std::optional<std::vector<std::string>> subfolderNames(std::string_view path) override;
     bool sameFile(std::string_view first, std::string_view second) override;
     std::optional<FileAttributes> attributes(std::string_view path) override;
-    bool setAttributes(std::string_view path, FileAttributes attributes) override;
-    bool clearAttributes(std::string_view path) override;
-    bool copyFileToNew(std::string_view from, std::string_view to) override;
-    bool copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) override;
+    FileResult setAttributes(std::string_view path, FileAttributes attributes) override;
+    FileResult clearAttributes(std::string_view path) override;
+    FileResult copyFileToNew(std::string_view from, std::string_view to) override;
+    FileResult copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) override;
     LinkResult linkFile(std::string_view existing, std::string_view newName) override;
-    bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
-    bool flush(std::span<const std::string> paths) override;
-    bool flushNames(std::span<const std::string> paths) override;
-    bool deleteFile(std::string_view path) override;
-    bool removeName(std::string_view path) override;
-    bool createTextFile(std::string_view path) override;
-    bool appendToFile(std::string_view path, std::string_view bytes) override;
+    FileResult moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
+    FileResult flush(std::span<const std::string> paths) override;
+    FileResult flushNames(std::span<const std::string> paths) override;
+    FileResult deleteFile(std::string_view path) override;
+    FileResult removeName(std::string_view path) override;
+    FileResult createTextFile(std::string_view path) override;
+    FileResult appendToFile(std::string_view path, std::string_view bytes) override;
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
     std::optional<bool> sameBytes(std::string_view first, std::string_view second,
                                   ByteSink& firstSink) override;
-    bool createFolders(std::string_view path) override;
-    bool appendDurably(std::string_view path, std::string_view bytes) override;
+    FileResult createFolders(std::string_view path) override;
+    FileResult appendDurably(std::string_view path, std::string_view bytes) override;
     Privacy makePrivateFolder(std::string_view path) override;
     Privacy privacy(std::string_view path) override;
     std::optional<std::string> identity(std::string_view path) override;
@@ -84,8 +84,6 @@ public:
     void useFlushPolicy(FlushPolicy policy) { m_flushPolicy = policy; }
     // How folders below a drive or root are opened; the kernel's way where it has one, unless told.
     void useWalk(BeneathWalk walk) { m_walk = walk; }
-
-    std::string lastError() const override { return m_lastError; }
 
 private:
     // What a look at a path found: the entry itself (lstat) and what it leads to (stat), which differ only
@@ -140,18 +138,15 @@ private:
     // Copies into a new file at to, where nothing may be, removing it again when the copy breaks off. With a
     // sink, the bytes pass through it on their way: read once (into the buffers it lends), written, handed
     // over.
-    bool copy(std::string_view from, std::string_view to, ByteSink* sink = nullptr);
+    FileResult copy(std::string_view from, std::string_view to, ByteSink* sink = nullptr);
     // Creates a file for writing where nothing is under any case of its name, in one step, and says where
     // in native; -1 with errno as open leaves it (EEXIST where something is there).
     int createNew(std::string_view path, mode_t mode, std::string& native);
     // What a flush makes durable. Where syncfs is no barrier, only Bytes fsyncs each file; its folder always.
     enum class Durable { BytesAndNames, Names };
-    bool flush(std::span<const std::string> paths, Durable durable);
-    // Notes the error's text for lastError(); false.
-    bool fail(int error);
+    FileResult flush(std::span<const std::string> paths, Durable durable);
 
     FlushPolicy m_flushPolicy = FlushPolicy::ByFileSystem;
-    std::string m_lastError;
     PosixPathResolver m_paths;
     // Guarded: a script's exit handler may remove its file from another thread.
     std::mutex m_seenMutex;

@@ -3,12 +3,17 @@
 // What the parts of PosixFileSystem (posix_file_system.cpp: finding and looking; posix_file_changes.cpp:
 // changing; posix_record_store.cpp: reading and the records' store) share.
 
+#include "platform/file_error.hpp"
+
 #include <string>
 #include <sys/stat.h>
 
 namespace hotfix::posix {
 
 inline constexpr mode_t kPermissionBits = 07777;
+
+// The error's code and words; a symbolic link met below a root is named as such.
+FileError errnoError(int error);
 
 inline bool isReadOnly(const struct stat& st) {
     return (st.st_mode & S_IWUSR) == 0;

@@ -93,17 +93,17 @@ std::optional<bool> PosixFileSystem::sameBytes(std::string_view first, std::stri
                           aStat->st_size == bStat->st_size, firstSink);
 }
 
-bool PosixFileSystem::appendDurably(std::string_view path, std::string_view bytes) {
+FileResult PosixFileSystem::appendDurably(std::string_view path, std::string_view bytes) {
     const std::string native = nativePath(path);
     const Place at = native.empty() ? Place{} : place(native);
     if (!at) {
-        return fail(native.empty() ? ENOENT : errno);
+        return errnoError(native.empty() ? ENOENT : errno);
     }
     forget(native);
     bool created = false;
     Fd fd(openForAppend(at.fd(), at.name, created));
     if (!fd.valid()) {
-        return fail(errno);
+        return errnoError(errno);
     }
     if (created) {
         m_paths.noteCreated(native);
@@ -113,14 +113,16 @@ bool PosixFileSystem::appendDurably(std::string_view path, std::string_view byte
     // (Windows appends to no such file; root on POSIX would).
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
-        return fail(errno);
+        return errnoError(errno);
     }
     if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || isReadOnly(st)) {
-        return fail(!S_ISREG(st.st_mode) ? EINVAL : st.st_nlink != 1 ? EMLINK : EACCES);
+        return errnoError(!S_ISREG(st.st_mode) ? EINVAL : st.st_nlink != 1 ? EMLINK : EACCES);
     }
-    return ((created || dropCutOffTail(fd.get())) && writeAll(fd.get(), bytes.data(), bytes.size()) &&
-            ::fdatasync(fd.get()) == 0 && fd.close() && (!created || ::fsync(at.fd()) == 0)) ||
-           fail(errno);
+    if ((created || dropCutOffTail(fd.get())) && writeAll(fd.get(), bytes.data(), bytes.size()) &&
+        ::fdatasync(fd.get()) == 0 && fd.close() && (!created || ::fsync(at.fd()) == 0)) {
+        return {};
+    }
+    return errnoError(errno);
 }
 
 FileSystem::Privacy PosixFileSystem::makePrivateFolder(std::string_view path) {
@@ -225,7 +227,6 @@ PosixFileSystem::readAndHold(std::string_view path, const std::function<void(std
     Fd fd(openExisting(path, O_RDONLY));
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        fail(fd.valid() ? EINVAL : errno);
         return nullptr;
     }
     const bool read = readPieces(fd.get(), [&sink](std::span<const char> piece) {
@@ -233,7 +234,6 @@ PosixFileSystem::readAndHold(std::string_view path, const std::function<void(std
         return true;
     });
     if (!read) {
-        fail(errno);
         return nullptr;
     }
     return std::make_unique<PosixHeldFile>(std::move(fd), st);

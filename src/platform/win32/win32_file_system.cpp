@@ -43,21 +43,26 @@ ConfinedWalk::Held Win32FileSystem::confined(const std::optional<std::wstring>& 
         return refused;
     }
     ConfinedWalk::Held held = m_walk.hold(*native, reach);
-    if (held.outcome == ConfinedWalk::Held::Outcome::Link) {
-        refusedLink(held.at);
-    } else if (!held) {
-        ::SetLastError(held.error);
-        noted(false);
+    if (!held) {
+        ::SetLastError(held.outcome == ConfinedWalk::Held::Outcome::Link ? kErrorReparsePointEncountered
+                                                                         : held.error);
     }
     return held;
 }
 
-bool Win32FileSystem::refusedLink(const std::wstring& native) {
-    m_inUse = false;
-    m_lastError =
-        narrow(withoutLongPrefix(native)) + " is a link or junction, which the installer never follows";
+FileError Win32FileSystem::refusal(const ConfinedWalk::Held& held) {
+    if (held.outcome == ConfinedWalk::Held::Outcome::Link) {
+        return linkRefusal(held.at);
+    }
+    return windowsError(held.outcome == ConfinedWalk::Held::Outcome::Failed ? held.error
+                                                                            : ERROR_INVALID_NAME);
+}
+
+FileError Win32FileSystem::linkRefusal(const std::wstring& native) {
     ::SetLastError(kErrorReparsePointEncountered);
-    return false;
+    return {static_cast<int>(kErrorReparsePointEncountered),
+            narrow(withoutLongPrefix(native)) + " is a link or junction, which the installer never follows",
+            false};
 }
 
 bool Win32FileSystem::fileExists(std::string_view path) {
@@ -118,126 +123,148 @@ std::optional<FileAttributes> Win32FileSystem::attributes(std::string_view path)
     return FileAttributes{static_cast<std::uint32_t>(*attributes)};
 }
 
-bool Win32FileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
+FileResult Win32FileSystem::setAttributes(std::string_view path, FileAttributes attributes) {
     const auto native = m_paths.toNative(path);
     const auto held = confined(native, Reach::LastName);
-    if (!native || !held) {
-        return false;
+    if (!held) {
+        return refusal(held);
     }
     const DWORD settable = attributes.bits & kSettableAttributes;
-    return ::SetFileAttributesW(native->c_str(), settable == 0 ? FILE_ATTRIBUTE_NORMAL : settable) != 0;
+    return resultOf(::SetFileAttributesW(native->c_str(), settable == 0 ? FILE_ATTRIBUTE_NORMAL : settable) !=
+                    0);
 }
 
-bool Win32FileSystem::clearAttributes(std::string_view path) {
+FileResult Win32FileSystem::clearAttributes(std::string_view path) {
     const auto native = m_paths.toNative(path);
     const auto held = confined(native, Reach::LastName);
-    const auto attributes = native && held ? attributesOf(*native) : std::nullopt;
+    if (!held) {
+        return refusal(held);
+    }
+    const auto attributes = attributesOf(*native);
     if (!attributes || isFolder(*attributes)) {
-        return false;
+        return attributes ? windowsError(ERROR_ACCESS_DENIED) : lastWindowsError();
     }
     const DWORD kept = *attributes & kSettableAttributes & ~kClearedAttributes;
-    return ::SetFileAttributesW(native->c_str(), kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0;
+    return resultOf(::SetFileAttributesW(native->c_str(), kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0);
 }
 
-bool Win32FileSystem::copyFileToNew(std::string_view from, std::string_view to) {
+FileResult Win32FileSystem::copyFileToNew(std::string_view from, std::string_view to) {
     const auto source = m_paths.toNative(from);
     const auto target = m_paths.toNative(to);
     // CopyFileW reads what a link at the source leads to.
     const auto heldSource = confined(source, Reach::LastName);
-    const auto heldTarget = heldSource ? confined(target, Reach::Folders) : ConfinedWalk::Held{};
-    if (!heldSource || !heldTarget) {
-        return false;
+    if (!heldSource) {
+        return refusal(heldSource);
     }
-    return noted(source && target && copyToNew(*source, *target));
+    const auto heldTarget = confined(target, Reach::Folders);
+    if (!heldTarget) {
+        return refusal(heldTarget);
+    }
+    return resultOf(copyToNew(*source, *target));
 }
 
-bool Win32FileSystem::noted(bool succeeded) {
-    if (!succeeded) {
-        const DWORD error = ::GetLastError();
-        m_inUse = false;
-        wchar_t* text = nullptr;
-        const DWORD length = ::FormatMessageW(
-            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-            nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-        std::wstring message =
-            length > 0 ? std::wstring(text, length) : L"Windows error " + std::to_wstring(error);
-        ::LocalFree(text);
-        while (!message.empty() &&
-               (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
-            message.pop_back();
-        }
-        m_lastError = narrow(message);
+FileResult Win32FileSystem::resultOf(bool succeeded) {
+    if (succeeded) {
+        return {};
     }
-    return succeeded;
+    return lastWindowsError();
+}
+
+FileError Win32FileSystem::lastWindowsError() {
+    return windowsError(::GetLastError());
+}
+
+FileError Win32FileSystem::windowsError(unsigned long code) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message =
+        length > 0 ? std::wstring(text, length) : L"Windows error " + std::to_wstring(code);
+    ::LocalFree(text);
+    while (!message.empty() &&
+           (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+        message.pop_back();
+    }
+    return {static_cast<int>(code), narrow(message), false};
 }
 
 FileSystem::LinkResult Win32FileSystem::linkFile(std::string_view existing, std::string_view newName) {
     const auto source = m_paths.toNative(existing);
     const auto target = m_paths.toNative(newName);
     const auto heldSource = confined(source, Reach::Folders);
-    const auto heldTarget = heldSource ? confined(target, Reach::Folders) : ConfinedWalk::Held{};
-    const auto attributes = source && heldSource && heldTarget ? attributesOf(*source) : std::nullopt;
-    if (!target || !attributes || isFolder(*attributes)) {
-        return LinkResult::Failed;
+    if (!heldSource) {
+        return {LinkOutcome::Failed, refusal(heldSource)};
+    }
+    const auto heldTarget = confined(target, Reach::Folders);
+    if (!heldTarget) {
+        return {LinkOutcome::Failed, refusal(heldTarget)};
+    }
+    const auto attributes = attributesOf(*source);
+    if (!attributes || isFolder(*attributes)) {
+        return {LinkOutcome::Failed, attributes ? windowsError(ERROR_ACCESS_DENIED) : lastWindowsError()};
     }
     // A hard link of a symbolic link is a link too: it holds no bytes of its own. Such a file is backed up
     // as a copy.
     if ((*attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return LinkResult::Unsupported;
+        return {LinkOutcome::Unsupported, linkRefusal(*source)};
     }
     if (::CreateHardLinkW(target->c_str(), source->c_str(), nullptr)) {
-        return LinkResult::Linked;
+        return {};
     }
-    noted(false);
-    switch (::GetLastError()) {
+    const FileError error = lastWindowsError();
+    switch (error.code) {
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-        return LinkResult::Failed;
+        return {LinkOutcome::Failed, error};
     default:
         // FAT, network shares without links, a file at its link limit: the caller copies instead.
-        return LinkResult::Unsupported;
+        return {LinkOutcome::Unsupported, error};
     }
 }
 
-bool Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overwrite overwrite) {
+FileResult Win32FileSystem::moveFile(std::string_view from, std::string_view to, Overwrite overwrite) {
     const auto source = m_paths.toNative(from);
     const auto target = m_paths.toNative(to);
     const auto heldSource = confined(source, Reach::Folders);
-    const auto heldTarget = heldSource ? confined(target, Reach::Folders) : ConfinedWalk::Held{};
-    if (!source || !target || !heldSource || !heldTarget) {
-        return false;
+    if (!heldSource) {
+        return refusal(heldSource);
+    }
+    const auto heldTarget = confined(target, Reach::Folders);
+    if (!heldTarget) {
+        return refusal(heldTarget);
     }
     if (overwrite == Overwrite::Never) {
-        return noted(::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_WRITE_THROUGH) != 0);
+        return resultOf(::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_WRITE_THROUGH) != 0);
     }
     const auto existing = attributesOf(*target);
     if (existing && isFolder(*existing)) {
-        return false;
+        return windowsError(ERROR_ACCESS_DENIED);
     }
     // Windows replaces no read-only file the old way; the attribute, which a backup of the file may share, is
     // left alone where the system can, and lifted for the move and put back if the move fails elsewhere.
     const bool readOnly = existing && (*existing & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly && renameIgnoringReadOnly(*source, *target)) {
-        return true;
+        return {};
     }
     if (readOnly && !::SetFileAttributesW(target->c_str(), *existing & kSettableAttributes & kNotReadOnly)) {
-        return false;
+        return lastWindowsError();
     }
     if (::MoveFileExW(source->c_str(), target->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
+        return {};
     }
-    noted(false);
+    FileError error = lastWindowsError();
     // Windows refuses to replace a loaded library with "access denied", which a missing right gives too.
-    m_inUse = heldByProgram(*target);
+    error.inUse = heldByProgram(*target);
     if (readOnly) {
         ::SetFileAttributesW(target->c_str(), *existing & kSettableAttributes);
     }
-    return false;
+    return error;
 }
 
-bool Win32FileSystem::flush(std::span<const std::string> paths) {
+FileResult Win32FileSystem::flush(std::span<const std::string> paths) {
     // A name of a file that has others (a backup that is a hard link of the installed file), or of a file
     // that a running program holds, is made durable without opening the file for writing, which a program
     // that has it loaded refuses: the installer's bytes in it were on the disk before it got that name, and
@@ -247,8 +274,8 @@ bool Win32FileSystem::flush(std::span<const std::string> paths) {
     for (const std::string& path : paths) {
         const auto native = m_paths.toNative(path);
         const auto held = confined(native, Reach::Folders);
-        if (!native || !held) {
-            return false;
+        if (!held) {
+            return refusal(held);
         }
         // A name's removal is in NTFS's journal, which Windows offers no call to flush for one folder; the
         // next write-through or flush of a file on the volume takes it along.
@@ -256,13 +283,13 @@ bool Win32FileSystem::flush(std::span<const std::string> paths) {
         if (!attributes) {
             const auto folder = parentOf(*native);
             if (!folder || !attributesOf(*folder)) {
-                return false;
+                return folder ? lastWindowsError() : windowsError(ERROR_PATH_NOT_FOUND);
             }
             continue;
         }
         const auto info = fileInformation(*native);
         if (!info || isFolder(*attributes)) {
-            return noted(false);
+            return lastWindowsError();
         }
         if (info->nNumberOfLinks > 1) {
             namesOnly.emplace_back(info->dwVolumeSerialNumber, parentOf(*native).value_or(*native));
@@ -270,7 +297,7 @@ bool Win32FileSystem::flush(std::span<const std::string> paths) {
         }
         if (!flushFile(*native, *attributes)) {
             if (::GetLastError() != ERROR_SHARING_VIOLATION) {
-                return noted(false);
+                return lastWindowsError();
             }
             namesOnly.emplace_back(info->dwVolumeSerialNumber, parentOf(*native).value_or(*native));
             continue;
@@ -282,103 +309,111 @@ bool Win32FileSystem::flush(std::span<const std::string> paths) {
             continue;
         }
         if (!flushFolder(folder)) {
-            return noted(false);
+            return lastWindowsError();
         }
         flushedVolumes.push_back(volume);
     }
-    return true;
+    return {};
 }
 
-bool Win32FileSystem::flushNames(std::span<const std::string> paths) {
+FileResult Win32FileSystem::flushNames(std::span<const std::string> paths) {
     // One flush of each folder commits its new names; a folder that cannot be flushed so (no write access to
     // the folder itself) has each of its files flushed instead.
     std::vector<std::wstring> flushed;
     for (const std::string& path : paths) {
         const auto native = m_paths.toNative(path);
         const auto held = confined(native, Reach::Folders);
-        const auto folder = native && held ? parentOf(*native) : std::nullopt;
+        if (!held) {
+            return refusal(held);
+        }
+        const auto folder = parentOf(*native);
         if (!folder) {
-            return false;
+            return windowsError(ERROR_INVALID_NAME);
         }
         if (std::find(flushed.begin(), flushed.end(), *folder) != flushed.end()) {
             continue;
         }
         if (flushFolder(*folder)) {
             flushed.push_back(*folder);
-        } else if (!flush(std::span<const std::string>(&path, 1))) {
-            return false;
+            continue;
+        }
+        if (FileResult flushedFile = flush(std::span<const std::string>(&path, 1)); !flushedFile) {
+            return flushedFile;
         }
     }
-    return true;
+    return {};
 }
 
-bool Win32FileSystem::removeName(std::string_view path) {
+FileResult Win32FileSystem::removeName(std::string_view path) {
     const auto native = m_paths.toNative(path);
     const auto held = confined(native, Reach::Folders);
-    if (!native || !held) {
-        return false;
+    if (!held) {
+        return refusal(held);
     }
     Handle file(::CreateFileW(native->c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.valid()) {
-        return false;
+        return lastWindowsError();
     }
     const DWORD flags = kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadOnly;
-    return ::SetFileInformationByHandle(file.get(),
-                                        static_cast<FILE_INFO_BY_HANDLE_CLASS>(kFileDispositionInfoEx),
-                                        const_cast<DWORD*>(&flags), sizeof flags) != 0;
+    return resultOf(::SetFileInformationByHandle(
+                        file.get(), static_cast<FILE_INFO_BY_HANDLE_CLASS>(kFileDispositionInfoEx),
+                        const_cast<DWORD*>(&flags), sizeof flags) != 0);
 }
 
-bool Win32FileSystem::deleteFile(std::string_view path) {
+FileResult Win32FileSystem::deleteFile(std::string_view path) {
     const auto native = m_paths.toNative(path);
     const auto held = confined(native, Reach::Folders);
     if (!held) {
-        return false;
+        return refusal(held);
     }
     // Not forced: a read-only file stays.
-    if (native && isReadOnly(*native)) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
+    if (isReadOnly(*native)) {
+        return windowsError(ERROR_ACCESS_DENIED);
     }
-    return noted(native && !isReadOnly(*native) && ::DeleteFileW(native->c_str()) != 0);
+    return resultOf(::DeleteFileW(native->c_str()) != 0);
 }
 
-bool Win32FileSystem::createTextFile(std::string_view path) {
+FileResult Win32FileSystem::createTextFile(std::string_view path) {
     const auto native = m_paths.toNative(path);
     const auto held = confined(native, Reach::Folders);
-    if (!native || !held || isReadOnly(*native)) {
-        return false;
+    if (!held) {
+        return refusal(held);
+    }
+    if (isReadOnly(*native)) {
+        return windowsError(ERROR_FILE_EXISTS);
     }
     // CREATE_NEW: a file that is there, or appears meanwhile, is never emptied; it may be a running script.
     Handle file(::CreateFileW(native->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
-        return false;
+        return lastWindowsError();
     }
     if (!file.close()) {
+        const FileError error = lastWindowsError();
         ::DeleteFileW(native->c_str());
-        return false;
+        return error;
     }
-    return true;
+    return {};
 }
 
-bool Win32FileSystem::appendToFile(std::string_view path, std::string_view bytes) {
+FileResult Win32FileSystem::appendToFile(std::string_view path, std::string_view bytes) {
     const auto native = m_paths.toNative(path);
     const auto held = confined(native, Reach::Folders);
     if (!held) {
-        return false;
+        return refusal(held);
     }
-    if (!native || isReadOnly(*native)) {
-        ::SetLastError(native ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
-        return noted(false);
+    if (isReadOnly(*native)) {
+        return windowsError(ERROR_ACCESS_DENIED);
     }
     // The file itself, never one that a link leads to.
     Handle file(::CreateFileW(native->c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                               nullptr));
     if (file.valid() && isReparsePoint(file.get())) {
-        return refusedLink(*native);
+        return linkRefusal(*native);
     }
-    return noted(file.valid() && writeAll(file.get(), bytes) && file.close());
+    return resultOf(file.valid() && writeAll(file.get(), bytes) && file.close());
 }
 
 bool Win32FileSystem::readFile(std::string_view path,
@@ -395,7 +430,8 @@ bool Win32FileSystem::readFile(std::string_view path,
         return false;
     }
     if (isReparsePoint(file.get())) {
-        return refusedLink(*native);
+        linkRefusal(*native);
+        return false;
     }
     std::vector<char> buffer(std::size_t{256} * 1024);
     for (;;) {
@@ -426,7 +462,7 @@ std::optional<bool> Win32FileSystem::sameBytes(std::string_view first, std::stri
                 : INVALID_HANDLE_VALUE;
         if (file != INVALID_HANDLE_VALUE && isReparsePoint(file)) {
             ::CloseHandle(file);
-            refusedLink(*native);
+            linkRefusal(*native);
             return INVALID_HANDLE_VALUE;
         }
         return file;
@@ -458,10 +494,10 @@ std::optional<bool> Win32FileSystem::sameBytes(std::string_view first, std::stri
                           aSize.QuadPart == bSize.QuadPart, firstSink);
 }
 
-bool Win32FileSystem::createFolders(std::string_view path) {
+FileResult Win32FileSystem::createFolders(std::string_view path) {
     auto full = m_paths.toFullPath(path);
     if (!full) {
-        return false;
+        return windowsError(ERROR_INVALID_NAME);
     }
     std::wstring folder = withoutClosingSeparators(std::move(*full));
     if (folder.size() >= kFolderPathLimit && !folder.starts_with(L"\\\\?\\") &&
@@ -482,36 +518,42 @@ bool Win32FileSystem::createFolders(std::string_view path) {
     if (level) {
         held.push_back(confined(*level, Reach::LastName));
         if (!held.back()) {
-            return false;
+            return refusal(held.back());
         }
     }
     for (const std::wstring& toMake : missing) {
         if (!::CreateDirectoryW(toMake.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-            return false;
+            return lastWindowsError();
         }
         held.push_back(confined(toMake, Reach::LastName));
         if (!held.back()) {
-            return false;
+            return refusal(held.back());
         }
     }
     const auto attributes = attributesOf(folder);
-    return attributes && isFolder(*attributes);
+    if (!attributes || !isFolder(*attributes)) {
+        return attributes ? windowsError(ERROR_DIRECTORY) : lastWindowsError();
+    }
+    return {};
 }
 
-bool Win32FileSystem::appendDurably(std::string_view path, std::string_view bytes) {
+FileResult Win32FileSystem::appendDurably(std::string_view path, std::string_view bytes) {
     const auto native = m_paths.toNative(path);
     const auto held = confined(native, Reach::Folders);
-    if (!native || !held || isReadOnly(*native)) {
-        return false;
+    if (!held) {
+        return refusal(held);
+    }
+    if (isReadOnly(*native)) {
+        return windowsError(ERROR_ACCESS_DENIED);
     }
     // The file itself, never one that a link or junction leads to; one writer at a time.
     Handle file(::CreateFileW(native->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (file.valid() && isReparsePoint(file.get())) {
-        return refusedLink(*native);
+        return linkRefusal(*native);
     }
-    return noted(file.valid() && dropCutOffTail(file.get()) && writeAll(file.get(), bytes) &&
-                 ::FlushFileBuffers(file.get()) && file.close());
+    return resultOf(file.valid() && dropCutOffTail(file.get()) && writeAll(file.get(), bytes) &&
+                    ::FlushFileBuffers(file.get()) && file.close());
 }
 
 FileSystem::Privacy Win32FileSystem::privacyOfRefusal(const ConfinedWalk::Held& held) {

@@ -30,44 +30,43 @@ public:
     std::optional<std::vector<std::string>> subfolderNames(std::string_view path) override;
     bool sameFile(std::string_view first, std::string_view second) override;
     std::optional<FileAttributes> attributes(std::string_view path) override;
-    bool setAttributes(std::string_view path, FileAttributes attributes) override;
-    bool clearAttributes(std::string_view path) override;
-    bool copyFileToNew(std::string_view from, std::string_view to) override;
+    FileResult setAttributes(std::string_view path, FileAttributes attributes) override;
+    FileResult clearAttributes(std::string_view path) override;
+    FileResult copyFileToNew(std::string_view from, std::string_view to) override;
     LinkResult linkFile(std::string_view existing, std::string_view newName) override;
-    bool moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
-    bool flush(std::span<const std::string> paths) override;
-    bool flushNames(std::span<const std::string> paths) override;
-    bool deleteFile(std::string_view path) override;
-    bool removeName(std::string_view path) override;
-    bool createTextFile(std::string_view path) override;
-    bool appendToFile(std::string_view path, std::string_view bytes) override;
+    FileResult moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override;
+    FileResult flush(std::span<const std::string> paths) override;
+    FileResult flushNames(std::span<const std::string> paths) override;
+    FileResult deleteFile(std::string_view path) override;
+    FileResult removeName(std::string_view path) override;
+    FileResult createTextFile(std::string_view path) override;
+    FileResult appendToFile(std::string_view path, std::string_view bytes) override;
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override;
     std::optional<bool> sameBytes(std::string_view first, std::string_view second,
                                   ByteSink& firstSink) override;
-    bool createFolders(std::string_view path) override;
-    bool appendDurably(std::string_view path, std::string_view bytes) override;
+    FileResult createFolders(std::string_view path) override;
+    FileResult appendDurably(std::string_view path, std::string_view bytes) override;
     Privacy makePrivateFolder(std::string_view path) override;
     Privacy privacy(std::string_view path) override;
-    std::string lastError() const override { return m_lastError; }
-    bool lastFailureInUse() const override { return m_inUse; }
     std::optional<std::string> identity(std::string_view path) override;
     void confineBelow(std::span<const std::string> roots) override;
 
 private:
-    // Notes Windows' message for GetLastError() for lastError() where the call did not succeed; passes the
-    // outcome on.
-    bool noted(bool succeeded);
+    // Done where it succeeded, else the error GetLastError() gives.
+    static FileResult resultOf(bool succeeded);
+    static FileError lastWindowsError();
+    // The error with Windows' message for it.
+    static FileError windowsError(unsigned long code);
     // The folders that hold the path below its root (and its last name, with Reach::LastName), held for as
-    // long as the result lives; where it fails Windows' error is set and lastError() says why.
+    // long as the result lives; where it fails Windows' error is set, and refusal() says why.
     ConfinedWalk::Held confined(const std::optional<std::wstring>& native, Reach reach);
-    // Refuses the call on a file that, opened by its own name, is a link: sets the error and the reason.
-    bool refusedLink(const std::wstring& native);
+    static FileError refusal(const ConfinedWalk::Held& held);
+    // Refuses the call on a file that, opened by its own name, is a link: sets Windows' error and says why.
+    static FileError linkRefusal(const std::wstring& native);
     // What a refused walk tells of the privacy of the path it was for.
     static Privacy privacyOfRefusal(const ConfinedWalk::Held& held);
 
     Win32PathResolver m_paths;
-    std::string m_lastError;
-    bool m_inUse = false;
     ConfinedWalk m_walk;
 };
 

@@ -53,22 +53,25 @@ TEST(Win32HeldFiles, aHeldFileIsNeverOpenedForWritingAndItsReplacementFailsAsInU
     const auto files = makeFileSystem();
     HeldOpen held(dir.path() / "lib.dll");
     ASSERT_TRUE(held.valid());
-    ASSERT_EQ(files->linkFile(winPath(dir, "lib.dll"), winPath(dir, "lib.dll_hf7")),
-              FileSystem::LinkResult::Linked);
+    ASSERT_EQ(files->linkFile(winPath(dir, "lib.dll"), winPath(dir, "lib.dll_hf7")).outcome,
+              FileSystem::LinkOutcome::Linked);
 
     // Its backup name, and the held file itself, are made durable without writing to it.
     const std::vector<std::string> paths{winPath(dir, "new.tmp"), winPath(dir, "lib.dll_hf7"),
                                          winPath(dir, "lib.dll")};
-    EXPECT_TRUE(files->flush(paths)) << files->lastError();
+    const FileResult flushed = files->flush(paths);
+    EXPECT_TRUE(flushed) << flushed.reason();
 
-    EXPECT_FALSE(
-        files->moveFile(winPath(dir, "new.tmp"), winPath(dir, "lib.dll"), FileSystem::Overwrite::Existing));
-    EXPECT_TRUE(files->lastFailureInUse());
+    const FileResult replaced =
+        files->moveFile(winPath(dir, "new.tmp"), winPath(dir, "lib.dll"), FileSystem::Overwrite::Existing);
+    ASSERT_FALSE(replaced);
+    EXPECT_TRUE(replaced.error().inUse);
     EXPECT_EQ(dir.read("lib.dll"), "original");
     // A failure of another kind is not "in use".
-    EXPECT_FALSE(files->moveFile(winPath(dir, "missing.tmp"), winPath(dir, "other.dll"),
-                                 FileSystem::Overwrite::Existing));
-    EXPECT_FALSE(files->lastFailureInUse());
+    const FileResult missing = files->moveFile(winPath(dir, "missing.tmp"), winPath(dir, "other.dll"),
+                                               FileSystem::Overwrite::Existing);
+    ASSERT_FALSE(missing);
+    EXPECT_FALSE(missing.error().inUse);
 
     held.release();
     EXPECT_TRUE(

@@ -123,7 +123,7 @@ public:
     SlowFirstCopy(FileSystem& real, std::chrono::steady_clock::time_point& now)
         : ForwardingFileSystem(real)
         , m_now(now) {}
-    bool copyFileToNew(std::string_view from, std::string_view to) override {
+    FileResult copyFileToNew(std::string_view from, std::string_view to) override {
         if (!m_slowed) {
             m_slowed = true;
             m_now += std::chrono::milliseconds(1100);
