@@ -6,6 +6,8 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -58,6 +60,17 @@ protected:
 
     WinePrefix prefix() const { return WinePrefix(dir.str() + "/prefix"); }
     void letWineGo() const { dir.write("go", ""); }
+    // Whether any process runs this test's "wine": one started would wait for its go until the test gives it.
+    bool wineIsRunning() const {
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+            const std::string arguments{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            if (arguments.find(wineProgram + '\0') != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
     bool wineHasRun() const { return dir.exists("args"); }
 
     TempDir dir;
@@ -72,6 +85,7 @@ TEST_F(LauncherTest, runsTheScriptThroughWineCmdWithoutWaiting) {
     ASSERT_TRUE(launcher.startScript(script, [&](int) { ended = wineHasRun(); }));
     // The interpreter is still waiting for the test: the launcher did not wait for it.
     EXPECT_FALSE(wineHasRun());
+    EXPECT_TRUE(wineIsRunning());
     letWineGo();
     ASSERT_TRUE(ui.runNext());
     EXPECT_TRUE(ended) << "the exit handler must come after the interpreter has ended";
@@ -121,10 +135,9 @@ TEST_F(LauncherTest, nothingStartsWithoutWineOrPrefixOrADriveForTheScript) {
     dir.write("package/Register.bat", "");
     EXPECT_FALSE(PosixProcessLauncher(prefix(), wineProgram, {})
                      .startScript(dir.str() + "/package/Register.bat", handler));
-    letWineGo();
-    std::this_thread::sleep_for(100ms);
+    // Each start returned, and any process it made was there by then, still waiting for its go.
+    EXPECT_FALSE(wineIsRunning());
     EXPECT_FALSE(called);
-    EXPECT_FALSE(wineHasRun());
 }
 
 TEST_F(LauncherTest, theScriptGoesOnWhenTheInstallerEnds) {

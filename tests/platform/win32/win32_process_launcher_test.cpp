@@ -5,8 +5,14 @@
 #include "support/temp_dir.hpp"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
+#include <vector>
+// The tool help needs windows.h before it.
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -17,6 +23,29 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::TempDir;
 using test::waitUntil;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+// The interpreters this process has started that still run, each to wait for.
+std::vector<Handle> childInterpreters() {
+    std::vector<Handle> found;
+    const Handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (bool more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID == ::GetCurrentProcessId() &&
+            ::lstrcmpiW(entry.szExeFile, L"cmd.exe") == 0) {
+            if (HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+                found.emplace_back(process);
+            }
+        }
+    }
+    return found;
+}
 
 class LauncherTest : public ::testing::Test {
 protected:
@@ -110,9 +139,12 @@ INSTANTIATE_TEST_SUITE_P(LegalNames, LauncherFolders,
 
 TEST_F(LauncherTest, failedStartIsReportedAndNeverCallsTheHandler) {
     std::atomic<bool> called{false};
-    win32::Win32ProcessLauncher launcher((dir.path() / "no-such-cmd.exe").wstring(), {});
-    EXPECT_FALSE(launcher.startScript(writeGatedScript(), [&](int) { called = true; }));
-    std::this_thread::sleep_for(100ms);
+    {
+        win32::Win32ProcessLauncher launcher((dir.path() / "no-such-cmd.exe").wstring(), {});
+        EXPECT_FALSE(launcher.startScript(writeGatedScript(), [&](int) { called = true; }));
+        EXPECT_TRUE(childInterpreters().empty());
+    }
+    // Gone, the launcher has joined whatever thread it had: nothing can call the handler any longer.
     EXPECT_FALSE(called);
 }
 
@@ -148,9 +180,11 @@ TEST_F(LauncherTest, scriptOutlivesTheLauncherWithoutItsHandler) {
         ASSERT_TRUE(launcher->startScript(script, [&](int) { called = true; }));
         ASSERT_TRUE(waitUntil([&] { return fs::exists(folder() / "started.txt"); }));
     }
+    const std::vector<Handle> interpreters = childInterpreters();
+    ASSERT_EQ(interpreters.size(), 1U);
     letTheScriptEnd();
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(folder() / "done.txt"); }));
-    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(::WaitForSingleObject(interpreters.front().get(), 30000), WAIT_OBJECT_0);
+    EXPECT_TRUE(fs::exists(folder() / "done.txt"));
     EXPECT_FALSE(called);
 }
 
