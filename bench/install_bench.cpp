@@ -6,12 +6,10 @@
 
 #include "engine/install_run.hpp"
 #include "platform/platform_services.hpp"
-#include "support/fake_installer_window.hpp"
-#include "support/fake_launcher.hpp"
 #include "support/forwarding_file_system.hpp"
 #include "support/ratio.hpp"
-#include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
+#include "support/workstation.hpp"
 
 #include <array>
 #include <chrono>
@@ -109,21 +107,17 @@ public:
 
 // Seconds of one whole install, or nothing when it did not succeed.
 std::optional<double> timeInstall(const Workstation& ws, FileSystem& fs) {
-    test::FakeInstallerWindow window;
-    window.TxtPath = ws.root();
-    window.chkRegisterDlls = true;
+    test::Workstation run(ws.package.str(), fs);
+    run.window.TxtPath = ws.root();
+    run.window.chkRegisterDlls = true;
     for (const Item& item : ws.items()) {
-        window.addListItem(Side::Product, item.name, item.folder);
+        run.list(Side::Product, item.folder, item.name);
     }
-    test::RecordingMsgBox boxes;
-    test::FakeLauncher launcher;
-    const auto codePages = makeCodePageCodec();
-    const EngineServices services{ws.package.str(), fs, boxes, launcher, *codePages};
     const auto start = Clock::now();
-    runInstall(window, services);
+    runInstall(run.window, run.services);
     const double seconds = secondsSince(start);
-    launcher.endAll();
-    if (boxes.shown.size() != 1 || boxes.shown[0].prompt != "Sucessfully Applied the HotFix") {
+    run.launcher.endAll();
+    if (run.boxes.shown.size() != 1 || run.boxes.shown[0].prompt != "Sucessfully Applied the HotFix") {
         return std::nullopt;
     }
     return seconds;

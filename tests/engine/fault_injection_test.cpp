@@ -2,13 +2,11 @@
 #include "engine/restore_run.hpp"
 #include "platform/platform_services.hpp"
 #include "support/code_pages.hpp"
-#include "support/fake_installer_window.hpp"
-#include "support/fake_launcher.hpp"
 #include "support/fault_injecting_file_system.hpp"
 #include "support/forwarding_file_system.hpp"
-#include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
 #include "support/without_hard_links.hpp"
+#include "support/workstation.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -139,11 +137,10 @@ public:
     explicit Workstation(const Scenario& scenario)
         : linkless(*real)
         , fs(scenario.noHardLinks ? static_cast<FileSystem&>(linkless) : *real) {
-        window.TxtPath = (machine.path() / "Vantrel").string();
-        window.TxtWinPath = (machine.path() / "WINNT").string();
-        window.chkRegisterDlls = scenario.registerDlls;
+        run.setRoots((machine.path() / "Vantrel").string(), (machine.path() / "WINNT").string());
+        run.window.chkRegisterDlls = scenario.registerDlls;
         if (scenario.recorded) {
-            services.recordFolder = records.str();
+            run.services.recordFolder = records.str();
         }
         for (const PackageItem& item : kItems) {
             putInPlace(item);
@@ -156,7 +153,7 @@ public:
         if (scenario.secondRun) {
             beforeFirstRun = snapshot();
             install();
-            boxes.shown.clear();
+            run.boxes.shown.clear();
             fs.inject(Fault::None, 0);
         }
     }
@@ -164,26 +161,27 @@ public:
     // Whether the run failed after it began its own install in the record: one the command line takes back.
     bool install() {
         InstallOutcome outcome;
-        const RunResult result = runInstall(window, services, &outcome);
+        const RunResult result = runInstall(run.window, run.services, &outcome);
         // Every script's interpreter ends; only then may its file go.
-        launcher.endAll();
+        run.launcher.endAll();
         return outcome.recorded && result == RunResult::Failed;
     }
 
     // Takes the failed run back as the command line does, through the file system with its fault.
     bool rollBack() {
         const bool undone =
-            rollBackInstall(window, services, [](const RestoredFile&) {}) == RunResult::Succeeded;
-        launcher.endAll();
+            rollBackInstall(run.window, run.services, [](const RestoredFile&) {}) == RunResult::Succeeded;
+        run.launcher.endAll();
         return undone;
     }
 
     // Undoes the last install through the file system without faults; false when it says it could not.
     bool restore() {
-        const EngineServices clean{package.str(), *real, boxes, launcher, test::machineCodePages(),
+        const EngineServices clean{package.str(), *real, run.boxes, run.launcher, test::machineCodePages(),
                                    records.str()};
-        const bool restored = runRestore(window, clean, [](const RestoredFile&) {}) == RunResult::Succeeded;
-        launcher.endAll();
+        const bool restored =
+            runRestore(run.window, clean, [](const RestoredFile&) {}) == RunResult::Succeeded;
+        run.launcher.endAll();
         return restored;
     }
 
@@ -227,17 +225,14 @@ public:
     std::unique_ptr<FileSystem> real = makeFileSystem();
     test::WithoutHardLinks linkless;
     test::FaultInjectingFileSystem fs;
-    test::RecordingMsgBox boxes;
-    test::FakeLauncher launcher;
-    test::FakeInstallerWindow window;
-    EngineServices services{package.str(), fs, boxes, launcher, test::machineCodePages()};
+    test::Workstation run{package.str(), fs};
 
 private:
     // Lists the item, puts its new version into the package and its installed version on the workstation.
     void putInPlace(const PackageItem& item) {
-        window.addListItem(item.side, std::string(item.name), std::string(item.folder));
-        const std::string packageFolder = item.side == Side::Product ? "Setup/Vtrl/" : "Setup/Othr/";
-        package.write(packageFolder + posixRelative(item.folder) + std::string(item.name), newContent(item));
+        run.list(item.side, item.folder, item.name);
+        package.write(test::packageRelative(item.side, posixRelative(item.folder), item.name),
+                      newContent(item));
         if (item.installed.empty()) {
             return;
         }
@@ -250,7 +245,7 @@ private:
     }
 
     fs::path destinationOf(const PackageItem& item) const {
-        const std::string root = item.side == Side::Product ? window.TxtPath : window.TxtWinPath;
+        const std::string root = item.side == Side::Product ? run.window.TxtPath : run.window.TxtWinPath;
         return nativeString(DestinationPath(root, item.folder, item.name));
     }
 };
@@ -329,7 +324,7 @@ void checkNewFiles(const Workstation& ws, const Snapshot& before, std::vector<st
 // it; every other box is an error box.
 void checkMessages(const Workstation& ws, const std::vector<std::string>& cleanListed,
                    std::vector<std::string>& broken) {
-    const auto& boxes = ws.boxes.shown;
+    const auto& boxes = ws.run.boxes.shown;
     if (boxes.empty() || (boxes.back().prompt != kSuccess && boxes.back().prompt != kFailed)) {
         broken.push_back("no closing message");
     }
@@ -441,11 +436,11 @@ void scan(const Scenario& scenario, Fault fault, std::string_view modeName,
             }
         }
         if (scenario.recorded && broken.empty()) {
-            const std::size_t boxesBefore = ws.boxes.shown.size();
+            const std::size_t boxesBefore = ws.run.boxes.shown.size();
             // Where no install was recorded, nothing was changed either: the restore finds nothing to undo.
             if (!ws.restore()) {
-                for (std::size_t i = boxesBefore; i < ws.boxes.shown.size(); ++i) {
-                    broken.push_back("the restore said '" + ws.boxes.shown[i].prompt + "'");
+                for (std::size_t i = boxesBefore; i < ws.run.boxes.shown.size(); ++i) {
+                    broken.push_back("the restore said '" + ws.run.boxes.shown[i].prompt + "'");
                 }
             }
             // The restore undoes every install of the hot fix: the workstation is as before the first.
@@ -495,8 +490,8 @@ TEST_P(FaultInjection, everyFailingFileOperationOfAWholeInstallKeepsEveryOrigina
     const Snapshot before = clean.snapshot();
     clean.install();
     const std::vector<std::string> cleanListed = clean.listedFiles();
-    ASSERT_EQ(clean.boxes.shown.size(), 1U);
-    ASSERT_EQ(clean.boxes.shown.back().prompt, kSuccess);
+    ASSERT_EQ(clean.run.boxes.shown.size(), 1U);
+    ASSERT_EQ(clean.run.boxes.shown.back().prompt, kSuccess);
     ASSERT_TRUE(brokenPromises(clean, before, cleanListed).empty());
 
     Tally total;
@@ -542,9 +537,9 @@ protected:
         EXPECT_THAT(brokenPromises(ws, before, cleanListed), ::testing::IsEmpty());
         const Snapshot between = ws.snapshot();
         ws.install();
-        ASSERT_EQ(ws.boxes.shown.size(), 2U);
-        EXPECT_EQ(ws.boxes.shown[0].prompt, kSuccess);
-        EXPECT_EQ(ws.boxes.shown[1].prompt, kSuccess);
+        ASSERT_EQ(ws.run.boxes.shown.size(), 2U);
+        EXPECT_EQ(ws.run.boxes.shown[0].prompt, kSuccess);
+        EXPECT_EQ(ws.run.boxes.shown[1].prompt, kSuccess);
         EXPECT_THAT(brokenPromises(ws, between, cleanListed), ::testing::IsEmpty());
         // The second run leaves every listed file as the first left it.
         EXPECT_EQ(ws.listedFiles(), cleanListed);
@@ -561,7 +556,7 @@ TEST_F(RepeatedInstall, twoRunsInARowKeepTheFirstBackups) {
 }
 
 TEST_F(RepeatedInstall, twoRunsInTheSameMinuteWithTheDateSuffixKeepTheFirstBackups) {
-    ws.window.tickAppendDate();
+    ws.run.window.tickAppendDate();
     installTwiceKeepingEveryOriginal();
     EXPECT_EQ(test::readFile(ws.machine.path() / "Vantrel/bin/core.dll-2005.5.1.9.7"), "installed core.dll");
     EXPECT_FALSE(fs::exists(ws.machine.path() / "Vantrel/bin/core.dll_backup"));

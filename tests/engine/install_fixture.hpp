@@ -2,12 +2,9 @@
 
 #include "engine/install_run.hpp"
 #include "platform/platform_services.hpp"
-#include "support/code_pages.hpp"
-#include "support/fake_installer_window.hpp"
-#include "support/fake_launcher.hpp"
 #include "support/hooked_file_system.hpp"
-#include "support/recording_msg_box.hpp"
 #include "support/temp_dir.hpp"
+#include "support/workstation.hpp"
 
 #include <algorithm>
 #include <filesystem>
@@ -23,12 +20,6 @@ inline std::string toBackslashes(std::string_view path) {
     return out;
 }
 
-// Where an item's new version lies below the program folder ("/"-separated).
-inline std::string packageRelative(Side side, std::string_view folder, std::string_view name) {
-    return std::string(side == Side::Product ? "Setup/Vtrl/" : "Setup/Othr/") + std::string(folder) +
-           std::string(name);
-}
-
 // A package folder and a workstation with a product root "Vantrel" and a Windows root "WINNT", on real
 // temporary folders, driven through the platform's file system with a fake window, launcher and boxes.
 // Folders are given relative to a root or to the side's package folder, "/"-separated and ending in "/".
@@ -37,8 +28,7 @@ protected:
     InstallFixture() {
         std::filesystem::create_directories(productRoot());
         std::filesystem::create_directories(windowsRoot());
-        window.TxtPath = productRoot().string();
-        window.TxtWinPath = windowsRoot().string();
+        run.setRoots(productRoot().string(), windowsRoot().string());
         launcher.contentOf = [this](const std::string& path) {
             return readWholeFile(*real, path).value_or("<none>");
         };
@@ -94,10 +84,12 @@ protected:
     TempDir machine;
     std::unique_ptr<FileSystem> real = makeFileSystem();
     HookedFileSystem fs{*real};
-    RecordingMsgBox boxes;
-    FakeLauncher launcher;
-    FakeInstallerWindow window;
-    EngineServices services{package.str(), fs, boxes, launcher, machineCodePages()};
+    Workstation run{package.str(), fs};
+    // The workstation's parts by their own names, as the tests use them.
+    FakeInstallerWindow& window = run.window;
+    RecordingMsgBox& boxes = run.boxes;
+    FakeLauncher& launcher = run.launcher;
+    EngineServices& services = run.services;
 };
 
 } // namespace hotfix::test

@@ -1,12 +1,9 @@
 #include "engine/install_run.hpp"
 #include "engine/restore_run.hpp"
-#include "support/code_pages.hpp"
-#include "support/fake_installer_window.hpp"
-#include "support/fake_launcher.hpp"
 #include "support/forwarding_file_system.hpp"
 #include "support/power_cut_file_system.hpp"
-#include "support/recording_msg_box.hpp"
 #include "support/without_hard_links.hpp"
+#include "support/workstation.hpp"
 
 #include <algorithm>
 #include <memory>
@@ -67,19 +64,14 @@ struct Workstation {
     explicit Workstation(PowerCutFileSystem disk, bool hardLinks)
         : fs(std::move(disk))
         , linkless(fs)
-        , services{std::string(kPackage),
-                   hardLinks ? static_cast<FileSystem&>(fs) : linkless,
-                   boxes,
-                   launcher,
-                   test::machineCodePages(),
-                   std::string(kRecords)} {
-        window.TxtPath = rootOf(Side::Product);
-        window.TxtWinPath = rootOf(Side::Windows);
-        window.chkRegisterDlls = true;
+        , run(std::string(kPackage), hardLinks ? static_cast<FileSystem&>(fs) : linkless,
+              std::string(kRecords)) {
+        run.setRoots(rootOf(Side::Product), rootOf(Side::Windows));
+        run.window.chkRegisterDlls = true;
         for (const Item& item : kItems) {
-            window.addListItem(item.side, std::string(item.name), std::string(item.folder));
+            run.list(item.side, item.folder, item.name);
         }
-        launcher.scriptsRemoveThemselves = false;
+        run.launcher.scriptsRemoveThemselves = false;
     }
 
     static PowerCutFileSystem fresh() {
@@ -112,15 +104,15 @@ struct Workstation {
         try {
             const auto report = [](const RestoredFile&) {
             };
-            result = rollBack  ? rollBackInstall(window, services, report)
-                     : restore ? runRestore(window, services, report)
-                               : runInstall(window, services);
+            result = rollBack  ? rollBackInstall(run.window, run.services, report)
+                     : restore ? runRestore(run.window, run.services, report)
+                               : runInstall(run.window, run.services);
         } catch (const PowerCut&) {
             fs.before = nullptr;
             return false;
         }
         fs.before = nullptr;
-        launcher.endAll();
+        run.launcher.endAll();
         return true;
     }
 
@@ -128,10 +120,7 @@ struct Workstation {
     // The last run's, where it ran to its end.
     RunResult result = RunResult::Failed;
     test::WithoutHardLinks linkless;
-    test::FakeInstallerWindow window;
-    test::RecordingMsgBox boxes;
-    test::FakeLauncher launcher;
-    EngineServices services;
+    test::Workstation run;
 };
 
 // The workstation's own files: what the record, a script and a temporary file are left out of.
@@ -218,8 +207,8 @@ TEST_P(PowerCutSweep, everyFileIsWholeAtEveryCutAndARestoreGivesTheWorkstationBa
                 ASSERT_TRUE(ws.runCut(0, false));
             }
             ranWhole = ws.runCut(k, sweep.duringRestore, sweep.rollBack);
-            const bool applied =
-                !ws.boxes.shown.empty() && ws.boxes.shown.back().prompt == "Sucessfully Applied the HotFix";
+            const bool applied = !ws.run.boxes.shown.empty() &&
+                                 ws.run.boxes.shown.back().prompt == "Sucessfully Applied the HotFix";
             Workstation crashed(ws.fs.afterPowerCut(survival), sweep.hardLinks);
             const auto kept = workstationFiles(crashed.fs);
             const std::string where = std::string(sweep.name) + ", power cut before operation " +
