@@ -99,7 +99,7 @@ public:
     // creation are one step. A copy that breaks off removes what it wrote. Nothing is flushed.
     virtual FileResult copyFileToNew(std::string_view from, std::string_view to) = 0;
     // copyFileToNew that hands every byte it copies to sink as well, once and in order, so that a digest of
-    // the copy costs no second read. False as copyFileToNew (sink may have had part of the bytes then).
+    // the copy costs no second read. Fails as copyFileToNew (sink may have had part of the bytes then).
     virtual FileResult copyFileToNewThrough(std::string_view from, std::string_view to, ByteSink& sink) = 0;
 
     // Gives the file at existing a hard link (a second name), never replacing anything at newName.
@@ -121,7 +121,7 @@ public:
 
     // Makes the content of these files durable, and the names of the folders they are in as those folders
     // stand now: added, renamed and removed names alike, also for a path whose file is gone. On the disk
-    // when this returns true. One call for many files costs far less than one per file.
+    // when this succeeds. One call for many files costs far less than one per file.
     virtual FileResult flush(std::span<const std::string> paths) = 0;
     // flush for files whose content is durable already, under the name each had when it was flushed, and
     // that have been renamed since: only the names their folders hold now are made durable, which the
@@ -130,18 +130,18 @@ public:
 
     virtual FileResult deleteFile(std::string_view path) = 0;
     // Removes this name of a file whatever its read-only attribute, without lifting it: the file's other
-    // names keep their attributes at every moment. False where the name is not there, or where the platform
+    // names keep their attributes at every moment. Fails where the name is not there, or where the platform
     // can do this only by lifting the attribute (Windows before 10 1809).
     virtual FileResult removeName(std::string_view path) = 0;
 
-    // Creates an empty text file where nothing exists yet, in one step; false, leaving whatever is there as
+    // Creates an empty text file where nothing exists yet, in one step; fails, leaving whatever is there as
     // it is, where something does. A file it made but could not complete is removed again.
     virtual FileResult createTextFile(std::string_view path) = 0;
     // Appends the bytes to the end of a file that is there and not read-only, without flushing them.
     virtual FileResult appendToFile(std::string_view path, std::string_view bytes) = 0;
 
-    // Makes the folder and every missing folder above it; true when it is there afterwards (also when it
-    // was).
+    // Makes the folder and every missing folder above it; succeeds when it is there afterwards (also when
+    // it was).
     virtual FileResult createFolders(std::string_view path) = 0;
 };
 
@@ -152,7 +152,7 @@ public:
     virtual ~RecordStore() = default;
 
     // Appends lines (bytes ending in a line break) to the end of the file, making the file where it is
-    // missing, and makes them durable: on the disk, with the file's name, when this returns true. A failed
+    // missing, and makes them durable: on the disk, with the file's name, when this succeeds. A failed
     // append may leave part of the bytes at the end of the file, as a full disk does; what an earlier append
     // left after the file's last line break is dropped before the bytes go on, so that only a file's last
     // line can ever be cut off. The file itself is never reached through a link.

@@ -58,7 +58,7 @@ public:
     // The calls that leave part of their work behind. Every other call fails whole: a creation that fails
     // partway leaves nothing, as the backends remove a file they made but could not complete.
     FileResult copyFileToNew(std::string_view from, std::string_view to) override {
-        if (!check("copyFileToNew", from, to)) {
+        if (!refuses("copyFileToNew", from, to)) {
             return real().copyFileToNew(from, to);
         }
         if (partway() && real().copyFileToNew(from, to)) {
@@ -67,7 +67,7 @@ public:
         return refused();
     }
     FileResult appendToFile(std::string_view path, std::string_view bytes) override {
-        if (!check("appendToFile", path, {})) {
+        if (!refuses("appendToFile", path, {})) {
             return real().appendToFile(path, bytes);
         }
         if (partway()) {
@@ -76,7 +76,7 @@ public:
         return refused();
     }
     FileResult appendDurably(std::string_view path, std::string_view bytes) override {
-        if (!check("appendDurably", path, {})) {
+        if (!refuses("appendDurably", path, {})) {
             return real().appendDurably(path, bytes);
         }
         if (partway()) {
@@ -88,7 +88,7 @@ public:
     // A read that fails has handed over the first half of the file (nothing of an empty one), so that a
     // reader that uses the bytes before it knows the outcome is caught.
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
-        if (!check("readFile", path, {})) {
+        if (!refuses("readFile", path, {})) {
             return real().readFile(path, sink);
         }
         std::string bytes;

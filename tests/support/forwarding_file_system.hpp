@@ -14,125 +14,96 @@ public:
         : m_real(real) {}
 
     bool fileExists(std::string_view path) override {
-        return !check("fileExists", path, {}) && m_real.fileExists(path);
+        return !refuses("fileExists", path, {}) && m_real.fileExists(path);
     }
     bool folderExists(std::string_view path) override {
-        return !check("folderExists", path, {}) && m_real.folderExists(path);
+        return !refuses("folderExists", path, {}) && m_real.folderExists(path);
     }
     bool sameFile(std::string_view first, std::string_view second) override {
-        return !check("sameFile", first, second) && m_real.sameFile(first, second);
+        return !refuses("sameFile", first, second) && m_real.sameFile(first, second);
     }
     std::optional<FileAttributes> attributes(std::string_view path) override {
-        if (check("attributes", path, {})) {
+        if (refuses("attributes", path, {})) {
             return std::nullopt;
         }
         return m_real.attributes(path);
     }
     FileResult setAttributes(std::string_view path, FileAttributes attributes) override {
-        if (check("setAttributes", path, {})) {
-            return refused();
-        }
-        return m_real.setAttributes(path, attributes);
+        return refuses("setAttributes", path, {}) ? FileResult(refused())
+                                                  : m_real.setAttributes(path, attributes);
     }
     FileResult clearAttributes(std::string_view path) override {
-        if (check("clearAttributes", path, {})) {
-            return refused();
-        }
-        return m_real.clearAttributes(path);
+        return refuses("clearAttributes", path, {}) ? FileResult(refused()) : m_real.clearAttributes(path);
     }
     FileResult copyFileToNew(std::string_view from, std::string_view to) override {
-        if (check("copyFileToNew", from, to)) {
-            return refused();
-        }
-        return m_real.copyFileToNew(from, to);
+        return refuses("copyFileToNew", from, to) ? FileResult(refused()) : m_real.copyFileToNew(from, to);
     }
     LinkResult linkFile(std::string_view existing, std::string_view newName) override {
-        if (check("linkFile", existing, newName)) {
+        if (refuses("linkFile", existing, newName)) {
             return {LinkOutcome::Failed, refused()};
         }
         return m_real.linkFile(existing, newName);
     }
     FileResult moveFile(std::string_view from, std::string_view to, Overwrite overwrite) override {
-        if (check(overwrite == Overwrite::Never ? "moveFile" : "moveFileOver", from, to)) {
-            return refused();
-        }
-        return m_real.moveFile(from, to, overwrite);
+        return refuses(overwrite == Overwrite::Never ? "moveFile" : "moveFileOver", from, to)
+                   ? FileResult(refused())
+                   : m_real.moveFile(from, to, overwrite);
     }
     FileResult flush(std::span<const std::string> paths) override {
-        if (check("flush", paths.empty() ? std::string_view() : paths.front(), {})) {
-            return refused();
-        }
-        return m_real.flush(paths);
+        return refuses("flush", paths.empty() ? std::string_view() : paths.front(), {})
+                   ? FileResult(refused())
+                   : m_real.flush(paths);
     }
     FileResult flushNames(std::span<const std::string> paths) override {
-        if (check("flushNames", paths.empty() ? std::string_view() : paths.front(), {})) {
-            return refused();
-        }
-        return m_real.flushNames(paths);
+        return refuses("flushNames", paths.empty() ? std::string_view() : paths.front(), {})
+                   ? FileResult(refused())
+                   : m_real.flushNames(paths);
     }
     FileResult deleteFile(std::string_view path) override {
-        if (check("deleteFile", path, {})) {
-            return refused();
-        }
-        return m_real.deleteFile(path);
+        return refuses("deleteFile", path, {}) ? FileResult(refused()) : m_real.deleteFile(path);
     }
     FileResult createTextFile(std::string_view path) override {
-        if (check("createTextFile", path, {})) {
-            return refused();
-        }
-        return m_real.createTextFile(path);
+        return refuses("createTextFile", path, {}) ? FileResult(refused()) : m_real.createTextFile(path);
     }
     std::optional<std::string> identity(std::string_view path) override {
-        if (check("identity", path, {})) {
+        if (refuses("identity", path, {})) {
             return std::nullopt;
         }
         return m_real.identity(path);
     }
     FileResult appendToFile(std::string_view path, std::string_view bytes) override {
-        if (check("appendToFile", path, {})) {
-            return refused();
-        }
-        return m_real.appendToFile(path, bytes);
+        return refuses("appendToFile", path, {}) ? FileResult(refused()) : m_real.appendToFile(path, bytes);
     }
     bool readFile(std::string_view path, const std::function<void(std::span<const char>)>& sink) override {
-        return !check("readFile", path, {}) && m_real.readFile(path, sink);
+        return !refuses("readFile", path, {}) && m_real.readFile(path, sink);
     }
     FileResult createFolders(std::string_view path) override {
-        if (check("createFolders", path, {})) {
-            return refused();
-        }
-        return m_real.createFolders(path);
+        return refuses("createFolders", path, {}) ? FileResult(refused()) : m_real.createFolders(path);
     }
     void beginRun() override { m_real.beginRun(); }
     void endRun() override { m_real.endRun(); }
     FileResult appendDurably(std::string_view path, std::string_view bytes) override {
-        if (check("appendDurably", path, {})) {
-            return refused();
-        }
-        return m_real.appendDurably(path, bytes);
+        return refuses("appendDurably", path, {}) ? FileResult(refused()) : m_real.appendDurably(path, bytes);
     }
     FileResult removeName(std::string_view path) override {
-        if (check("removeName", path, {})) {
-            return refused();
-        }
-        return m_real.removeName(path);
+        return refuses("removeName", path, {}) ? FileResult(refused()) : m_real.removeName(path);
     }
     Privacy makePrivateFolder(std::string_view path) override {
-        return check("makePrivateFolder", path, {}) ? Privacy::Unknown : m_real.makePrivateFolder(path);
+        return refuses("makePrivateFolder", path, {}) ? Privacy::Unknown : m_real.makePrivateFolder(path);
     }
     Privacy privacy(std::string_view path) override {
-        return check("privacy", path, {}) ? Privacy::Unknown : m_real.privacy(path);
+        return refuses("privacy", path, {}) ? Privacy::Unknown : m_real.privacy(path);
     }
     Privacy readPrivateFile(std::string_view path,
                             const std::function<void(std::span<const char>)>& sink) override {
-        return check("readFile", path, {}) ? Privacy::Unknown : m_real.readPrivateFile(path, sink);
+        return refuses("readFile", path, {}) ? Privacy::Unknown : m_real.readPrivateFile(path, sink);
     }
     std::unique_ptr<HeldFile> readAndHold(std::string_view path,
                                           const std::function<void(std::span<const char>)>& sink) override {
-        return check("readFile", path, {}) ? nullptr : m_real.readAndHold(path, sink);
+        return refuses("readFile", path, {}) ? nullptr : m_real.readAndHold(path, sink);
     }
     bool leadsTo(std::string_view path, const HeldFile& file) override {
-        return !check("identity", path, {}) && m_real.leadsTo(path, file);
+        return !refuses("identity", path, {}) && m_real.leadsTo(path, file);
     }
     void confineBelow(std::span<const std::string> roots) override { m_real.confineBelow(roots); }
 
@@ -149,9 +120,6 @@ protected:
         return false;
     }
 
-    bool check(std::string_view op, std::string_view path, std::string_view to) {
-        return refuses(op, path, to);
-    }
     // What a call that refuses() failed says.
     static FileError refused() { return {0, "the test made the operation fail", false}; }
 

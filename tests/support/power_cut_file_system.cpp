@@ -1,12 +1,19 @@
 #include "support/power_cut_file_system.hpp"
 
-#include "support/fake_file_results.hpp"
-
 namespace hotfix::test {
 
 namespace {
 
 constexpr std::uint32_t kReadOnly = 1;
+
+// What a change that the disk in memory cannot make says.
+FileError refusal() {
+    return {0, "the disk in memory could not do it", false};
+}
+
+FileResult doneIf(bool done) {
+    return done ? FileResult() : FileResult(refusal());
+}
 
 // Separators made single "\", none at the end.
 std::string normalized(std::string_view path) {
