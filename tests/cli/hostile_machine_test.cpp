@@ -51,12 +51,18 @@ public:
     }
     Adversary(const Adversary&) = delete;
     Adversary& operator=(const Adversary&) = delete;
-    ~Adversary() {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
+    ~Adversary() { stop(); }
 
     bool running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+
+    // The checks walk the folders it swaps: they must not race it themselves.
+    void stop() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
 
 private:
     static void attack(const Swap& swap) {
@@ -185,6 +191,7 @@ TEST_F(HostileMachine, linksSwappedInThroughoutInstallsAndRestoresNeverLeadARunO
         run({"--restore"});
     }
     ASSERT_TRUE(adversary.running()) << "the account's process must attack the whole time";
+    adversary.stop();
 
     EXPECT_EQ(stateBelow(machine.path() / "secret"), secretBefore);
     expectNothingRead();
