@@ -3,8 +3,13 @@
 namespace hotfix {
 
 std::string dateSuffix(const LocalDateTime& when) {
-    return "-" + std::to_string(when.year) + "." + std::to_string(when.month) + "." +
-           std::to_string(when.day) + "." + std::to_string(when.hour) + "." + std::to_string(when.minute);
+    std::string suffix(1, '-');
+    suffix += std::to_string(when.year);
+    for (const int part : {when.month, when.day, when.hour, when.minute}) {
+        suffix += '.';
+        suffix += std::to_string(part);
+    }
+    return suffix;
 }
 
 } // namespace hotfix

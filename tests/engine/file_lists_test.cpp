@@ -163,7 +163,8 @@ TEST_F(ListFileTest, aControlCharacterOrSlashAnywhereInALongNameOrFolderIsABadEn
             if (static_cast<unsigned char>(good[at]) < 0x80) {
                 std::string spoilt = good;
                 spoilt[at] = kSpoilers[at % 4];
-                content += "," + (good == name ? folder + spoilt : spoilt + name);
+                content += ',';
+                content += good == name ? folder + spoilt : spoilt + name;
                 ++bad;
             }
         }

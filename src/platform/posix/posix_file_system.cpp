@@ -124,19 +124,14 @@ std::shared_ptr<const Fd> PosixFileSystem::openFolder(const std::string& folder)
 
 PosixFileSystem::Place PosixFileSystem::place(const std::string& native) {
     const std::string path = withoutTrailingSlashes(native);
-    Place at;
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) {
-        at.name = path;
-        at.folder = openFolder(".");
-    } else if (path == "/") {
-        at.name = ".";
-        at.folder = openFolder("/");
-    } else {
-        at.name = path.substr(slash + 1);
-        at.folder = openFolder(slash == 0 ? std::string("/") : path.substr(0, slash));
+        return {openFolder("."), path};
     }
-    return at;
+    if (path == "/") {
+        return {openFolder("/"), "."};
+    }
+    return {openFolder(slash == 0 ? std::string("/") : path.substr(0, slash)), path.substr(slash + 1)};
 }
 
 int PosixFileSystem::openPlaced(const std::string& native, int flags, mode_t mode) {

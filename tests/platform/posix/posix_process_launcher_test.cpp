@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
-#include <iterator>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -64,8 +64,9 @@ protected:
     bool wineIsRunning() const {
         for (const auto& entry : fs::directory_iterator("/proc")) {
             std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-            const std::string arguments{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            if (arguments.find(wineProgram + '\0') != std::string::npos) {
+            std::ostringstream arguments;
+            arguments << in.rdbuf();
+            if (arguments.str().find(wineProgram + '\0') != std::string::npos) {
                 return true;
             }
         }

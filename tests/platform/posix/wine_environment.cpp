@@ -123,8 +123,10 @@ const std::string& WineEnvironment::prefix() {
 }
 
 int WineEnvironment::wine(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "wine");
-    return runProgram(arguments);
+    std::vector<std::string> command{"wine"};
+    command.insert(command.end(), std::make_move_iterator(arguments.begin()),
+                   std::make_move_iterator(arguments.end()));
+    return runProgram(command);
 }
 
 std::string WineEnvironment::regAdd(std::vector<std::string> arguments) {
