@@ -10,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -60,17 +61,37 @@ protected:
 
     WinePrefix prefix() const { return WinePrefix(dir.str() + "/prefix"); }
     void letWineGo() const { dir.write("go", ""); }
-    // Whether any process runs this test's "wine": one started would wait for its go until the test gives it.
-    bool wineIsRunning() const {
-        for (const auto& entry : fs::directory_iterator("/proc")) {
-            std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-            std::ostringstream arguments;
-            arguments << in.rdbuf();
-            if (arguments.str().find(wineProgram + '\0') != std::string::npos) {
-                return true;
+    // Whether a process runs this test's "wine", which would wait for its go until the test gives it. A start
+    // returns once the new program is past the point of no return, before its arguments can be read: wait.
+    bool wineRuns() const {
+        return waitFor([&] {
+            for (const auto& entry : fs::directory_iterator("/proc")) {
+                std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+                std::ostringstream arguments;
+                arguments << in.rdbuf();
+                if (arguments.str().find(wineProgram + '\0') != std::string::npos) {
+                    return true;
+                }
             }
+            return false;
+        });
+    }
+    // The processes this test made and has not reaped: one started is the test's child from its first moment.
+    static int childProcesses() {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            std::ifstream in(entry.path() / "stat");
+            std::string stat;
+            std::getline(in, stat);
+            // "pid (name) state parent ...": the name may hold anything, so the fields after its last ')'.
+            const auto nameEnd = stat.rfind(')');
+            std::istringstream fields(nameEnd == std::string::npos ? std::string()
+                                                                   : stat.substr(nameEnd + 1));
+            char state = 0;
+            pid_t parent = 0;
+            count += fields >> state >> parent && parent == ::getpid() ? 1 : 0;
         }
-        return false;
+        return count;
     }
     bool wineHasRun() const { return dir.exists("args"); }
 
@@ -86,7 +107,7 @@ TEST_F(LauncherTest, runsTheScriptThroughWineCmdWithoutWaiting) {
     ASSERT_TRUE(launcher.startScript(script, [&](int) { ended = wineHasRun(); }));
     // The interpreter is still waiting for the test: the launcher did not wait for it.
     EXPECT_FALSE(wineHasRun());
-    EXPECT_TRUE(wineIsRunning());
+    EXPECT_TRUE(wineRuns());
     letWineGo();
     ASSERT_TRUE(ui.runNext());
     EXPECT_TRUE(ended) << "the exit handler must come after the interpreter has ended";
@@ -136,8 +157,8 @@ TEST_F(LauncherTest, nothingStartsWithoutWineOrPrefixOrADriveForTheScript) {
     dir.write("package/Register.bat", "");
     EXPECT_FALSE(PosixProcessLauncher(prefix(), wineProgram, {})
                      .startScript(dir.str() + "/package/Register.bat", handler));
-    // Each start returned, and any process it made was there by then, still waiting for its go.
-    EXPECT_FALSE(wineIsRunning());
+    // Each start returned, and any process it made would still be the test's, waiting for its go.
+    EXPECT_EQ(childProcesses(), 0);
     EXPECT_FALSE(called);
 }
 
