@@ -430,7 +430,7 @@ bool Win32FileSystem::readFile(std::string_view path,
         return false;
     }
     if (isReparsePoint(file.get())) {
-        linkRefusal(*native);
+        ::SetLastError(kErrorReparsePointEncountered);
         return false;
     }
     std::vector<char> buffer(std::size_t{256} * 1024);
@@ -462,7 +462,7 @@ std::optional<bool> Win32FileSystem::sameBytes(std::string_view first, std::stri
                 : INVALID_HANDLE_VALUE;
         if (file != INVALID_HANDLE_VALUE && isReparsePoint(file)) {
             ::CloseHandle(file);
-            linkRefusal(*native);
+            ::SetLastError(kErrorReparsePointEncountered);
             return INVALID_HANDLE_VALUE;
         }
         return file;
